@@ -1,0 +1,40 @@
+# Fluvex: every command installs what it needs first, so a fresh Debian 12 machine only needs
+# `make demo` or `make test`.
+
+BUILD_DIR ?= build
+ASAN_DIR ?= build-asan
+JOBS ?= $(shell nproc)
+CMAKE_FLAGS ?= -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFLUVEX_WERROR=ON
+
+.PHONY: all deps build test test-fast test-sanitizers bench demo clean
+
+all: build
+
+deps:
+	scripts/install-deps
+
+build: deps
+	cmake -S . -B $(BUILD_DIR) $(CMAKE_FLAGS)
+	cmake --build $(BUILD_DIR) -j $(JOBS)
+
+# Every test, then the core tests again under AddressSanitizer and UndefinedBehaviorSanitizer.
+test: test-fast test-sanitizers
+
+test-fast: build
+	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest -j $(JOBS) --output-on-failure
+
+test-sanitizers: deps
+	cmake -S . -B $(ASAN_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DFLUVEX_WERROR=ON \
+	  -DFLUVEX_SANITIZE=address,undefined -DFLUVEX_BUILD_VIEWS=OFF -DFLUVEX_BUILD_BENCH=OFF
+	cmake --build $(ASAN_DIR) -j $(JOBS)
+	cd $(ASAN_DIR) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest -L core -j $(JOBS) --output-on-failure
+
+bench: build
+	$(BUILD_DIR)/bench/fluvex_bench
+
+demo: build
+	scripts/demo $(BUILD_DIR)
+
+clean:
+	rm -rf $(BUILD_DIR) $(ASAN_DIR)

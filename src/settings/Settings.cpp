@@ -1,0 +1,58 @@
+#include "settings/Settings.h"
+
+#include "model/Units.h"
+#include "services/HostService.h"
+
+namespace fluvex {
+
+Settings::Settings()
+    : ColorTablePath(Host().Folder(FolderKind::ProgramData) / "ADCP.hcf"),
+      SettingsPath(Host().Folder(FolderKind::SettingsFolder) / "fluvex.ini"),
+      LayoutPath(Host().Folder(FolderKind::SettingsFolder) / "bin" / "Layouts" / "fluvex.ini") {}
+
+Settings& AppSettings() {
+    static Settings settings;
+    return settings;
+}
+
+void Settings::Reset() {
+    Settings initial;
+    initial.VirtualScreen = VirtualScreen;
+    initial.LoadBorderFile = std::move(LoadBorderFile);
+    initial.recomputeFlags_ = recomputeFlags_;
+    const bool processingChanged = processing_ != initial.processing_;
+    *this = std::move(initial);
+    if (processingChanged) Invalidate(-1);
+    Units().SetVelocityUnit(VelocityUnits);
+}
+
+void Settings::Invalidate(int line) {
+    if (line < 0)
+        recomputeFlags_.fill(1);
+    else if (line < kLineSlots)
+        recomputeFlags_[static_cast<size_t>(line)] = 1;
+}
+
+bool Settings::NeedsRecompute(int line) const {
+    return line >= 0 && line < kLineSlots && recomputeFlags_[static_cast<size_t>(line)] != 0;
+}
+
+void Settings::ClearRecompute(int line) {
+    if (line >= 0 && line < kLineSlots) recomputeFlags_[static_cast<size_t>(line)] = 0;
+}
+
+void ClampWindowRect(WindowRecord& window, const ScreenRect& screen) {
+    if (window.WindowState != 0) return;
+    const int right = screen.Left + screen.Width;
+    const int bottom = screen.Top + screen.Height;
+    if (window.Left < screen.Left)
+        window.Left = screen.Left;
+    else if (window.Left + window.Width > right)
+        window.Left = right - window.Width;
+    if (window.Top + window.Height < screen.Top)
+        window.Top = screen.Top;
+    else if (window.Top + window.Height > bottom)
+        window.Top = bottom - window.Height;
+}
+
+}  // namespace fluvex

@@ -1,0 +1,62 @@
+#include "TestEnvironment.h"
+
+#include <unistd.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "model/ColourTables.h"
+#include "model/Units.h"
+#include "services/HostService.h"
+#include "settings/Settings.h"
+
+namespace fluvex::test {
+
+namespace fs = std::filesystem;
+
+void TemporaryHostFolders::SetUp() {
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    root_ = fs::temp_directory_path() /
+            ("fluvex-test-" + std::to_string(::getpid()) + "-" + info->test_suite_name() + "-" +
+             info->name());
+    fs::remove_all(root_);
+    fs::create_directories(root_);
+    HostService& host = Host();
+    host.ClearOverrides();
+    host.OverrideFolder(FolderKind::ProgramData, root_ / "data");
+    host.OverrideFolder(FolderKind::ArchiveOutput, root_ / "data" / "archive");
+    host.OverrideFolder(FolderKind::SurveyData, root_ / "surveys");
+    host.OverrideFolder(FolderKind::SettingsFolder, root_ / "config");
+    host.OverrideFolder(FolderKind::Scratch, root_ / "cache");
+    host.OverrideFolder(FolderKind::ProjectFile, ProjectFile());
+
+    Units() = UnitSystem{};
+    SetCurrentVelocityTable(nullptr);
+    AppSettings() = Settings{};
+    AppSettings().Reset();
+}
+
+void TemporaryHostFolders::TearDown() {
+    SetCurrentVelocityTable(nullptr);
+    Host().ClearOverrides();
+    std::error_code ec;
+    fs::remove_all(root_, ec);
+}
+
+void TemporaryHostFolders::WriteProject(std::string_view unit) {
+    WriteText(ProjectFile(), "[Geodesy]\r\nUnit=" + std::string(unit) + "\r\nCRS=auto\r\n");
+}
+
+void TemporaryHostFolders::WriteText(const fs::path& path, std::string_view text) {
+    fs::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+std::string TemporaryHostFolders::ReadText(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+}  // namespace fluvex::test

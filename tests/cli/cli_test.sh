@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Runs fluvex-cli as a user does and checks what it prints and how it exits.
+set -u
+cli=$1
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+export FLUVEX_DATA_DIR=$work/data FLUVEX_CONFIG_DIR=$work/config FLUVEX_CACHE_DIR=$work/cache
+unset FLUVEX_PROJECT
+failures=0
+
+check() {  # check NAME EXPECTED_STATUS GREP_PATTERN STREAM -- ARGS...
+    local name=$1 expected=$2 pattern=$3 stream=$4
+    shift 5
+    "$cli" "$@" >"$work/out" 2>"$work/err"
+    local status=$?
+    if [ "$status" -ne "$expected" ]; then
+        echo "FAIL $name: exit $status, expected $expected"; cat "$work/err"; failures=$((failures + 1)); return
+    fi
+    if [ -n "$pattern" ] && ! grep -qzP -- "$pattern" "$work/$stream"; then
+        echo "FAIL $name: $stream lacks /$pattern/"; cat "$work/$stream"; failures=$((failures + 1)); return
+    fi
+    echo "ok   $name"
+}
+
+check set-max-depth 0 '\[GraphOptions\]\n(?:[^[]*\n)?MaxDepth=12\n' out -- --set GraphOptions.MaxDepth=12 settings
+check set-mag-dec 0 '\[Corrections\]\n(?:[^[]*\n)?MagDec=1.5\n' out -- --set Corrections.MagDec=1.5 settings
+
+printf '[GraphOptions]\r\nMaxDepth=12.5\r\n' >"$work/fraction.ini"
+check fraction-reads-default 0 '\nMaxDepth=10\n' out -- --settings "$work/fraction.ini" settings
+check missing-settings-file 0 'does not exist' err -- --settings "$work/none.ini" settings
+check missing-project 1 'Invalid Geodesy' err -- --project "$work/missing.ini" settings
+check bad-set-value 2 'not a valid value for GraphOptions.MaxDepth' err -- --set GraphOptions.MaxDepth=12.5 settings
+check unknown-setting 2 'unknown setting' err -- --set Nope.Key=1 settings
+check malformed-set 2 'Section.Key=Value' err -- --set MaxDepth settings
+check unknown-option 2 'unknown option --bogus' err -- --bogus settings
+check unknown-command 2 'unknown command frobnicate' err -- frobnicate
+check no-command 2 'no command' err --
+check missing-value 2 'needs a value' err -- --settings
+check help 0 'Usage: fluvex-cli' out -- --help
+check version 0 '^fluvex-cli [0-9]+\.[0-9]+' out -- --version
+
+[ "$failures" -eq 0 ] || { echo "$failures failure(s)"; exit 1; }

@@ -1,0 +1,100 @@
+#include "model/ColourTables.h"
+
+#include <gtest/gtest.h>
+
+#include "TestEnvironment.h"
+#include "model/BadValue.h"
+#include "model/DirectionColourTable.h"
+#include "model/Units.h"
+#include "services/ColourTable.h"
+#include "settings/Settings.h"
+
+namespace fluvex {
+namespace {
+
+TEST(DirectionColourTable, HueWheel) {
+    DirectionColourTable wheel;
+    EXPECT_EQ(wheel.Colour(0), MakeColour(255, 0, 0));
+    EXPECT_EQ(wheel.Colour(45.5), MakeColour(255, 127, 0));
+    EXPECT_EQ(wheel.Colour(90), MakeColour(255, 255, 0));
+    EXPECT_EQ(wheel.Colour(180), MakeColour(0, 255, 0));
+    EXPECT_EQ(wheel.Colour(270), MakeColour(0, 0, 255));
+    EXPECT_EQ(wheel.Colour(360), MakeColour(252, 0, 3));
+    EXPECT_EQ(wheel.Colour(-5), MakeColour(255, 0, 0));
+    EXPECT_EQ(wheel.Colour(1e40), MakeColour(255, 0, 0));
+    EXPECT_EQ(wheel.Index(359.99), 359);
+    EXPECT_EQ(wheel.Properties().entryCount, 362);
+    EXPECT_EQ(wheel.Properties().maximum, 360);
+}
+
+class VelocityColours : public test::TemporaryHostFolders {
+protected:
+    std::filesystem::path ColourFile() const { return Root() / "data" / "ADCP.hcf"; }
+};
+
+TEST_F(VelocityColours, MissingFileIsCreatedWithTheDefaultColours) {
+    ASSERT_TRUE(LoadColourTable(ColourFile()));
+    EXPECT_EQ(ReadText(ColourFile()),
+              "2\r\n0.0\r\n0.2\r\n0.1\r\n0.0 16711935\r\n0.1 255\r\n0\r\n0\r\n16711935\r\n"
+              "16711680\r\n65280\r\n65535\r\n255\r\n");
+    ColourLookup* table = CurrentVelocityTable();
+    ASSERT_NE(table, nullptr);
+    EXPECT_EQ(table->Properties().minimum, 0);
+    EXPECT_EQ(table->Properties().maximum, 5);
+    EXPECT_EQ(table->Colour(0), MakeColour(255, 0, 255));
+    EXPECT_EQ(table->Colour(1.25), MakeColour(0, 0, 255));
+    EXPECT_EQ(table->Colour(5), MakeColour(255, 0, 0));
+    EXPECT_EQ(table->Colour(6), MakeColour(255, 0, 0));    // above range
+    EXPECT_EQ(table->Colour(-1), MakeColour(255, 0, 255));  // below range
+
+    // An existing file keeps its own range.
+    ASSERT_TRUE(LoadColourTable(ColourFile()));
+    EXPECT_EQ(CurrentVelocityTable()->Properties().maximum, 0.2);
+}
+
+TEST_F(VelocityColours, StopsInterpolateLinearly) {
+    WriteText(ColourFile(), "2\n0\n10\n1\n0 0\n10 16777215\n0\n0\n0\n16777215\n");
+    std::string error;
+    auto table = ColourTable::Read(ColourFile(), error);
+    ASSERT_NE(table, nullptr) << error;
+    EXPECT_EQ(table->Colour(5), MakeColour(128, 128, 128));
+    EXPECT_EQ(table->Index(5), 1);
+    EXPECT_EQ(table->Index(11), 3);
+}
+
+TEST_F(VelocityColours, MalformedFilesAreRefusedWithTheirName) {
+    for (std::string_view text : {"", "2\n0\n1\n", "2\nx\n1\n0.1\n0 1\n0 1\n0\n0\n1\n2\n",
+                                  "2\n0\n1\n0.1\n0 1\n0 1\n0\n0\n1\n-5\n"}) {
+        WriteText(ColourFile(), text);
+        std::string error;
+        EXPECT_EQ(ColourTable::Read(ColourFile(), error), nullptr);
+        EXPECT_NE(error.find("ADCP.hcf"), std::string::npos) << error;
+    }
+}
+
+TEST_F(VelocityColours, LookupDividesByTheUnitExceptErrorVelocity) {
+    WriteText(ColourFile(), "2\n0\n100\n1\n0 0\n0 16777215\n0\n0\n0\n16777215\n");
+    ASSERT_TRUE(LoadColourTable(ColourFile()));
+    Units().SetVelocityUnit(1);  // cm/s
+    EXPECT_EQ(VelocityColour(500, kEastVelocity), MakeColour(128, 128, 128));  // 50 cm/s
+    EXPECT_EQ(VelocityColour(50, kErrorVelocity), MakeColour(128, 128, 128));  // 50 as it is
+    EXPECT_EQ(VelocityColour(kBadVelocity, kEastVelocity), 0u);
+}
+
+TEST_F(VelocityColours, UnitChangeRescalesWhenColoursAreScaled) {
+    ASSERT_TRUE(LoadColourTable(ColourFile()));
+    RescaleVelocityTable(0, 1.5);
+    Units().SetVelocityUnit(2);
+    AppSettings().AutoScaleColors = 1;
+    Units().SetVelocityUnit(1);
+    EXPECT_DOUBLE_EQ(CurrentVelocityTable()->Properties().minimum, 0);
+    EXPECT_DOUBLE_EQ(CurrentVelocityTable()->Properties().maximum, 150);
+    EXPECT_DOUBLE_EQ(CurrentVelocityTable()->Properties().step, 0.15);
+
+    AppSettings().AutoScaleColors = 0;
+    Units().SetVelocityUnit(2);
+    EXPECT_DOUBLE_EQ(CurrentVelocityTable()->Properties().maximum, 150);
+}
+
+}  // namespace
+}  // namespace fluvex

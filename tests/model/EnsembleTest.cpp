@@ -1,0 +1,313 @@
+#include "model/Ensemble.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <initializer_list>
+#include <utility>
+#include <vector>
+
+namespace fluvex {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// A zero block of `size` bytes with the given bytes written at their offsets.
+Bytes Block(std::size_t size, std::initializer_list<std::pair<std::size_t, Bytes>> fields) {
+    Bytes block(size, 0);
+    for (const auto& [offset, bytes] : fields) {
+        for (std::size_t i = 0; i < bytes.size(); ++i)
+            block.at(offset + i) = bytes[i];
+    }
+    return block;
+}
+
+Bytes Image(std::span<const std::uint8_t> bytes) {
+    return {bytes.begin(), bytes.end()};
+}
+
+// Every field the program reads, little-endian at its offset, nothing else.
+const Bytes RecordedFixedLeader = Block(50, {{4, {0x4A, 0x02}},
+                                             {9, {30}},
+                                             {12, {0xF4, 0x01}},
+                                             {14, {0xB0, 0x00}},
+                                             {17, {64}},
+                                             {25, {0x1C}},
+                                             {30, {0x08}},
+                                             {32, {0xD5, 0x02}},
+                                             {34, {0x40, 0x02}},
+                                             {42, {0x78, 0x56, 0x34, 0x12}}});
+
+TEST(EnsembleFixedLeader, FieldsRoundTripAtTheirOffsets) {
+    FixedLeader recorded;
+    recorded.AssignRecorded(RecordedFixedLeader);
+    EXPECT_EQ(recorded.SystemConfiguration(), 0x024A);
+    EXPECT_EQ(recorded.CellCount(), 30);
+    EXPECT_EQ(recorded.Bin1DistanceCm(), 725);
+    EXPECT_EQ(recorded.TimeTagMs(), 0x12345678U);
+
+    // Getters and setters share their offsets: setters that rebuild the recorded image byte for
+    // byte prove every offset and width.
+    FixedLeader written;
+    written.SetSystemConfiguration(0x024A);
+    written.SetCellCount(30);
+    written.SetDepthCellLengthCm(500);
+    written.SetBlankAfterTransmitCm(176);
+    written.SetLowCorrelationThreshold(64);
+    written.SetCoordinateTransform(0x1C);
+    written.SetSensorSource(0x08);
+    written.SetBin1DistanceCm(725);
+    written.SetTransmitPulseLengthCm(576);
+    written.SetTimeTagMs(0x12345678U);
+    EXPECT_EQ(Image(written.Bytes()), RecordedFixedLeader);
+}
+
+TEST(EnsembleFixedLeader, DecodesConfigurationBits) {
+    FixedLeader leader;
+    leader.AssignRecorded(RecordedFixedLeader);
+    EXPECT_TRUE(leader.ConvexBeamPattern());
+    EXPECT_EQ(leader.BeamAngleDegrees(), 30.0);
+    EXPECT_EQ(leader.Frame(), CoordinateFrame::Earth);
+    EXPECT_TRUE(leader.TiltsApplied());
+    EXPECT_TRUE(leader.PitchFromTiltSensor());
+
+    leader.SetSystemConfiguration(0x0300);
+    EXPECT_EQ(leader.BeamAngleDegrees(), 25.0);
+    // Only bits 8-9 choose the angle and only bit 3 the pattern.
+    leader.SetSystemConfiguration(0xFCF7);
+    EXPECT_EQ(leader.BeamAngleDegrees(), 15.0);
+    EXPECT_FALSE(leader.ConvexBeamPattern());
+    leader.SetCoordinateTransform(0xEF);
+    EXPECT_EQ(leader.Frame(), CoordinateFrame::Instrument);
+}
+
+TEST(EnsembleFixedLeader, RecordedBlockOfAnotherLengthCopiesOnlyWhatFits) {
+    Bytes longer = RecordedFixedLeader;
+    longer[49] = 0xAB;
+    longer.resize(80, 0xCD);
+    FixedLeader leader;
+    leader.AssignRecorded(longer);
+    EXPECT_EQ(Image(leader.Bytes()).back(), 0xAB);
+
+    leader.AssignRecorded(std::span(RecordedFixedLeader).first(10));
+    EXPECT_EQ(leader.CellCount(), 30);
+    EXPECT_EQ(leader.TimeTagMs(), 0U);
+    EXPECT_EQ(Image(leader.Bytes()).back(), 0);
+}
+
+TEST(EnsembleVariableLeader, HoldsMonthFromZeroAndMissingTransducerDepthAsZero) {
+    const Bytes december = Block(57, {{5, {12}}, {16, {0xFF, 0xFF}}});
+    VariableLeader leader;
+    leader.AssignRecorded(december);
+    EXPECT_EQ(leader.RtcMonth(), 11);
+    EXPECT_EQ(leader.TransducerDepthDm(), 0);
+
+    leader.AssignRecorded(Block(57, {{5, {1}}, {16, {0x32, 0x00}}}));
+    EXPECT_EQ(leader.RtcMonth(), 0);
+    EXPECT_EQ(leader.TransducerDepthDm(), 50);
+
+    // An impossible month 0 must stay recognisable as invalid.
+    leader.AssignRecorded(Block(57, {{5, {0}}}));
+    EXPECT_EQ(leader.RtcMonth(), 255);
+}
+
+TEST(EnsembleVariableLeader, KeepsSignOnlyWhereTheFieldIsSigned) {
+    VariableLeader leader;
+    leader.AssignRecorded(Block(
+        57, {{18, {0x9F, 0x8C}}, {20, {0x2E, 0xFB}}, {22, {0xFF, 0xFF}}, {26, {0x06, 0xFF}}}));
+    EXPECT_EQ(leader.Heading(), 35999);
+    EXPECT_EQ(leader.Pitch(), -1234);
+    EXPECT_EQ(leader.Roll(), -1);
+    EXPECT_EQ(leader.Temperature(), -250);
+}
+
+TEST(EnsembleBottomTrack, ReadsBeamFieldsAndRefusesOtherBeams) {
+    BottomTrack track;
+    track.AssignRecorded(Block(93, {{16, {0xE8, 0x03, 0x00, 0x00, 0xFC, 0x03, 0xDE, 0x03}},
+                                    {24, {0x00, 0x80, 0x05, 0x00, 0xF9, 0xFF, 0x2C, 0x01}}}));
+    EXPECT_EQ(track.RangeCm(0), 1000);
+    EXPECT_EQ(track.RangeCm(1), 0);
+    EXPECT_EQ(track.RangeCm(3), 990);
+    EXPECT_EQ(track.Velocity(0), kBadVelocity);
+    EXPECT_EQ(track.Velocity(2), -7);
+    EXPECT_EQ(track.Velocity(3), 300);
+
+    const BottomTrack before = track;
+    for (const int beam : {-1, 4}) {
+        EXPECT_EQ(track.RangeCm(beam), 0);
+        EXPECT_EQ(track.Velocity(beam), kBadVelocity);
+        track.SetRangeCm(beam, 1);
+        track.SetVelocity(beam, 1);
+    }
+    EXPECT_EQ(track, before);
+}
+
+TEST(EnsembleVerticalBeam, ReadsRangeAndStatusAfterTheHeldWord) {
+    VerticalBeam beam;
+    beam.AssignRecorded(Bytes{0x00, 0x41, 0x01, 0x02, 0x45, 0x23, 0x01, 0x00, 0x03});
+    EXPECT_EQ(beam.RangeMm(), 0x12345U);
+    EXPECT_EQ(beam.Status(), 3);
+}
+
+TEST(EnsembleCellBlocks, OutOfRangeReadsAsNothingAndIsNotWritten) {
+    CellBlocks empty;
+    EXPECT_EQ(empty.Velocity(0, 0), kBadVelocity);
+    EXPECT_EQ(empty.EchoIntensity(0, 0), 0);
+    empty.SetVelocity(0, 0, 5);
+    EXPECT_EQ(empty, CellBlocks{});
+
+    CellBlocks full;
+    ASSERT_TRUE(full.Reset(kMaxCells));
+    full.SetVelocity(199, 3, -1);
+    full.SetPercentGood(199, 3, 100);
+    EXPECT_EQ(full.Velocity(199, 3), -1);
+    EXPECT_EQ(full.PercentGood(199, 3), 100);
+
+    const CellBlocks before = full;
+    const std::pair<int, int> outside[] = {{200, 0}, {-1, 0}, {0, 4}, {0, -1}};
+    for (const auto& [cell, beam] : outside) {
+        EXPECT_EQ(full.Velocity(cell, beam), kBadVelocity) << cell << ',' << beam;
+        EXPECT_EQ(full.Correlation(cell, beam), 0) << cell << ',' << beam;
+        full.SetVelocity(cell, beam, 7);
+        full.SetCorrelation(cell, beam, 7);
+        full.SetEchoIntensity(cell, beam, 7);
+        full.SetPercentGood(cell, beam, 7);
+    }
+    EXPECT_EQ(full, before);
+}
+
+TEST(EnsembleCellBlocks, ResetZeroFillsAndRefusesImpossibleCounts) {
+    CellBlocks blocks;
+    ASSERT_TRUE(blocks.Reset(2));
+    blocks.SetVelocity(1, 1, 9);
+    blocks.SetEchoIntensity(1, 1, 9);
+    ASSERT_TRUE(blocks.Reset(3));
+    EXPECT_EQ(blocks.Velocity(1, 1), 0);
+    EXPECT_EQ(blocks.EchoIntensity(1, 1), 0);
+
+    EXPECT_FALSE(blocks.Reset(kMaxCells + 1));
+    EXPECT_EQ(blocks.CellCount(), 0);
+    EXPECT_FALSE(blocks.Reset(-1));
+    EXPECT_EQ(blocks.CellCount(), 0);
+}
+
+// A recorded per-cell block of 3 cells: its ID, then for cell c and beam b the value
+// c * 4 + b + `base`, one byte wide or, for velocities, as the i16 (value - 256).
+Bytes RecordedCellBlock(std::uint8_t id, int base, bool velocity) {
+    Bytes block = {0x00, id};
+    for (int value = base; value < base + 3 * kBeamCount; ++value) {
+        block.push_back(static_cast<std::uint8_t>(value));
+        if (velocity) block.push_back(0xFF);
+    }
+    return block;
+}
+
+TEST(EnsembleCellBlocks, AssignsRecordedBlocksAtTheirCellAndBeamOffsets) {
+    CellBlocks blocks;
+    ASSERT_TRUE(blocks.Reset(3));
+    ASSERT_TRUE(blocks.AssignRecorded(CellBlock::Velocity, RecordedCellBlock(0x01, 1, true)));
+    ASSERT_TRUE(blocks.AssignRecorded(CellBlock::Correlation, RecordedCellBlock(0x02, 1, false)));
+    ASSERT_TRUE(
+        blocks.AssignRecorded(CellBlock::EchoIntensity, RecordedCellBlock(0x03, 101, false)));
+    ASSERT_TRUE(blocks.AssignRecorded(CellBlock::PercentGood, RecordedCellBlock(0x04, 201, false)));
+    for (int cell = 0; cell < 3; ++cell) {
+        for (int beam = 0; beam < kBeamCount; ++beam) {
+            const int value = cell * 4 + beam + 1;
+            EXPECT_EQ(blocks.Velocity(cell, beam), value - 256);
+            EXPECT_EQ(blocks.Correlation(cell, beam), value);
+            EXPECT_EQ(blocks.EchoIntensity(cell, beam), value + 100);
+            EXPECT_EQ(blocks.PercentGood(cell, beam), value + 200);
+        }
+    }
+
+    const CellBlocks before = blocks;
+    Bytes shortVelocity = RecordedCellBlock(0x01, 50, true);
+    shortVelocity.pop_back();
+    EXPECT_FALSE(blocks.AssignRecorded(CellBlock::Velocity, shortVelocity));
+    EXPECT_FALSE(blocks.AssignRecorded(CellBlock::PercentGood, Bytes{0x00, 0x04}));
+    EXPECT_EQ(blocks, before);
+}
+
+TEST(EnsembleCellVelocity, FourthSlotDoesNotMakeACellBad) {
+    EXPECT_FALSE((CellVelocity{1, 2, 3, kBadVelocity}.IsBad()));
+    EXPECT_TRUE((CellVelocity{1, 2, kBadVelocity, 40}.IsBad()));
+    EXPECT_TRUE((CellVelocity{kBadVelocity, 2, 3, 40}.IsBad()));
+}
+
+Ensemble FilledEnsemble() {
+    Ensemble ensemble;
+    ensemble.fixedLeader.AssignRecorded(RecordedFixedLeader);
+    ensemble.beamElevation = {0.1, 0.2, 0.3, 0.4};
+    ensemble.beamAzimuth = {0.5, 0.6, 0.7, 0.8};
+    ensemble.navigation.positionValid = true;
+    ensemble.navigation.x = 512345.5;
+    ensemble.loaded = true;
+    ensemble.present = 0xFF;
+    ensemble.cells = {{10, 20, 30, 40}, {kBadVelocity, 0, 0, 55}};
+    ensemble.referenceVelocity = {1, 2, 3, 4};
+    ensemble.bottomTrackVelocity = {5, 6, 7, 8};
+    ensemble.sonTekFlag2 = 1;
+    ensemble.variableLeader.SetHeading(9000);
+    ensemble.cellBlocks.Reset(30);
+    ensemble.cellBlocks.SetVelocity(29, 3, -400);
+    ensemble.bottomTrack.SetRangeCm(2, 1020);
+    ensemble.verticalBeam.SetRangeMm(8000);
+    return ensemble;
+}
+
+TEST(EnsembleRecord, CopyIsIndependentOfTheOriginal) {
+    const Ensemble original = FilledEnsemble();
+    Ensemble copy = original;
+    EXPECT_EQ(copy, original);
+
+    copy.cells[0].east = -1;
+    copy.cells.push_back({});
+    copy.cellBlocks.SetVelocity(29, 3, 0);
+    copy.variableLeader.SetHeading(0);
+    copy.navigation.x = 0.0;
+
+    EXPECT_EQ(original, FilledEnsemble());
+    EXPECT_EQ(original.cells.size(), 2U);
+    EXPECT_EQ(original.cells[0].east, 10);
+    EXPECT_EQ(original.cellBlocks.Velocity(29, 3), -400);
+}
+
+TEST(EnsembleRecord, ClearKeepsBeamGeometryAndProcessedVelocities) {
+    Ensemble ensemble = FilledEnsemble();
+    ensemble.ClearPingData();
+    EXPECT_TRUE(ensemble.IsSonTek());
+    EXPECT_EQ(ensemble.cells, FilledEnsemble().cells);
+
+    ensemble.Clear();
+
+    EXPECT_EQ(ensemble.fixedLeader, FixedLeader{});
+    EXPECT_EQ(ensemble.navigation, NavRecord{});
+    EXPECT_FALSE(ensemble.loaded);
+    EXPECT_EQ(ensemble.present, 0);
+    EXPECT_FALSE(ensemble.IsSonTek());
+    EXPECT_EQ(ensemble.variableLeader, VariableLeader{});
+    EXPECT_EQ(ensemble.cellBlocks.CellCount(), 0);
+    EXPECT_EQ(ensemble.bottomTrack, BottomTrack{});
+    EXPECT_EQ(ensemble.verticalBeam, VerticalBeam{});
+    EXPECT_TRUE(ensemble.cells.empty());
+    EXPECT_EQ(ensemble.cells.capacity(), 0U);
+
+    const Ensemble filled = FilledEnsemble();
+    EXPECT_EQ(ensemble.beamElevation, filled.beamElevation);
+    EXPECT_EQ(ensemble.beamAzimuth, filled.beamAzimuth);
+    EXPECT_EQ(ensemble.referenceVelocity, filled.referenceVelocity);
+    EXPECT_EQ(ensemble.bottomTrackVelocity, filled.bottomTrackVelocity);
+}
+
+TEST(EnsembleRecord, MarkAbsentClearsOnlyThatBit) {
+    Ensemble ensemble;
+    ensemble.MarkPresent(PresentBit::BottomTrack);
+    ensemble.MarkPresent(PresentBit::EmbeddedPosition);
+    ensemble.MarkAbsent(PresentBit::EmbeddedPosition);
+    EXPECT_EQ(ensemble.present, PresentBit::BottomTrack);
+    EXPECT_TRUE(ensemble.Has(PresentBit::BottomTrack));
+    EXPECT_FALSE(ensemble.Has(PresentBit::EmbeddedPosition));
+}
+
+}  // namespace
+}  // namespace fluvex

@@ -1,0 +1,203 @@
+#include "services/Geodesy.h"
+
+#include <gtest/gtest.h>
+
+#include <limits>
+#include <string>
+#include <utility>
+
+namespace fluvex {
+namespace {
+
+constexpr double kUsSurveyFoot = 0.3048006096;
+// 30.5 N, 91.1 W in WGS 84 / UTM zone 15N, to the centimetre; the south zone mirrors it.
+constexpr double kLatitude = 30.5;
+constexpr double kLongitude = -91.1;
+constexpr double kEasting = 682341.33;
+constexpr double kNorthing = 3375726.33;
+constexpr double kSouthNorthing = 10000000.0 - kNorthing;
+constexpr double kInf = std::numeric_limits<double>::infinity();
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr const char* kUtm15FeetProj = "+proj=utm +zone=15 +datum=WGS84 +units=us-ft +type=crs";
+constexpr const char* kUtm15FeetWkt =
+    R"(PROJCS["UTM 15N feet",GEOGCS["WGS 84",DATUM["WGS_1984",SPHEROID["WGS 84",6378137,)"
+    R"(298.257223563]],PRIMEM["Greenwich",0],UNIT["degree",0.0174532925199433]],)"
+    R"(PROJECTION["Transverse_Mercator"],PARAMETER["latitude_of_origin",0],)"
+    R"(PARAMETER["central_meridian",-93],PARAMETER["scale_factor",0.9996],)"
+    R"(PARAMETER["false_easting",1640416.66666667],PARAMETER["false_northing",0],)"
+    R"(UNIT["US survey foot",0.304800609601219]])";
+
+std::unique_ptr<Geodesy> Make(const std::string& crs, double metresPerUnit = 1.0) {
+    GeodesyCreation created = Geodesy::Create(crs, metresPerUnit);
+    EXPECT_TRUE(created.geodesy) << crs << ": " << created.error;
+    return std::move(created.geodesy);
+}
+
+template <typename Case>
+std::string LabelOf(const testing::TestParamInfo<Case>& row) {
+    return row.param.label;
+}
+
+struct KnownPoint {
+    const char* label;
+    const char* crs;
+    double metresPerUnit;
+    bool south;  // the same point mirrored about the equator
+};
+
+void PrintTo(const KnownPoint& p, std::ostream* os) { *os << p.label; }
+
+class GeodesyKnownPoint : public testing::TestWithParam<KnownPoint> {};
+
+TEST_P(GeodesyKnownPoint, ToGridMatchesReferenceInProjectUnits) {
+    const KnownPoint& p = GetParam();
+    const auto geodesy = Make(p.crs, p.metresPerUnit);
+    ASSERT_TRUE(geodesy);
+    const GridPoint grid = geodesy->ToGrid(p.south ? -kLatitude : kLatitude, kLongitude);
+    ASSERT_TRUE(grid.ok);
+    const double centimetre = 0.01 / p.metresPerUnit;
+    EXPECT_NEAR(grid.x, kEasting / p.metresPerUnit, centimetre);
+    EXPECT_NEAR(grid.y, (p.south ? kSouthNorthing : kNorthing) / p.metresPerUnit, centimetre);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Geodesy, GeodesyKnownPoint,
+    testing::Values(KnownPoint{"AutoNorth", "auto", 1.0, false},
+                    KnownPoint{"AutoSouth", "Auto", 1.0, true},
+                    KnownPoint{"Epsg", "EPSG:32615", 1.0, false},
+                    KnownPoint{"EpsgInFeet", "EPSG:32615", kUsSurveyFoot, false},
+                    KnownPoint{"AutoInFeet", " AUTO ", kUsSurveyFoot, true},
+                    KnownPoint{"BareProjString", "+proj=utm +zone=15 +datum=WGS84", 1.0, false},
+                    KnownPoint{"CompoundWithHeight", "EPSG:32615+5703", 1.0, false},
+                    KnownPoint{"FeetCrsInMetres", kUtm15FeetProj, 1.0, false},
+                    KnownPoint{"FeetCrsInFeet", kUtm15FeetProj, kUsSurveyFoot, false},
+                    KnownPoint{"FeetWktInMetres", kUtm15FeetWkt, 1.0, false}),
+    LabelOf<KnownPoint>);
+
+struct RoundTripCase {
+    const char* label;
+    const char* crs;
+    double metresPerUnit;
+    double latitude;
+    double longitude;
+};
+
+void PrintTo(const RoundTripCase& c, std::ostream* os) { *os << c.label; }
+
+class GeodesyRoundTrip : public testing::TestWithParam<RoundTripCase> {};
+
+TEST_P(GeodesyRoundTrip, GridToGeographicAndBackWithinMicrometre) {
+    const RoundTripCase& c = GetParam();
+    const auto geodesy = Make(c.crs, c.metresPerUnit);
+    ASSERT_TRUE(geodesy);
+    const GridPoint origin = geodesy->ToGrid(c.latitude, c.longitude);
+    ASSERT_TRUE(origin.ok);
+    const double micrometre = 1e-6 / c.metresPerUnit;
+    for (const auto& [dx, dy] :
+         {std::pair{0.0, 0.0}, {0.125, -0.5}, {-25000.0, 40000.0}, {60000.0, -75000.0}}) {
+        const double x = origin.x + dx / c.metresPerUnit;
+        const double y = origin.y + dy / c.metresPerUnit;
+        const GeographicPoint geographic = geodesy->ToGeographic(x, y);
+        ASSERT_TRUE(geographic.ok) << x << ", " << y;
+        const GridPoint back = geodesy->ToGrid(geographic.latitude, geographic.longitude);
+        ASSERT_TRUE(back.ok);
+        EXPECT_NEAR(back.x, x, micrometre);
+        EXPECT_NEAR(back.y, y, micrometre);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Geodesy, GeodesyRoundTrip,
+    testing::Values(RoundTripCase{"Utm", "EPSG:32615", 1.0, kLatitude, kLongitude},
+                    RoundTripCase{"AutoSouthInFeet", "auto", kUsSurveyFoot, -kLatitude, kLongitude},
+                    RoundTripCase{"StatePlaneFeet", "EPSG:3452", 1.0, kLatitude, kLongitude}),
+    LabelOf<RoundTripCase>);
+
+TEST(GeodesyAxes, NorthingFirstCrsStillGivesEastingAsX) {
+    const auto northFirst = Make("EPSG:32661");  // WGS 84 / UPS North (N,E)
+    const auto eastFirst =
+        Make("+proj=stere +lat_0=90 +lon_0=0 +k=0.994 +x_0=2000000 +y_0=2000000 +datum=WGS84");
+    ASSERT_TRUE(northFirst && eastFirst);
+    const GridPoint a = northFirst->ToGrid(85.0, 30.0);
+    const GridPoint b = eastFirst->ToGrid(85.0, 30.0);
+    ASSERT_TRUE(a.ok && b.ok);
+    EXPECT_GT(a.x, 2000000.0);  // east of the zero meridian
+    EXPECT_NEAR(a.x, b.x, 1e-6);
+    EXPECT_NEAR(a.y, b.y, 1e-6);
+}
+
+TEST(GeodesyCreate, RefusesWhatCannotServeAsTheProjectGrid) {
+    const struct {
+        const char* crs;
+        double metresPerUnit;
+        const char* errorMentions;
+    } cases[] = {
+        {"EPSG:999999", 1.0, "EPSG:999999"},
+        {"no such thing", 1.0, "no such thing"},
+        {"+proj=nonsense +type=crs", 1.0, "nonsense"},
+        {" \t", 1.0, "No coordinate reference system"},
+        {"urn:ogc:def:ellipsoid:EPSG::7030", 1.0, "not a coordinate reference system"},
+        {"EPSG:4326", 1.0, "geographic"},
+        {"+proj=longlat +datum=WGS84", 1.0, "geographic"},
+        {"EPSG:4978", 1.0, "not a projected CRS"},  // geocentric
+        {"EPSG:32615", 0.0, "distance unit"},
+        {"auto", kNaN, "distance unit"},
+    };
+    for (const auto& c : cases) {
+        const GeodesyCreation created = Geodesy::Create(c.crs, c.metresPerUnit);
+        EXPECT_FALSE(created.geodesy) << c.crs;
+        EXPECT_NE(created.error.find(c.errorMentions), std::string::npos)
+            << c.crs << " gave: " << created.error;
+    }
+}
+
+TEST(GeodesyInput, RefusesNonFiniteAndOutOfRangeValues) {
+    const auto geodesy = Make("EPSG:32615");
+    ASSERT_TRUE(geodesy);
+    for (const auto& [latitude, longitude] : {std::pair{kNaN, kLongitude},
+                                              {kLatitude, kNaN},
+                                              {kInf, kLongitude},
+                                              {kLatitude, -kInf},
+                                              {90.5, kLongitude},
+                                              {kLatitude, -180.5}}) {
+        EXPECT_FALSE(geodesy->ToGrid(latitude, longitude).ok) << latitude << ", " << longitude;
+    }
+    EXPECT_FALSE(geodesy->ToGeographic(kNaN, kNorthing).ok);
+    EXPECT_FALSE(geodesy->ToGeographic(kEasting, kInf).ok);
+    EXPECT_FALSE(geodesy->ToGeographic(1e12, 1e12).ok);  // PROJ gives HUGE_VAL
+}
+
+TEST(GeodesyAutoZone, FixedByTheFirstPositionConverted) {
+    const auto geodesy = Make("auto");
+    const auto zone15South = Make("EPSG:32715");
+    ASSERT_TRUE(geodesy && zone15South);
+    EXPECT_FALSE(geodesy->ToGeographic(kEasting, kSouthNorthing).ok);
+    EXPECT_EQ(geodesy->CrsName(), "");
+    EXPECT_FALSE(geodesy->ToGrid(kNaN, kLongitude).ok);  // refused, so it fixes nothing
+    ASSERT_TRUE(geodesy->ToGrid(-kLatitude, kLongitude).ok);
+    EXPECT_EQ(geodesy->CrsName(), "WGS 84 / UTM zone 15S");
+    EXPECT_TRUE(geodesy->ToGeographic(kEasting, kSouthNorthing).ok);
+    // A later position in zone 16 stays on the zone 15 grid.
+    EXPECT_NEAR(geodesy->ToGrid(-kLatitude, -86.9).x, zone15South->ToGrid(-kLatitude, -86.9).x,
+                1e-9);
+    EXPECT_EQ(geodesy->CrsName(), "WGS 84 / UTM zone 15S");
+}
+
+TEST(GeodesyAutoZone, ZoneAndHemisphereAtTheirEdges) {
+    const struct {
+        double latitude;
+        double longitude;
+        const char* zone;
+    } cases[] = {{0.0, -177.0, "1N"},  {-0.001, 179.9, "60S"}, {10.0, 180.0, "60N"},
+                 {10.0, -180.0, "1N"}, {52.0, 5.999, "31N"},   {52.0, 6.0, "32N"}};
+    for (const auto& c : cases) {
+        const auto geodesy = Make("auto");
+        ASSERT_TRUE(geodesy);
+        EXPECT_TRUE(geodesy->ToGrid(c.latitude, c.longitude).ok);
+        EXPECT_EQ(geodesy->CrsName(), std::string("WGS 84 / UTM zone ") + c.zone)
+            << c.latitude << ", " << c.longitude;
+    }
+}
+
+}  // namespace
+}  // namespace fluvex

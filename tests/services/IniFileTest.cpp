@@ -1,0 +1,79 @@
+#include "services/IniFile.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include "TestEnvironment.h"
+
+namespace fluvex {
+namespace {
+
+TEST(IniFile, ReadsLinesWithEitherEndingAndNamesInAnyCase) {
+    const IniFile ini = IniFile::Parse("[General]\r\nSurveyName = Reach 2 \r\n[graphoptions]\nMaxDepth=12");
+    EXPECT_EQ(ini.ReadText("general", "surveyname", "?"), "Reach 2");
+    EXPECT_EQ(ini.ReadInt("GraphOptions", "MaxDepth", 10), 12);
+    EXPECT_EQ(ini.ReadInt("GraphOptions", "Missing", 10), 10);
+    EXPECT_EQ(ini.ReadInt("NoSection", "MaxDepth", 10), 10);
+}
+
+TEST(IniFile, ReadsNumbersStrictly) {
+    const IniFile ini = IniFile::Parse(
+        "[s]\nfraction=12.5\nhex=0x10\nsigned=-7\nplus=+4\nempty=\ndouble=1e-3\nyes=TRUE\n"
+        "word=maybe\nnumber=2\n");
+    EXPECT_EQ(ini.ReadInt("s", "fraction", 10), 10);
+    EXPECT_EQ(ini.ReadInt("s", "hex", 10), 10);
+    EXPECT_EQ(ini.ReadInt("s", "signed", 10), -7);
+    EXPECT_EQ(ini.ReadInt("s", "plus", 10), 4);
+    EXPECT_EQ(ini.ReadInt("s", "empty", 10), 10);
+    EXPECT_DOUBLE_EQ(ini.ReadDouble("s", "double", 0), 0.001);
+    EXPECT_DOUBLE_EQ(ini.ReadDouble("s", "fraction", 0), 12.5);
+    EXPECT_TRUE(ini.ReadBool("s", "yes", false));
+    EXPECT_TRUE(ini.ReadBool("s", "word", true));
+    EXPECT_TRUE(ini.ReadBool("s", "number", false));
+}
+
+TEST(IniFile, KeysBeforeAnySectionBelongToNone) {
+    const IniFile ini = IniFile::Parse("Stray=1\n[A]\nKey=2\n");
+    EXPECT_FALSE(ini.Value("", "Stray"));
+    EXPECT_EQ(ini.ReadInt("A", "Key", 0), 2);
+}
+
+TEST(IniFile, RewritingKeepsCommentsOrderAndUnknownKeys) {
+    IniFile ini = IniFile::Parse("; comment\n[A]\nOne=1\nTwo=2\n\n[B]\nThree=3\n");
+    ini.Write("a", "two", "22");
+    ini.WriteInt("A", "Four", 4);
+    ini.WriteBool("C", "Five", true);
+    ini.WriteDouble("C", "Six", 0.31);
+    EXPECT_EQ(ini.Text("\n"), "; comment\n[A]\nOne=1\nTwo=22\nFour=4\n\n[B]\nThree=3\n[C]\nFive=1\nSix=0.31\n");
+}
+
+class IniFileSave : public test::TemporaryHostFolders {};
+
+TEST_F(IniFileSave, WritesCrLfAtomicallyAndReadsBack) {
+    IniFile ini;
+    ini.Write("Section", "Key", "Value");
+    const auto path = Root() / "nested" / "file.ini";
+    ASSERT_TRUE(ini.Save(path));
+    EXPECT_EQ(ReadText(path), "[Section]\r\nKey=Value\r\n");
+    EXPECT_EQ(IniFile::Read(path).ReadText("Section", "Key", ""), "Value");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(path.parent_path()), {}), 1);
+}
+
+TEST_F(IniFileSave, FailureLeavesTheOldFileAndSaysWhy) {
+    const auto path = Root() / "locked" / "file.ini";
+    WriteText(path, "[Old]\r\n");
+    std::filesystem::permissions(path.parent_path(), std::filesystem::perms::owner_read |
+                                                         std::filesystem::perms::owner_exec);
+    IniFile ini;
+    ini.Write("New", "Key", "1");
+    std::string error;
+    const bool saved = ini.Save(path, &error);
+    std::filesystem::permissions(path.parent_path(), std::filesystem::perms::owner_all);
+    if (::geteuid() == 0) GTEST_SKIP() << "root can write into read-only folders";
+    EXPECT_FALSE(saved);
+    EXPECT_NE(error.find(path.string()), std::string::npos);
+    EXPECT_EQ(ReadText(path), "[Old]\r\n");
+}
+
+}  // namespace
+}  // namespace fluvex

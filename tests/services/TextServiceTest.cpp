@@ -1,0 +1,66 @@
+#include "services/TextService.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <climits>
+#include <set>
+#include <string>
+
+namespace fluvex {
+namespace {
+
+// Spreadsheet column headings by column kind 0 to 19.
+constexpr std::array kSpreadsheetHeadingIds = {3030,  3055,  2915, 1487, 1533,  12474, 12472,
+                                               12473, 5940,  5941, 5942, 2371,  2565,  1874,
+                                               1348,  12475, 5908, 5909, 12476, 12477};
+
+// Every other id a window asks for.
+constexpr std::array kOtherIds = {1703, 12538, 12539, 12540, 12534, 12535, 12536, 1290, 12537,
+                                  7810, 7211,  5936,  5937,  5938,  2038,  5973,  5974, 5066};
+
+TEST(TextServiceLookup, KnownIdsGiveTheirTexts) {
+    EXPECT_EQ(TextService::LoadText(1703), "Error");
+    EXPECT_EQ(TextService::LoadText(5936), "Discharge");
+    EXPECT_EQ(TextService::LoadText(5973), "Start Edge");
+    EXPECT_EQ(TextService::LoadText(5974), "End Edge");
+    EXPECT_EQ(TextService::LoadText(1290), "cells");
+    EXPECT_EQ(TextService::LoadText(12534), "% of profile");
+    EXPECT_EQ(TextService::LoadText(1487), "DBL");
+}
+
+// A miss in the binary search (an unsorted table, a lost entry) shows up here as an empty text.
+TEST(TextServiceLookup, EveryIdTheWindowsUseHasAText) {
+    for (int id : kSpreadsheetHeadingIds)
+        EXPECT_FALSE(TextService::LoadText(id).empty()) << id;
+    for (int id : kOtherIds)
+        EXPECT_FALSE(TextService::LoadText(id).empty()) << id;
+}
+
+TEST(TextServiceLookup, UnknownIdsGiveEmptyText) {
+    for (int id : {0, -1, 1, 1289, 5939, 12541, 99999, INT_MIN, INT_MAX}) {
+        EXPECT_EQ(TextService::LoadText(id), "") << id;
+    }
+}
+
+TEST(TextServiceLookup, SpreadsheetHeadingsAreDistinct) {
+    std::set<std::string> headings;
+    for (int id : kSpreadsheetHeadingIds)
+        headings.insert(TextService::LoadText(id));
+    EXPECT_EQ(headings.size(), kSpreadsheetHeadingIds.size());
+}
+
+TEST(TextServiceJoin, JoinsInOrderUpToTheFirstZero) {
+    EXPECT_EQ(TextService::LoadText(std::array{5973, 5974, 0}), "Start EdgeEnd Edge");
+    EXPECT_EQ(TextService::LoadText(std::array{5936, 0, 5937, 0}), "Discharge");
+    EXPECT_EQ(TextService::LoadText(std::array{0, 5936}), "");
+}
+
+TEST(TextServiceJoin, ListsWithoutTerminatorOrWithUnknownIds) {
+    EXPECT_EQ(TextService::LoadText(std::span<const int>{}), "");
+    EXPECT_EQ(TextService::LoadText(std::array{5941, 5942}), "TopBottom");
+    EXPECT_EQ(TextService::LoadText(std::array{-7, 5066, 5939, 0}), "Total");
+}
+
+}  // namespace
+}  // namespace fluvex

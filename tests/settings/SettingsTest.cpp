@@ -1,0 +1,274 @@
+#include "settings/Settings.h"
+
+#include <gtest/gtest.h>
+
+#include "TestEnvironment.h"
+#include "model/Units.h"
+#include "services/ColourTable.h"
+#include "services/IniFile.h"
+#include "services/UserPrompt.h"
+#include "settings/SettingsFile.h"
+
+namespace fluvex {
+namespace {
+
+class SettingsFileTest : public test::TemporaryHostFolders {
+protected:
+    void SetUp() override {
+        TemporaryHostFolders::SetUp();
+        WriteProject("1");
+    }
+
+    // Loads the given settings file text into the process's settings record.
+    bool LoadFrom(std::string_view text) {
+        WriteText(AppSettings().SettingsPath, text);
+        return AppSettings().Load(prompt);
+    }
+
+    static std::string FileText(const Settings& settings) {
+        IniFile ini;
+        WriteSettingsFile(settings, ini);
+        return ini.Text("\n");
+    }
+
+    RecordingPrompt prompt;
+};
+
+TEST_F(SettingsFileTest, EmptyFileGivesEveryDefault) {
+    ASSERT_TRUE(LoadFrom(""));
+    const Settings& s = AppSettings();
+    EXPECT_EQ(s.ArrowInterval, 50.0);  // the default, not the initial 10
+    EXPECT_EQ(s.MaxDepth, 10.0);
+    EXPECT_EQ(s.EndDBL, 320.0);
+    EXPECT_EQ(s.ContHorzSliceInterval, 1.0);
+    EXPECT_EQ(s.ContVelocityInterval, 0.25);
+    EXPECT_EQ(s.VelReference(), 1);
+    EXPECT_EQ(s.BottomTrack(), 2);
+    EXPECT_EQ(s.Velocity(), 5);
+    EXPECT_EQ(s.DepthColor, (std::array<int, 4>{255, 16711680, 0, 0}));
+    EXPECT_EQ(s.NColumns, 5);
+    EXPECT_EQ((std::array<int, 5>{s.Column[0], s.Column[1], s.Column[2], s.Column[3], s.Column[4]}),
+              (std::array<int, 5>{0, 1, 2, 4, 5}));
+    EXPECT_EQ(s.ColWidth[0], 96);
+    EXPECT_EQ(s.ProfileWindow.Height, 430);
+    EXPECT_EQ(s.OptionsWindow.Width, 395);
+    EXPECT_EQ(s.InfoWindow.Height, 50);
+    EXPECT_EQ(s.SurveyName, "Survey Name");
+    EXPECT_TRUE(prompt.Messages().empty());
+}
+
+TEST_F(SettingsFileTest, NumbersReadByTheKeysRules) {
+    ASSERT_TRUE(LoadFrom("[GraphOptions]\r\nMaxDepth=12.5\r\nMinDepth=3\r\n"
+                         "[BTOffset]\r\nVelOffset=12.9\r\nHdgOffset=-12.9\r\n"
+                         "[Corrections]\r\nUseEdtPR=7\r\nMagDec=nan\r\n"
+                         "[TrackOptions]\r\nShowTrackLines=0\r\n"
+                         "[InfoWindow]\r\nWindowState=300\r\n"));
+    const Settings& s = AppSettings();
+    EXPECT_EQ(s.MaxDepth, 10.0);  // a fraction where a whole number is kept reads as the default
+    EXPECT_EQ(s.MinDepth, 3.0);
+    EXPECT_EQ(s.VelOffset(), 12);
+    EXPECT_EQ(s.HdgOffset(), -12);
+    EXPECT_TRUE(s.UseEdtPR());
+    EXPECT_EQ(s.MagDec(), 0.0);
+    EXPECT_FALSE(s.ShowTrackLines);
+    EXPECT_EQ(s.InfoWindow.WindowState, 0);
+}
+
+TEST_F(SettingsFileTest, ScalingModeIsWrittenButNeverReadBack) {
+    AppSettings().AutoScaleColors = 2;
+    ASSERT_TRUE(AppSettings().Save());
+    EXPECT_NE(ReadText(AppSettings().SettingsPath).find("AutoScaleColors=1"), std::string::npos);
+    AppSettings().Reset();
+    ASSERT_TRUE(AppSettings().Load(prompt));
+    EXPECT_EQ(AppSettings().AutoScaleColors, 0);
+}
+
+TEST_F(SettingsFileTest, ScalingFlagSitsBetweenEndDBLAndShowColorBar) {
+    const std::string text = FileText(AppSettings());
+    const auto end = text.find("EndDBL=");
+    const auto flag = text.find("AutoScaleColors=");
+    const auto bar = text.find("ShowColorBar=");
+    EXPECT_LT(end, flag);
+    EXPECT_LT(flag, bar);
+    EXPECT_LT(text.find("[TrackOptions]\nShowTrackLines="), text.find("TrackDepth="));
+}
+
+TEST_F(SettingsFileTest, SaveThenLoadKeepsEveryValue) {
+    ASSERT_TRUE(LoadFrom(""));
+    Settings& s = AppSettings();
+    s.ElevationMode = false;
+    s.VelocityUnits = 1;
+    s.SurveyName = "Rio Test = reach 2";
+    s.MinDepth = 1;
+    s.MaxDepth = 42;
+    s.SetBottomTrack(1);
+    s.SetVelocity(6);
+    s.bottomClipVal = 2.5;
+    s.SetSNRFilter(true);
+    s.SetSNRFilterVal(33.25);
+    s.DepthPenStyle = 3;
+    s.DepthColor = {1, 2, 3, 4};
+    s.DBLLabelInc = 25;
+    s.DecimalPlaces = 3;
+    s.ContMaxLeg = 12.5;
+    s.Cursor = 2;
+    s.SetVelReference(2);
+    s.SetVelAveraging(1);
+    s.SetVelAvgMode(2);
+    s.SetVelAvgDist(7.5);
+    s.SetVelAvgSamples(9);
+    s.SetTime_Type(2);
+    s.SetUseEdtHead(true);
+    s.SetMagDec(-3.75);
+    s.NShorePings = 4;
+    s.EndCoeff = 0.91;
+    s.ArrowInterval = 12.5;
+    s.SolidArrows = true;
+    s.Cumulative = true;
+    s.NRows = 3;
+    s.SetVelOffset(-40);
+    s.SetHdgOffset(3);
+    s.NColumns = 7;
+    s.Column[6] = 18;
+    s.ColWidth[6] = 140;
+    s.QuickChartSlot[0] = kQuickChartInUse | 77;
+    s.ProfileWindow = {10, 20, 300, 400, 2, false};
+    s.InfoWindow.Visible = true;
+    const std::string saved = FileText(s);
+    ASSERT_TRUE(s.Save());
+
+    s.Reset();
+    ASSERT_TRUE(s.Load(prompt));
+    s.QuickChartSlot[0] |= kQuickChartInUse;  // as the open chart would mark it again
+    EXPECT_EQ(FileText(s), saved);
+    EXPECT_EQ(Units().VelocityScale(), 10);
+}
+
+TEST_F(SettingsFileTest, SaveKeepsUnknownKeysAndLeavesNoTemporaryFile) {
+    WriteText(AppSettings().SettingsPath, "; written by hand\r\n[General]\r\nTheme=dark\r\n");
+    ASSERT_TRUE(AppSettings().Save());
+    const std::string text = ReadText(AppSettings().SettingsPath);
+    EXPECT_EQ(text.rfind("; written by hand\r\n[General]\r\nTheme=dark\r\n", 0), 0u);
+    EXPECT_NE(text.find("\r\nVelocityUnits=2\r\n"), std::string::npos);
+    for (const auto& entry : std::filesystem::directory_iterator(AppSettings().SettingsPath.parent_path()))
+        EXPECT_EQ(entry.path().filename(), "fluvex.ini");
+}
+
+TEST_F(SettingsFileTest, QuickChartSlotsInUseMoveToTheFrontOnSave) {
+    Settings& s = AppSettings();
+    s.QuickChartSlot[1] = 5;  // free, remembered settings
+    s.QuickChartSlot[3] = kQuickChartInUse | 9;
+    const IniFile ini = IniFile::Parse(FileText(s));
+    EXPECT_EQ(ini.ReadInt("QuickChart", "Chart0", -1), kQuickChartInUse | 9);
+    EXPECT_EQ(ini.ReadInt("QuickChart", "Chart1", -1), 5);
+    EXPECT_EQ(ini.ReadInt("QuickChart", "Chart3", -1), 0);
+    EXPECT_EQ(s.QuickChartSlot[3], kQuickChartInUse | 9);  // the record itself is unchanged
+}
+
+TEST_F(SettingsFileTest, QuickChartValuesWithoutTheInUseBitLoadAsZero) {
+    ASSERT_TRUE(LoadFrom("[QuickChart]\r\nChart0=5\r\nChart1=1048585\r\n"));
+    EXPECT_EQ(AppSettings().QuickChartSlot[0], 0);
+    EXPECT_EQ(AppSettings().QuickChartSlot[1], 9);
+}
+
+TEST_F(SettingsFileTest, SpreadsheetColumnsFollowTheirCount) {
+    ASSERT_TRUE(LoadFrom("[Spreadsheet]\r\nNColumns=25\r\n[SpreadsheetCols]\r\nColumn19=7\r\n"));
+    EXPECT_EQ(AppSettings().NColumns, 20);
+    EXPECT_EQ(AppSettings().Column[19], 7);
+    ASSERT_TRUE(LoadFrom("[Spreadsheet]\r\nNColumns=2\r\n"));
+    const IniFile ini = IniFile::Parse(FileText(AppSettings()));
+    EXPECT_TRUE(ini.Value("SpreadsheetCols", "ColWidth1"));
+    EXPECT_FALSE(ini.Value("SpreadsheetCols", "Column2"));
+}
+
+TEST_F(SettingsFileTest, WindowsAreBroughtBackOntoTheScreen) {
+    AppSettings().VirtualScreen = ScreenRect{0, 0, 1920, 1080};
+    ASSERT_TRUE(LoadFrom("[ProfileWindow]\r\nLeft=-5000\r\nTop=900\r\n"
+                         "[OptionsWindow]\r\nLeft=-5000\r\nWindowState=2\r\n"));
+    EXPECT_EQ(AppSettings().ProfileWindow.Left, 0);
+    EXPECT_EQ(AppSettings().ProfileWindow.Top, 1080 - 430);
+    EXPECT_EQ(AppSettings().OptionsWindow.Left, -5000);  // maximised keeps its numbers
+}
+
+TEST_F(SettingsFileTest, BorderFileThatDoesNotLoadIsForgotten) {
+    AppSettings().LoadBorderFile = [](const std::filesystem::path& path) {
+        return path.filename() == "good.txt";
+    };
+    ASSERT_TRUE(LoadFrom("[Discharge]\r\nBorderFile=/surveys/missing.txt\r\n"));
+    EXPECT_EQ(AppSettings().BorderFile, "");
+    ASSERT_TRUE(LoadFrom("[Discharge]\r\nBorderFile=/surveys/good.txt\r\n"));
+    EXPECT_EQ(AppSettings().BorderFile, "/surveys/good.txt");
+}
+
+TEST_F(SettingsFileTest, ProjectUnitSelectsTheDistanceUnit) {
+    const std::pair<std::string_view, int> cases[] = {
+        {"0.3048006096", 1}, {"0.3048", 2}, {"1", 0}, {"1.0", 0}};
+    for (const auto& [unit, expected] : cases) {
+        WriteProject(unit);
+        ASSERT_TRUE(AppSettings().Load(prompt)) << unit;
+        EXPECT_EQ(AppSettings().DistanceUnit, expected) << unit;
+        EXPECT_EQ(Units().DistanceUnit(), expected) << unit;
+    }
+}
+
+TEST_F(SettingsFileTest, UnusableGeodesyIsReportedAndFailsTheLoad) {
+    for (std::string_view unit : {"0", "abc", "-1", ""}) {
+        WriteProject(unit);
+        RecordingPrompt recorder;
+        EXPECT_FALSE(AppSettings().Load(recorder)) << unit;
+        ASSERT_EQ(recorder.Messages().size(), 1u) << unit;
+        EXPECT_EQ(recorder.Messages()[0].text, "Invalid Geodesy");
+        EXPECT_EQ(recorder.Messages()[0].caption, "Error");
+    }
+    std::filesystem::remove(ProjectFile());
+    EXPECT_FALSE(AppSettings().Load(prompt));
+}
+
+TEST_F(SettingsFileTest, ProjectNamesTheColourFile) {
+    const auto colours = Root() / "surveys" / "river.hcf";
+    ASSERT_TRUE(ColourTable::WriteDefaultFile(colours));
+    WriteText(ProjectFile(), "[Geodesy]\r\nUnit=1\r\n[ADCP]\r\nColorHCF=" + colours.string() + "\r\n");
+    ASSERT_TRUE(AppSettings().Load(prompt));
+    EXPECT_EQ(AppSettings().ColorTablePath, colours);
+
+    WriteText(ProjectFile(), "[Geodesy]\r\nUnit=1\r\n[ADCP]\r\nColorHCF=/nowhere/x.hcf\r\n");
+    ASSERT_TRUE(AppSettings().Load(prompt));
+    EXPECT_EQ(AppSettings().ColorTablePath, Root() / "data" / "ADCP.hcf");
+    ASSERT_TRUE(AppSettings().Save());
+    EXPECT_EQ(IniFile::Read(ProjectFile()).ReadText("ADCP", "ColorHCF", ""),
+              (Root() / "data" / "ADCP.hcf").string());
+}
+
+TEST_F(SettingsFileTest, ProcessingOptionsMarkLinesOnlyWhenTheyChange) {
+    Settings& s = AppSettings();
+    for (int line = 0; line < kLineSlots; ++line) s.ClearRecompute(line);
+    s.SetMagDec(0);
+    EXPECT_FALSE(s.NeedsRecompute(0));
+    s.SetMagDec(1.5);
+    EXPECT_TRUE(s.NeedsRecompute(0));
+    EXPECT_TRUE(s.NeedsRecompute(kLineSlots - 1));
+
+    s.ClearRecompute(0);
+    std::string error;
+    ASSERT_TRUE(ApplySettingText(s, "corrections", "magdec", "1.5", error));
+    EXPECT_FALSE(s.NeedsRecompute(0));
+    ASSERT_TRUE(ApplySettingText(s, "Corrections", "MagDec", "2", error));
+    EXPECT_TRUE(s.NeedsRecompute(0));
+    s.Invalidate(kLineSlots);  // out of range: ignored
+}
+
+TEST_F(SettingsFileTest, SettingTextIsCheckedLikeTheFile) {
+    Settings& s = AppSettings();
+    std::string error;
+    EXPECT_TRUE(ApplySettingText(s, "GraphOptions", "MaxDepth", "12", error));
+    EXPECT_EQ(s.MaxDepth, 12.0);
+    EXPECT_FALSE(ApplySettingText(s, "GraphOptions", "MaxDepth", "12.5", error));
+    EXPECT_NE(error.find("GraphOptions.MaxDepth"), std::string::npos);
+    EXPECT_FALSE(ApplySettingText(s, "GraphOptions", "Nonsense", "1", error));
+    EXPECT_NE(error.find("unknown setting"), std::string::npos);
+    EXPECT_TRUE(ApplySettingText(s, "General", "VelocityUnits", "4", error));
+    EXPECT_DOUBLE_EQ(Units().VelocityScale(), 514.44445);
+}
+
+}  // namespace
+}  // namespace fluvex
