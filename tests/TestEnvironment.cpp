@@ -16,9 +16,8 @@ namespace fs = std::filesystem;
 
 void TemporaryHostFolders::SetUp() {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    root_ = fs::temp_directory_path() /
-            ("fluvex-test-" + std::to_string(::getpid()) + "-" + info->test_suite_name() + "-" +
-             info->name());
+    root_ = fs::temp_directory_path() / ("fluvex-test-" + std::to_string(::getpid()) + "-" +
+                                         info->test_suite_name() + "-" + info->name());
     fs::remove_all(root_);
     fs::create_directories(root_);
     HostService& host = Host();

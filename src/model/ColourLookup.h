@@ -12,9 +12,15 @@ constexpr ColourRef MakeColour(int red, int green, int blue) {
     return static_cast<ColourRef>(red & 0xFF) | static_cast<ColourRef>(green & 0xFF) << 8 |
            static_cast<ColourRef>(blue & 0xFF) << 16;
 }
-constexpr int RedOf(ColourRef colour) { return static_cast<int>(colour & 0xFF); }
-constexpr int GreenOf(ColourRef colour) { return static_cast<int>((colour >> 8) & 0xFF); }
-constexpr int BlueOf(ColourRef colour) { return static_cast<int>((colour >> 16) & 0xFF); }
+constexpr int RedOf(ColourRef colour) {
+    return static_cast<int>(colour & 0xFF);
+}
+constexpr int GreenOf(ColourRef colour) {
+    return static_cast<int>((colour >> 8) & 0xFF);
+}
+constexpr int BlueOf(ColourRef colour) {
+    return static_cast<int>((colour >> 16) & 0xFF);
+}
 
 // What a colour table tells about itself; the colour bar reads minimum and maximum, the
 // rescaling rules write step and then set the range.

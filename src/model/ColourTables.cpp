@@ -18,7 +18,9 @@ std::unique_ptr<ColourLookup>& VelocityTableSlot() {
 
 }  // namespace
 
-ColourLookup* CurrentVelocityTable() { return VelocityTableSlot().get(); }
+ColourLookup* CurrentVelocityTable() {
+    return VelocityTableSlot().get();
+}
 
 void SetCurrentVelocityTable(std::unique_ptr<ColourLookup> table) {
     VelocityTableSlot() = std::move(table);

@@ -261,8 +261,8 @@ enum class CellBlock : std::uint8_t { Velocity, Correlation, EchoIntensity, Perc
 
 // Velocity (i16 per cell and beam, mm/s), correlation magnitude, echo intensity and percent good
 // (u8 per cell and beam) of N cells, in one allocation of 20 * N bytes. The velocities stay in
-// their recorded little-endian form. A cell or beam out of range reads as kBadVelocity (velocity) or
-// 0 and is not written, so callers may index with whatever the data gives them.
+// their recorded little-endian form. A cell or beam out of range reads as kBadVelocity (velocity)
+// or 0 and is not written, so callers may index with whatever the data gives them.
 class CellBlocks {
 public:
     int CellCount() const;
@@ -307,7 +307,9 @@ struct CellVelocity {
     std::int16_t fourth = 0;
 
     // The fourth slot does not count: it is not a velocity.
-    bool IsBad() const { return east == kBadVelocity || north == kBadVelocity || up == kBadVelocity; }
+    bool IsBad() const {
+        return east == kBadVelocity || north == kBadVelocity || up == kBadVelocity;
+    }
 
     bool operator==(const CellVelocity&) const = default;
 };

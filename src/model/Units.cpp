@@ -34,17 +34,23 @@ constexpr std::array<std::string_view, 7> kQuantityNames{
     "East Velocity", "North Velocity", "Vertical Velocity", "Error Velocity",
     "Magnitude 2D",  "Magnitude 3D",   "Direction"};
 
-bool IsVelocityUnit(int index) { return index >= 0 && index < 5; }
+bool IsVelocityUnit(int index) {
+    return index >= 0 && index < 5;
+}
 
 }  // namespace
 
-int ResolveQuantity(int q) { return q == -1 ? AppSettings().Velocity() : q; }
+int ResolveQuantity(int q) {
+    return q == -1 ? AppSettings().Velocity() : q;
+}
 
 bool IsAngleQuantity(int q) {
     return ResolveQuantity(q) == kDirection || AppSettings().Velocity() == kAngleViewQuantity;
 }
 
-bool IsUnscaledQuantity(int q) { return IsAngleQuantity(q) || ResolveQuantity(q) == kErrorVelocity; }
+bool IsUnscaledQuantity(int q) {
+    return IsAngleQuantity(q) || ResolveQuantity(q) == kErrorVelocity;
+}
 
 std::string_view QuantityName(int q) {
     const int quantity = ResolveQuantity(q);
@@ -80,9 +86,13 @@ double UnitSystem::CelsiusToDisplay(double celsius) const {
     return distanceUnit_ == 0 ? celsius : celsius * 9 / 5 + 32;
 }
 
-std::string_view UnitSystem::DistanceLabel() const { return distanceUnit_ == 0 ? "m" : "ft"; }
+std::string_view UnitSystem::DistanceLabel() const {
+    return distanceUnit_ == 0 ? "m" : "ft";
+}
 
-std::string_view UnitSystem::TemperatureLabel() const { return distanceUnit_ == 0 ? "C" : "F"; }
+std::string_view UnitSystem::TemperatureLabel() const {
+    return distanceUnit_ == 0 ? "C" : "F";
+}
 
 std::string_view UnitSystem::VelocityLabel(int index) {
     return IsVelocityUnit(index) ? kVelocityUnits[static_cast<size_t>(index)].label : "";
@@ -100,9 +110,12 @@ std::string UnitSystem::FormatVelocity(double v, int q) const {
     if (v == kBadValue) return "N/A";
     if (IsAngleQuantity(q)) return FormatFixed(v, 0) + "°";
     switch (velocityUnit_) {
-        case 0: return FormatFixed(v, 0);
-        case 1: return FormatFixed(v, 1);
-        default: return FormatFixed(v, 3);
+        case 0:
+            return FormatFixed(v, 0);
+        case 1:
+            return FormatFixed(v, 1);
+        default:
+            return FormatFixed(v, 3);
     }
 }
 
@@ -112,12 +125,22 @@ std::string UnitSystem::FormatVelocityWithUnit(double v, int q) const {
     return text;
 }
 
-double KmhToMms(double kmh) { return kmh * 1000000 / 3600; }
-double KnotsToMms(double knots) { return knots * 514.444444; }
-double DegreesToRadians(double degrees) { return degrees * std::numbers::pi / 180; }
+double KmhToMms(double kmh) {
+    return kmh * 1000000 / 3600;
+}
+double KnotsToMms(double knots) {
+    return knots * 514.444444;
+}
+double DegreesToRadians(double degrees) {
+    return degrees * std::numbers::pi / 180;
+}
 
-std::string FormatOneDecimal(double x) { return FormatFixed(x, 1); }
-std::string FormatTwoDecimals(double x) { return FormatFixed(x, 2); }
+std::string FormatOneDecimal(double x) {
+    return FormatFixed(x, 1);
+}
+std::string FormatTwoDecimals(double x) {
+    return FormatFixed(x, 2);
+}
 
 std::string FormatTimeOfDay(double seconds) {
     // Rounded to the tenth shown first, so that hours, minutes and seconds come from the same

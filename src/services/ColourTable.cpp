@@ -30,7 +30,9 @@ std::optional<ColourRef> ParseColour(std::string_view text) {
     return static_cast<ColourRef>(*number);
 }
 
-std::string Line(std::string_view text) { return std::string(text) + "\r\n"; }
+std::string Line(std::string_view text) {
+    return std::string(text) + "\r\n";
+}
 
 }  // namespace
 
@@ -64,14 +66,15 @@ std::unique_ptr<ColourTable> ColourTable::Read(const std::filesystem::path& path
         if (!value || !colour) return fail("bad out-of-range colour \"" + std::string(line) + "\"");
         *target = {*value, *colour};
     }
-    for (int i = 6; i < kFirstStopLine; ++i) table->reserved_.push_back(ParseInt(lines[static_cast<size_t>(i)]).value_or(0));
+    for (int i = 6; i < kFirstStopLine; ++i)
+        table->reserved_.push_back(ParseInt(lines[static_cast<size_t>(i)]).value_or(0));
     for (size_t i = kFirstStopLine; i < lines.size(); ++i) {
         const auto colour = ParseColour(lines[i]);
         if (!colour) return fail("bad colour \"" + std::string(lines[i]) + "\"");
         table->stops_.push_back(*colour);
     }
-    table->properties_ = {*format, 0, static_cast<int32_t>(table->stops_.size() + 2), *minimum,
-                          *maximum, *step};
+    table->properties_ = {*format,  0,        static_cast<int32_t>(table->stops_.size() + 2),
+                          *minimum, *maximum, *step};
     return table;
 }
 
@@ -90,8 +93,10 @@ bool ColourTable::Write(const std::filesystem::path& path, std::string* error) c
                        Line(FormatShortest(properties_.step));
     for (const OutOfRange& range : {below_, above_})
         text += Line(FormatShortest(range.value) + " " + std::to_string(range.colour));
-    for (int reserved : reserved_) text += Line(std::to_string(reserved));
-    for (ColourRef stop : stops_) text += Line(std::to_string(stop));
+    for (int reserved : reserved_)
+        text += Line(std::to_string(reserved));
+    for (ColourRef stop : stops_)
+        text += Line(std::to_string(stop));
     return WriteFileAtomically(path, text, error);
 }
 
@@ -109,9 +114,7 @@ ColourRef ColourTable::Colour(double value) const {
     const double t = position - static_cast<double>(lower);
     const ColourRef a = stops_[lower];
     const ColourRef b = stops_[lower + 1];
-    auto mix = [t](int x, int y) {
-        return static_cast<int>(std::lround(x + (y - x) * t));
-    };
+    auto mix = [t](int x, int y) { return static_cast<int>(std::lround(x + (y - x) * t)); };
     return MakeColour(mix(RedOf(a), RedOf(b)), mix(GreenOf(a), GreenOf(b)),
                       mix(BlueOf(a), BlueOf(b)));
 }

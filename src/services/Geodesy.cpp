@@ -10,6 +10,10 @@
 #include <string>
 #include <utility>
 
+#include "services/AtomicFile.h"
+#include "services/IniFile.h"
+#include "services/TextUtil.h"
+
 namespace fluvex {
 namespace {
 
@@ -261,6 +265,18 @@ GeographicPoint Geodesy::ToGeographic(double x, double y) {
 
 const std::string& Geodesy::CrsName() const {
     return impl_->crsName;
+}
+
+GeodesyCreation Geodesy::FromProjectFile(const std::filesystem::path& projectFile) {
+    std::string text;
+    if (!ReadWholeFile(projectFile, text))
+        return {nullptr, "cannot read project file " + projectFile.string()};
+    const IniFile project = IniFile::Parse(text);
+    const double unit = ParseDouble(project.ReadText("Geodesy", "Unit", "")).value_or(0);
+    GeodesyCreation created = Create(project.ReadText("Geodesy", "CRS", "auto"), unit);
+    if (!created.geodesy)
+        created.error = "project file " + projectFile.string() + ": " + created.error;
+    return created;
 }
 
 }  // namespace fluvex

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -33,6 +34,9 @@ public:
     // on. metresPerUnit: the project's distance unit (1 = metres, 0.3048006096 = US survey feet).
     // On failure the result holds no object and says why.
     static GeodesyCreation Create(std::string_view crsText, double metresPerUnit);
+    // The geodesy of a project file: [Geodesy] CRS (default "auto") and Unit. The error names
+    // the file.
+    static GeodesyCreation FromProjectFile(const std::filesystem::path& projectFile);
 
     explicit Geodesy(std::unique_ptr<Impl> impl);  // for Create; Impl is private
     ~Geodesy();

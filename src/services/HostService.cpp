@@ -47,7 +47,9 @@ void HostService::OverrideFolder(FolderKind kind, fs::path path) {
     overrides_[kind] = std::move(path);
 }
 
-void HostService::ClearOverrides() { overrides_.clear(); }
+void HostService::ClearOverrides() {
+    overrides_.clear();
+}
 
 fs::path HostService::Folder(FolderKind kind) {
     if (auto found = overrides_.find(kind); found != overrides_.end()) return found->second;
@@ -79,8 +81,7 @@ fs::path HostService::DefaultFolder(FolderKind kind) {
 fs::path HostService::DefaultProjectFile() {
     const fs::path path = Folder(FolderKind::SettingsFolder) / "project.ini";
     std::error_code ec;
-    if (!fs::exists(path, ec))
-        WriteFileAtomically(path, "[Geodesy]\r\nUnit=1\r\nCRS=auto\r\n");
+    if (!fs::exists(path, ec)) WriteFileAtomically(path, "[Geodesy]\r\nUnit=1\r\nCRS=auto\r\n");
     return path;
 }
 

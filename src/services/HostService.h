@@ -9,12 +9,12 @@ namespace fluvex {
 // The folders the program works with. Each has a default under the user's XDG folders and can
 // be moved by an environment variable (tests always move them to temporary folders).
 enum class FolderKind : int {
-    ProgramData = 0,     // ADCP.hcf, navq32.ini, fluvex.log, exports: $FLUVEX_DATA_DIR
-    ArchiveOutput = 1,   // files taken out of archives: <program data>/archive
-    SurveyData = 2,      // where file dialogs start: $FLUVEX_SURVEY_DIR, else $HOME
-    SettingsFolder = 16, // fluvex.ini, WMM.COF, bin/Layouts/fluvex.ini: $FLUVEX_CONFIG_DIR
-    Scratch = 18,        // $FLUVEX_CACHE_DIR
-    ProjectFile = 20,    // the current project file (a path to a file): $FLUVEX_PROJECT
+    ProgramData = 0,      // ADCP.hcf, navq32.ini, fluvex.log, exports: $FLUVEX_DATA_DIR
+    ArchiveOutput = 1,    // files taken out of archives: <program data>/archive
+    SurveyData = 2,       // where file dialogs start: $FLUVEX_SURVEY_DIR, else $HOME
+    SettingsFolder = 16,  // fluvex.ini, WMM.COF, bin/Layouts/fluvex.ini: $FLUVEX_CONFIG_DIR
+    Scratch = 18,         // $FLUVEX_CACHE_DIR
+    ProjectFile = 20,     // the current project file (a path to a file): $FLUVEX_PROJECT
 };
 
 // Folders, the program log and the current project file.

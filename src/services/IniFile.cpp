@@ -37,7 +37,8 @@ IniFile IniFile::Parse(std::string_view text) {
     for (std::string_view raw : SplitLines(text)) {
         const std::string_view line = Trim(raw);
         if (line.size() >= 2 && line.front() == '[' && line.back() == ']') {
-            ini.sections_.push_back(Section{std::string(Trim(line.substr(1, line.size() - 2))), {}});
+            ini.sections_.push_back(
+                Section{std::string(Trim(line.substr(1, line.size() - 2))), {}});
             continue;
         }
         const auto equals = line.find('=');
@@ -126,7 +127,8 @@ void IniFile::WriteBool(std::string_view section, std::string_view key, bool val
 std::string IniFile::Text(std::string_view lineEnd) const {
     std::string text;
     for (const Section& section : sections_) {
-        if (&section != &sections_.front()) text.append("[").append(section.name).append("]").append(lineEnd);
+        if (&section != &sections_.front())
+            text.append("[").append(section.name).append("]").append(lineEnd);
         for (const Line& line : section.lines) {
             if (line.isEntry)
                 text.append(line.key).append("=").append(line.value);

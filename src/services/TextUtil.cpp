@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <array>
-#include <charconv>
 #include <cctype>
+#include <charconv>
 #include <cmath>
 
 namespace fluvex {
@@ -38,7 +38,9 @@ std::string_view Trim(std::string_view text) {
     return text.substr(first, last - first + 1);
 }
 
-std::optional<int> ParseInt(std::string_view text) { return ParseWhole<int>(text, 10); }
+std::optional<int> ParseInt(std::string_view text) {
+    return ParseWhole<int>(text, 10);
+}
 
 std::optional<double> ParseDouble(std::string_view text) {
     const auto value = ParseWhole<double>(text, std::chars_format::general);

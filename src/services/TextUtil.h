@@ -1,8 +1,8 @@
 #pragma once
 
-// Small text helpers. Numbers are locale-independent: Files always use '.' as the decimal point whatever the
-// user's locale, and the desktop program changes the C library's locale at start-up, so
-// nothing here goes through printf or strtod.
+// Small text helpers. Numbers are locale-independent: Files always use '.' as the decimal point
+// whatever the user's locale, and the desktop program changes the C library's locale at start-up,
+// so nothing here goes through printf or strtod.
 
 #include <optional>
 #include <string>

@@ -146,10 +146,10 @@ struct SectionRules {
 };
 
 std::vector<KeyBinding> GeneralKeys(const Settings&) {
-    return {Bind<BoolCodec>("ElevationMode", Member(&Settings::ElevationMode), true),
-            Bind<IntCodec>("VelocityUnits", Member(&Settings::VelocityUnits), 2),
-            Bind<TextCodec>("SurveyName", Member(&Settings::SurveyName),
-                            std::string("Survey Name"))};
+    return {
+        Bind<BoolCodec>("ElevationMode", Member(&Settings::ElevationMode), true),
+        Bind<IntCodec>("VelocityUnits", Member(&Settings::VelocityUnits), 2),
+        Bind<TextCodec>("SurveyName", Member(&Settings::SurveyName), std::string("Survey Name"))};
 }
 
 std::vector<KeyBinding> GraphOptionsKeys(const Settings&) {
@@ -197,12 +197,11 @@ std::vector<KeyBinding> LabelsKeys(const Settings&) {
 }
 
 std::vector<KeyBinding> ContoursKeys(const Settings&) {
-    return {Bind<DoubleCodec>("ContMaxLeg", Member(&Settings::ContMaxLeg), 0.0),
-            Bind<DoubleCodec>("ContHorzSliceInterval", Member(&Settings::ContHorzSliceInterval),
-                              1.0),
-            Bind<DoubleCodec>("ContVelocityInterval", Member(&Settings::ContVelocityInterval),
-                              0.25),
-            Bind<IntCodec>("ContMode", Member(&Settings::ContMode), 0)};
+    return {
+        Bind<DoubleCodec>("ContMaxLeg", Member(&Settings::ContMaxLeg), 0.0),
+        Bind<DoubleCodec>("ContHorzSliceInterval", Member(&Settings::ContHorzSliceInterval), 1.0),
+        Bind<DoubleCodec>("ContVelocityInterval", Member(&Settings::ContVelocityInterval), 0.25),
+        Bind<IntCodec>("ContMode", Member(&Settings::ContMode), 0)};
 }
 
 std::vector<KeyBinding> ViewKeys(const Settings&) {
@@ -281,7 +280,8 @@ std::vector<KeyBinding> SpreadsheetColsKeys(const Settings& settings) {
 }
 
 // The slots as saved: those in use move to the front in their order, the free ones behind.
-std::array<int, kQuickChartSlots> CompactedQuickChartSlots(std::array<int, kQuickChartSlots> slots) {
+std::array<int, kQuickChartSlots> CompactedQuickChartSlots(
+    std::array<int, kQuickChartSlots> slots) {
     size_t free = 0;
     for (size_t d = 0; d < slots.size(); ++d) {
         if ((slots[d] & kQuickChartInUse) == 0)
@@ -326,8 +326,7 @@ void ClampIfScreenKnown(Settings& settings, WindowRecord& window) {
 }
 
 const std::array<SectionRules, 18> kSections{{
-    {"General", GeneralKeys,
-     [](Settings& s) { Units().SetVelocityUnit(s.VelocityUnits); }},
+    {"General", GeneralKeys, [](Settings& s) { Units().SetVelocityUnit(s.VelocityUnits); }},
     {"GraphOptions", GraphOptionsKeys, nullptr},
     {"Labels", LabelsKeys, nullptr},
     {"Contours", ContoursKeys, nullptr},

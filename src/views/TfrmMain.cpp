@@ -14,12 +14,13 @@ TfrmMain::TfrmMain(QWidget* parent) : QMainWindow(parent) {
     auto* summary = new QLabel(this);
     summary->setObjectName("lblSummary");
     summary->setMargin(16);
-    summary->setText(QString("Settings: %1\nDistance unit: %2\nVelocity unit: %3")
-                         .arg(QString::fromStdString(settings.SettingsPath.string()))
-                         .arg(QString::fromUtf8(Units().DistanceLabel().data(),
-                                                static_cast<qsizetype>(Units().DistanceLabel().size())))
-                         .arg(QString::fromUtf8(Units().VelocityLabel().data(),
-                                                static_cast<qsizetype>(Units().VelocityLabel().size()))));
+    summary->setText(
+        QString("Settings: %1\nDistance unit: %2\nVelocity unit: %3")
+            .arg(QString::fromStdString(settings.SettingsPath.string()))
+            .arg(QString::fromUtf8(Units().DistanceLabel().data(),
+                                   static_cast<qsizetype>(Units().DistanceLabel().size())))
+            .arg(QString::fromUtf8(Units().VelocityLabel().data(),
+                                   static_cast<qsizetype>(Units().VelocityLabel().size()))));
     setCentralWidget(summary);
     resize(settings.ProfileWindow.Width, settings.ProfileWindow.Height);
 }

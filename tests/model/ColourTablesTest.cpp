@@ -44,7 +44,7 @@ TEST_F(VelocityColours, MissingFileIsCreatedWithTheDefaultColours) {
     EXPECT_EQ(table->Colour(0), MakeColour(255, 0, 255));
     EXPECT_EQ(table->Colour(1.25), MakeColour(0, 0, 255));
     EXPECT_EQ(table->Colour(5), MakeColour(255, 0, 0));
-    EXPECT_EQ(table->Colour(6), MakeColour(255, 0, 0));    // above range
+    EXPECT_EQ(table->Colour(6), MakeColour(255, 0, 0));     // above range
     EXPECT_EQ(table->Colour(-1), MakeColour(255, 0, 255));  // below range
 
     // An existing file keeps its own range.
@@ -75,7 +75,7 @@ TEST_F(VelocityColours, MalformedFilesAreRefusedWithTheirName) {
 TEST_F(VelocityColours, LookupDividesByTheUnitExceptErrorVelocity) {
     WriteText(ColourFile(), "2\n0\n100\n1\n0 0\n0 16777215\n0\n0\n0\n16777215\n");
     ASSERT_TRUE(LoadColourTable(ColourFile()));
-    Units().SetVelocityUnit(1);  // cm/s
+    Units().SetVelocityUnit(1);                                                // cm/s
     EXPECT_EQ(VelocityColour(500, kEastVelocity), MakeColour(128, 128, 128));  // 50 cm/s
     EXPECT_EQ(VelocityColour(50, kErrorVelocity), MakeColour(128, 128, 128));  // 50 as it is
     EXPECT_EQ(VelocityColour(kBadVelocity, kEastVelocity), 0u);

@@ -45,9 +45,11 @@ TEST_F(UnitsTest, DistanceUnitsAndTheirLabels) {
 
 TEST_F(UnitsTest, VelocityTextByUnitAndQuantity) {
     UnitSystem& units = Units();
-    const std::pair<int, std::string_view> cases[] = {
-        {0, "1235 mm/s"}, {1, "1234.6 cm/s"}, {2, "1234.567 m/s"}, {3, "1234.567 ft/s"},
-        {4, "1234.567 kt"}};
+    const std::pair<int, std::string_view> cases[] = {{0, "1235 mm/s"},
+                                                      {1, "1234.6 cm/s"},
+                                                      {2, "1234.567 m/s"},
+                                                      {3, "1234.567 ft/s"},
+                                                      {4, "1234.567 kt"}};
     for (const auto& [unit, text] : cases) {
         units.SetVelocityUnit(unit);
         EXPECT_EQ(units.FormatVelocityWithUnit(1234.5671, kEastVelocity), text);

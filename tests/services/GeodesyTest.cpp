@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "TestEnvironment.h"
+
 #include <limits>
 #include <string>
 #include <utility>
@@ -45,7 +47,9 @@ struct KnownPoint {
     bool south;  // the same point mirrored about the equator
 };
 
-void PrintTo(const KnownPoint& p, std::ostream* os) { *os << p.label; }
+void PrintTo(const KnownPoint& p, std::ostream* os) {
+    *os << p.label;
+}
 
 class GeodesyKnownPoint : public testing::TestWithParam<KnownPoint> {};
 
@@ -82,7 +86,9 @@ struct RoundTripCase {
     double longitude;
 };
 
-void PrintTo(const RoundTripCase& c, std::ostream* os) { *os << c.label; }
+void PrintTo(const RoundTripCase& c, std::ostream* os) {
+    *os << c.label;
+}
 
 class GeodesyRoundTrip : public testing::TestWithParam<RoundTripCase> {};
 
@@ -197,6 +203,22 @@ TEST(GeodesyAutoZone, ZoneAndHemisphereAtTheirEdges) {
         EXPECT_EQ(geodesy->CrsName(), std::string("WGS 84 / UTM zone ") + c.zone)
             << c.latitude << ", " << c.longitude;
     }
+}
+
+class GeodesyProjectFile : public test::TemporaryHostFolders {};
+
+TEST_F(GeodesyProjectFile, ReadsCrsAndUnitAndNamesTheFileOnError) {
+    WriteText(ProjectFile(), "[Geodesy]\r\nUnit=0.3048006096\r\nCRS=EPSG:32615\r\n");
+    const GeodesyCreation created = Geodesy::FromProjectFile(ProjectFile());
+    ASSERT_TRUE(created.geodesy) << created.error;
+    EXPECT_NEAR(created.geodesy->ToGrid(kLatitude, kLongitude).x, kEasting / 0.3048006096,
+                0.01 / 0.3048006096);  // a centimetre
+
+    WriteText(ProjectFile(), "[Geodesy]\r\nUnit=1\r\nCRS=EPSG:999999\r\n");
+    const GeodesyCreation bad = Geodesy::FromProjectFile(ProjectFile());
+    EXPECT_FALSE(bad.geodesy);
+    EXPECT_NE(bad.error.find(ProjectFile().string()), std::string::npos);
+    EXPECT_FALSE(Geodesy::FromProjectFile(Root() / "none.ini").geodesy);
 }
 
 }  // namespace

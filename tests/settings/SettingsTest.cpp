@@ -58,11 +58,12 @@ TEST_F(SettingsFileTest, EmptyFileGivesEveryDefault) {
 }
 
 TEST_F(SettingsFileTest, NumbersReadByTheKeysRules) {
-    ASSERT_TRUE(LoadFrom("[GraphOptions]\r\nMaxDepth=12.5\r\nMinDepth=3\r\n"
-                         "[BTOffset]\r\nVelOffset=12.9\r\nHdgOffset=-12.9\r\n"
-                         "[Corrections]\r\nUseEdtPR=7\r\nMagDec=nan\r\n"
-                         "[TrackOptions]\r\nShowTrackLines=0\r\n"
-                         "[InfoWindow]\r\nWindowState=300\r\n"));
+    ASSERT_TRUE(
+        LoadFrom("[GraphOptions]\r\nMaxDepth=12.5\r\nMinDepth=3\r\n"
+                 "[BTOffset]\r\nVelOffset=12.9\r\nHdgOffset=-12.9\r\n"
+                 "[Corrections]\r\nUseEdtPR=7\r\nMagDec=nan\r\n"
+                 "[TrackOptions]\r\nShowTrackLines=0\r\n"
+                 "[InfoWindow]\r\nWindowState=300\r\n"));
     const Settings& s = AppSettings();
     EXPECT_EQ(s.MaxDepth, 10.0);  // a fraction where a whole number is kept reads as the default
     EXPECT_EQ(s.MinDepth, 3.0);
@@ -150,7 +151,8 @@ TEST_F(SettingsFileTest, SaveKeepsUnknownKeysAndLeavesNoTemporaryFile) {
     const std::string text = ReadText(AppSettings().SettingsPath);
     EXPECT_EQ(text.rfind("; written by hand\r\n[General]\r\nTheme=dark\r\n", 0), 0u);
     EXPECT_NE(text.find("\r\nVelocityUnits=2\r\n"), std::string::npos);
-    for (const auto& entry : std::filesystem::directory_iterator(AppSettings().SettingsPath.parent_path()))
+    for (const auto& entry :
+         std::filesystem::directory_iterator(AppSettings().SettingsPath.parent_path()))
         EXPECT_EQ(entry.path().filename(), "fluvex.ini");
 }
 
@@ -183,8 +185,9 @@ TEST_F(SettingsFileTest, SpreadsheetColumnsFollowTheirCount) {
 
 TEST_F(SettingsFileTest, WindowsAreBroughtBackOntoTheScreen) {
     AppSettings().VirtualScreen = ScreenRect{0, 0, 1920, 1080};
-    ASSERT_TRUE(LoadFrom("[ProfileWindow]\r\nLeft=-5000\r\nTop=900\r\n"
-                         "[OptionsWindow]\r\nLeft=-5000\r\nWindowState=2\r\n"));
+    ASSERT_TRUE(
+        LoadFrom("[ProfileWindow]\r\nLeft=-5000\r\nTop=900\r\n"
+                 "[OptionsWindow]\r\nLeft=-5000\r\nWindowState=2\r\n"));
     EXPECT_EQ(AppSettings().ProfileWindow.Left, 0);
     EXPECT_EQ(AppSettings().ProfileWindow.Top, 1080 - 430);
     EXPECT_EQ(AppSettings().OptionsWindow.Left, -5000);  // maximised keeps its numbers
@@ -227,7 +230,8 @@ TEST_F(SettingsFileTest, UnusableGeodesyIsReportedAndFailsTheLoad) {
 TEST_F(SettingsFileTest, ProjectNamesTheColourFile) {
     const auto colours = Root() / "surveys" / "river.hcf";
     ASSERT_TRUE(ColourTable::WriteDefaultFile(colours));
-    WriteText(ProjectFile(), "[Geodesy]\r\nUnit=1\r\n[ADCP]\r\nColorHCF=" + colours.string() + "\r\n");
+    WriteText(ProjectFile(),
+              "[Geodesy]\r\nUnit=1\r\n[ADCP]\r\nColorHCF=" + colours.string() + "\r\n");
     ASSERT_TRUE(AppSettings().Load(prompt));
     EXPECT_EQ(AppSettings().ColorTablePath, colours);
 
@@ -241,7 +245,8 @@ TEST_F(SettingsFileTest, ProjectNamesTheColourFile) {
 
 TEST_F(SettingsFileTest, ProcessingOptionsMarkLinesOnlyWhenTheyChange) {
     Settings& s = AppSettings();
-    for (int line = 0; line < kLineSlots; ++line) s.ClearRecompute(line);
+    for (int line = 0; line < kLineSlots; ++line)
+        s.ClearRecompute(line);
     s.SetMagDec(0);
     EXPECT_FALSE(s.NeedsRecompute(0));
     s.SetMagDec(1.5);

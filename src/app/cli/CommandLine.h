@@ -12,7 +12,6 @@ inline constexpr int kExitFailure = 1;  // the work could not be done (bad geode
 inline constexpr int kExitUsage = 2;    // unknown option or command, malformed argument
 
 // Runs fluvex-cli with its arguments (without the program name); returns the exit status.
-int RunCommandLine(const std::vector<std::string>& arguments, std::ostream& out,
-                   std::ostream& err);
+int RunCommandLine(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err);
 
 }  // namespace fluvex
