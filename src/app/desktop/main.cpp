@@ -1,6 +1,8 @@
 #include <QApplication>
+#include <QScreen>
 
-#include "services/HostService.h"
+#include <string>
+
 #include "settings/Settings.h"
 #include "views/QtUserPrompt.h"
 #include "views/TfrmMain.h"
@@ -12,12 +14,18 @@ int main(int argc, char** argv) {
 
     fluvex::Settings& settings = fluvex::AppSettings();
     settings.Reset();
+    if (const QScreen* screen = QApplication::primaryScreen()) {
+        const QRect desktop = screen->virtualGeometry();
+        settings.VirtualScreen =
+            fluvex::ScreenRect{desktop.left(), desktop.top(), desktop.width(), desktop.height()};
+    }
     fluvex::QtUserPrompt prompt;
     if (!settings.Load(prompt)) return 1;  // the message box has said why
 
     fluvex::TfrmMain window;
     window.show();
     const int status = QApplication::exec();
-    settings.Save();
+    std::string error;
+    if (!settings.Save(&error)) prompt.ShowError("Cannot save the settings: " + error, "Error");
     return status;
 }
