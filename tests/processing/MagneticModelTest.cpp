@@ -1,0 +1,329 @@
+#include "processing/MagneticModel.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <fstream>
+#include <limits>
+#include <nlohmann/json.hpp>
+#include <random>
+#include <vector>
+
+#include "TestEnvironment.h"
+#include "services/AtomicFile.h"
+
+namespace fluvex {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono;
+using namespace std::chrono_literals;
+
+const fs::path kWmmData = fs::path(FLUVEX_TEST_DATA) / "wmm";
+constexpr double kTolerance = 0.0005;  // degrees
+
+std::string DataText(const char* name) {
+    std::string text;
+    EXPECT_TRUE(ReadWholeFile(kWmmData / name, text)) << name;
+    return text;
+}
+
+std::unique_ptr<MagneticModel> DataModel(const char* name) {
+    MagneticModelLoad load = LoadMagneticModel(kWmmData / name);
+    EXPECT_TRUE(load.model) << load.error;
+    return std::move(load.model);
+}
+
+std::int64_t TimeMs(year_month_day day, milliseconds sinceMidnight = 0ms) {
+    return (sys_days{day}.time_since_epoch() + sinceMidnight) / 1ms;
+}
+
+// ---- The model ----
+
+TEST(MagneticModel, MatchesEveryReferenceDeclination) {
+    const auto model = DataModel("WMM2025.COF");
+    ASSERT_TRUE(model);
+    std::ifstream in(kWmmData / "reference_declinations.json");
+    const auto points = nlohmann::json::parse(in).at("points");
+    ASSERT_EQ(points.size(), 136u);
+    for (const auto& p : points) {
+        const double lat = p.at("lat"), lon = p.at("lon"), height = p.at("height_km");
+        const double year = p.at("decimal_year");
+        EXPECT_NEAR(DeclinationAtDecimalYear(*model, year, lat, lon, height),
+                    p.at("declination_deg").get<double>(), kTolerance)
+            << "lat " << lat << " lon " << lon << " height " << height << " km, year " << year;
+    }
+}
+
+TEST(MagneticModel, ReadsTheOlderFileWithItsDifferentHeaderLayout) {
+    const auto model = DataModel("WMM2020.COF");
+    ASSERT_TRUE(model);
+    EXPECT_EQ(model->Epoch(), 2020.0);
+    EXPECT_EQ(model->Name(), "WMM-2020");
+    // NOAA's WMM2020 test points, computed to six decimals by an independent implementation.
+    struct Point {
+        double year, lat, lon, heightKm, declination;
+    };
+    for (const Point& p :
+         {Point{2020.0, 80, 0, 0, -1.275824}, Point{2020.0, 0, 120, 0, 0.158878},
+          Point{2020.0, -80, 240, 0, 69.361056}, Point{2022.5, 80, 0, 100, -0.409438},
+          Point{2022.5, 0, 120, 100, -0.053707}, Point{2022.5, -80, 240, 100, 68.553891}})
+        EXPECT_NEAR(DeclinationAtDecimalYear(*model, p.year, p.lat, p.lon, p.heightKm),
+                    p.declination, kTolerance)
+            << p.year << " " << p.lat << " " << p.lon;
+}
+
+TEST(MagneticModel, ReadsCrLfLinesAndTabs) {
+    std::string text;
+    for (char c : DataText("WMM2025.COF"))
+        text += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    text.replace(text.find("    2025.0  "), 12, "2025.0\t");
+    const auto load = MagneticModel::Parse(text, "crlf.COF");
+    ASSERT_TRUE(load.model) << load.error;
+    EXPECT_NEAR(load.model->DeclinationAt(2025.0, 80, 0, 0), 1.281482, kTolerance);
+}
+
+TEST(MagneticModel, PolesContinueTheirMeridians) {
+    const auto model = DataModel("WMM2025.COF");
+    ASSERT_TRUE(model);
+    for (double pole : {90.0, -90.0}) {
+        for (double lon : {0.0, 137.0}) {
+            const double atPole = model->DeclinationAt(2026.0, pole, lon, 0);
+            EXPECT_TRUE(std::isfinite(atPole));
+            EXPECT_NEAR(atPole, model->DeclinationAt(2026.0, pole * (1 - 1e-7), lon, 0), 1e-3)
+                << pole << " " << lon;
+        }
+    }
+    EXPECT_TRUE(std::isnan(model->DeclinationAt(2026.0, 90.5, 0, 0)));
+    EXPECT_TRUE(std::isnan(model->DeclinationAt(2026.0, std::nan(""), 0, 0)));
+    EXPECT_TRUE(model->Covers(2025.0));
+    EXPECT_FALSE(model->Covers(2030.0));
+}
+
+// ---- Malformed files ----
+
+struct BadFile {
+    const char* label;
+    std::string text;
+    const char* expected;  // part of the error
+};
+
+void PrintTo(const BadFile& file, std::ostream* os) {
+    *os << file.label;
+}
+
+std::string Replaced(std::string text, std::string_view part, std::string_view by) {
+    return text.replace(text.find(part), part.size(), by);
+}
+
+std::string WithoutLine(std::string text, std::string_view start) {
+    const auto begin = text.find(start);
+    return text.erase(begin, text.find('\n', begin) + 1 - begin);
+}
+
+std::vector<BadFile> BadFiles() {
+    const std::string good = DataText("WMM2025.COF");
+    const std::string first = "  1  0  -29351.8       0.0       12.0        0.0";
+    const std::string end = "999999999999999999999999999999999999999999999999";
+    auto withLine = [&](std::string_view by) { return Replaced(good, first, by); };
+    return {
+        {"Empty", "", "bad.COF line 1: no header"},
+        {"HeaderWithoutName", "2025.0" + good.substr(good.find('\n')), "line 1: the header"},
+        {"JunkEpoch", Replaced(good, "2025.0 ", "20x5.0 "), "line 1: the epoch \"20x5.0\""},
+        {"FiveFields", withLine("1 0 -29351.8 0.0 12.0"), "line 2: expected the 6 fields"},
+        {"DegreeBeyondTwelve", withLine("13 0 1 0 0 0"), "line 2: degree \"13\""},
+        {"OrderBeyondDegree", withLine("1 2 1 0 0 0"), "line 2: degree \"1\" and order \"2\""},
+        {"NegativeOrder", withLine("1 -1 1 0 0 0"), "order \"-1\""},
+        {"JunkNumber", withLine("1 0 -29351.8x 0 12 0"), "line 2: \"-29351.8x\" is not"},
+        {"NotANumber", withLine("1 0 nan 0 12 0"), "\"nan\" is not a coefficient"},
+        {"Overflow", withLine("1 0 1e400 0 12 0"), "\"1e400\" is not a coefficient"},
+        {"Huge", withLine("1 0 -29351.8 0 1e300 0"), "\"1e300\" is not a coefficient"},
+        {"LongJunk", withLine("1 0 " + std::string(500, '7') + " 0 0 0"), "7777...\" is not"},
+        {"Duplicate", Replaced(good, first, first + "\n" + first),
+         "line 3: degree 1 order 0 is given twice"},
+        {"MissingLine", WithoutLine(good, "  5  3"),
+         "line 91: the coefficients end without degree 5 order 3"},
+        {"Truncated", good.substr(0, good.find("  7  0")),
+         "line 28: the coefficients end without degree 7 order 0"},
+        {"EndMarkerTooEarly", Replaced(good, "  3  0", end + "\n"),
+         "line 7: the coefficients end without degree 3 order 0"},
+    };
+}
+
+class MagneticModelBadFile : public testing::TestWithParam<BadFile> {};
+
+TEST_P(MagneticModelBadFile, IsRefusedNamingFileAndLine) {
+    const MagneticModelLoad load = MagneticModel::Parse(GetParam().text, "bad.COF");
+    EXPECT_FALSE(load.model);
+    EXPECT_NE(load.error.find("bad.COF line "), std::string::npos) << load.error;
+    EXPECT_NE(load.error.find(GetParam().expected), std::string::npos) << load.error;
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, MagneticModelBadFile, testing::ValuesIn(BadFiles()),
+                         [](const auto& row) { return std::string(row.param.label); });
+
+TEST(MagneticModel, SurvivesCorruptedFiles) {
+    const std::string good = DataText("WMM2025.COF");
+    std::mt19937 random(2025);
+    std::uniform_int_distribution<std::size_t> position(0, good.size() - 1);
+    std::uniform_int_distribution<int> byte(0, 255);
+    for (int round = 0; round < 2000; ++round) {
+        std::string text = good;
+        for (int change = 0; change < 1 + round % 4; ++change)
+            text[position(random)] = static_cast<char>(byte(random));
+        if (round % 5 == 0) text.resize(position(random));
+        const MagneticModelLoad load = MagneticModel::Parse(text, "corrupt.COF");
+        EXPECT_NE(load.model == nullptr, load.error.empty()) << "round " << round;
+    }
+}
+
+// ---- Time ----
+
+TEST(MagneticModelTime, CalendarDecimalYearRestartsEachFirstOfJanuary) {
+    EXPECT_EQ(CalendarDecimalYear(TimeMs(2025y / January / 1)), 2025.0);
+    const double lastMoment = CalendarDecimalYear(TimeMs(2024y / December / 31, 24h - 1ms));
+    EXPECT_LT(lastMoment, 2025.0);
+    EXPECT_GT(lastMoment, 2025.0 - 1e-9);
+    // Leap year: 2 July is day 183 of 366.
+    EXPECT_DOUBLE_EQ(CalendarDecimalYear(TimeMs(2028y / July / 2)), 2028.5);
+    EXPECT_DOUBLE_EQ(CalendarDecimalYear(TimeMs(2027y / July / 2, 12h)), 2027.5);
+    // Where dividing all the time since 1970 by 365 days would jump back.
+    EXPECT_DOUBLE_EQ(CalendarDecimalYear(TimeMs(2027y / December / 18)), 2027 + 351.0 / 365);
+    EXPECT_DOUBLE_EQ(CalendarDecimalYear(TimeMs(1969y / December / 31, 12h)), 1969 + 364.5 / 365);
+    EXPECT_DOUBLE_EQ(CalendarDecimalYear(std::numeric_limits<std::int64_t>::min()), 1.0);
+    EXPECT_LT(CalendarDecimalYear(std::numeric_limits<std::int64_t>::max()), 10000.0);
+}
+
+TEST(MagneticModelTime, DeclinationUsesTheCalendarDecimalYear) {
+    const auto model = DataModel("WMM2025.COF");
+    ASSERT_TRUE(model);
+    const std::int64_t t = TimeMs(2028y / March / 1, 6h);
+    EXPECT_EQ(Declination(model.get(), t, 45, -120, 0.2),
+              model->DeclinationAt(2028 + (60 + 0.25) / 366, 45, -120, 0.2));
+    EXPECT_EQ(Declination(nullptr, t, 45, -120, 0), 0.0);
+}
+
+// ---- The Calculate rule ----
+
+class DeclinationCalculationTest : public testing::Test {
+protected:
+    static void SetUpTestSuite() { model_ = DataModel("WMM2025.COF"); }
+    static void TearDownTestSuite() { model_.reset(); }
+
+    // Lines of ensembles, walked in order; counts the ensembles handed out.
+    EnsembleWalk Walk(std::vector<std::vector<EnsemblePosition>> lines) {
+        return [this, lines = std::move(lines)](const EnsembleVisitor& visit) {
+            for (const auto& line : lines)
+                for (const auto& ensemble : line) {
+                    ++visited_;
+                    if (!visit(ensemble)) return;
+                }
+        };
+    }
+    // Grid x = longitude, y = latitude; x beyond 180 does not convert.
+    static GeographicPoint ToGeographic(double x, double y) { return {y, x, std::abs(x) <= 180}; }
+
+    static inline std::unique_ptr<MagneticModel> model_;
+    int visited_ = 0;
+};
+
+TEST_F(DeclinationCalculationTest, ReportsWhatIsMissingInOrder) {
+    const auto walk = Walk({{{TimeMs(2026y / May / 1), 10, 50, true}}});
+    EXPECT_EQ(CalculateDeclination(model_.get(), 0, walk, ToGeographic).message,
+              DeclinationMessage::NoLineLoaded);
+    EXPECT_EQ(CalculateDeclination(nullptr, 0, walk, ToGeographic).message,
+              DeclinationMessage::NoLineLoaded);
+    EXPECT_EQ(CalculateDeclination(nullptr, 1, walk, ToGeographic).message,
+              DeclinationMessage::ModelNotAvailable);
+
+    const std::int64_t t = TimeMs(2026y / May / 1);
+    const auto unpositioned = Walk({{{t, 10, 50, false}}, {{t, 11, 51, false}}});
+    const auto unconvertible = Walk({{{t, 500, 50, true}}});
+    EXPECT_EQ(CalculateDeclination(model_.get(), 2, unpositioned, ToGeographic).message,
+              DeclinationMessage::NoPositionFound);
+    EXPECT_EQ(CalculateDeclination(model_.get(), 1, unconvertible, ToGeographic).message,
+              DeclinationMessage::NoPositionFound);
+    EXPECT_EQ(CalculateDeclination(model_.get(), 1, Walk({{}}), ToGeographic).message,
+              DeclinationMessage::NoPositionFound);
+}
+
+TEST_F(DeclinationCalculationTest, FirstPositionedEnsembleWinsTheTenth) {
+    auto geodesy = Geodesy::Create("EPSG:32615", 1.0).geodesy;
+    ASSERT_TRUE(geodesy);
+    std::vector<EnsemblePosition> first;
+    for (int i = 0; i < 20; ++i)
+        first.push_back({TimeMs(2026y / June / 1, i * 1s), 682341.33 + i, 3375726.33, i >= 9});
+    // The second line was recorded earlier, but the first line comes first.
+    const std::vector<EnsemblePosition> second{{TimeMs(2025y / June / 1), 682000, 3375000, true}};
+
+    const auto result =
+        CalculateDeclination(model_.get(), 2, Walk({first, second}),
+                             [&](double x, double y) { return geodesy->ToGeographic(x, y); });
+    ASSERT_EQ(result.message, DeclinationMessage::None);
+    const GeographicPoint tenth = geodesy->ToGeographic(first[9].x, first[9].y);
+    EXPECT_EQ(result.degrees,
+              Declination(model_.get(), first[9].timeMs, tenth.latitude, tenth.longitude, 0));
+    EXPECT_EQ(visited_, 10);
+}
+
+TEST_F(DeclinationCalculationTest, SkipsPositionsThatDoNotConvertAndExtrapolatesLateDates) {
+    const std::int64_t late = TimeMs(2032y / January / 1);
+    const auto walk = Walk({{{late, 500, 50, true}, {late, 10, 50, true}}});
+    const auto result = CalculateDeclination(model_.get(), 1, walk, ToGeographic);
+    ASSERT_EQ(result.message, DeclinationMessage::None);
+    EXPECT_EQ(result.degrees, model_->DeclinationAt(2032.0, 50, 10, 0));
+}
+
+TEST(DeclinationFormat, FiveSignificantDigitsThreeDecimals) {
+    EXPECT_EQ(FormatDeclination(2.34178), "2.342");
+    EXPECT_EQ(FormatDeclination(-12.3456), "-12.346");
+    EXPECT_EQ(FormatDeclination(123.4567), "123.460");
+    EXPECT_EQ(FormatDeclination(-179.99996), "-180.000");
+    EXPECT_EQ(FormatDeclination(0.0), "0.000");
+    EXPECT_EQ(FormatDeclination(-0.0004), "0.000");
+    EXPECT_EQ(FormatDeclination(0.01234), "0.012");
+}
+
+// ---- Installation ----
+
+class MagneticModelFile : public test::TemporaryHostFolders {};
+
+TEST_F(MagneticModelFile, InstallsTheShippedModelWhenNoneIsThere) {
+    std::string error;
+    const fs::path path = EnsureMagneticModelFile(&error);
+    EXPECT_EQ(path, Root() / "config" / "WMM.COF") << error;
+    EXPECT_EQ(ReadText(path), DataText("WMM2025.COF"));
+    const MagneticModelLoad load = LoadMagneticModel(path);
+    ASSERT_TRUE(load.model) << load.error;
+    EXPECT_EQ(load.model->Name(), "WMM-2025");
+}
+
+TEST_F(MagneticModelFile, KeepsTheUsersFile) {
+    const fs::path path = Root() / "config" / "WMM.COF";
+    WriteText(path, DataText("WMM2020.COF"));
+    EXPECT_EQ(EnsureMagneticModelFile(), path);
+    EXPECT_EQ(ReadText(path), DataText("WMM2020.COF"));
+}
+
+TEST_F(MagneticModelFile, RefusesMissingAndOversizedFiles) {
+    const fs::path missing = Root() / "absent.COF";
+    EXPECT_NE(LoadMagneticModel(missing).error.find(missing.string()), std::string::npos);
+
+    const fs::path big = Root() / "big.COF";
+    WriteText(big, DataText("WMM2025.COF") + std::string(2 << 20, '\n'));
+    const MagneticModelLoad load = LoadMagneticModel(big);
+    EXPECT_FALSE(load.model);
+    const std::string expected = ": " + std::to_string(fs::file_size(big)) + " bytes is too large";
+    EXPECT_NE(load.error.find(big.string() + expected), std::string::npos) << load.error;
+}
+
+TEST_F(MagneticModelFile, ReportsAFolderItCannotWrite) {
+    WriteText(Root() / "config", "a file where the settings folder should be");
+    std::string error;
+    EXPECT_TRUE(EnsureMagneticModelFile(&error).empty());
+    EXPECT_FALSE(error.empty());
+}
+
+}  // namespace
+}  // namespace fluvex
