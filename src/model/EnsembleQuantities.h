@@ -4,18 +4,143 @@
 // geometry, the last cell to use, and water velocities as components, magnitudes and directions.
 // They read the process's settings for their defaults, so one setting changes every view. Every
 // accessor returns its neutral result (0, false or the bad value) for a ping that is not loaded,
+// unless said otherwise. Lengths come out in the display distance unit, velocities in mm/s
 // unless said otherwise.
 
 #include <cstdint>
+#include <optional>
 
 #include "model/Ensemble.h"
 
 namespace fluvex {
+
+// Depth references (the settings' BottomTrack; -1 in the functions below stands for it).
+enum DepthReference : int {
+    kEchoSounderHighDepth = 0,  // navigation record depth 1
+    kEchoSounderLowDepth = 1,   // navigation record depth 2
+    kBottomTrackDepth = 2,
+    kVerticalBeamDepth = 3,
+};
+
+// Rules for the last cell to use (the settings' bottomClipping; -1 stands for it).
+enum LastCellRule : int {
+    kAllCells = 0,
+    kLastValidCell = 1,       // the deepest cell with a valid East above the bottom
+    kCellsClearOfBottom = 2,  // bottomClipVal cells kept clear above the bottom
+    kPercentOfRange = 3,      // bottomClipVal percent of the range cut off above the bottom
+};
+
+// Velocity components beyond the cell quantities of VelocityQuantity (Units.h): the reference
+// velocity, whatever the cell.
+enum ReferenceComponent : int {
+    kReferenceEast = 7,
+    kReferenceNorth = 8,
+    kReferenceMagnitude2D = 9,
+    kReferenceDirection = 10,
+};
+
+// Per-ping quantities of the quick chart and the boat-speed view.
+enum ChartKind : int {
+    kChartX = 0,
+    kChartY = 1,
+    kChartTime = 2,
+    kChartDistance = 3,
+    kChartDepth = 4,
+    kChartLastCell = 5,
+    kChartBoatSpeed = 6,         // navigation record, mm/s
+    kChartBottomTrackSpeed = 7,  // display velocity unit
+    kChartDischarge1 = 8,
+    kChartDischarge2 = 9,
+    kChartDischarge3 = 10,
+    kChartPitch = 11,
+    kChartRoll = 12,
+    kChartHeading = 13,
+    kChartCourse = 14,
+    kChartBottomTrackDirection = 15,  // direction the boat moves over the bottom
+    kChartTemperature = 16,           // degrees C, or F in a project in feet
+    kChartSalinity = 17,
+    kChartMeanSpeed = 18,      // depth-mean water speed, mm/s
+    kChartMeanDirection = 19,  // depth-mean water direction
+};
 
 // Seconds for ordering and differences. Timing mode 1 is the instrument's clock (seconds from the
 // start of the year, plus one day); any other mode the fixed leader's time tag / 1000. Mode 0
 // means the settings' Time_Type. A held month above 11 or day above 31 clears the loaded flag
 // and gives 0.
 double EnsembleTime(Ensemble& ensemble, int timingMode = 0);
+
+// A ping's date for the magnetic model. With the instrument clock (timing mode 1) it carries the
+// time of day; in the other modes the time tag stands in for it.
+struct EnsembleDate {
+    int year = 2000;  // 2000 + the clock's two-digit year
+    int month = 0;    // 0 = January ... 11 = December, as held
+    int day = 0;
+    int hour = 0;                            // instrument clock only
+    int minute = 0;                          // instrument clock only
+    double seconds = 0.0;                    // second + hundredths / 100; instrument clock only
+    std::optional<std::uint32_t> timeTagMs;  // the other timing modes only
+
+    // Nothing for a ping that is not loaded or whose clock holds a month above 11 or a day
+    // above 31. Mode 0 means the settings' Time_Type. Unlike EnsembleTime, the ping is not
+    // changed.
+    static std::optional<EnsembleDate> Of(const Ensemble& ensemble, int timingMode = 0);
+};
+
+// The grid position of the navigation record, whether or not the ping is loaded. False, with x
+// and y untouched, when the record holds no position.
+bool GetPosition(const Ensemble& ensemble, double& x, double& y);
+
+// Degrees. With UseEdtHead (UseEdtPR for pitch and roll) and a valid position, the edited file's
+// values, whether or not the ping is loaded; otherwise the instrument's, the compass heading
+// corrected by MagDec, and pitch corrected for the tilt sensor's roll dependence.
+double Heading(const Ensemble& ensemble);
+double Pitch(const Ensemble& ensemble);
+double Roll(const Ensemble& ensemble);
+
+double Temperature(const Ensemble& ensemble);  // degrees Celsius
+int Salinity(const Ensemble& ensemble);        // parts per thousand
+int CellCount(const Ensemble& ensemble);
+bool HasBottomTrack(const Ensemble& ensemble);
+
+// Depth below the surface by the given reference (-1: the settings' BottomTrack). The echo
+// sounder depths are returned as held. Without a bottom-track block the bottom-track depth is
+// the settings' MaxDepth, or 0 when depths are scaled automatically; with a block and no beam
+// detecting the bottom it is 0.
+double Depth(const Ensemble& ensemble, int reference = -1);
+// Top edge of cell `cell` (from 0); 0 for a cell the ping does not have.
+double CellDepth(const Ensemble& ensemble, int cell);
+double CellSize(const Ensemble& ensemble);
+
+// How many cells to use above the bottom by the given rule (-1: the settings' bottomClipping).
+// Rule 0 (and any unknown rule) gives the cell count; rule 1 the index of the deepest cell with a
+// valid East at or above the bottom; rules 2 and 3 the cells above a band kept clear of the
+// bottom. Never negative nor above kMaxCells; callers bound it by the cells list.
+int LastCell(const Ensemble& ensemble, int rule = -1);
+
+// Depth-mean East, North and Up: the sums over the valid cells divided by the number of all
+// cells, truncated; the fourth slot is 0. False when there are no processed cells.
+bool MeanVelocity(const Ensemble& ensemble, CellVelocity& mean);
+
+// The reference velocity with its magnitudes and direction. False, with `info` untouched, when
+// the ping has no bottom-track block; false with every member bad when the reference is bad.
+bool ReferenceVelocityInfo(const Ensemble& ensemble, VelocityInfo& info);
+// One processed cell with its magnitudes and direction. False, with `info` untouched, for a cell
+// the ping or its cells list does not have; false with every member bad when the cell is bad.
+bool CellVelocityInfo(const Ensemble& ensemble, int cell, VelocityInfo& info);
+
+// One component of a cell (VelocityQuantity) or of the reference (ReferenceComponent); -1 means
+// the settings' Velocity. Magnitudes and directions are truncated toward zero; kBadVelocity for
+// a bad or missing value or an unknown component.
+std::int16_t VelocityComponent(const Ensemble& ensemble, int cell, int component = -1);
+
+// The per-ping quantity of a ChartKind; 0 for an unknown kind or a value the ping does not have.
+double ChartQuantity(const Ensemble& ensemble, int kind);
+
+// Where cell `cell` lies along beam `beam` (0-3) of an instrument that records its beam
+// geometry: grid X and Y of the ping plus the horizontal offset, and the depth Z, from the
+// heading, pitch and roll. False, writing nothing, for a ping that is not loaded, without a valid
+// position, for a beam outside 0-3 or a geometry that is not finite.
+bool BeamCellPosition(const Ensemble& ensemble, int beam, int cell, double& x, double& y,
+                      double& z);
 
 }  // namespace fluvex

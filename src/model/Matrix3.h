@@ -14,7 +14,8 @@ constexpr Matrix3 Multiply(const Matrix3& a, const Matrix3& b) {
     Matrix3 product{};
     for (std::size_t row = 0; row < 3; ++row)
         for (std::size_t column = 0; column < 3; ++column)
-            for (std::size_t k = 0; k < 3; ++k) product[row][column] += a[row][k] * b[k][column];
+            for (std::size_t k = 0; k < 3; ++k)
+                product[row][column] += a[row][k] * b[k][column];
     return product;
 }
 

@@ -1,8 +1,8 @@
 #include "project/DeviceOffsets.h"
 
 #include <algorithm>
-#include <cctype>
 #include <array>
+#include <cctype>
 #include <string>
 
 #include "model/Units.h"
@@ -31,8 +31,12 @@ bool NamesProfiler(std::string library) {
 // in that order. Reading stops at the first number that does not parse, keeping the previous
 // values from there on, as the acquisition program's own reading does.
 void ReadAngularOffsets(std::string_view text, DeviceOffsets& offsets) {
-    const std::array<double*, 6> targets{nullptr, nullptr, nullptr, &offsets.headingDegrees,
-                                         &offsets.rollDegrees, &offsets.pitchDegrees};
+    const std::array<double*, 6> targets{nullptr,
+                                         nullptr,
+                                         nullptr,
+                                         &offsets.headingDegrees,
+                                         &offsets.rollDegrees,
+                                         &offsets.pitchDegrees};
     for (double* target : targets) {
         const auto comma = text.find(',');
         const auto number = ParseDouble(text.substr(0, comma));

@@ -20,7 +20,8 @@ protected:
 
 TEST_F(DeviceOffsetsTest, ProfilerHeadingOffsetTurnsAboutTheVertical) {
     const DeviceOffsets offsets = ReadConfiguration(
-        "[System]\r\nDevices=1\r\n[Device0]\r\nLibrary=sontek_m9.dll\r\nOffset=0.5,0.2,-1.0,3.0,0,0\r\n");
+        "[System]\r\nDevices=1\r\n[Device0]\r\nLibrary=sontek_m9.dll\r\nOffset=0.5,0.2,-1.0,3.0,0,"
+        "0\r\n");
     EXPECT_EQ(offsets.headingDegrees, 3.0);
     EXPECT_EQ(offsets.rollDegrees, 0.0);
     EXPECT_EQ(offsets.pitchDegrees, 0.0);
@@ -43,9 +44,8 @@ TEST_F(DeviceOffsetsTest, OnlyMatchingDevicesCountAndTheLastWins) {
 }
 
 TEST_F(DeviceOffsetsTest, NothingConfiguredGivesTheIdentity) {
-    for (std::string_view text :
-         {"", "[System]\r\nDevices=0\r\n", "[System]\r\nDevices=-4\r\n",
-          "[System]\r\nDevices=2000000000\r\n[Device0]\r\nLibrary=x\r\n"}) {
+    for (std::string_view text : {"", "[System]\r\nDevices=0\r\n", "[System]\r\nDevices=-4\r\n",
+                                  "[System]\r\nDevices=2000000000\r\n[Device0]\r\nLibrary=x\r\n"}) {
         const DeviceOffsets offsets = ReadConfiguration(text);
         EXPECT_EQ(offsets.mounting, kIdentity3) << text;
         EXPECT_EQ(offsets.headingDegrees, 0.0);

@@ -1,0 +1,183 @@
+#include "processing/VelocityProcessing.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+#include "model/EnsembleQuantities.h"
+#include "model/Units.h"
+#include "processing/ProfileFilters.h"
+#include "settings/Settings.h"
+
+namespace fluvex {
+
+namespace {
+
+// A reference that could not be formed is stored as bad, never as a plausible -1 mm/s.
+constexpr Velocity4 kFailedReference{kBadVelocity, kBadVelocity, kBadVelocity, kBadVelocity};
+constexpr CellVelocity kBadCell{kBadVelocity, kBadVelocity, kBadVelocity, kBadVelocity};
+
+bool IsBeamFrame(const Ensemble& ensemble) {
+    return ensemble.fixedLeader.Frame() == CoordinateFrame::Beam;
+}
+
+// The recorded velocities of a cell (or the bottom track) turned into instrument or earth axes
+// before rotation: beams through the beam geometry, other frames as recorded. In those frames the
+// fourth value is the error velocity, which a three-beam solution leaves bad, so only the first
+// three must be valid.
+bool RecordedVelocity(const Ensemble& ensemble, const std::array<int16_t, 4>& recorded,
+                      std::array<int16_t, 3>& velocity) {
+    if (IsBeamFrame(ensemble)) return BeamToInstrument(ensemble, recorded, velocity);
+    if (std::any_of(recorded.begin(), recorded.begin() + 3,
+                    [](int16_t v) { return v == kBadVelocity; }))
+        return false;
+    velocity = {recorded[0], recorded[1], recorded[2]};
+    return true;
+}
+
+// One earth component in the order the stored values have always been computed: each partial
+// sum is truncated to 16 bits before the next term is added.
+int16_t RotatedComponent(const std::array<double, 3>& row, const std::array<int16_t, 3>& v,
+                         double subtract) {
+    const int16_t first = TruncateVelocity(row[0] * v[0] - subtract);
+    const int16_t second = TruncateVelocity(row[1] * v[1] + first);
+    return TruncateVelocity(row[2] * v[2] + second);
+}
+
+bool BottomTrackReference(const Ensemble& ensemble, const Matrix3& rotation, Velocity4& reference) {
+    if (!ensemble.Has(PresentBit::BottomTrack)) return false;
+    std::array<int16_t, 4> recorded{};
+    for (int beam = 0; beam < 4; ++beam)
+        recorded[static_cast<size_t>(beam)] = ensemble.bottomTrack.Velocity(beam);
+    std::array<int16_t, 3> v{};
+    if (!RecordedVelocity(ensemble, recorded, v)) return false;
+    for (size_t axis = 0; axis < 3; ++axis)
+        reference[axis] = RotatedComponent(rotation[axis], v, 0);
+    return true;
+}
+
+bool EditedFileReference(const Ensemble& ensemble, Velocity4& reference) {
+    const NavRecord& nav = ensemble.navigation;
+    if (!nav.positionValid) return false;
+    const double towards = DegreesToRadians(nav.course + 180);
+    reference = {TruncateVelocity(std::sin(towards) * nav.speed),
+                 TruncateVelocity(std::cos(towards) * nav.speed), TruncateVelocity(nav.vertical),
+                 0};
+    return true;
+}
+
+int16_t MeanIntensity(const Ensemble& ensemble, int cell) {
+    if (!ensemble.Has(PresentBit::EchoIntensity)) return 0;
+    int sum = 0;
+    for (int beam = 0; beam < 4; ++beam)
+        sum += ensemble.cellBlocks.EchoIntensity(cell, beam);
+    return static_cast<int16_t>(sum / 4);
+}
+
+CellVelocity ProcessCell(const Ensemble& ensemble, int cell, const Matrix3& rotation,
+                         const Velocity4& reference, int16_t intensity) {
+    std::array<int16_t, 4> recorded{};
+    for (int beam = 0; beam < 4; ++beam)
+        recorded[static_cast<size_t>(beam)] = ensemble.cellBlocks.Velocity(cell, beam);
+    std::array<int16_t, 3> v{};
+    if (!RecordedVelocity(ensemble, recorded, v))
+        return {kBadVelocity, kBadVelocity, kBadVelocity, intensity};
+    return {RotatedComponent(rotation[0], v, reference[0]),
+            RotatedComponent(rotation[1], v, reference[1]),
+            RotatedComponent(rotation[2], v, reference[2]), intensity};
+}
+
+}  // namespace
+
+int16_t TruncateVelocity(double value) {
+    if (!std::isfinite(value)) return kBadVelocity;
+    return static_cast<int16_t>(std::trunc(std::clamp(value, -32767.0, 32767.0)));
+}
+
+bool BeamToInstrument(const Ensemble& ensemble, const std::array<int16_t, 4>& beams,
+                      std::array<int16_t, 3>& instrument) {
+    if (std::find(beams.begin(), beams.end(), kBadVelocity) != beams.end()) return false;
+    const double angle = DegreesToRadians(ensemble.fixedLeader.BeamAngleDegrees());
+    const double c = ensemble.fixedLeader.ConvexBeamPattern() ? 1 : -1;
+    const double a = c / (2 * std::sin(angle));
+    const double b = 1 / (4 * std::cos(angle));
+    instrument = {TruncateVelocity(a * (beams[0] - beams[1])),
+                  TruncateVelocity(a * (beams[3] - beams[2])),
+                  TruncateVelocity(b * (beams[0] + beams[1] + beams[2] + beams[3]))};
+    return true;
+}
+
+Matrix3 AttitudeMatrix(const Ensemble& ensemble) {
+    const double heading = DegreesToRadians(Heading(ensemble));
+    double pitch = DegreesToRadians(Pitch(ensemble));
+    double roll = DegreesToRadians(Roll(ensemble));
+    const uint8_t transform = ensemble.fixedLeader.CoordinateTransform();
+    if ((transform & 0x10) && (transform & 0x04)) pitch = roll = 0;  // tilts already applied
+    if (!ensemble.IsSonTek()) return HeadingPitchRollMatrix(heading, pitch, roll);
+
+    const double h = std::numbers::pi / 2 - heading;
+    const double p = -pitch;
+    const double ch = std::cos(h), sh = std::sin(h), cr = std::cos(roll), sr = std::sin(roll);
+    // Roll and pitch both at 90 degrees leave no defined tilt direction: take it as level.
+    const double spread = std::sqrt(1 - sr * sr * std::sin(p) * std::sin(p));
+    const double p2 = spread > 0 ? std::asin(std::clamp(cr * std::sin(p) / spread, -1.0, 1.0)) : 0;
+    const double c2 = std::cos(p2), s2 = std::sin(p2), k = 0.5;
+    return {{{ch * c2 - k * s2 * sh * sr, -sh * cr, k * sr * sh * c2 + s2 * ch},
+             {k * s2 * ch * sr + sh * c2, ch * cr, s2 * sh - k * ch * c2 * sr},
+             {-s2 * cr, sr, cr * c2}}};
+}
+
+Matrix3 VelocityRotation(const Ensemble& ensemble, const Matrix3& alignment) {
+    // Beam velocities become instrument axes first, so they turn to earth like instrument ones.
+    if (ensemble.fixedLeader.Frame() == CoordinateFrame::Earth) return alignment;
+    return Multiply(alignment, AttitudeMatrix(ensemble));
+}
+
+bool ReferenceVelocity(const Ensemble& ensemble, const Matrix3& rotation, Velocity4& reference,
+                       int mode) {
+    if (mode == -1) mode = AppSettings().VelReference();
+    reference = {0, 0, 0, 0};
+    bool produced = true;
+    if (mode == kReferenceBottomTrack)
+        produced = BottomTrackReference(ensemble, rotation, reference);
+    else if (mode == kReferenceEditedFile)
+        produced = EditedFileReference(ensemble, reference);
+    if (!produced) reference = kFailedReference;
+    return produced;
+}
+
+void ProcessEnsemble(Ensemble& ensemble, const Matrix3& alignment) {
+    ensemble.cells.clear();
+    const int cellCount = ensemble.loaded ? ensemble.cellBlocks.CellCount() : 0;
+    const Matrix3 rotation = VelocityRotation(ensemble, alignment);
+    const Settings& settings = AppSettings();
+
+    Velocity4 reference{};
+    const bool referenced = ReferenceVelocity(ensemble, rotation, reference);
+    // The bottom track is kept for the boat-speed view whatever the reference, and is refreshed
+    // even when the reference failed, so that it never shows a previous processing's value.
+    Velocity4 bottomTrack = reference;
+    if (settings.VelReference() != kReferenceBottomTrack)
+        ReferenceVelocity(ensemble, rotation, bottomTrack, kReferenceBottomTrack);
+    const auto store = [](const Velocity4& v) { return CellVelocity{v[0], v[1], v[2], v[3]}; };
+    ensemble.referenceVelocity = store(reference);
+    ensemble.bottomTrackVelocity = store(bottomTrack);
+    if (!referenced) {
+        ensemble.cells.assign(static_cast<size_t>(cellCount), kBadCell);
+        return;
+    }
+
+    ensemble.cells.reserve(static_cast<size_t>(cellCount));
+    bool belowAmplitude = false;
+    for (int cell = 0; cell < cellCount; ++cell) {
+        const int16_t intensity = MeanIntensity(ensemble, cell);
+        belowAmplitude = belowAmplitude || (ensemble.Has(PresentBit::EchoIntensity) &&
+                                            intensity < settings.SNRFilterVal());
+        ensemble.cells.push_back(
+            belowAmplitude ? CellVelocity{kBadVelocity, kBadVelocity, kBadVelocity, intensity}
+                           : ProcessCell(ensemble, cell, rotation, reference, intensity));
+    }
+    if (settings.VelAveraging() == 1) AverageVertically(ensemble);
+}
+
+}  // namespace fluvex

@@ -1,0 +1,66 @@
+#include "processing/ProfileFilters.h"
+
+#include <gtest/gtest.h>
+
+#include "TestEnvironment.h"
+#include "model/Units.h"
+#include "settings/Settings.h"
+
+namespace fluvex {
+namespace {
+
+class VerticalAveraging : public test::TemporaryHostFolders {
+protected:
+    // A loaded ping of 25 cm cells whose processed east values are given; the bottom lies far
+    // below, so every cell is in use.
+    static Ensemble PingWithEast(std::initializer_list<int16_t> east, int cellCm = 25) {
+        Ensemble ping;
+        ping.loaded = true;
+        ping.present = PresentBit::FixedLeader | PresentBit::VariableLeader | PresentBit::Velocity;
+        ping.fixedLeader.SetCellCount(static_cast<uint8_t>(east.size()));
+        ping.fixedLeader.SetDepthCellLengthCm(static_cast<uint16_t>(cellCm));
+        ping.cellBlocks.Reset(static_cast<int>(east.size()));
+        for (int16_t value : east)
+            ping.cells.push_back(value == kBadVelocity
+                                     ? CellVelocity{kBadVelocity, kBadVelocity, kBadVelocity, 0}
+                                     : CellVelocity{value, 0, 0, 0});
+        return ping;
+    }
+
+    static std::vector<int16_t> East(const Ensemble& ping) {
+        std::vector<int16_t> values;
+        for (const CellVelocity& cell : ping.cells)
+            values.push_back(cell.east);
+        return values;
+    }
+};
+
+TEST_F(VerticalAveraging, AverageAllTruncatesAndKeepsBadCells) {
+    Ensemble ping = PingWithEast({10, -15, kBadVelocity});
+    AverageVertically(ping);
+    EXPECT_EQ(East(ping), (std::vector<int16_t>{-2, -2, kBadVelocity}));
+}
+
+TEST_F(VerticalAveraging, BySamplesSeesTheUnaveragedValues) {
+    AppSettings().SetVelAvgMode(2);
+    AppSettings().SetVelAvgSamples(1);
+    Ensemble ping = PingWithEast({10, 20, 30, 40});
+    AverageVertically(ping);
+    EXPECT_EQ(East(ping), (std::vector<int16_t>{15, 20, 30, 35}));
+}
+
+TEST_F(VerticalAveraging, ByDistanceHalfWidthInWholeCells) {
+    AppSettings().SetVelAvgMode(1);
+    Units().SetDistanceUnit(0);
+    AppSettings().SetVelAvgDist(1);  // metre: 2 cells of 25 cm each side
+    Ensemble ping = PingWithEast({0, 0, 50, 0, 0, 0});
+    AverageVertically(ping);
+    EXPECT_EQ(East(ping), (std::vector<int16_t>{16, 12, 10, 10, 12, 0}));
+
+    Ensemble coarse = PingWithEast({0, 0, 50, 0, 0, 0}, 30);  // 1.67 cells: 1 each side
+    AverageVertically(coarse);
+    EXPECT_EQ(East(coarse), (std::vector<int16_t>{0, 16, 16, 16, 0, 0}));
+}
+
+}  // namespace
+}  // namespace fluvex

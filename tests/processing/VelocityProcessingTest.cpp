@@ -1,0 +1,160 @@
+#include "processing/VelocityProcessing.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numbers>
+
+#include "TestEnvironment.h"
+#include "settings/Settings.h"
+
+namespace fluvex {
+namespace {
+
+constexpr uint8_t kEarthAxes = 0x18;
+constexpr uint8_t kBeamAxes = 0x00;
+constexpr uint16_t kBeamAngle20 = 1 << 8;
+
+// A loaded ping of `cells` cells, 25 cm each, in the given axes, every cell recording `velocity`
+// on its four beams (or axes) and an echo intensity of 100.
+Ensemble MakePing(int cells, uint8_t axes, std::array<int16_t, 4> velocity) {
+    Ensemble ping;
+    ping.fixedLeader.SetCellCount(static_cast<uint8_t>(cells));
+    ping.fixedLeader.SetDepthCellLengthCm(25);
+    ping.fixedLeader.SetBin1DistanceCm(50);
+    ping.fixedLeader.SetCoordinateTransform(axes);
+    ping.fixedLeader.SetSystemConfiguration(kBeamAngle20);
+    ping.cellBlocks.Reset(cells);
+    for (int c = 0; c < cells; ++c)
+        for (int b = 0; b < 4; ++b) {
+            ping.cellBlocks.SetVelocity(c, b, velocity[static_cast<size_t>(b)]);
+            ping.cellBlocks.SetEchoIntensity(c, b, 100);
+        }
+    ping.present = PresentBit::FixedLeader | PresentBit::VariableLeader | PresentBit::Velocity |
+                   PresentBit::EchoIntensity;
+    ping.loaded = true;
+    return ping;
+}
+
+void AddBottomTrack(Ensemble& ping, std::array<int16_t, 4> velocity) {
+    for (int b = 0; b < 4; ++b) {
+        ping.bottomTrack.SetVelocity(b, velocity[static_cast<size_t>(b)]);
+        ping.bottomTrack.SetRangeCm(b, 500);
+    }
+    ping.MarkPresent(PresentBit::BottomTrack);
+}
+
+class VelocityProcessingTest : public test::TemporaryHostFolders {};
+
+TEST_F(VelocityProcessingTest, EarthAxesKeepTheirVelocitiesLessTheBottomTrack) {
+    Ensemble ping = MakePing(3, kEarthAxes, {500, -200, 30, kBadVelocity});
+    AddBottomTrack(ping, {-1000, 400, 10, 7});
+    ProcessEnsemble(ping, kIdentity3);
+    ASSERT_EQ(ping.cells.size(), 3u);
+    // A three-beam solution (bad error velocity) is a valid cell.
+    EXPECT_EQ(ping.cells[0], (CellVelocity{1500, -600, 20, 100}));
+    EXPECT_EQ(ping.referenceVelocity, (CellVelocity{-1000, 400, 10, 0}));
+    EXPECT_EQ(ping.bottomTrackVelocity, ping.referenceVelocity);
+}
+
+TEST_F(VelocityProcessingTest, MissingReferenceMakesEveryCellBad) {
+    Ensemble ping = MakePing(4, kEarthAxes, {500, -200, 30, 0});
+    ProcessEnsemble(ping, kIdentity3);  // bottom-track reference, no bottom track
+    ASSERT_EQ(ping.cells.size(), 4u);
+    for (const CellVelocity& cell : ping.cells)
+        EXPECT_EQ(cell, (CellVelocity{kBadVelocity, kBadVelocity, kBadVelocity, kBadVelocity}));
+
+    AppSettings().SetVelReference(kReferenceEditedFile);
+    AddBottomTrack(ping, {-1000, 400, 10, 7});
+    ProcessEnsemble(ping, kIdentity3);  // no position
+    EXPECT_TRUE(ping.cells[0].IsBad());
+    // The boat-speed view still gets this ping's bottom track.
+    EXPECT_EQ(ping.bottomTrackVelocity, (CellVelocity{-1000, 400, 10, 0}));
+    EXPECT_EQ(ping.referenceVelocity.east, kBadVelocity);
+
+    ping.loaded = false;
+    ProcessEnsemble(ping, kIdentity3);
+    EXPECT_TRUE(ping.cells.empty());
+}
+
+TEST_F(VelocityProcessingTest, NoReferenceGivesVelocitiesRelativeToTheInstrument) {
+    AppSettings().SetVelReference(kReferenceNone);
+    Ensemble ping = MakePing(1, kEarthAxes, {500, -200, 30, 0});
+    ProcessEnsemble(ping, kIdentity3);
+    EXPECT_EQ(ping.cells[0], (CellVelocity{500, -200, 30, 100}));
+    EXPECT_EQ(ping.referenceVelocity, (CellVelocity{0, 0, 0, 0}));
+}
+
+TEST_F(VelocityProcessingTest, EditedFileReferenceOpposesTheBoatsTrack) {
+    AppSettings().SetVelReference(kReferenceEditedFile);
+    Ensemble ping = MakePing(1, kEarthAxes, {0, 0, 0, 0});
+    ping.navigation.positionValid = true;
+    ping.navigation.course = 90;  // boat heading east at 1 m/s: the ground moves west
+    ping.navigation.speed = 1000;
+    ping.navigation.vertical = 12.9;
+    Velocity4 reference{};
+    ASSERT_TRUE(ReferenceVelocity(ping, kIdentity3, reference));
+    EXPECT_EQ(reference, (Velocity4{-1000, 0, 12, 0}));
+}
+
+TEST_F(VelocityProcessingTest, BeamsBecomeInstrumentAxesAndTurnWithTheHeading) {
+    AppSettings().SetVelReference(kReferenceNone);
+    Ensemble ping = MakePing(1, kBeamAxes, {100, -100, 0, 0});
+    std::array<int16_t, 3> instrument{};
+    ASSERT_TRUE(BeamToInstrument(ping, {100, -100, 0, 0}, instrument));
+    const double a = -1 / (2 * std::sin(20 * std::numbers::pi / 180));
+    EXPECT_EQ(instrument[0], static_cast<int16_t>(std::trunc(a * 200)));
+    EXPECT_EQ(instrument[1], 0);
+    EXPECT_FALSE(BeamToInstrument(ping, {100, kBadVelocity, 0, 0}, instrument));
+
+    // Heading east: instrument y (forward) is east, instrument x (starboard) is south.
+    ping.variableLeader.SetHeading(9000);
+    ProcessEnsemble(ping, kIdentity3);
+    EXPECT_EQ(ping.cells[0].east, 0);
+    EXPECT_EQ(ping.cells[0].north, -instrument[0]);
+    // Beam axes need all four beams.
+    Ensemble threeBeams = MakePing(1, kBeamAxes, {100, -100, 0, kBadVelocity});
+    ProcessEnsemble(threeBeams, kIdentity3);
+    EXPECT_TRUE(threeBeams.cells[0].IsBad());
+    EXPECT_EQ(threeBeams.cells[0].fourth, 100);
+}
+
+TEST_F(VelocityProcessingTest, AlignmentTurnsEarthAxesToo) {
+    AppSettings().SetVelReference(kReferenceNone);
+    Ensemble ping = MakePing(1, kEarthAxes, {0, 1000, 0, 0});
+    const Matrix3 quarterTurn = HeadingPitchRollMatrix(std::numbers::pi / 2, 0, 0);
+    ProcessEnsemble(ping, quarterTurn);
+    EXPECT_EQ(ping.cells[0].east, 1000);
+    EXPECT_EQ(ping.cells[0].north, 0);
+}
+
+TEST_F(VelocityProcessingTest, LowAmplitudeEndsTheProfile) {
+    AppSettings().SetVelReference(kReferenceNone);
+    AppSettings().SetSNRFilterVal(50);
+    Ensemble ping = MakePing(4, kEarthAxes, {10, 20, 30, 0});
+    const int amplitudes[] = {80, 70, 45, 90};
+    for (int c = 0; c < 4; ++c)
+        for (int b = 0; b < 4; ++b)
+            ping.cellBlocks.SetEchoIntensity(c, b, static_cast<uint8_t>(amplitudes[c]));
+    ProcessEnsemble(ping, kIdentity3);
+    EXPECT_FALSE(ping.cells[1].IsBad());
+    EXPECT_TRUE(ping.cells[2].IsBad());
+    EXPECT_TRUE(ping.cells[3].IsBad());
+    EXPECT_EQ(ping.cells[3].fourth, 90);
+
+    ping.present &= static_cast<uint8_t>(~PresentBit::EchoIntensity);  // no intensities: no filter
+    ProcessEnsemble(ping, kIdentity3);
+    EXPECT_FALSE(ping.cells[3].IsBad());
+    EXPECT_EQ(ping.cells[3].fourth, 0);
+}
+
+TEST(TruncateVelocity, TowardZeroInsideTheRange) {
+    EXPECT_EQ(TruncateVelocity(12.9), 12);
+    EXPECT_EQ(TruncateVelocity(-12.9), -12);
+    EXPECT_EQ(TruncateVelocity(-40000), -32767);  // never the bad value by accident
+    EXPECT_EQ(TruncateVelocity(1e300), 32767);
+    EXPECT_EQ(TruncateVelocity(NAN), kBadVelocity);
+}
+
+}  // namespace
+}  // namespace fluvex
