@@ -36,6 +36,13 @@ check unknown-option 2 'unknown option --bogus' err -- --bogus settings
 check unknown-command 2 'unknown command frobnicate' err -- frobnicate
 check no-command 2 'no command' err --
 check missing-value 2 'needs a value' err -- --settings
+# The magnetic model shipped with the program, installed into the settings folder on first use.
+check declination 0 '^1\.28148[12]\n$' out -- declination --lat 80 --lon 0 --time 2025-01-01T00:00:00Z
+check declination-installs-model 0 '' out -- declination --lat 0 --lon 120 --time 2025-01-01
+[ -s "$work/config/WMM.COF" ] || { echo "FAIL WMM.COF not installed"; failures=$((failures + 1)); }
+check declination-bad-time 2 'ISO 8601' err -- declination --lat 0 --lon 0 --time 2025-13-01
+check declination-missing 2 'needs --lat, --lon and --time' err -- declination --lat 0
+check declination-bad-cof 1 'nowhere.cof' err -- declination --lat 0 --lon 0 --time 2025-01-01 --cof "$work/nowhere.cof"
 check help 0 'Usage: fluvex-cli' out -- --help
 check version 0 '^fluvex-cli [0-9]+\.[0-9]+' out -- --version
 

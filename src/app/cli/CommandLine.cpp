@@ -1,11 +1,14 @@
 #include "app/cli/CommandLine.h"
 
+#include <algorithm>
+#include <array>
 #include <filesystem>
 #include <optional>
 #include <ostream>
 
+#include "app/cli/ArgumentList.h"
+#include "app/cli/Commands.h"
 #include "services/HostService.h"
-#include "services/IniFile.h"
 #include "services/UserPrompt.h"
 #include "settings/Settings.h"
 #include "settings/SettingsFile.h"
@@ -19,7 +22,7 @@ constexpr const char* kUsage =
 
 Batch access to Fluvex: the same settings, readers and processing as the desktop program.
 
-Options:
+Options (anywhere on the line):
   --settings FILE            read this settings file instead of fluvex.ini in the settings folder
   --project FILE             use this project file (distance unit, geodesy, colour file)
   --set Section.Key=Value    change a setting after loading, as the settings file would hold it
@@ -29,9 +32,23 @@ Options:
 
 Commands:
   settings                   print the effective settings in the settings file's format
+  declination --lat DEG --lon DEG --time ISO8601 [--height KM] [--cof FILE]
+                             magnetic declination in degrees (World Magnetic Model; the
+                             model installed in the settings folder unless --cof is given)
 
 Exit status: 0 success, 1 the work failed, 2 wrong usage.
 )";
+
+struct Command {
+    std::string_view name;
+    int (*run)(CommandContext&);
+    bool needsSettings;
+};
+
+constexpr std::array<Command, 2> kCommands{{
+    {"settings", RunSettingsCommand, true},
+    {"declination", RunDeclinationCommand, false},
+}};
 
 struct SettingOverride {
     std::string section;
@@ -39,12 +56,11 @@ struct SettingOverride {
     std::string value;
 };
 
-struct Invocation {
+// The options every command accepts; the rest of the line belongs to the command.
+struct GlobalOptions {
     std::optional<std::filesystem::path> settingsFile;
     std::optional<std::filesystem::path> projectFile;
     std::vector<SettingOverride> overrides;
-    std::string command;
-    std::vector<std::string> commandArguments;
     bool help = false;
     bool version = false;
 };
@@ -59,68 +75,35 @@ std::optional<SettingOverride> ParseOverride(const std::string& text) {
                            text.substr(equals + 1)};
 }
 
-// Parses the arguments; false with `error` set on wrong usage.
-bool ParseArguments(const std::vector<std::string>& arguments, Invocation& call,
-                    std::string& error) {
-    for (size_t i = 0; i < arguments.size(); ++i) {
-        const std::string& argument = arguments[i];
-        if (!call.command.empty()) {
-            call.commandArguments.push_back(argument);
-            continue;
-        }
-        auto value = [&]() -> const std::string* {
-            if (i + 1 < arguments.size()) return &arguments[++i];
-            error = "option " + argument + " needs a value";
-            return nullptr;
-        };
-        if (argument == "--help" || argument == "-h") {
-            call.help = true;
-        } else if (argument == "--version") {
-            call.version = true;
-        } else if (argument == "--settings" || argument == "--project") {
-            const std::string* path = value();
-            if (!path) return false;
-            (argument == "--settings" ? call.settingsFile : call.projectFile) = *path;
-        } else if (argument == "--set") {
-            const std::string* text = value();
-            if (!text) return false;
-            auto parsed = ParseOverride(*text);
-            if (!parsed) {
-                error = "--set needs Section.Key=Value, not \"" + *text + "\"";
-                return false;
-            }
-            call.overrides.push_back(*parsed);
-        } else if (argument.starts_with("-")) {
-            error = "unknown option " + argument;
-            return false;
-        } else {
-            call.command = argument;
-        }
+GlobalOptions TakeGlobalOptions(ArgumentList& arguments) {
+    GlobalOptions options;
+    options.help = arguments.TakeFlag("--help") || arguments.TakeFlag("-h");
+    options.version = arguments.TakeFlag("--version");
+    if (auto path = arguments.TakeValue("--settings")) options.settingsFile = *path;
+    if (auto path = arguments.TakeValue("--project")) options.projectFile = *path;
+    while (auto text = arguments.TakeValue("--set")) {
+        if (auto parsed = ParseOverride(*text))
+            options.overrides.push_back(*parsed);
+        else
+            arguments.Fail("--set needs Section.Key=Value, not \"" + *text + "\"");
     }
-    return true;
-}
-
-int PrintSettings(const Settings& settings, std::ostream& out) {
-    IniFile ini;
-    WriteSettingsFile(settings, ini);
-    out << ini.Text("\n");
-    return kExitOk;
+    return options;
 }
 
 // Loads the settings as the desktop program does, then applies the --set overrides.
-int PrepareSettings(const Invocation& call, std::ostream& err) {
-    if (call.projectFile) Host().OverrideFolder(FolderKind::ProjectFile, *call.projectFile);
+int PrepareSettings(const GlobalOptions& options, std::ostream& err) {
+    if (options.projectFile) Host().OverrideFolder(FolderKind::ProjectFile, *options.projectFile);
     Settings& settings = AppSettings();
     settings.Reset();
-    if (call.settingsFile) {
-        settings.SettingsPath = *call.settingsFile;
-        if (!std::filesystem::exists(*call.settingsFile))
-            err << "fluvex-cli: settings file " << call.settingsFile->string()
+    if (options.settingsFile) {
+        settings.SettingsPath = *options.settingsFile;
+        if (!std::filesystem::exists(*options.settingsFile))
+            err << "fluvex-cli: settings file " << options.settingsFile->string()
                 << " does not exist; using the defaults\n";
     }
     StderrPrompt prompt;
     if (!settings.Load(prompt)) return kExitFailure;
-    for (const SettingOverride& change : call.overrides) {
+    for (const SettingOverride& change : options.overrides) {
         std::string error;
         if (!ApplySettingText(settings, change.section, change.key, change.value, error)) {
             err << "fluvex-cli: --set: " << error << '\n';
@@ -130,38 +113,43 @@ int PrepareSettings(const Invocation& call, std::ostream& err) {
     return kExitOk;
 }
 
+int UsageError(std::ostream& err, const std::string& error) {
+    err << "fluvex-cli: " << error << "\nTry 'fluvex-cli --help'.\n";
+    return kExitUsage;
+}
+
 }  // namespace
 
 int RunCommandLine(const std::vector<std::string>& arguments, std::ostream& out,
                    std::ostream& err) {
-    Invocation call;
-    std::string error;
-    if (!ParseArguments(arguments, call, error)) {
-        err << "fluvex-cli: " << error << "\nTry 'fluvex-cli --help'.\n";
-        return kExitUsage;
-    }
-    if (call.help) {
+    ArgumentList commandArguments(arguments);
+    const GlobalOptions options = TakeGlobalOptions(commandArguments);
+    const auto name = commandArguments.TakeFirstWord();
+    if (options.help) {
         out << kUsage;
         return kExitOk;
     }
-    if (call.version) {
+    if (options.version) {
         out << "fluvex-cli " << FLUVEX_VERSION << '\n';
         return kExitOk;
     }
-    if (call.command.empty()) {
-        err << "fluvex-cli: no command given\nTry 'fluvex-cli --help'.\n";
-        return kExitUsage;
+    if (commandArguments.Failed()) return UsageError(err, commandArguments.Error());
+    if (!name) {
+        commandArguments.TakePositional();  // an unknown option says more than "no command"
+        return UsageError(
+            err, commandArguments.Failed() ? commandArguments.Error() : "no command given");
     }
-    if (call.command != "settings") {
-        err << "fluvex-cli: unknown command " << call.command << "\nTry 'fluvex-cli --help'.\n";
-        return kExitUsage;
+    const auto command = std::find_if(kCommands.begin(), kCommands.end(),
+                                      [&](const Command& c) { return c.name == *name; });
+    if (command == kCommands.end()) return UsageError(err, "unknown command " + *name);
+    if (command->needsSettings) {
+        if (const int status = PrepareSettings(options, err); status != kExitOk) return status;
     }
-    if (!call.commandArguments.empty()) {
-        err << "fluvex-cli: settings takes no arguments\n";
-        return kExitUsage;
-    }
-    if (const int status = PrepareSettings(call, err); status != kExitOk) return status;
-    return PrintSettings(AppSettings(), out);
+    CommandContext context{commandArguments, out, err};
+    const int status = command->run(context);
+    if (status == kExitUsage && commandArguments.Failed())
+        return UsageError(err, commandArguments.Error());
+    return status;
 }
 
 }  // namespace fluvex

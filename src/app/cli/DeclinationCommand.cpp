@@ -1,0 +1,83 @@
+#include <charconv>
+#include <chrono>
+#include <cmath>
+#include <optional>
+#include <ostream>
+
+#include "app/cli/ArgumentList.h"
+#include "app/cli/Commands.h"
+#include "processing/MagneticModel.h"
+#include "services/TextUtil.h"
+
+namespace fluvex {
+
+namespace {
+
+// A time as "YYYY-MM-DD", "YYYY-MM-DDThh:mm", "YYYY-MM-DDThh:mm:ss[.fff]", with an optional
+// trailing "Z"; always UTC. Milliseconds since 1970-01-01.
+std::optional<int64_t> ParseUtcTime(std::string_view text) {
+    if (text.ends_with('Z')) text.remove_suffix(1);
+    auto field = [&](size_t at, size_t width) -> std::optional<int> {
+        if (text.size() < at + width) return std::nullopt;
+        int value = 0;
+        const char* first = text.data() + at;
+        auto [last, error] = std::from_chars(first, first + width, value);
+        if (error != std::errc{} || last != first + width) return std::nullopt;
+        return value;
+    };
+    const auto year = field(0, 4), month = field(5, 2), day = field(8, 2);
+    if (!year || !month || !day || text[4] != '-' || text[7] != '-') return std::nullopt;
+    const std::chrono::year_month_day date{std::chrono::year(*year),
+                                           std::chrono::month(static_cast<unsigned>(*month)),
+                                           std::chrono::day(static_cast<unsigned>(*day))};
+    if (!date.ok()) return std::nullopt;
+    double seconds = 0;
+    if (text.size() > 10) {
+        const auto hour = field(11, 2), minute = field(14, 2);
+        if (text[10] != 'T' || text[13] != ':' || !hour || !minute || *hour > 23 || *minute > 59)
+            return std::nullopt;
+        double secondOfMinute = 0;
+        if (text.size() > 16) {
+            const auto parsed = text[16] == ':' ? ParseDouble(text.substr(17)) : std::nullopt;
+            if (!parsed || *parsed < 0 || *parsed >= 61) return std::nullopt;
+            secondOfMinute = *parsed;
+        }
+        seconds = *hour * 3600.0 + *minute * 60.0 + secondOfMinute;
+    }
+    const auto days = std::chrono::sys_days(date).time_since_epoch().count();
+    return static_cast<int64_t>(days) * 86400000 + static_cast<int64_t>(seconds * 1000);
+}
+
+}  // namespace
+
+int RunDeclinationCommand(CommandContext& context) {
+    ArgumentList& arguments = context.arguments;
+    const auto latitude = arguments.TakeNumber("--lat");
+    const auto longitude = arguments.TakeNumber("--lon");
+    const auto timeText = arguments.TakeValue("--time");
+    const double height = arguments.TakeNumber("--height").value_or(0);
+    const auto coefficients = arguments.TakeValue("--cof");
+    if (!arguments.TakePositional().empty()) arguments.Fail("declination takes no file names");
+    if (!arguments.Failed() && (!latitude || !longitude || !timeText))
+        arguments.Fail("declination needs --lat, --lon and --time");
+    const auto time = timeText ? ParseUtcTime(*timeText) : std::nullopt;
+    if (!arguments.Failed() && !time)
+        arguments.Fail("--time needs an ISO 8601 date and time such as 2026-03-19T08:00:00Z");
+    if (!arguments.Failed() && (std::abs(*latitude) > 90 || std::abs(*longitude) > 180))
+        arguments.Fail("--lat must lie within -90..90 and --lon within -180..180");
+    if (arguments.Failed()) return kExitUsage;
+
+    std::string error;
+    const std::filesystem::path file =
+        coefficients ? std::filesystem::path(*coefficients) : EnsureMagneticModelFile(&error);
+    const MagneticModelLoad load = file.empty() ? MagneticModelLoad{} : LoadMagneticModel(file);
+    if (!load.model) {
+        context.err << "fluvex-cli: " << (load.error.empty() ? error : load.error) << '\n';
+        return kExitFailure;
+    }
+    const double degrees = Declination(load.model.get(), *time, *latitude, *longitude, height);
+    context.out << FormatFixed(degrees, 6) << '\n';
+    return kExitOk;
+}
+
+}  // namespace fluvex
