@@ -1,0 +1,102 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "synth/NavigationBlocks.h"
+#include "synth/Pd0Writer.h"
+#include "synth/RiverModel.h"
+
+namespace fluvex::synth {
+
+// A value swinging about its mean: mean + amplitude · sin(2π t / period).
+struct Oscillation {
+    double mean = 0.0;
+    double amplitude = 0.0;
+    double periodS = 10.0;
+
+    double At(double seconds) const;
+};
+
+struct TrackSetup {
+    int ensembles = 100;
+    int intervalHundredths = 100;  // between ensembles
+    double startStation = 6.0;     // metres from the left bank
+    double courseDeg = 90.0;       // over ground, clockwise from north
+    double speed = 0.25;           // over ground, m/s
+    Oscillation heading{90.0};     // the head's attitude, degrees
+    Oscillation pitch;
+    Oscillation roll;
+};
+
+// Lengths in the instrument's own units, so that the file and the truth use the same numbers.
+struct InstrumentSetup {
+    CoordinateFrame frame = CoordinateFrame::Earth;
+    int beamAngleDeg = 20;
+    bool convex = true;
+    int cells = 30;
+    int cellCm = 25;
+    int blankCm = 25;
+    int bin1Cm = 50;
+    int transducerDepthDm = 2;
+    bool bottomTrack = true;
+    int speedOfSound = 1500;
+    int temperatureCdeg = 1500;
+    int salinity = 0;
+
+    double CellSizeM() const { return cellCm / 100.0; }
+    double TransducerDepthM() const { return transducerDepthDm / 10.0; }
+    // Depth below the surface of the top edge of the first cell.
+    double FirstCellTopM() const;
+};
+
+// Echo intensity in counts at a slant range r (metres): spherical spreading of 20·log10(r) dB at
+// 0.45 dB per count, plus absorption, never below the noise floor; beyond the bed, the floor.
+struct EchoModel {
+    double levelAt1m = 180.0;
+    double attenuationPerM = 1.5;  // counts per metre of slant range
+    double noiseFloor = 40.0;
+
+    double CountsAt(double slantRangeM) const;
+};
+
+struct NoiseSetup {
+    bool enabled = false;
+    std::uint64_t seed = 1;
+    double velocityStdMmS = 20.0;    // added to every stored profile velocity
+    double bottomTrackStdMmS = 5.0;  // added to every stored bottom-track velocity
+};
+
+struct NavigationSetup {
+    std::vector<NavigationKind> blocks;
+    GeoPoint origin;                 // the first ensemble of the survey
+    std::int32_t clockOffsetMs = 0;  // the instrument's clock minus UTC
+    double fixAgeS = 0.5;            // binary navigation: last fix this long before the ensemble
+    double fixIntervalS = 1.0;       // and the first fix this long before the last
+};
+
+struct SurveyDescription {
+    std::string name = "synthetic";
+    int lines = 1;
+    std::int64_t startHundredths = 0;  // clock reading of the first ensemble (SurveyTime)
+    std::uint32_t timeTagStartMs = 0;
+    int lineGapHundredths = 3000;  // from the last ensemble of a line to the first of the next
+    CrossSection section;
+    double sectionAzimuthDeg = 90.0;  // from the left bank towards the right bank
+    WaterFlow water;
+    TrackSetup track;
+    InstrumentSetup instrument;
+    EchoModel echo;
+    NoiseSetup noise;
+    NavigationSetup navigation;
+};
+
+// Reads a description (the keys are documented in docs/formats.md, "Synthetic survey
+// description"). Throws SynthError naming the line and key at fault.
+SurveyDescription ParseSurveyDescription(std::string_view iniText);
+SurveyDescription ReadSurveyDescription(const std::filesystem::path& path);
+
+}  // namespace fluvex::synth
