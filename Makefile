@@ -6,7 +6,7 @@ ASAN_DIR ?= build-asan
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?= -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFLUVEX_WERROR=ON
 
-.PHONY: all deps build test test-fast test-sanitizers bench demo clean
+.PHONY: all deps build test test-fast test-sanitizers bench fuzz demo clean
 
 all: build
 
@@ -33,8 +33,23 @@ test-sanitizers: deps
 bench: build
 	$(BUILD_DIR)/bench/fluvex_bench
 
+# libFuzzer over the PD0 decoder and whole-file open, seeded with the real files;
+# FUZZ_SECONDS per target.
+FUZZ_DIR ?= build-fuzz
+FUZZ_SECONDS ?= 300
+fuzz: deps
+	cmake -S . -B $(FUZZ_DIR) -G Ninja -DCMAKE_CXX_COMPILER=clang++-14 \
+	  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFLUVEX_BUILD_FUZZ=ON -DFLUVEX_SANITIZE=address,undefined \
+	  -DFLUVEX_BUILD_VIEWS=OFF -DFLUVEX_BUILD_BENCH=OFF
+	cmake --build $(FUZZ_DIR) -j $(JOBS) --target pd0_decoder_fuzz pd0_open_fuzz
+	mkdir -p $(FUZZ_DIR)/corpus/decoder $(FUZZ_DIR)/corpus/open
+	$(FUZZ_DIR)/tools/fuzz/pd0_decoder_fuzz -max_total_time=$(FUZZ_SECONDS) -max_len=70000 \
+	  $(FUZZ_DIR)/corpus/decoder tests/data/pd0
+	$(FUZZ_DIR)/tools/fuzz/pd0_open_fuzz -max_total_time=$(FUZZ_SECONDS) -max_len=150000 \
+	  $(FUZZ_DIR)/corpus/open tests/data/pd0
+
 demo: build
 	scripts/demo $(BUILD_DIR)
 
 clean:
-	rm -rf $(BUILD_DIR) $(ASAN_DIR)
+	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(FUZZ_DIR)

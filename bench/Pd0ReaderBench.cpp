@@ -1,0 +1,167 @@
+// Opening a large PD0 line: scan, decode and sort. The file (at least 200 MB) is made by
+// concatenating the real instrument files of tests/data/pd0 in a temporary folder, and removed at
+// exit. Besides the rate, the open reports its time against a plain read of the same file from the
+// page cache and its peak resident memory as a multiple of the file size.
+//
+// FLUVEX_PD0_DATA overrides the folder of the real files.
+
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "readers/CRDIReader.h"
+#include "services/Geodesy.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+constexpr std::uintmax_t kMinimumFileSize = 200'000'000;
+
+fs::path RealFilesFolder() {
+    if (const char* folder = std::getenv("FLUVEX_PD0_DATA")) return folder;
+    return fs::path(__FILE__).parent_path().parent_path() / "tests" / "data" / "pd0";
+}
+
+std::vector<char> ReadWhole(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// The concatenated line, made once and removed when the program ends.
+class LargeLine {
+public:
+    LargeLine()
+        : folder_(fs::temp_directory_path() / ("fluvex-bench-" + std::to_string(::getpid()))) {
+        fs::create_directories(folder_);
+        // In name order, so that every run times the same file.
+        std::vector<fs::path> names;
+        for (const auto& entry : fs::directory_iterator(RealFilesFolder())) {
+            const auto extension = entry.path().extension();
+            if (extension != ".json" && extension != ".md") names.push_back(entry.path());
+        }
+        std::ranges::sort(names);
+        std::vector<std::vector<char>> files;
+        for (const fs::path& name : names)
+            files.push_back(ReadWhole(name));
+        {
+            std::ofstream out(Path(), std::ios::binary);
+            std::uintmax_t written = 0;
+            while (written < kMinimumFileSize && !files.empty()) {
+                for (const auto& file : files) {
+                    out.write(file.data(), static_cast<std::streamsize>(file.size()));
+                    written += file.size();
+                }
+            }
+        }
+        // Written back before timing starts, so that the kernel's write-back does not compete
+        // with the reads; the file stays in the page cache.
+        const int descriptor = ::open(Path().c_str(), O_RDONLY);
+        ::fdatasync(descriptor);
+        ::close(descriptor);
+    }
+    ~LargeLine() {
+        std::error_code ignored;
+        fs::remove_all(folder_, ignored);
+    }
+    LargeLine(const LargeLine&) = delete;
+    LargeLine& operator=(const LargeLine&) = delete;
+
+    fs::path Path() const { return folder_ / "large.pd0"; }
+    double Bytes() const { return static_cast<double>(fs::file_size(Path())); }
+
+private:
+    fs::path folder_;
+};
+
+const LargeLine& Line() {
+    static const LargeLine line;
+    return line;
+}
+
+// Seconds of one plain read of the file in 1 MiB blocks, as dd does; the page cache is warm.
+double PlainReadSeconds(const fs::path& path) {
+    std::vector<char> block(std::size_t{1} << 20);
+    std::ifstream in(path, std::ios::binary);
+    const auto start = Clock::now();
+    while (in.read(block.data(), static_cast<std::streamsize>(block.size())) || in.gcount() > 0)
+        benchmark::DoNotOptimize(block.data());
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// Peak resident memory (VmHWM) since the last ResetPeakResident, in bytes.
+double PeakResidentBytes() {
+    std::ifstream status("/proc/self/status");
+    std::string key;
+    while (status >> key) {
+        double kib = 0;
+        if (key == "VmHWM:" && status >> kib) return kib * 1024.0;
+        status.ignore(1 << 12, '\n');
+    }
+    return 0;
+}
+
+void ResetPeakResident() {
+    std::ofstream("/proc/self/clear_refs") << "5";
+}
+
+void BM_Pd0PlainRead(benchmark::State& state) {
+    const LargeLine& line = Line();
+    for (auto _ : state)
+        state.SetIterationTime(PlainReadSeconds(line.Path()));
+    state.SetBytesProcessed(
+        static_cast<std::int64_t>(static_cast<double>(state.iterations()) * line.Bytes()));
+}
+BENCHMARK(BM_Pd0PlainRead)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// Open with or without a geodesy (positions converted to a UTM grid, or left invalid).
+void BM_Pd0Open(benchmark::State& state) {
+    const LargeLine& line = Line();
+    const bool withGeodesy = state.range(0) != 0;
+    double plainRead = 1e9;
+    for (int i = 0; i < 3; ++i)
+        plainRead = std::min(plainRead, PlainReadSeconds(line.Path()));
+    double openSeconds = 0;
+    double peakResident = 0;
+    int ensembles = 0;
+    for (auto _ : state) {
+        auto geodesy = withGeodesy ? fluvex::Geodesy::Create("auto", 1.0).geodesy : nullptr;
+        ResetPeakResident();
+        const auto start = Clock::now();
+        {
+            fluvex::CRDIReader reader(geodesy.get());
+            if (reader.Open(line.Path()) != fluvex::OpenStatus::Ok) state.SkipWithError("open");
+            ensembles = reader.Count();
+            const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
+            state.SetIterationTime(elapsed);
+            openSeconds += elapsed;
+            peakResident = std::max(peakResident, PeakResidentBytes());
+        }
+    }
+    const auto iterations = static_cast<double>(state.iterations());
+    state.SetBytesProcessed(static_cast<std::int64_t>(iterations * line.Bytes()));
+    state.counters["file_MB"] = line.Bytes() / 1e6;
+    state.counters["ensembles"] = ensembles;
+    state.counters["ensembles_per_s"] = ensembles * iterations / openSeconds;
+    state.counters["vs_plain_read"] = openSeconds / iterations / plainRead;
+    state.counters["peak_rss_vs_file"] = peakResident / line.Bytes();
+}
+BENCHMARK(BM_Pd0Open)
+    ->ArgName("geodesy")
+    ->Arg(0)
+    ->Arg(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(5);
+
+}  // namespace

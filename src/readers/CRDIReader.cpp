@@ -1,0 +1,439 @@
+#include "readers/CRDIReader.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <optional>
+
+#include "model/EnsembleQuantities.h"
+#include "processing/VelocityProcessing.h"
+#include "readers/ReadFeedback.h"
+
+namespace fluvex {
+
+namespace {
+
+// Large enough that system calls cost nothing next to decoding, small enough that a chunk just
+// copied in by the kernel is still in the processor's cache when it is decoded.
+constexpr std::size_t kChunkSize = std::size_t{1} << 20;
+static_assert(kChunkSize >= kMaxFrameLength, "a whole frame must fit in one chunk");
+
+// Scanning and loading share the progress scale half and half.
+constexpr double kScanShare = 0.5;
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// The open file: positioned reads, so that no read depends on a shared file position.
+
+class BinaryFile {
+public:
+    static std::unique_ptr<BinaryFile> Open(const std::filesystem::path& path) {
+        const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (descriptor < 0) return nullptr;
+        struct stat status {};
+        if (::fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode)) {
+            ::close(descriptor);
+            return nullptr;
+        }
+        ::posix_fadvise(descriptor, 0, 0, POSIX_FADV_SEQUENTIAL);
+        return std::make_unique<BinaryFile>(descriptor, static_cast<std::uint64_t>(status.st_size));
+    }
+
+    // Takes ownership of an open descriptor.
+    BinaryFile(int descriptor, std::uint64_t size) : descriptor_(descriptor), size_(size) {}
+
+    ~BinaryFile() { ::close(descriptor_); }
+    BinaryFile(const BinaryFile&) = delete;
+    BinaryFile& operator=(const BinaryFile&) = delete;
+
+    std::uint64_t Size() const { return size_; }
+
+    // Fills `buffer` from `offset`; fewer bytes only where the file ends. Nothing on a read error.
+    std::optional<std::size_t> ReadAt(std::uint64_t offset, std::span<std::uint8_t> buffer) const {
+        std::size_t done = 0;
+        while (done < buffer.size()) {
+            const ssize_t got = ::pread(descriptor_, buffer.data() + done, buffer.size() - done,
+                                        static_cast<off_t>(offset + done));
+            if (got < 0 && errno == EINTR) continue;
+            if (got < 0) return std::nullopt;
+            if (got == 0) break;
+            done += static_cast<std::size_t>(got);
+        }
+        return done;
+    }
+
+private:
+    int descriptor_;
+    std::uint64_t size_;
+};
+
+namespace {
+
+// A window onto the file that slides forward, so that the frame being examined is always whole in
+// memory while the file is read in large chunks.
+class SlidingWindow {
+public:
+    explicit SlidingWindow(const BinaryFile& file) : file_(file), buffer_(kChunkSize) {}
+
+    // The bytes from file position `position` (inside the window) to its end.
+    std::span<const std::uint8_t> From(std::uint64_t position) const {
+        const auto skip = static_cast<std::size_t>(position - base_);
+        return std::span(buffer_).first(filled_).subspan(skip);
+    }
+
+    bool AtEndOfFile() const { return endOfFile_; }
+
+    // Keeps the bytes from `position` on and reads more after them. False on a read error.
+    bool Advance(std::uint64_t position) {
+        const auto kept = From(position);
+        std::memmove(buffer_.data(), kept.data(), kept.size());
+        base_ = position;
+        filled_ = kept.size();
+        const auto room = std::span(buffer_).subspan(filled_);
+        const auto got = file_.ReadAt(base_ + filled_, room);
+        if (!got) return false;
+        filled_ += *got;
+        endOfFile_ = *got < room.size();
+        return true;
+    }
+
+private:
+    const BinaryFile& file_;
+    std::vector<std::uint8_t> buffer_;
+    std::uint64_t base_ = 0;  // file position of buffer_[0]
+    std::size_t filled_ = 0;
+    bool endOfFile_ = false;
+};
+
+// How far to move when no frame starts at bytes[0]: to the next 0x7F, the only byte a header
+// can start with, or past everything in hand.
+std::size_t DistanceToNextHeaderByte(std::span<const std::uint8_t> bytes) {
+    constexpr std::uint8_t headerByte = 0x7F;
+    const auto next = std::find(bytes.begin() + 1, bytes.end(), headerByte);
+    return static_cast<std::size_t>(next - bytes.begin());
+}
+
+// The index entries [first, end) that one chunk read starting at entry `first` can hold.
+std::size_t EndOfChunk(const std::vector<IndexEntry>& index, std::size_t first) {
+    const std::uint64_t chunkStart = index[first].fileOffset;
+    std::size_t end = first + 1;
+    while (end < index.size() &&
+           index[end].fileOffset + index[end].length - chunkStart <= kChunkSize)
+        ++end;
+    return end;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Scan: finds every frame and indexes the ensembles among them.
+
+namespace {
+
+class IndexBuilder {
+public:
+    IndexBuilder(const BinaryFile& file, std::vector<IndexEntry>& index,
+                 std::vector<ReadWarning>& warnings)
+        : file_(file), window_(file), index_(index), warnings_(warnings) {}
+
+    // One step: false when the scan is over.
+    bool Step() {
+        const auto bytes = window_.From(position_);
+        if (bytes.empty() && window_.AtEndOfFile()) return Finish();
+        const FrameCheck frame = CheckFrame(bytes, window_.AtEndOfFile());
+        switch (frame.verdict) {
+            case FrameVerdict::NeedMoreBytes:
+                if (window_.Advance(position_)) return true;
+                Warn(ReadProblem::ReadFailed, position_, file_.Size() - position_);
+                return Finish();
+            case FrameVerdict::Frame:
+                TakeFrame(frame);
+                return true;
+            case FrameVerdict::Truncated:
+                Warn(ReadProblem::TruncatedEnsemble, position_, bytes.size());
+                return Finish();
+            case FrameVerdict::NotAFrame:
+                if (!skippedFrom_) skippedFrom_ = position_;
+                position_ += DistanceToNextHeaderByte(bytes);
+                return true;
+        }
+        return Finish();
+    }
+
+    double Progress() const {
+        return file_.Size() == 0
+                   ? 1.0
+                   : static_cast<double>(position_) / static_cast<double>(file_.Size());
+    }
+
+private:
+    void TakeFrame(const FrameCheck& frame) {
+        EndSkippedBytes();
+        if (frame.kind == FrameKind::Ensemble)
+            index_.push_back({position_, frame.length});
+        else
+            Warn(ReadProblem::WavesRecord, position_, frame.length);
+        position_ += frame.length;
+    }
+
+    bool Finish() {
+        EndSkippedBytes();
+        return false;
+    }
+
+    void EndSkippedBytes() {
+        if (!skippedFrom_) return;
+        Warn(ReadProblem::SkippedBytes, *skippedFrom_, position_ - *skippedFrom_);
+        skippedFrom_.reset();
+    }
+
+    void Warn(ReadProblem problem, std::uint64_t offset, std::uint64_t length) {
+        warnings_.push_back({.problem = problem, .fileOffset = offset, .length = length});
+    }
+
+    const BinaryFile& file_;
+    SlidingWindow window_;
+    std::vector<IndexEntry>& index_;
+    std::vector<ReadWarning>& warnings_;
+    std::uint64_t position_ = 0;
+    std::optional<std::uint64_t> skippedFrom_;
+};
+
+}  // namespace
+
+bool CRDIReader::Scan() {
+    index_.clear();
+    IndexBuilder builder(*file_, index_, warnings_);
+    constexpr std::size_t stepsBetweenReports = 4096;
+    for (std::size_t step = 1; builder.Step(); ++step) {
+        if (step % stepsBetweenReports != 0) continue;
+        if (Canceled()) return false;
+        ReportProgress(kScanShare * builder.Progress());
+    }
+    ReportProgress(kScanShare);
+    return !Canceled();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Load: decodes the indexed ensembles, reading runs of them in one chunk.
+
+bool CRDIReader::Load() {
+    ensembles_.clear();
+    ensembles_.reserve(index_.size());
+    if (!file_) return true;
+    std::vector<std::uint8_t> chunk(kChunkSize);
+    for (std::size_t first = 0; first < index_.size();) {
+        if (Canceled()) {
+            ensembles_.clear();
+            return false;
+        }
+        const std::size_t end = EndOfChunk(index_, first);
+        const IndexEntry& last = index_[end - 1];
+        const std::uint64_t chunkOffset = index_[first].fileOffset;
+        const auto wanted = std::span(chunk).first(
+            static_cast<std::size_t>(last.fileOffset + last.length - chunkOffset));
+        const auto got = file_->ReadAt(chunkOffset, wanted);
+        LoadChunk(wanted.first(got.value_or(0)), chunkOffset, first, end);
+        ReportProgress(kScanShare + (1.0 - kScanShare) * static_cast<double>(end) /
+                                        static_cast<double>(index_.size()));
+        first = end;
+    }
+    MeasureEmbeddedDistances();
+    return true;
+}
+
+// Ensembles that the chunk does not hold whole (the file shrank, or a read failed) are reported
+// and skipped.
+void CRDIReader::LoadChunk(std::span<const std::uint8_t> chunk, std::uint64_t chunkOffset,
+                           std::size_t firstEntry, std::size_t endEntry) {
+    for (std::size_t entry = firstEntry; entry < endEntry; ++entry) {
+        const IndexEntry& indexed = index_[entry];
+        const auto start = static_cast<std::size_t>(indexed.fileOffset - chunkOffset);
+        if (start > chunk.size() || indexed.length > chunk.size() - start) {
+            RefuseEntry(entry, ReadProblem::ReadFailed);
+            continue;
+        }
+        LoadEntry(chunk.subspan(start, static_cast<std::size_t>(indexed.length)), entry);
+    }
+}
+
+// Decodes straight into a new last element of the reserved list: no copy of the record and no
+// allocation but its cell blocks. A refused ensemble is taken off again.
+void CRDIReader::LoadEntry(std::span<const std::uint8_t> bytes, std::size_t entry) {
+    Ensemble& ensemble = ensembles_.emplace_back();
+    const DecodeStatus status = DecodeEnsemble(ensemble, bytes, geodesy_);
+    if (status != DecodeStatus::Ok) {
+        ensembles_.pop_back();
+        RefuseEntry(entry, ReadProblem::Undecodable, status);
+        return;
+    }
+    // Navigation from the survey's own files replaces what the instrument file carried.
+    if (entry < navigationRecords_.size()) {
+        ensemble.navigation = navigationRecords_[entry];
+        ensemble.MarkAbsent(PresentBit::EmbeddedPosition);
+    }
+    // The time functions refuse an impossible clock date by clearing the loaded flag; such a
+    // ping could never be placed in time, so it is refused here rather than sorted as time 0.
+    EnsembleTime(ensemble);
+    if (!ensemble.loaded) {
+        ensembles_.pop_back();
+        RefuseEntry(entry, ReadProblem::InvalidClock);
+    }
+}
+
+void CRDIReader::RefuseEntry(std::size_t entry, ReadProblem problem, DecodeStatus status) {
+    const IndexEntry& indexed = index_[entry];
+    warnings_.push_back({.problem = problem,
+                         .decodeStatus = status,
+                         .fileOffset = indexed.fileOffset,
+                         .length = indexed.length});
+}
+
+// Distances along the track from the first ensemble the file's own navigation positioned.
+void CRDIReader::MeasureEmbeddedDistances() {
+    const auto embedded = [](const Ensemble& e) { return e.Has(PresentBit::EmbeddedPosition); };
+    const auto first = std::ranges::find_if(ensembles_, embedded);
+    if (first == ensembles_.end()) return;
+    const double x0 = first->navigation.x;
+    const double y0 = first->navigation.y;
+    for (auto it = first; it != ensembles_.end(); ++it) {
+        if (!embedded(*it)) continue;
+        const double dx = it->navigation.x - x0;
+        const double dy = it->navigation.y - y0;
+        it->navigation.distance = std::sqrt(dx * dx + dy * dy);
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// The container
+
+CRDIReader::CRDIReader(Geodesy* geodesy) : geodesy_(geodesy) {}
+
+CRDIReader::~CRDIReader() = default;
+
+OpenStatus CRDIReader::Open(const std::filesystem::path& path) {
+    Close();
+    ensembles_ = {};
+    warnings_.clear();
+    file_ = BinaryFile::Open(path);
+    if (!file_) return OpenStatus::CannotOpen;
+    if (!Scan() || !Load()) {
+        Close();
+        ensembles_ = {};
+        return OpenStatus::Canceled;
+    }
+    SortByTime();
+    ReportProgress(1.0);
+    return OpenStatus::Ok;
+}
+
+void CRDIReader::Close() {
+    index_ = {};
+    navigationRecords_ = {};
+    file_.reset();
+}
+
+int CRDIReader::Count() const {
+    return static_cast<int>(ensembles_.size());
+}
+
+bool CRDIReader::GetEnsemble(int index, Ensemble& ensemble) const {
+    if (index < 0 || index >= Count()) return false;
+    ensemble = ensembles_[static_cast<std::size_t>(index)];
+    return ensemble.loaded;
+}
+
+void CRDIReader::RemoveEnsemble(int index) {
+    if (index < 0 || index >= Count()) return;
+    ensembles_.erase(ensembles_.begin() + index);
+}
+
+void CRDIReader::ReprocessAll() {
+    for (Ensemble& ensemble : ensembles_)
+        ProcessEnsemble(ensemble, alignmentMatrix_);
+}
+
+void CRDIReader::SortByTime() {
+    struct Key {
+        double time;
+        std::size_t position;
+    };
+    std::vector<Key> keys;
+    keys.reserve(ensembles_.size());
+    for (std::size_t i = 0; i < ensembles_.size(); ++i)
+        keys.push_back({EnsembleTime(ensembles_[i]), i});
+    // Ties go by file position: the order is that of a stable sort.
+    const auto earlier = [](const Key& a, const Key& b) {
+        return a.time < b.time || (a.time == b.time && a.position < b.position);
+    };
+    if (std::ranges::is_sorted(keys, earlier)) return;
+    std::ranges::sort(keys, earlier);
+
+    // Moves every ensemble to its place along the cycles of the permutation: no second list of
+    // ensembles, which would double the memory of a large line. keys[i].position is the source of
+    // place i, and is set to i once the place is filled.
+    for (std::size_t start = 0; start < keys.size(); ++start) {
+        if (keys[start].position == start) continue;
+        Ensemble held = std::move(ensembles_[start]);
+        std::size_t place = start;
+        while (keys[place].position != start) {
+            const std::size_t source = keys[place].position;
+            ensembles_[place] = std::move(ensembles_[source]);
+            keys[place].position = place;
+            place = source;
+        }
+        ensembles_[place] = std::move(held);
+        keys[place].position = place;
+    }
+}
+
+void CRDIReader::SetNavigationRecords(std::vector<NavRecord> records) {
+    navigationRecords_ = std::move(records);
+}
+
+void CRDIReader::SetMountingOffsets(const std::array<double, 3>& rollPitchYaw) {
+    mountingOffsets_ = rollPitchYaw;
+}
+
+void CRDIReader::SetAlignmentMatrix(const Matrix3& matrix) {
+    alignmentMatrix_ = matrix;
+}
+
+bool CRDIReader::Canceled() const {
+    return feedback_ != nullptr && feedback_->IsCanceled();
+}
+
+void CRDIReader::ReportProgress(double fraction) const {
+    if (feedback_ != nullptr) feedback_->SetProgress(fraction);
+}
+
+// ---------------------------------------------------------------------------------------------
+
+std::string DescribeReadWarning(const ReadWarning& warning) {
+    std::string text = "offset " + std::to_string(warning.fileOffset) + ", " +
+                       std::to_string(warning.length) + " bytes: ";
+    switch (warning.problem) {
+        case ReadProblem::SkippedBytes:
+            return text + "no ensemble starts here, skipped";
+        case ReadProblem::WavesRecord:
+            return text + "waves record, skipped";
+        case ReadProblem::TruncatedEnsemble:
+            return text + "the file ends inside this ensemble";
+        case ReadProblem::ReadFailed:
+            return text + "could not be read";
+        case ReadProblem::Undecodable:
+            return text +
+                   "ensemble refused: " + std::string(DescribeDecodeStatus(warning.decodeStatus));
+        case ReadProblem::InvalidClock:
+            return text + "ensemble refused: impossible month or day in the instrument clock";
+    }
+    return text;
+}
+
+}  // namespace fluvex

@@ -2,6 +2,7 @@
 # Runs fluvex-cli as a user does and checks what it prints and how it exits.
 set -u
 cli=$1
+data=$2
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 export FLUVEX_DATA_DIR=$work/data FLUVEX_CONFIG_DIR=$work/config FLUVEX_CACHE_DIR=$work/cache
@@ -43,6 +44,15 @@ check declination-installs-model 0 '' out -- declination --lat 0 --lon 120 --tim
 check declination-bad-time 2 'ISO 8601' err -- declination --lat 0 --lon 0 --time 2025-13-01
 check declination-missing 2 'needs --lat, --lon and --time' err -- declination --lat 0
 check declination-bad-cof 1 'nowhere.cof' err -- declination --lat 0 --lon 0 --time 2025-01-01 --cof "$work/nowhere.cof"
+pd0=$data/pd0
+check info-json 0 '"ensembles": 831' out -- info --json "$pd0/winriver02_transect.PD0"
+check info-table 0 'RDI_withBT.000 +1721 +17-17 +earth' out -- info "$pd0/RDI_withBT.000"
+check info-missing-file 1 'cannot open .*/none.pd0: no such file' err -- info "$pd0/RDI_test01.000" "$pd0/none.pd0"
+check info-reports-others 1 'RDI_test01.000 +22' out -- info "$pd0/RDI_test01.000" "$pd0/none.pd0"
+check ensembles-window 0 '"index": 20' out -- ensembles --json "$pd0/RDI_test01.000" --first 20 --count 5
+check ensembles-processed 0 '"processed"' out -- ensembles --json --processed "$pd0/RDI_withBT.000" --count 1
+check ensembles-needs-json 2 'add --json' err -- ensembles "$pd0/RDI_test01.000"
+check ensembles-one-file 2 'needs one FILE' err -- ensembles --json
 check help 0 'Usage: fluvex-cli' out -- --help
 check version 0 '^fluvex-cli [0-9]+\.[0-9]+' out -- --version
 

@@ -1,0 +1,592 @@
+#include "readers/CRDIReader.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <numeric>
+#include <random>
+#include <vector>
+
+#include "TestEnvironment.h"
+#include "readers/Pd0Decoder.h"
+#include "readers/Pd0Navigation.h"
+#include "readers/ReadFeedback.h"
+#include "services/Geodesy.h"
+#include "settings/Settings.h"
+
+namespace fluvex {
+namespace {
+
+// ---------------------------------------------------------------------------------------------
+// Building PD0 bytes
+
+using Bytes = std::vector<std::uint8_t>;
+
+void PutU16(Bytes& bytes, std::size_t at, std::uint16_t value) {
+    bytes.at(at) = static_cast<std::uint8_t>(value & 0xFFU);
+    bytes.at(at + 1) = static_cast<std::uint8_t>(value >> 8);
+}
+
+void PutU32(Bytes& bytes, std::size_t at, std::uint32_t value) {
+    PutU16(bytes, at, static_cast<std::uint16_t>(value & 0xFFFFU));
+    PutU16(bytes, at + 2, static_cast<std::uint16_t>(value >> 16));
+}
+
+void PutF32(Bytes& bytes, std::size_t at, float value) {
+    PutU32(bytes, at, std::bit_cast<std::uint32_t>(value));
+}
+
+void PutF64(Bytes& bytes, std::size_t at, double value) {
+    const auto bits = std::bit_cast<std::uint64_t>(value);
+    PutU32(bytes, at, static_cast<std::uint32_t>(bits & 0xFFFFFFFFU));
+    PutU32(bytes, at + 4, static_cast<std::uint32_t>(bits >> 32));
+}
+
+Bytes Block(std::uint16_t id, std::size_t length) {
+    Bytes block(length, 0);
+    PutU16(block, 0, id);
+    return block;
+}
+
+// What a test ping holds; the clock fields are as a file records them (month 1-12).
+struct Ping {
+    int cells = 4;
+    std::uint16_t number = 1;
+    std::uint32_t timeTag = 0;
+    std::uint8_t month = 3;
+    std::uint8_t day = 10;
+    std::uint8_t second = 0;
+    std::uint16_t transducerDepthDm = 5;
+};
+
+Bytes FixedLeaderBlock(const Ping& ping) {
+    Bytes block = Block(0x0000, 59);
+    block.at(9) = static_cast<std::uint8_t>(ping.cells);
+    PutU16(block, 12, 50);  // cell length, cm
+    PutU32(block, 42, ping.timeTag);
+    return block;
+}
+
+Bytes VariableLeaderBlock(const Ping& ping) {
+    Bytes block = Block(0x0080, 65);
+    PutU16(block, 2, ping.number);
+    block.at(4) = 21;
+    block.at(5) = ping.month;
+    block.at(6) = ping.day;
+    block.at(9) = ping.second;
+    PutU16(block, 16, ping.transducerDepthDm);
+    return block;
+}
+
+// Velocity of cell c, beam b: 100 c + b, so that every value tells where it came from.
+Bytes VelocityBlock(int cells) {
+    Bytes block = Block(0x0100, 2 + 8 * static_cast<std::size_t>(cells));
+    for (int c = 0; c < cells; ++c)
+        for (int b = 0; b < 4; ++b)
+            PutU16(block, static_cast<std::size_t>(2 + 8 * c + 2 * b),
+                   static_cast<std::uint16_t>(100 * c + b));
+    return block;
+}
+
+Bytes IntensityBlock(int cells) {
+    Bytes block = Block(0x0300, 2 + 4 * static_cast<std::size_t>(cells));
+    for (std::size_t i = 2; i < block.size(); ++i)
+        block[i] = static_cast<std::uint8_t>(i);
+    return block;
+}
+
+std::vector<Bytes> PingBlocks(const Ping& ping) {
+    return {FixedLeaderBlock(ping), VariableLeaderBlock(ping), VelocityBlock(ping.cells),
+            IntensityBlock(ping.cells)};
+}
+
+// A frame: header, offset table, the blocks in order and the checksum.
+Bytes Frame(const std::vector<Bytes>& blocks, std::uint16_t headerId = kEnsembleHeaderId) {
+    Bytes frame(6 + 2 * blocks.size(), 0);
+    PutU16(frame, 0, headerId);
+    frame[5] = static_cast<std::uint8_t>(blocks.size());
+    for (std::size_t k = 0; k < blocks.size(); ++k) {
+        PutU16(frame, 6 + 2 * k, static_cast<std::uint16_t>(frame.size()));
+        frame.insert(frame.end(), blocks[k].begin(), blocks[k].end());
+    }
+    PutU16(frame, 2, static_cast<std::uint16_t>(frame.size()));
+    const unsigned sum = std::accumulate(frame.begin(), frame.end(), 0U);
+    frame.resize(frame.size() + 2);
+    PutU16(frame, frame.size() - 2, static_cast<std::uint16_t>(sum & 0xFFFFU));
+    return frame;
+}
+
+Bytes PingFrame(const Ping& ping) {
+    return Frame(PingBlocks(ping));
+}
+
+Bytes Joined(std::initializer_list<Bytes> parts) {
+    Bytes joined;
+    for (const Bytes& part : parts)
+        joined.insert(joined.end(), part.begin(), part.end());
+    return joined;
+}
+
+Bytes GgaBlock(double latitude, char northSouth, double longitude, char eastWest) {
+    Bytes block = Block(kNmeaNavigationId, 71);
+    PutU16(block, 2, 104);
+    PutF64(block, 31, latitude);
+    block[39] = static_cast<std::uint8_t>(northSouth);
+    PutF64(block, 40, longitude);
+    block[48] = static_cast<std::uint8_t>(eastWest);
+    return block;
+}
+
+EmbeddedNavigation Navigate(std::initializer_list<Bytes> blocks) {
+    EmbeddedNavigation navigation;
+    for (const Bytes& block : blocks) {
+        if (block.at(0) == 0x22)
+            navigation.ReadNmeaNavigation(block);
+        else if (block.at(0) == 0x00)
+            navigation.ReadBinaryNavigation(block);
+        else
+            navigation.ReadCompactNavigation(block);
+    }
+    return navigation;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Framing
+
+TEST(Pd0Frame, RecognisesEnsemblesAndWavesRecordsByHeaderAndByteCount) {
+    const Bytes ensemble = PingFrame({});
+    const FrameCheck check = CheckFrame(ensemble, false);
+    EXPECT_EQ(check.verdict, FrameVerdict::Frame);
+    EXPECT_EQ(check.kind, FrameKind::Ensemble);
+    EXPECT_EQ(check.length, ensemble.size());
+
+    EXPECT_EQ(CheckFrame(Frame({Block(0x0101, 20)}, kWavesRecordHeaderId), false).kind,
+              FrameKind::WavesRecord);
+    EXPECT_EQ(CheckFrame(Bytes{0x7F, 0x7E, 0x10, 0x00, 0, 0}, true).verdict,
+              FrameVerdict::NotAFrame);
+    EXPECT_EQ(CheckFrame(Bytes{0x7F, 0x7F, 0x05, 0x00, 0, 0, 0}, true).verdict,
+              FrameVerdict::NotAFrame);
+    EXPECT_EQ(CheckFrame(Bytes{0x7F, 0x7F, 0x10}, false).verdict, FrameVerdict::NeedMoreBytes);
+}
+
+TEST(Pd0Frame, ByteCountsOver4095NeedTheirChecksum) {
+    Bytes big = Frame({Block(0x7777, 4200)});
+    EXPECT_EQ(CheckFrame(big, true).verdict, FrameVerdict::Frame);
+    big.back() ^= 0x01U;
+    EXPECT_EQ(CheckFrame(big, true).verdict, FrameVerdict::NotAFrame);
+
+    // Up to 4095 the byte count is trusted whatever the checksum.
+    Bytes small = PingFrame({});
+    small.back() ^= 0x01U;
+    EXPECT_EQ(CheckFrame(small, true).verdict, FrameVerdict::Frame);
+
+    // At the end of the file: a trusted frame is truncated, an unverifiable one is garbage.
+    const auto partial = [](const Bytes& frame) {
+        return std::span(frame).first(frame.size() - 1);
+    };
+    EXPECT_EQ(CheckFrame(partial(small), true).verdict, FrameVerdict::Truncated);
+    EXPECT_EQ(CheckFrame(partial(big), true).verdict, FrameVerdict::NotAFrame);
+    EXPECT_EQ(CheckFrame(partial(big), false).verdict, FrameVerdict::NeedMoreBytes);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Decoding one ensemble
+
+TEST(DecodeEnsemble, KeepsBlocksAsRecordedWithMonthFromZeroAndNoDepthAsZero) {
+    Ping ping{
+        .cells = 3, .number = 77, .timeTag = 123456, .month = 12, .transducerDepthDm = 0xFFFF};
+    Ensemble ensemble;
+    ASSERT_EQ(DecodeEnsemble(ensemble, PingFrame(ping), nullptr), DecodeStatus::Ok);
+    EXPECT_TRUE(ensemble.loaded);
+    EXPECT_EQ(ensemble.present, PresentBit::FixedLeader | PresentBit::VariableLeader |
+                                    PresentBit::Velocity | PresentBit::EchoIntensity);
+    EXPECT_EQ(ensemble.fixedLeader.CellCount(), 3);
+    EXPECT_EQ(ensemble.fixedLeader.TimeTagMs(), 123456U);
+    EXPECT_EQ(ensemble.variableLeader.EnsembleNumber(), 77);
+    EXPECT_EQ(ensemble.variableLeader.RtcMonth(), 11);  // December
+    EXPECT_EQ(ensemble.variableLeader.TransducerDepthDm(), 0);
+    EXPECT_EQ(ensemble.cellBlocks.Velocity(2, 3), 203);
+    EXPECT_EQ(ensemble.cellBlocks.EchoIntensity(1, 2), 2 + 4 * 1 + 2);
+    EXPECT_FALSE(ensemble.navigation.positionValid);
+}
+
+TEST(DecodeEnsemble, RefusesMalformedEnsemblesAndLeavesTheRecordCleared) {
+    const Ping ping;
+    const auto blocks = PingBlocks(ping);
+    Bytes offsetPastEnd = PingFrame(ping);
+    PutU16(offsetPastEnd, 8, static_cast<std::uint16_t>(offsetPastEnd.size()));
+    Bytes descendingOffsets = PingFrame(ping);
+    PutU16(descendingOffsets, 10, 7);
+    Bytes fixedTooShort = FixedLeaderBlock(ping);
+    fixedTooShort.resize(45);  // the time tag needs 46
+    Bytes bottomTooShort = Block(0x0600, 31);
+    Bytes velocityTooShort = VelocityBlock(ping.cells);
+    velocityTooShort.pop_back();
+    const Bytes pingBytes = PingFrame(ping);
+
+    const struct {
+        const char* what;
+        Bytes bytes;
+        DecodeStatus status;
+    } cases[] = {
+        {"velocity before fixed leader", Frame({blocks[2], blocks[0], blocks[1]}),
+         DecodeStatus::ProfileBeforeFixedLeader},
+        {"no variable leader", Frame({blocks[0], blocks[2]}), DecodeStatus::MissingBlocks},
+        {"no velocity", Frame({blocks[0], blocks[1], blocks[3]}), DecodeStatus::MissingBlocks},
+        {"offset past the byte count", offsetPastEnd, DecodeStatus::BadOffset},
+        {"offsets out of order", descendingOffsets, DecodeStatus::BadOffset},
+        {"201 cells", PingFrame({.cells = 201}), DecodeStatus::TooManyCells},
+        {"fixed leader of 45 bytes", Frame({fixedTooShort, blocks[1], blocks[2]}),
+         DecodeStatus::BlockTooShort},
+        {"velocity block a byte short", Frame({blocks[0], blocks[1], velocityTooShort}),
+         DecodeStatus::BlockTooShort},
+        {"bottom track of 31 bytes", Frame({blocks[0], blocks[1], blocks[2], bottomTooShort}),
+         DecodeStatus::BlockTooShort},
+        {"two fixed leaders", Frame({blocks[0], blocks[1], blocks[2], blocks[0]}),
+         DecodeStatus::RepeatedFixedLeader},
+        {"fewer bytes than the byte count", Bytes(pingBytes.begin(), pingBytes.end() - 3),
+         DecodeStatus::BadHeader},
+        {"waves record", Frame(blocks, kWavesRecordHeaderId), DecodeStatus::BadHeader},
+    };
+    for (const auto& c : cases) {
+        Ensemble ensemble;
+        ASSERT_EQ(DecodeEnsemble(ensemble, PingFrame(ping), nullptr), DecodeStatus::Ok);
+        EXPECT_EQ(DecodeEnsemble(ensemble, c.bytes, nullptr), c.status) << c.what;
+        EXPECT_FALSE(ensemble.loaded) << c.what;
+        EXPECT_EQ(ensemble.present, 0) << c.what;
+        EXPECT_EQ(ensemble.cellBlocks.CellCount(), 0) << c.what;
+    }
+}
+
+TEST(DecodeEnsemble, ShortBottomTrackIsZeroFilledAndUnknownBlocksAreSkipped) {
+    Bytes bottomTrack(81, 0xEE);
+    PutU16(bottomTrack, 0, 0x0600);
+    PutU16(bottomTrack, 16, 1234);    // beam 1 range, cm
+    PutU16(bottomTrack, 30, 0x8000);  // beam 4 velocity: bad
+    auto blocks = PingBlocks({});
+    blocks.push_back(Block(0x0010, 7));  // surface layer: not ours
+    blocks.push_back(bottomTrack);
+    Ensemble ensemble;
+    ASSERT_EQ(DecodeEnsemble(ensemble, Frame(blocks), nullptr), DecodeStatus::Ok);
+    EXPECT_TRUE(ensemble.Has(PresentBit::BottomTrack));
+    EXPECT_EQ(ensemble.bottomTrack.RangeCm(0), 1234);
+    EXPECT_EQ(ensemble.bottomTrack.Velocity(3), kBadVelocity);
+    const auto image = ensemble.bottomTrack.Bytes();
+    EXPECT_EQ(image[80], 0xEE);
+    EXPECT_TRUE(std::all_of(image.begin() + 81, image.end(), [](auto b) { return b == 0; }));
+}
+
+TEST(DecodeEnsemble, ReusedRecordKeepsNothingOfThePreviousPing) {
+    auto rich = PingBlocks({.cells = 30});
+    rich.push_back(Block(0x0600, 85));
+    rich.push_back(GgaBlock(45.0, 'N', 15.0, 'E'));
+    auto created = Geodesy::Create("EPSG:32633", 1.0);
+    ASSERT_TRUE(created.geodesy) << created.error;
+
+    Ensemble work;
+    ASSERT_EQ(DecodeEnsemble(work, Frame(rich), created.geodesy.get()), DecodeStatus::Ok);
+    ASSERT_TRUE(work.navigation.positionValid);
+    ASSERT_EQ(DecodeEnsemble(work, PingFrame({.cells = 2}), created.geodesy.get()),
+              DecodeStatus::Ok);
+    Ensemble fresh;
+    ASSERT_EQ(DecodeEnsemble(fresh, PingFrame({.cells = 2}), nullptr), DecodeStatus::Ok);
+    EXPECT_EQ(work, fresh);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Embedded navigation
+
+TEST(Pd0Navigation, GgaHemispheresSignTheValuesAndTheLastValidFixWins) {
+    const auto fix = [](std::initializer_list<Bytes> blocks) { return Navigate(blocks).Fix(); };
+    EXPECT_EQ(fix({GgaBlock(64.5, 'N', 149.0, 'W')}), (GeographicFix{64.5, -149.0}));
+    EXPECT_EQ(fix({GgaBlock(33.9, 'S', 18.4, 'E')}), (GeographicFix{-33.9, 18.4}));
+
+    // Appended recordings leave stale bytes in later blocks: they must not replace a good fix.
+    const Bytes good = GgaBlock(44.9, 'N', 66.9, 'W');
+    EXPECT_EQ(fix({GgaBlock(1, 'N', 2, 'E'), good, GgaBlock(3.8e66, 'N', 66.9, 'W'),
+                   GgaBlock(44.0, 'X', 66.0, 'W'), GgaBlock(44.0, 'N', 181.0, 'W'),
+                   GgaBlock(std::nan(""), 'N', 1, 'E'), Bytes(good.begin(), good.end() - 23)}),
+              (GeographicFix{44.9, -66.9}));
+
+    Bytes signedGga = Block(kNmeaNavigationId, 80);
+    PutU16(signedGga, 2, 100);
+    PutF64(signedGga, 54, -12.5);
+    PutF64(signedGga, 64, 130.25);
+    EXPECT_EQ(fix({signedGga}), (GeographicFix{-12.5, 130.25}));
+}
+
+TEST(Pd0Navigation, VtgGivesTrueCourseAndSpeedFromKilometresPerHour) {
+    Bytes vtg = Block(kNmeaNavigationId, 42);
+    PutU16(vtg, 2, 105);
+    PutF32(vtg, 21, 121.5F);
+    PutF32(vtg, 36, 3.6F);
+    const EmbeddedNavigation navigation = Navigate({vtg});
+    EXPECT_EQ(navigation.CourseDegrees(), 121.5);
+    EXPECT_EQ(navigation.SpeedMmPerS(), static_cast<double>(3.6F) * 1000000.0 / 3600.0);
+    EXPECT_FALSE(navigation.Fix());
+}
+
+// The two fixes are 2^14 binary-angle units (0.001373291015625 degrees) apart in latitude; the
+// ensemble is stamped on a PC clock one hour ahead of UTC.
+Bytes BinaryNavigation(std::int32_t firstFixTime, std::int32_t lastFixTime,
+                       std::int32_t ensembleTime) {
+    Bytes block = Block(kBinaryNavigationId, 78);
+    PutU32(block, 6, static_cast<std::uint32_t>(firstFixTime));
+    PutU32(block, 10, 3600000);          // PC clock - UTC, ms
+    PutU32(block, 14, 1U << 24);         // first latitude: 1.40625 degrees
+    PutU32(block, 18, 0U - (1U << 24));  // first longitude: -1.40625 degrees
+    PutU32(block, 22, static_cast<std::uint32_t>(lastFixTime));
+    PutU32(block, 26, (1U << 24) + (1U << 14));
+    PutU32(block, 30, 0U - (1U << 24));
+    PutU16(block, 40, 1656);    // speed made good, mm/s
+    PutU16(block, 42, 0x4000);  // direction made good: 90 degrees
+    PutU32(block, 58, static_cast<std::uint32_t>(ensembleTime));
+    return block;
+}
+
+TEST(Pd0Navigation, BinaryNavigationMovesTheLastFixToTheEnsembleTimeOnUtc) {
+    constexpr double first = 1.40625;
+    constexpr double last = first + 0.001373291015625;
+    // Fixes 8 s apart, the ensemble 4 s after the last (times in 0.0001 s and 0.01 s).
+    EmbeddedNavigation navigation = Navigate({BinaryNavigation(0, 80000, 361200)});
+    EXPECT_EQ(navigation.Fix(), (GeographicFix{last + (last - first) / 2, -first}));
+    EXPECT_EQ(navigation.CourseDegrees(), 90.0);
+    EXPECT_EQ(navigation.SpeedMmPerS(), 1656.0);
+
+    // Across midnight: last fix at 23:59:56 UTC, ensemble at 00:00:00 UTC.
+    navigation = Navigate({BinaryNavigation(863880000, 863960000, 360000)});
+    EXPECT_EQ(navigation.Fix(), (GeographicFix{last + (last - first) / 2, -first}));
+
+    // Both fixes at one time: the last fix as it is.
+    navigation = Navigate({BinaryNavigation(80000, 80000, 361200)});
+    EXPECT_EQ(navigation.Fix(), (GeographicFix{last, -first}));
+}
+
+TEST(Pd0Navigation, CompactNavigationFollowsItsFlags) {
+    Bytes block = Block(kCompactNavigationId, 60);
+    block[29] = 12;
+    PutU32(block, 30, 5000000);  // 12.5 degrees
+    block[34] = 'S';
+    block[35] = 100;
+    PutU32(block, 36, 2500000);  // 100.25 degrees
+    block[40] = 'W';
+    PutU32(block, 41, 200000);   // 2 knots
+    PutU32(block, 45, 4500000);  // 45 degrees
+
+    block[10] = 0x04;  // half the position flags: nothing
+    EXPECT_FALSE(Navigate({block}).Fix());
+    block[10] = 0x0C | 0x10 | 0x20;
+    const EmbeddedNavigation navigation = Navigate({block});
+    EXPECT_EQ(navigation.Fix(), (GeographicFix{-12.5, -100.25}));
+    EXPECT_EQ(navigation.SpeedMmPerS(), 2.0 * 514.444444);
+    EXPECT_EQ(navigation.CourseDegrees(), 45.0);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Reading files
+
+class CRDIReaderFile : public test::TemporaryHostFolders {
+protected:
+    OpenStatus OpenBytes(const Bytes& bytes) {
+        const auto path = Root() / "line.pd0";
+        WriteText(path, std::string(bytes.begin(), bytes.end()));
+        return reader.Open(path);
+    }
+
+    std::vector<std::uint64_t> IndexedOffsets() const {
+        std::vector<std::uint64_t> offsets;
+        for (const IndexEntry& entry : reader.Index())
+            offsets.push_back(entry.fileOffset);
+        return offsets;
+    }
+
+    std::vector<int> Numbers() const {
+        std::vector<int> numbers;
+        for (const Ensemble& e : reader.Ensembles())
+            numbers.push_back(e.variableLeader.EnsembleNumber());
+        return numbers;
+    }
+
+    CRDIReader reader;
+};
+
+TEST_F(CRDIReaderFile, EmptyMissingAndFolderPaths) {
+    EXPECT_EQ(OpenBytes({}), OpenStatus::Ok);
+    EXPECT_EQ(reader.Count(), 0);
+    EXPECT_EQ(reader.Open(Root() / "absent.pd0"), OpenStatus::CannotOpen);
+    EXPECT_EQ(reader.Open(Root()), OpenStatus::CannotOpen);
+}
+
+TEST_F(CRDIReaderFile, SkipsJunkOversizedHeadersAndWavesRecordsAndStopsAtATruncatedEnd) {
+    // Junk holding a header whose byte count of 4096 has no checksum to back it.
+    const Bytes junk{0x01, 0x7F, 0x7F, 0x00, 0x10, 0x22};
+    const Bytes first = PingFrame({.number = 1});
+    // A waves record that happens to hold a whole ensemble: skipped whole, not resynchronised.
+    const Bytes waves = Frame({Block(0x0501, 10), PingFrame({.number = 99})}, kWavesRecordHeaderId);
+    const Bytes second = PingFrame({.number = 2});
+    const Bytes truncated = PingFrame({.number = 3});
+    const Bytes file =
+        Joined({junk, first, waves, second, Bytes(truncated.begin(), truncated.end() - 1)});
+
+    ASSERT_EQ(OpenBytes(file), OpenStatus::Ok);
+    EXPECT_EQ(Numbers(), (std::vector<int>{1, 2}));
+    const std::uint64_t wavesAt = junk.size() + first.size();
+    const std::uint64_t truncatedAt = wavesAt + waves.size() + second.size();
+    EXPECT_EQ(IndexedOffsets(), (std::vector<std::uint64_t>{junk.size(), wavesAt + waves.size()}));
+    EXPECT_EQ(
+        reader.Warnings(),
+        (std::vector<ReadWarning>{
+            {.problem = ReadProblem::SkippedBytes, .fileOffset = 0, .length = junk.size()},
+            {.problem = ReadProblem::WavesRecord, .fileOffset = wavesAt, .length = waves.size()},
+            {.problem = ReadProblem::TruncatedEnsemble,
+             .fileOffset = truncatedAt,
+             .length = truncated.size() - 1}}));
+}
+
+TEST_F(CRDIReaderFile, ReadsOversizedEnsemblesWhoseChecksumMatches) {
+    auto blocks = PingBlocks({.number = 5});
+    for (int i = 0; i < 60; ++i)
+        blocks.push_back(GgaBlock(44.9, 'N', 66.9, 'W'));
+    Bytes big = Frame(blocks);
+    ASSERT_GT(big.size(), 4097U);
+    Bytes corrupt = big;
+    corrupt[100] ^= 0x01U;
+
+    ASSERT_EQ(OpenBytes(Joined({big, corrupt, PingFrame({.number = 6})})), OpenStatus::Ok);
+    EXPECT_EQ(Numbers(), (std::vector<int>{5, 6}));
+    ASSERT_EQ(reader.Warnings().size(), 1U);
+    EXPECT_EQ(reader.Warnings()[0].problem, ReadProblem::SkippedBytes);
+    EXPECT_EQ(reader.Warnings()[0].length, corrupt.size());
+}
+
+TEST_F(CRDIReaderFile, FindsEveryFrameAcrossReadChunks) {
+    // Several megabytes, so that frames straddle the reader's chunks, with junk between them.
+    std::mt19937 random(7);
+    Bytes file;
+    std::vector<std::uint64_t> expected;
+    for (int i = 0; i < 3000; ++i) {
+        const std::size_t junk = random() % 3 == 0 ? random() % 700 : 0;
+        for (std::size_t j = 0; j < junk; ++j)
+            file.push_back(static_cast<std::uint8_t>(random() % 0x7F));
+        expected.push_back(file.size());
+        const Bytes frame = PingFrame(
+            {.cells = static_cast<int>(random() % 200), .number = static_cast<std::uint16_t>(i)});
+        file.insert(file.end(), frame.begin(), frame.end());
+    }
+    ASSERT_EQ(OpenBytes(file), OpenStatus::Ok);
+    EXPECT_EQ(IndexedOffsets(), expected);
+    EXPECT_EQ(reader.Count(), 3000);
+}
+
+TEST_F(CRDIReaderFile, RefusedEnsemblesAreReportedWithTheirOffsets) {
+    const Bytes good = PingFrame({.number = 1});
+    const Bytes noVariableLeader = Frame({FixedLeaderBlock({}), VelocityBlock(4)});
+    const Bytes day32 = PingFrame({.number = 3, .day = 32});
+    const Bytes month0 = PingFrame({.number = 4, .month = 0});
+    ASSERT_EQ(OpenBytes(Joined({good, noVariableLeader, day32, month0})), OpenStatus::Ok);
+    EXPECT_EQ(Numbers(), (std::vector<int>{1}));
+    const std::uint64_t second = good.size();
+    const std::uint64_t third = second + noVariableLeader.size();
+    EXPECT_EQ(
+        reader.Warnings(),
+        (std::vector<ReadWarning>{
+            {ReadProblem::Undecodable, DecodeStatus::MissingBlocks, second,
+             noVariableLeader.size()},
+            {ReadProblem::InvalidClock, DecodeStatus::Ok, third, day32.size()},
+            {ReadProblem::InvalidClock, DecodeStatus::Ok, third + day32.size(), month0.size()}}));
+    EXPECT_EQ(DescribeReadWarning(reader.Warnings()[0]),
+              "offset " + std::to_string(second) + ", " + std::to_string(noVariableLeader.size()) +
+                  " bytes: ensemble refused: no fixed leader, variable leader or velocity block");
+}
+
+TEST_F(CRDIReaderFile, SortIsStableForEqualTimesInEitherClock) {
+    // Time tags of files not written by the survey acquisition are one constant.
+    const std::uint32_t tags[] = {5, 3, 5, 3, 1};
+    const std::uint8_t seconds[] = {9, 9, 2, 9, 2};
+    Bytes file;
+    for (std::uint16_t i = 0; i < 5; ++i) {
+        const Bytes frame = PingFrame({.number = static_cast<std::uint16_t>(i + 1),
+                                       .timeTag = tags[i] * 1000,
+                                       .second = seconds[i]});
+        file.insert(file.end(), frame.begin(), frame.end());
+    }
+    AppSettings().SetTime_Type(0);  // time tag
+    ASSERT_EQ(OpenBytes(file), OpenStatus::Ok);
+    EXPECT_EQ(Numbers(), (std::vector<int>{5, 2, 4, 1, 3}));
+
+    AppSettings().SetTime_Type(1);  // instrument clock
+    ASSERT_EQ(OpenBytes(file), OpenStatus::Ok);
+    EXPECT_EQ(Numbers(), (std::vector<int>{3, 5, 1, 2, 4}));
+}
+
+TEST_F(CRDIReaderFile, CopiesOutRemovesAndIgnoresIndexesOutOfRange) {
+    ASSERT_EQ(OpenBytes(Joined(
+                  {PingFrame({.number = 1}), PingFrame({.number = 2}), PingFrame({.number = 3})})),
+              OpenStatus::Ok);
+    Ensemble copy;
+    ASSERT_TRUE(reader.GetEnsemble(1, copy));
+    copy.variableLeader.SetEnsembleNumber(42);
+    EXPECT_EQ(Numbers(), (std::vector<int>{1, 2, 3}));
+
+    const Ensemble before = copy;
+    EXPECT_FALSE(reader.GetEnsemble(3, copy));
+    EXPECT_FALSE(reader.GetEnsemble(-1, copy));
+    EXPECT_EQ(copy, before);
+
+    reader.RemoveEnsemble(0);
+    reader.RemoveEnsemble(5);
+    EXPECT_EQ(Numbers(), (std::vector<int>{2, 3}));
+}
+
+TEST_F(CRDIReaderFile, EmbeddedPositionsGiveDistancesAndMergedNavigationReplacesThem) {
+    auto created = Geodesy::Create("EPSG:32633", 1.0);
+    ASSERT_TRUE(created.geodesy) << created.error;
+    CRDIReader positioned(created.geodesy.get());
+    const auto withFix = [](std::uint16_t number, double latitude) {
+        auto blocks = PingBlocks({.number = number});
+        blocks.push_back(GgaBlock(latitude, 'N', 15.0, 'E'));
+        return Frame(blocks);
+    };
+    const auto path = Root() / "nav.pd0";
+    const Bytes file = Joined({PingFrame({.number = 1}), withFix(2, 45.0), withFix(3, 45.01)});
+    WriteText(path, std::string(file.begin(), file.end()));
+    ASSERT_EQ(positioned.Open(path), OpenStatus::Ok);
+
+    const auto ensembles = positioned.Ensembles();
+    const GridPoint a = created.geodesy->ToGrid(45.0, 15.0);
+    const GridPoint b = created.geodesy->ToGrid(45.01, 15.0);
+    EXPECT_FALSE(ensembles[0].navigation.positionValid);
+    EXPECT_TRUE(ensembles[1].Has(PresentBit::EmbeddedPosition));
+    EXPECT_EQ(ensembles[1].navigation.x, a.x);
+    EXPECT_EQ(ensembles[2].navigation.y, b.y);
+    EXPECT_EQ(ensembles[1].navigation.distance, 0.0);
+    EXPECT_NEAR(ensembles[2].navigation.distance, std::hypot(b.x - a.x, b.y - a.y), 1e-9);
+
+    NavRecord merged;
+    merged.positionValid = true;
+    merged.x = 1000.0;
+    positioned.SetNavigationRecords({NavRecord{}, merged});
+    ASSERT_TRUE(positioned.Load());
+    EXPECT_EQ(positioned.Ensembles()[1].navigation, merged);
+    EXPECT_FALSE(positioned.Ensembles()[1].Has(PresentBit::EmbeddedPosition));
+    EXPECT_TRUE(positioned.Ensembles()[2].Has(PresentBit::EmbeddedPosition));
+}
+
+TEST_F(CRDIReaderFile, FeedbackSeesProgressAndCanCancel) {
+    ReadFeedback feedback;
+    reader.SetFeedback(&feedback);
+    const Bytes file = Joined({PingFrame({}), PingFrame({})});
+    ASSERT_EQ(OpenBytes(file), OpenStatus::Ok);
+    EXPECT_EQ(feedback.Progress(), 1.0);
+
+    feedback.Cancel();
+    EXPECT_EQ(OpenBytes(file), OpenStatus::Canceled);
+    EXPECT_EQ(reader.Count(), 0);
+    EXPECT_TRUE(reader.Index().empty());
+}
+
+}  // namespace
+}  // namespace fluvex

@@ -32,6 +32,10 @@ Options (anywhere on the line):
 
 Commands:
   settings                   print the effective settings in the settings file's format
+  info [--json] FILE...       a summary of each instrument file
+  ensembles --json FILE [--first N] [--count M] [--processed]
+                             the file's ensembles in time order, as recorded (and, with
+                             --processed, as processed with the current settings)
   declination --lat DEG --lon DEG --time ISO8601 [--height KM] [--cof FILE]
                              magnetic declination in degrees (World Magnetic Model; the
                              model installed in the settings folder unless --cof is given)
@@ -45,8 +49,10 @@ struct Command {
     bool needsSettings;
 };
 
-constexpr std::array<Command, 2> kCommands{{
+constexpr std::array<Command, 4> kCommands{{
     {"settings", RunSettingsCommand, true},
+    {"info", RunInfoCommand, true},
+    {"ensembles", RunEnsemblesCommand, true},
     {"declination", RunDeclinationCommand, false},
 }};
 

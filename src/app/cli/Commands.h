@@ -23,5 +23,7 @@ struct CommandContext {
 
 int RunSettingsCommand(CommandContext& context);
 int RunDeclinationCommand(CommandContext& context);
+int RunInfoCommand(CommandContext& context);
+int RunEnsemblesCommand(CommandContext& context);
 
 }  // namespace fluvex

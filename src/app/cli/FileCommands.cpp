@@ -1,0 +1,233 @@
+// fluvex-cli info and ensembles: what the reader makes of instrument files, as a table or JSON.
+
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <iomanip>
+#include <memory>
+#include <optional>
+#include <ostream>
+
+#include "app/cli/ArgumentList.h"
+#include "app/cli/Commands.h"
+#include "model/EnsembleQuantities.h"
+#include "readers/CRDIReader.h"
+#include "services/DebugOutput.h"
+#include "services/Geodesy.h"
+#include "services/HostService.h"
+#include "services/TextUtil.h"
+
+namespace fluvex {
+
+namespace {
+
+using nlohmann::json;
+
+// The project's geodesy for embedded positions; without one positions stay invalid, which the
+// output shows, so a bad CRS is reported but does not stop the command.
+std::unique_ptr<Geodesy> ProjectGeodesy(std::ostream& err) {
+    GeodesyCreation created = Geodesy::FromProjectFile(Host().Folder(FolderKind::ProjectFile));
+    if (!created.geodesy)
+        err << "fluvex-cli: positions are not converted: " << created.error << '\n';
+    return std::move(created.geodesy);
+}
+
+// The instrument clock as "YYYY-MM-DDThh:mm:ss.hh", month counted from 1.
+std::string ClockText(const Ensemble& ensemble) {
+    const VariableLeader& clock = ensemble.variableLeader;
+    return FormatPadded(2000 + clock.RtcYear(), 4) + "-" + FormatPadded(clock.RtcMonth() + 1, 2) +
+           "-" + FormatPadded(clock.RtcDay(), 2) + "T" + FormatPadded(clock.RtcHour(), 2) + ":" +
+           FormatPadded(clock.RtcMinute(), 2) + ":" + FormatPadded(clock.RtcSecond(), 2) + "." +
+           FormatPadded(clock.RtcHundredths(), 2);
+}
+
+std::string_view FrameName(CoordinateFrame frame) {
+    switch (frame) {
+        case CoordinateFrame::Beam:
+            return "beam";
+        case CoordinateFrame::Instrument:
+            return "instrument";
+        case CoordinateFrame::Ship:
+            return "ship";
+        case CoordinateFrame::Earth:
+            return "earth";
+    }
+    return "unknown";
+}
+
+json FileSummary(const std::string& path, const CRDIReader& reader) {
+    const auto ensembles = reader.Ensembles();
+    json summary{{"path", path}, {"reader", "pd0"}, {"ensembles", ensembles.size()}};
+    if (ensembles.empty()) return summary;
+    auto cells = [](const Ensemble& e) { return e.fixedLeader.CellCount(); };
+    const auto [fewest, most] = std::minmax_element(
+        ensembles.begin(), ensembles.end(),
+        [&](const Ensemble& a, const Ensemble& b) { return cells(a) < cells(b); });
+    const Ensemble& first = ensembles.front();
+    summary["cells_min"] = cells(*fewest);
+    summary["cells_max"] = cells(*most);
+    summary["frame"] = FrameName(first.fixedLeader.Frame());
+    summary["beam_angle"] = first.fixedLeader.BeamAngleDegrees();
+    summary["first_rtc"] = ClockText(first);
+    summary["last_rtc"] = ClockText(ensembles.back());
+    summary["with_bottom_track"] = std::any_of(ensembles.begin(), ensembles.end(),
+                                               [](const Ensemble& e) { return HasBottomTrack(e); });
+    summary["with_position"] =
+        std::any_of(ensembles.begin(), ensembles.end(),
+                    [](const Ensemble& e) { return e.navigation.positionValid; });
+    return summary;
+}
+
+void PrintSummaryTable(const json& files, std::ostream& out) {
+    out << std::left << std::setw(40) << "file" << std::right << std::setw(10) << "ensembles"
+        << std::setw(8) << "cells" << std::setw(12) << "frame" << std::setw(7) << "angle"
+        << "  first clock             bottom  position\n";
+    for (const json& file : files) {
+        out << std::left << std::setw(40) << file["path"].get<std::string>() << std::right
+            << std::setw(10) << file["ensembles"].get<size_t>();
+        if (file.contains("frame")) {
+            const std::string cells = std::to_string(file["cells_min"].get<int>()) + "-" +
+                                      std::to_string(file["cells_max"].get<int>());
+            out << std::setw(8) << cells << std::setw(12) << file["frame"].get<std::string>()
+                << std::setw(7) << file["beam_angle"].get<double>() << "  " << std::left
+                << std::setw(24) << file["first_rtc"].get<std::string>() << std::setw(8)
+                << (file["with_bottom_track"].get<bool>() ? "yes" : "no")
+                << (file["with_position"].get<bool>() ? "yes" : "no");
+        }
+        out << '\n';
+    }
+}
+
+json CellTable(const Ensemble& ensemble, int16_t (*value)(const Ensemble&, int cell, int beam)) {
+    json table = json::array();
+    for (int cell = 0; cell < ensemble.cellBlocks.CellCount(); ++cell) {
+        json row = json::array();
+        for (int beam = 0; beam < 4; ++beam)
+            row.push_back(value(ensemble, cell, beam));
+        table.push_back(std::move(row));
+    }
+    return table;
+}
+
+json FourValues(const CellVelocity& v) {
+    return json::array({v.east, v.north, v.up, v.fourth});
+}
+
+json EnsembleRecord(int index, const Ensemble& recorded, bool processed) {
+    Ensemble ensemble = recorded;  // EnsembleTime may mark an impossible clock
+    const FixedLeader& fixed = ensemble.fixedLeader;
+    const VariableLeader& variable = ensemble.variableLeader;
+    json record{{"index", index},
+                {"number", variable.EnsembleNumber()},
+                {"rtc", ClockText(ensemble)},
+                {"time_tag_ms", fixed.TimeTagMs()},
+                {"time", EnsembleTime(ensemble)},
+                {"heading", variable.Heading() / 100.0},
+                {"pitch", variable.Pitch() / 100.0},
+                {"roll", variable.Roll() / 100.0},
+                {"cells", fixed.CellCount()},
+                {"cell_cm", fixed.DepthCellLengthCm()},
+                {"blank_cm", fixed.BlankAfterTransmitCm()},
+                {"bin1_cm", fixed.Bin1DistanceCm()},
+                {"xmit_cm", fixed.TransmitPulseLengthCm()},
+                {"transducer_depth_dm", variable.TransducerDepthDm()},
+                {"coord", fixed.CoordinateTransform()}};
+    if (HasBottomTrack(recorded)) {
+        json ranges = json::array(), velocities = json::array();
+        for (int beam = 0; beam < 4; ++beam) {
+            ranges.push_back(recorded.bottomTrack.RangeCm(beam));
+            velocities.push_back(recorded.bottomTrack.Velocity(beam));
+        }
+        record["bt_range_cm"] = ranges;
+        record["bt_vel_mm_s"] = velocities;
+    } else {
+        record["bt_range_cm"] = nullptr;
+        record["bt_vel_mm_s"] = nullptr;
+    }
+    record["vel"] = CellTable(
+        recorded, [](const Ensemble& e, int c, int b) { return e.cellBlocks.Velocity(c, b); });
+    record["intensity"] = CellTable(recorded, [](const Ensemble& e, int c, int b) {
+        return static_cast<int16_t>(e.cellBlocks.EchoIntensity(c, b));
+    });
+    record["depth"] = Depth(recorded);
+    const NavRecord& nav = recorded.navigation;
+    record["position"] = nav.positionValid ? json{{"x", nav.x}, {"y", nav.y}} : json(nullptr);
+    const bool hasTrack = nav.positionValid || nav.course != 0 || nav.speed != 0;
+    record["nav"] = hasTrack ? json{{"course", nav.course}, {"speed", nav.speed}} : json(nullptr);
+    if (processed) {
+        json cells = json::array();
+        for (const CellVelocity& cell : recorded.cells)
+            cells.push_back(FourValues(cell));
+        record["processed"] = std::move(cells);
+        record["reference"] = FourValues(recorded.referenceVelocity);
+        record["bottom_track_velocity"] = FourValues(recorded.bottomTrackVelocity);
+    }
+    return record;
+}
+
+// Opens one file, reporting why it could not be opened.
+std::unique_ptr<CRDIReader> OpenFile(const std::string& path, Geodesy* geodesy, std::ostream& err) {
+    auto reader = std::make_unique<CRDIReader>(geodesy);
+    if (reader->Open(path) != OpenStatus::Ok) {
+        err << "fluvex-cli: cannot open " << path << ": "
+            << (std::filesystem::exists(path) ? "not a readable file" : "no such file") << '\n';
+        return nullptr;
+    }
+    for (const ReadWarning& warning : reader->Warnings())
+        DebugOutput(path + ": " + DescribeReadWarning(warning));
+    return reader;
+}
+
+}  // namespace
+
+int RunInfoCommand(CommandContext& context) {
+    const bool asJson = context.arguments.TakeFlag("--json");
+    const std::vector<std::string> files = context.arguments.TakePositional();
+    if (!context.arguments.Failed() && files.empty()) context.arguments.Fail("info needs FILE...");
+    if (context.arguments.Failed()) return kExitUsage;
+
+    const auto geodesy = ProjectGeodesy(context.err);
+    json summaries = json::array();
+    int status = kExitOk;
+    for (const std::string& path : files) {
+        const auto reader = OpenFile(path, geodesy.get(), context.err);
+        if (!reader) {
+            status = kExitFailure;
+            continue;
+        }
+        summaries.push_back(FileSummary(path, *reader));
+    }
+    if (asJson)
+        context.out << summaries.dump(2) << '\n';
+    else
+        PrintSummaryTable(summaries, context.out);
+    return status;
+}
+
+int RunEnsemblesCommand(CommandContext& context) {
+    ArgumentList& arguments = context.arguments;
+    const bool asJson = arguments.TakeFlag("--json");
+    const bool processed = arguments.TakeFlag("--processed");
+    const int first = arguments.TakeCount("--first").value_or(0);
+    const std::optional<int> count = arguments.TakeCount("--count");
+    const std::vector<std::string> files = arguments.TakePositional();
+    if (!arguments.Failed() && !asJson) arguments.Fail("ensembles writes JSON only: add --json");
+    if (!arguments.Failed() && files.size() != 1) arguments.Fail("ensembles needs one FILE");
+    if (arguments.Failed()) return kExitUsage;
+
+    const auto geodesy = ProjectGeodesy(context.err);
+    const auto reader = OpenFile(files.front(), geodesy.get(), context.err);
+    if (!reader) return kExitFailure;
+    if (processed) reader->ReprocessAll();
+    const auto ensembles = reader->Ensembles();
+    const size_t begin = std::min(static_cast<size_t>(first), ensembles.size());
+    const size_t end =
+        count ? std::min(ensembles.size(), begin + static_cast<size_t>(*count)) : ensembles.size();
+    json records = json::array();
+    for (size_t i = begin; i < end; ++i)
+        records.push_back(EnsembleRecord(static_cast<int>(i), ensembles[i], processed));
+    context.out << records.dump(1) << '\n';
+    return kExitOk;
+}
+
+}  // namespace fluvex
