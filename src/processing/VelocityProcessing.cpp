@@ -37,11 +37,25 @@ bool RecordedVelocity(const Ensemble& ensemble, const std::array<int16_t, 4>& re
 
 // One earth component in the order the stored values have always been computed: each partial
 // sum is truncated to 16 bits before the next term is added.
+// sums of 16-bit values weighted by rotation entries within +-1 stay far inside the int range, so
+// a plain conversion is safe there; the clamp keeps a result off the bad value.
+int16_t TruncateBounded(double value) {
+    return static_cast<int16_t>(std::clamp(static_cast<int>(value), -32767, 32767));
+}
+
+// A rotation whose entries are finite and within +-1: the only kind RotatedComponent takes.
+bool IsBoundedRotation(const Matrix3& rotation) {
+    return std::all_of(rotation.begin(), rotation.end(), [](const std::array<double, 3>& row) {
+        return std::all_of(row.begin(), row.end(),
+                           [](double entry) { return std::fabs(entry) <= 1.000001; });
+    });
+}
+
 int16_t RotatedComponent(const std::array<double, 3>& row, const std::array<int16_t, 3>& v,
                          double subtract) {
-    const int16_t first = TruncateVelocity(row[0] * v[0] - subtract);
-    const int16_t second = TruncateVelocity(row[1] * v[1] + first);
-    return TruncateVelocity(row[2] * v[2] + second);
+    const int16_t first = TruncateBounded(row[0] * v[0] - subtract);
+    const int16_t second = TruncateBounded(row[1] * v[1] + first);
+    return TruncateBounded(row[2] * v[2] + second);
 }
 
 bool BottomTrackReference(const Ensemble& ensemble, const Matrix3& rotation, Velocity4& reference) {
@@ -137,10 +151,11 @@ bool ReferenceVelocity(const Ensemble& ensemble, const Matrix3& rotation, Veloci
                        int mode) {
     if (mode == -1) mode = AppSettings().VelReference();
     reference = {0, 0, 0, 0};
-    bool produced = true;
-    if (mode == kReferenceBottomTrack)
+    // An attitude from unusable navigation values (not a number) cannot turn anything.
+    bool produced = IsBoundedRotation(rotation);
+    if (produced && mode == kReferenceBottomTrack)
         produced = BottomTrackReference(ensemble, rotation, reference);
-    else if (mode == kReferenceEditedFile)
+    else if (produced && mode == kReferenceEditedFile)
         produced = EditedFileReference(ensemble, reference);
     if (!produced) reference = kFailedReference;
     return produced;

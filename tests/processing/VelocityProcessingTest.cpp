@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <numbers>
 
 #include "TestEnvironment.h"
@@ -146,6 +147,18 @@ TEST_F(VelocityProcessingTest, LowAmplitudeEndsTheProfile) {
     ProcessEnsemble(ping, kIdentity3);
     EXPECT_FALSE(ping.cells[3].IsBad());
     EXPECT_EQ(ping.cells[3].fourth, 0);
+}
+
+TEST_F(VelocityProcessingTest, UnusableAttitudeMakesEveryCellBad) {
+    AppSettings().SetVelReference(kReferenceNone);
+    AppSettings().SetUseEdtHead(true);
+    Ensemble ping = MakePing(2, 0x08, {500, -200, 30, 0});  // instrument axes
+    ping.navigation.positionValid = true;
+    ping.navigation.heading = std::numeric_limits<double>::quiet_NaN();
+    ProcessEnsemble(ping, kIdentity3);
+    ASSERT_EQ(ping.cells.size(), 2u);
+    EXPECT_TRUE(ping.cells[0].IsBad());
+    EXPECT_TRUE(ping.cells[1].IsBad());
 }
 
 TEST(TruncateVelocity, TowardZeroInsideTheRange) {
