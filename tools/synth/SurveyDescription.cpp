@@ -241,6 +241,7 @@ void ReadInstrument(DescriptionReader& r, SurveyDescription& d) {
     i.temperatureCdeg = static_cast<int>(
         std::lround(100.0 * r.Number("Instrument", "Temperature", 15.0, -5.0, 40.0)));
     i.salinity = r.Integer("Instrument", "Salinity", 0, 0, 40);
+    i.mountingYawDeg = r.Number("Instrument", "MountingYaw", 0.0, -180.0, 180.0);
 }
 
 void ReadEcho(DescriptionReader& r, SurveyDescription& d) {

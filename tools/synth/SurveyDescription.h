@@ -46,6 +46,9 @@ struct InstrumentSetup {
     int speedOfSound = 1500;
     int temperatureCdeg = 1500;
     int salinity = 0;
+    // The head is turned this far clockwise from the heading it records (a misaligned mounting):
+    // the head records the heading less this, and turns earth-frame velocities with it.
+    double mountingYawDeg = 0.0;
 
     double CellSizeM() const { return cellCm / 100.0; }
     double TransducerDepthM() const { return transducerDepthDm / 10.0; }

@@ -96,6 +96,8 @@ private:
     double IntervalS() const { return d_.track.intervalHundredths / 100.0; }
     double StationOf(Vec3 position) const { return d_.track.startStation + Dot(position, axis_); }
 
+    Mat3 Misalignment() const { return InstrumentToEarth(d_.instrument.mountingYawDeg, 0.0, 0.0); }
+    Mat3 HeadToEarth(const EnsembleTruth& t) const;
     EnsembleTruth Truth(int k) const;
     void SetAttitude(EnsembleTruth& t) const;
     void FindBed(EnsembleTruth& t, const Mat3& toEarth) const;
@@ -152,6 +154,11 @@ void Synthesizer::SetAttitude(EnsembleTruth& t) const {
     t.headingDeg = static_cast<double>(std::lround(wrapped * 100.0) % 36000) / 100.0;
     t.pitchDeg = static_cast<double>(std::lround(track.pitch.At(t.lineTimeS) * 100.0)) / 100.0;
     t.rollDeg = static_cast<double>(std::lround(track.roll.At(t.lineTimeS) * 100.0)) / 100.0;
+}
+
+// Where the head really points: its recorded attitude turned by the mounting misalignment.
+Mat3 Synthesizer::HeadToEarth(const EnsembleTruth& t) const {
+    return Misalignment() * InstrumentToEarth(t.headingDeg, t.pitchDeg, t.rollDeg);
 }
 
 void Synthesizer::FindBed(EnsembleTruth& t, const Mat3& toEarth) const {
@@ -214,7 +221,7 @@ EnsembleTruth Synthesizer::Truth(int k) const {
         throw SynthError(text);
     }
     SetAttitude(t);
-    FindBed(t, InstrumentToEarth(t.headingDeg, t.pitchDeg, t.rollDeg));
+    FindBed(t, HeadToEarth(t));
     FillWater(t);
     t.unitDischarge = UnitDischarge(t);
     return t;
@@ -263,7 +270,9 @@ BeamValues Synthesizer::InFrame(Vec3 relativeEarth, const Mat3& toEarth) const {
         case CoordinateFrame::Earth:
             break;
     }
-    return {relativeEarth.x, relativeEarth.y, relativeEarth.z, 0.0};
+    // The head turns to earth with the heading it records, short by the misalignment.
+    const Vec3 recorded = Transposed(Misalignment()) * relativeEarth;
+    return {recorded.x, recorded.y, recorded.z, 0.0};
 }
 
 void Synthesizer::FillProfile(Pd0Ensemble& e, const EnsembleTruth& t, const Mat3& toEarth) {
@@ -335,7 +344,7 @@ NavigationState Synthesizer::Navigation(const EnsembleTruth& t, int k) const {
 
 Pd0Ensemble Synthesizer::Ensemble(const EnsembleTruth& t, int k) {
     const InstrumentSetup& i = d_.instrument;
-    const Mat3 toEarth = InstrumentToEarth(t.headingDeg, t.pitchDeg, t.rollDeg);
+    const Mat3 toEarth = HeadToEarth(t);
     Pd0Ensemble e;
     const std::uint64_t timeTagMs =
         plan_.firstTimeTagMs + static_cast<std::uint64_t>(k) *

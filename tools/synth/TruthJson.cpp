@@ -81,6 +81,7 @@ json Setup(const SurveyDescription& d, int lineIndex) {
         {"frame", kFrames[static_cast<std::size_t>(i.frame)]},
         {"beam_angle_deg", i.beamAngleDeg},
         {"convex", i.convex},
+        {"mounting_yaw_deg", i.mountingYawDeg},
         {"cells", i.cells},
         {"cell_size_m", i.CellSizeM()},
         {"blank_m", i.blankCm / 100.0},

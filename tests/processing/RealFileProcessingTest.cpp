@@ -1,0 +1,237 @@
+// Processing of files from real instruments, checked against what does not depend on our own
+// arithmetic: an independent decoder's beam transformation, the speed a rotation must keep, and
+// the boat's GPS track, which the bottom track turned to earth axes must follow.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <numbers>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "TestEnvironment.h"
+#include "processing/MagneticModel.h"
+#include "processing/VelocityProcessing.h"
+#include "readers/CRDIReader.h"
+#include "settings/Settings.h"
+
+namespace fluvex {
+namespace {
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+
+fs::path DataFolder() {
+    return fs::path(FLUVEX_TEST_DATA);
+}
+
+json ReadJson(const fs::path& path) {
+    return json::parse(std::ifstream(path));
+}
+
+std::array<std::int16_t, 4> RecordedBeams(const Ensemble& ensemble, int cell) {
+    std::array<std::int16_t, 4> beams{};
+    for (int beam = 0; beam < kBeamCount; ++beam)
+        beams[static_cast<std::size_t>(beam)] = ensemble.cellBlocks.Velocity(cell, beam);
+    return beams;
+}
+
+// Degrees clockwise from north of an east, north pair, and the difference of two such
+// directions within (-180, 180].
+double Direction(double east, double north) {
+    return std::atan2(east, north) * 180 / std::numbers::pi;
+}
+double DirectionDifference(double a, double b) {
+    const double d = std::fmod(a - b, 360.0);
+    return d > 180 ? d - 360 : (d <= -180 ? d + 360 : d);
+}
+
+class RealFileProcessing : public test::TemporaryHostFolders {
+protected:
+    // Ordered by time tag: in these files it is one constant, so the stable sort keeps file
+    // order, the order of the references.
+    void Open(const std::string& name) {
+        AppSettings().SetTime_Type(0);
+        ASSERT_EQ(reader_.Open(DataFolder() / "pd0" / name), OpenStatus::Ok);
+    }
+
+    CRDIReader reader_;
+};
+
+// ---------------------------------------------------------------------------------------------
+// RDI_test01.000: recorded in beam coordinates, 20° convex head, no bottom track.
+
+class BeamCoordinateFile : public RealFileProcessing {
+protected:
+    void SetUp() override {
+        RealFileProcessing::SetUp();
+        Open("RDI_test01.000");
+        instrument_ = ReadJson(DataFolder() / "pd0" / "RDI_test01.beam2inst.json").at("values");
+        ASSERT_EQ(instrument_.size(), reader_.Ensembles().size());
+    }
+
+    // The independent decoder's instrument x, y, z, error of a cell (mm/s, not truncated); none
+    // when a beam was bad, where the reference holds nulls.
+    const json* Instrument(std::size_t ensemble, std::size_t cell) const {
+        const json& xyz = instrument_.at(ensemble).at(cell);
+        return xyz.is_null() || xyz.at(0).is_null() ? nullptr : &xyz;
+    }
+
+    json instrument_;
+};
+
+TEST_F(BeamCoordinateFile, BeamToInstrumentMatchesAnIndependentDecoderWithin1MmS) {
+    int compared = 0;
+    double largest = 0;
+    const auto ensembles = reader_.Ensembles();
+    for (std::size_t k = 0; k < ensembles.size(); ++k) {
+        ASSERT_EQ(instrument_[k].size(),
+                  static_cast<std::size_t>(ensembles[k].cellBlocks.CellCount()));
+        for (int cell = 0; cell < ensembles[k].cellBlocks.CellCount(); ++cell) {
+            const json* expected = Instrument(k, static_cast<std::size_t>(cell));
+            std::array<std::int16_t, 3> xyz{};
+            ASSERT_EQ(BeamToInstrument(ensembles[k], RecordedBeams(ensembles[k], cell), xyz),
+                      expected != nullptr)
+                << "ensemble " << k << " cell " << cell;
+            if (expected == nullptr) continue;
+            ++compared;
+            for (std::size_t axis = 0; axis < 3; ++axis)
+                largest = std::max(largest, std::abs(xyz[axis] - (*expected)[axis].get<double>()));
+        }
+    }
+    EXPECT_GT(compared, 500);
+    // Truncation toward zero of the exact value: always less than 1 mm/s away.
+    EXPECT_LT(largest, 1.0);
+}
+
+TEST_F(BeamCoordinateFile, TurningToEarthKeepsEveryCellsSpeedAndTurnsItByTheHeading) {
+    AppSettings().SetVelReference(kReferenceNone);
+    reader_.ReprocessAll();
+    int compared = 0;
+    double largestSpeedChange = 0;            // against the instrument axes that were turned
+    double largestChangeFromIndependent = 0;  // against the independent decoder's
+    double largestTurnError = 0;              // degrees
+    const auto ensembles = reader_.Ensembles();
+    for (std::size_t k = 0; k < ensembles.size(); ++k) {
+        const double heading = ensembles[k].variableLeader.Heading() / 100.0;
+        for (std::size_t cell = 0; cell < ensembles[k].cells.size(); ++cell) {
+            const CellVelocity& earth = ensembles[k].cells[cell];
+            const json* expected = Instrument(k, cell);
+            ASSERT_EQ(earth.IsBad(), expected == nullptr) << "ensemble " << k << " cell " << cell;
+            if (earth.IsBad()) continue;
+            ++compared;
+            std::array<std::int16_t, 3> turned{};
+            BeamToInstrument(ensembles[k], RecordedBeams(ensembles[k], static_cast<int>(cell)),
+                             turned);
+            const double speed = std::hypot(earth.east, earth.north, earth.up);
+            largestSpeedChange = std::max(
+                largestSpeedChange, std::abs(speed - std::hypot(turned[0], turned[1], turned[2])));
+            const double x = (*expected)[0], y = (*expected)[1], z = (*expected)[2];
+            largestChangeFromIndependent =
+                std::max(largestChangeFromIndependent, std::abs(speed - std::hypot(x, y, z)));
+            // The head is nearly level (tilts under 3°), so a horizontal velocity well above the
+            // truncations turns by the heading, clockwise: direction over ground = heading +
+            // direction from the head's forward axis.
+            if (std::hypot(x, y) > 300)
+                largestTurnError =
+                    std::max(largestTurnError,
+                             std::abs(DirectionDifference(Direction(earth.east, earth.north),
+                                                          heading + Direction(x, y))));
+        }
+    }
+    EXPECT_GT(compared, 500);
+    // A rotation keeps the speed; its three truncated partial sums per axis account for the
+    // rest. The beam step's own truncation (under 1 mm/s per axis) comes on top against the
+    // independent decoder's untruncated values.
+    EXPECT_LE(largestSpeedChange, 4.0);
+    EXPECT_LE(largestChangeFromIndependent, 4.0 + std::sqrt(3.0));
+    EXPECT_LE(largestTurnError, 2.0);
+}
+
+// ---------------------------------------------------------------------------------------------
+// winriver02_transect.PD0: ship coordinates with tilts applied, bottom track, GGA positions,
+// magnetic compass heading.
+
+// Milliseconds since 1970 of a UTC date.
+std::int64_t UtcMs(int year, unsigned month, unsigned day) {
+    using namespace std::chrono;
+    const sys_days date =
+        std::chrono::year{year} / std::chrono::month{month} / std::chrono::day{day};
+    return duration_cast<milliseconds>(date.time_since_epoch()).count();
+}
+
+// Over stretches of 10 pings where the GPS positions moved clearly, the direction of the boat's
+// velocity over the bottom (the bottom-track reference negated) less the direction the positions
+// moved, degrees, sorted.
+std::vector<double> TrackDirectionErrors(std::span<const Ensemble> ensembles, const json& pings) {
+    constexpr std::size_t kStretch = 10;
+    constexpr double kLeastMoveM = 1.5;  // GGA positions scatter by a few decimetres
+    constexpr double kMetresPerDegree = 111'320.0;
+    const double latitude = pings[0]["nav"]["lat"];
+    const double eastPerDegree = kMetresPerDegree * std::cos(latitude * std::numbers::pi / 180);
+    const auto positioned = [&](std::size_t k) {
+        const json& nav = pings[k]["nav"];
+        return !nav.is_null() && !nav["lat"].is_null();
+    };
+    std::vector<double> errors;
+    for (std::size_t start = 0; start + kStretch < ensembles.size(); start += kStretch) {
+        if (!positioned(start) || !positioned(start + kStretch)) continue;
+        const json& from = pings[start]["nav"];
+        const json& to = pings[start + kStretch]["nav"];
+        const double east = (to["lon"].get<double>() - from["lon"].get<double>()) * eastPerDegree;
+        const double north =
+            (to["lat"].get<double>() - from["lat"].get<double>()) * kMetresPerDegree;
+        if (std::hypot(east, north) < kLeastMoveM) continue;
+        double boatEast = 0, boatNorth = 0;
+        bool tracked = true;
+        for (std::size_t k = start + 1; k <= start + kStretch && tracked; ++k) {
+            const CellVelocity& ground = ensembles[k].referenceVelocity;
+            tracked = !ground.IsBad();
+            boatEast -= ground.east;
+            boatNorth -= ground.north;
+        }
+        if (tracked)
+            errors.push_back(
+                DirectionDifference(Direction(boatEast, boatNorth), Direction(east, north)));
+    }
+    std::ranges::sort(errors);
+    return errors;
+}
+
+// A wrong heading rotation (sense, axes or declination) turns every stretch by tens of degrees.
+TEST_F(RealFileProcessing, BottomTrackTurnedToEarthFollowsTheGpsTrack) {
+    Open("winriver02_transect.PD0");
+    const json reference = ReadJson(DataFolder() / "pd0" / "winriver02_transect.PD0.json");
+    const json& pings = reference.at("ensembles");
+    ASSERT_EQ(pings.size(), reader_.Ensembles().size());
+    AppSettings().SetVelReference(kReferenceBottomTrack);
+
+    // The compass reads magnetic north, about 19° east of true north there and then.
+    reader_.ReprocessAll();
+    const std::vector<double> magnetic = TrackDirectionErrors(reader_.Ensembles(), pings);
+    ASSERT_GE(magnetic.size(), 12U) << "stretches where the boat moved with bottom track";
+    EXPECT_LT(magnetic[magnetic.size() / 2], -15.0);
+
+    // The model's declination at the survey's place and date turns it to true north, the GPS's.
+    const auto model = LoadMagneticModel(DataFolder() / "wmm" / "WMM2020.COF");
+    ASSERT_TRUE(model.model) << model.error;
+    AppSettings().SetMagDec(Declination(model.model.get(), UtcMs(2010, 9, 23),
+                                        pings[0]["nav"]["lat"], pings[0]["nav"]["lon"], 0.0));
+    reader_.ReprocessAll();
+    const std::vector<double> errors = TrackDirectionErrors(reader_.Ensembles(), pings);
+    ASSERT_EQ(errors.size(), magnetic.size());
+    // The median within a few degrees: the model is extrapolated ten years back, and the GPS
+    // antenna and the head move a little apart as the boat turns.
+    EXPECT_LE(std::abs(errors[errors.size() / 2]), 3.0);
+    const auto within10 = std::ranges::count_if(errors, [](double d) { return std::abs(d) <= 10; });
+    EXPECT_GE(static_cast<double>(within10), 0.8 * static_cast<double>(errors.size()));
+}
+
+}  // namespace
+}  // namespace fluvex

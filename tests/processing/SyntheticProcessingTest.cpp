@@ -1,0 +1,211 @@
+// Synthetic surveys with known truth, read and processed the way a user's files are: every
+// processed cell against the water velocity the generator put there. The generator shares no
+// code with the core, so the two check each other's geometry.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "TestEnvironment.h"
+#include "processing/VelocityProcessing.h"
+#include "project/DeviceOffsets.h"
+#include "readers/CRDIReader.h"
+#include "settings/Settings.h"
+#include "synth/SurveyDescription.h"
+#include "synth/SyntheticSurvey.h"
+
+namespace fluvex {
+namespace {
+
+namespace fs = std::filesystem;
+
+// mm/s per component. The file holds velocities rounded to 1 mm/s; beam-to-instrument amplifies
+// that rounding (by up to 1 / (2 sin 20°) = 1.5) and truncates, and the rotation truncates each of
+// its three partial sums toward zero, once for the cell and once more for the bottom track taken
+// off it. Lined up, these could reach about 13 mm/s; they never do, and their root mean square,
+// mostly the bias of truncating toward zero, stays near 2 mm/s. A heading off by 0.2° would
+// already add 3 mm/s to it.
+constexpr double kToleranceMmS = 8.0;
+constexpr double kRootMeanSquareMmS = 3.0;
+// A 3° turn of a relative velocity near 1 m/s moves it by about 50 mm/s.
+constexpr double kMisalignedAtLeastMmS = 25.0;
+
+// A crossing with every attitude angle swinging at its own period, a sheared flow at an angle to
+// the track, and a bed shallow enough near the banks to leave cells below it.
+std::string Description(const std::string& frame, int beamAngle, double mountingYawDeg) {
+    std::ostringstream text;
+    text << "[Section]\nDepth = 5\n[Water]\nProfile = powerlaw\nSpeed = 0.9\nDirection = 30\n"
+         << "[Track]\nEnsembles = 80\nInterval = 0.5\nStartStation = 8\nSpeed = 0.6\n"
+         << "[Attitude]\nHeading = 95\nHeadingAmplitude = 40\nHeadingPeriod = 17\n"
+         << "Pitch = 1.5\nPitchAmplitude = 6\nPitchPeriod = 4.3\n"
+         << "RollAmplitude = 8\nRollPeriod = 3.1\n"
+         << "[Instrument]\nFrame = " << frame << "\nBeamAngle = "
+         << beamAngle
+         // Both head shapes: the sign of the beam geometry is part of what is proved.
+         << "\nConvex = " << (beamAngle == 25 ? 0 : 1) << "\nCells = 24\nCellSize = 0.2\n"
+         << "MountingYaw = " << mountingYawDeg << "\n";
+    return text.str();
+}
+
+double LargestComponentError(const CellVelocity& processed, const synth::Vec3& expected) {
+    return std::max({std::abs(processed.east - expected.x), std::abs(processed.north - expected.y),
+                     std::abs(processed.up - expected.z)});
+}
+
+// How the processed line compares with the truth.
+struct Comparison {
+    int comparedCells = 0;
+    int badMismatches = 0;  // bad in one and good in the other
+    double largestErrorMmS = 0.0;
+    std::string where;  // of the largest error
+    double largestBottomTrackErrorMmS = 0.0;
+    double sumOfSquaresMmS2 = 0.0;  // over the three components of every compared cell
+
+    double RootMeanSquareMmS() const {
+        return comparedCells > 0 ? std::sqrt(sumOfSquaresMmS2 / (3.0 * comparedCells)) : 0.0;
+    }
+
+    void Note(const CellVelocity& processed, const synth::Vec3& expected, int ensemble, int cell) {
+        ++comparedCells;
+        const synth::Vec3 difference{processed.east - expected.x, processed.north - expected.y,
+                                     processed.up - expected.z};
+        sumOfSquaresMmS2 += synth::Dot(difference, difference);
+        const double error = LargestComponentError(processed, expected);
+        if (error <= largestErrorMmS) return;
+        largestErrorMmS = error;
+        where = "ensemble " + std::to_string(ensemble) + " cell " + std::to_string(cell);
+    }
+};
+
+class SyntheticProcessing : public test::TemporaryHostFolders {
+protected:
+    // Generates the line, writes its PD0 bytes and opens them.
+    void OpenSurvey(const std::string& description) {
+        line_ = synth::GenerateLine(synth::ParseSurveyDescription(description), 0);
+        const std::vector<std::uint8_t> bytes = synth::EncodeLine(line_);
+        const fs::path file = Root() / (line_.stem + ".PD0");
+        std::ofstream(file, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()),
+                   static_cast<std::streamsize>(bytes.size()));
+        ASSERT_EQ(reader_.Open(file), OpenStatus::Ok);
+        ASSERT_EQ(reader_.Ensembles().size(), line_.truth.size());
+    }
+
+    void Reprocess(const Matrix3& alignment) {
+        reader_.SetAlignmentMatrix(alignment);
+        reader_.ReprocessAll();
+    }
+
+    // Water over ground, or (reference none) relative to the moving instrument, in mm/s.
+    Comparison Compare() const {
+        const bool overGround = AppSettings().VelReference() == kReferenceBottomTrack;
+        Comparison result;
+        const auto ensembles = reader_.Ensembles();
+        for (std::size_t k = 0; k < ensembles.size(); ++k) {
+            const synth::EnsembleTruth& truth = line_.truth[k];
+            const synth::Vec3 boat = 1000.0 * truth.boatVelocity;
+            const synth::Vec3 bottom = -1.0 * boat;
+            result.largestBottomTrackErrorMmS =
+                std::max(result.largestBottomTrackErrorMmS,
+                         LargestComponentError(ensembles[k].bottomTrackVelocity, bottom));
+            CompareCells(ensembles[k], truth, overGround ? synth::Vec3{} : boat, result,
+                         static_cast<int>(k));
+        }
+        return result;
+    }
+
+    synth::SyntheticLine line_;
+    CRDIReader reader_;
+
+private:
+    static void CompareCells(const Ensemble& ensemble, const synth::EnsembleTruth& truth,
+                             synth::Vec3 subtract, Comparison& result, int k) {
+        for (std::size_t cell = 0; cell < ensemble.cells.size(); ++cell) {
+            const bool expectedBad = static_cast<int>(cell) >= truth.goodCells;
+            const CellVelocity& processed = ensemble.cells[cell];
+            if (processed.IsBad() != expectedBad) ++result.badMismatches;
+            if (processed.IsBad() || expectedBad) continue;
+            const synth::Vec3 expected = 1000.0 * *truth.water[cell] - subtract;
+            result.Note(processed, expected, k, static_cast<int>(cell));
+        }
+    }
+};
+
+// ---------------------------------------------------------------------------------------------
+
+using FrameAngleReference = std::tuple<const char*, int, int>;
+
+class SyntheticProcessingCases : public SyntheticProcessing,
+                                 public ::testing::WithParamInterface<FrameAngleReference> {};
+
+TEST_P(SyntheticProcessingCases, EveryCellMatchesTheTruth) {
+    const auto [frame, beamAngle, reference] = GetParam();
+    AppSettings().SetVelReference(reference);
+    OpenSurvey(Description(frame, beamAngle, 0.0));
+    Reprocess(kIdentity3);
+
+    const Comparison c = Compare();
+    EXPECT_GT(c.comparedCells, 600) << "the survey must hold plenty of good cells";
+    EXPECT_EQ(c.badMismatches, 0) << "cells below the bed are bad in the file and the truth alike";
+    EXPECT_LE(c.largestErrorMmS, kToleranceMmS) << "at " << c.where;
+    EXPECT_LE(c.RootMeanSquareMmS(), kRootMeanSquareMmS);
+    EXPECT_LE(c.largestBottomTrackErrorMmS, kToleranceMmS) << "bottom track over ground";
+    for (const Ensemble& ensemble : reader_.Ensembles()) {
+        const CellVelocity& removed = ensemble.referenceVelocity;
+        if (reference == kReferenceNone)
+            ASSERT_EQ(removed, CellVelocity{}) << "nothing is subtracted";
+        else
+            ASSERT_EQ(removed, ensemble.bottomTrackVelocity) << "the bottom track is subtracted";
+    }
+}
+
+std::string CaseName(const ::testing::TestParamInfo<FrameAngleReference>& info) {
+    const auto [frame, beamAngle, reference] = info.param;
+    return std::string(frame) + std::to_string(beamAngle) +
+           (reference == kReferenceNone ? "_NoReference" : "_BottomTrack");
+}
+
+INSTANTIATE_TEST_SUITE_P(Synthetic, SyntheticProcessingCases,
+                         ::testing::Combine(::testing::Values("beam", "instrument", "earth"),
+                                            ::testing::Values(20, 25, 30),
+                                            ::testing::Values(kReferenceBottomTrack,
+                                                              kReferenceNone)),
+                         CaseName);
+
+// ---------------------------------------------------------------------------------------------
+
+class SyntheticMisalignedHead : public SyntheticProcessing,
+                                public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(SyntheticMisalignedHead, TheConfiguredHeadingOffsetBringsItBack) {
+    AppSettings().SetVelReference(kReferenceBottomTrack);
+    OpenSurvey(Description(GetParam(), 20, 3.0));
+
+    Reprocess(kIdentity3);
+    const Comparison uncorrected = Compare();
+    EXPECT_GT(uncorrected.largestErrorMmS, kMisalignedAtLeastMmS)
+        << "the misalignment must show before it is corrected";
+
+    WriteText(Root() / "navq32.ini",
+              "[System]\r\nDevices=2\r\n[Device0]\r\nLibrary=GpsNmea.dll\r\nOffset=0,0,0,9,9,9\r\n"
+              "[Device1]\r\nLibrary=SonTek_M9.dll\r\nOffset=0,0,0,3,0,0\r\n");
+    Reprocess(ReadDeviceOffsets(Root() / "navq32.ini").mounting);
+    const Comparison corrected = Compare();
+    EXPECT_EQ(corrected.badMismatches, 0);
+    EXPECT_LE(corrected.largestErrorMmS, kToleranceMmS) << "at " << corrected.where;
+    EXPECT_LE(corrected.RootMeanSquareMmS(), kRootMeanSquareMmS);
+    EXPECT_LE(corrected.largestBottomTrackErrorMmS, kToleranceMmS);
+}
+
+INSTANTIATE_TEST_SUITE_P(Synthetic, SyntheticMisalignedHead,
+                         ::testing::Values("beam", "instrument", "earth"));
+
+}  // namespace
+}  // namespace fluvex
