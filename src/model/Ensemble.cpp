@@ -6,35 +6,6 @@
 
 namespace fluvex {
 
-namespace detail {
-
-namespace {
-bool FieldFits(std::size_t size, std::size_t offset, std::size_t width) {
-    return width <= sizeof(std::uint32_t) && offset <= size && width <= size - offset;
-}
-}  // namespace
-
-std::uint32_t LoadLittleEndian(std::span<const std::uint8_t> bytes, std::size_t offset,
-                               std::size_t width) {
-    if (!FieldFits(bytes.size(), offset, width)) return 0;
-    const auto field = bytes.subspan(offset, width);
-    std::uint32_t value = 0;
-    for (auto byte = field.rbegin(); byte != field.rend(); ++byte)
-        value = (value << 8) | *byte;
-    return value;
-}
-
-void StoreLittleEndian(std::span<std::uint8_t> bytes, std::size_t offset, std::size_t width,
-                       std::uint32_t value) {
-    if (!FieldFits(bytes.size(), offset, width)) return;
-    for (std::uint8_t& byte : bytes.subspan(offset, width)) {
-        byte = static_cast<std::uint8_t>(value & 0xFFU);
-        value >>= 8;
-    }
-}
-
-}  // namespace detail
-
 namespace {
 
 bool IsBeam(int beam) {
@@ -210,6 +181,28 @@ void CellBlocks::Write(CellBlock block, int cell, int beam, std::uint32_t value)
 std::int16_t CellBlocks::Velocity(int cell, int beam) const {
     const auto value = Read(CellBlock::Velocity, cell, beam);
     return value ? static_cast<std::int16_t>(*value) : kBadVelocity;
+}
+
+std::array<std::int16_t, kBeamCount> CellBlocks::CellVelocities(int cell) const {
+    std::array<std::int16_t, kBeamCount> values;
+    values.fill(kBadVelocity);
+    if (cell < 0 || cell >= CellCount()) return values;
+    const auto region =
+        Region(CellBlock::Velocity)
+            .subspan(static_cast<std::size_t>(cell) * BytesPerCell(CellBlock::Velocity),
+                     BytesPerCell(CellBlock::Velocity));
+    for (std::size_t beam = 0; beam < values.size(); ++beam)
+        values[beam] = static_cast<std::int16_t>(region[2 * beam] | region[2 * beam + 1] << 8);
+    return values;
+}
+
+std::array<std::uint8_t, kBeamCount> CellBlocks::CellEchoIntensities(int cell) const {
+    std::array<std::uint8_t, kBeamCount> values{};
+    if (cell < 0 || cell >= CellCount()) return values;
+    const auto region = Region(CellBlock::EchoIntensity)
+                            .subspan(static_cast<std::size_t>(cell) * kBeamCount, kBeamCount);
+    std::copy(region.begin(), region.end(), values.begin());
+    return values;
 }
 
 std::uint8_t CellBlocks::Correlation(int cell, int beam) const {

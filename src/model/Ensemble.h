@@ -15,6 +15,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory_resource>
 #include <optional>
 #include <span>
 #include <vector>
@@ -44,10 +45,30 @@ inline constexpr std::uint8_t EmbeddedPosition = 0x80;
 namespace detail {
 // Little-endian unsigned field of `width` bytes (1 to 4) at `offset`. A field that does not lie
 // wholly inside `bytes` reads as 0 and is not written, so a wrong index never reaches past the end.
-std::uint32_t LoadLittleEndian(std::span<const std::uint8_t> bytes, std::size_t offset,
-                               std::size_t width);
-void StoreLittleEndian(std::span<std::uint8_t> bytes, std::size_t offset, std::size_t width,
-                       std::uint32_t value);
+// Inline: the block images call them with constant offsets and widths, which then fold into
+// plain loads and stores (sorting a large line reads the clock fields of every record).
+inline bool FieldFits(std::size_t size, std::size_t offset, std::size_t width) {
+    return width <= sizeof(std::uint32_t) && offset <= size && width <= size - offset;
+}
+
+inline std::uint32_t LoadLittleEndian(std::span<const std::uint8_t> bytes, std::size_t offset,
+                                      std::size_t width) {
+    if (!FieldFits(bytes.size(), offset, width)) return 0;
+    const auto field = bytes.subspan(offset, width);
+    std::uint32_t value = 0;
+    for (auto byte = field.rbegin(); byte != field.rend(); ++byte)
+        value = (value << 8) | *byte;
+    return value;
+}
+
+inline void StoreLittleEndian(std::span<std::uint8_t> bytes, std::size_t offset, std::size_t width,
+                              std::uint32_t value) {
+    if (!FieldFits(bytes.size(), offset, width)) return;
+    for (std::uint8_t& byte : bytes.subspan(offset, width)) {
+        byte = static_cast<std::uint8_t>(value & 0xFFU);
+        value >>= 8;
+    }
+}
 }  // namespace detail
 
 // A fixed-size PD0 block image, as recorded. The typed subclasses name the fields we use; the
@@ -263,8 +284,16 @@ enum class CellBlock : std::uint8_t { Velocity, Correlation, EchoIntensity, Perc
 // (u8 per cell and beam) of N cells, in one allocation of 20 * N bytes. The velocities stay in
 // their recorded little-endian form. A cell or beam out of range reads as kBadVelocity (velocity)
 // or 0 and is not written, so callers may index with whatever the data gives them.
+//
+// The bytes live on the heap unless a storage resource is given (a reader's arena). A copy is
+// always on the heap, so that it may outlive that storage; a move keeps the storage of the
+// original.
 class CellBlocks {
 public:
+    CellBlocks() = default;
+    // `storage` must outlive these blocks and whatever is moved from them.
+    explicit CellBlocks(std::pmr::memory_resource* storage) : bytes_(storage) {}
+
     int CellCount() const;
 
     // N zero-filled cells. A count outside 0 ... kMaxCells leaves no cells and returns false.
@@ -279,6 +308,10 @@ public:
     std::uint8_t Correlation(int cell, int beam) const;
     std::uint8_t EchoIntensity(int cell, int beam) const;
     std::uint8_t PercentGood(int cell, int beam) const;
+    // The four beams of one cell at once, for loops over every cell of a line; a cell out of
+    // range reads as the single-value reads do.
+    std::array<std::int16_t, kBeamCount> CellVelocities(int cell) const;
+    std::array<std::uint8_t, kBeamCount> CellEchoIntensities(int cell) const;
 
     void SetVelocity(int cell, int beam, std::int16_t mmPerS);
     void SetCorrelation(int cell, int beam, std::uint8_t counts);
@@ -293,7 +326,7 @@ private:
     std::optional<std::uint32_t> Read(CellBlock block, int cell, int beam) const;
     void Write(CellBlock block, int cell, int beam, std::uint32_t value);
 
-    std::vector<std::uint8_t> bytes_;
+    std::pmr::vector<std::uint8_t> bytes_;
 };
 
 // One processed depth cell, or a velocity vector of the same shape (reference, bottom track,
@@ -344,8 +377,13 @@ struct NavRecord {
     bool operator==(const NavRecord&) const = default;
 };
 
-// One ping. A plain value: copying it copies every block and the cells list.
+// One ping. A plain value: copying it copies every block and the cells list, onto the heap.
 struct Ensemble {
+    Ensemble() = default;
+    // Cell blocks kept in `cellStorage` (a reader's arena), which must outlive this record and
+    // any record moved from it. Copies do not depend on it.
+    explicit Ensemble(std::pmr::memory_resource* cellStorage) : cellBlocks(cellStorage) {}
+
     FixedLeader fixedLeader;
     // Per beam, radians; only pings of SonTek instruments carry them, PD0 pings leave them 0.
     std::array<double, kBeamCount> beamElevation{};

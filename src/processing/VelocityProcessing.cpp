@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <optional>
 
 #include "model/EnsembleQuantities.h"
 #include "model/Units.h"
@@ -17,17 +18,42 @@ namespace {
 constexpr Velocity4 kFailedReference{kBadVelocity, kBadVelocity, kBadVelocity, kBadVelocity};
 constexpr CellVelocity kBadCell{kBadVelocity, kBadVelocity, kBadVelocity, kBadVelocity};
 
-bool IsBeamFrame(const Ensemble& ensemble) {
-    return ensemble.fixedLeader.Frame() == CoordinateFrame::Beam;
+// The weights that turn four beam velocities into instrument x, y (across) and z (vertical).
+struct BeamGeometry {
+    double across = 0;
+    double vertical = 0;
+};
+
+BeamGeometry BeamGeometryOf(const Ensemble& ensemble) {
+    const double angle = DegreesToRadians(ensemble.fixedLeader.BeamAngleDegrees());
+    const double c = ensemble.fixedLeader.ConvexBeamPattern() ? 1 : -1;
+    return {c / (2 * std::sin(angle)), 1 / (4 * std::cos(angle))};
+}
+
+bool BeamsToInstrument(const BeamGeometry& geometry, const std::array<int16_t, 4>& beams,
+                       std::array<int16_t, 3>& instrument) {
+    if (std::find(beams.begin(), beams.end(), kBadVelocity) != beams.end()) return false;
+    instrument = {
+        TruncateVelocity(geometry.across * (beams[0] - beams[1])),
+        TruncateVelocity(geometry.across * (beams[3] - beams[2])),
+        TruncateVelocity(geometry.vertical * (beams[0] + beams[1] + beams[2] + beams[3]))};
+    return true;
+}
+
+// The axes a ping's velocities were recorded in, as processing needs them: the beam geometry
+// for beam axes, nothing for the others.
+std::optional<BeamGeometry> RecordedAxes(const Ensemble& ensemble) {
+    if (ensemble.fixedLeader.Frame() != CoordinateFrame::Beam) return std::nullopt;
+    return BeamGeometryOf(ensemble);
 }
 
 // The recorded velocities of a cell (or the bottom track) turned into instrument or earth axes
 // before rotation: beams through the beam geometry, other frames as recorded. In those frames the
 // fourth value is the error velocity, which a three-beam solution leaves bad, so only the first
 // three must be valid.
-bool RecordedVelocity(const Ensemble& ensemble, const std::array<int16_t, 4>& recorded,
-                      std::array<int16_t, 3>& velocity) {
-    if (IsBeamFrame(ensemble)) return BeamToInstrument(ensemble, recorded, velocity);
+bool RecordedVelocity(const std::optional<BeamGeometry>& beams,
+                      const std::array<int16_t, 4>& recorded, std::array<int16_t, 3>& velocity) {
+    if (beams) return BeamsToInstrument(*beams, recorded, velocity);
     if (std::any_of(recorded.begin(), recorded.begin() + 3,
                     [](int16_t v) { return v == kBadVelocity; }))
         return false;
@@ -35,9 +61,7 @@ bool RecordedVelocity(const Ensemble& ensemble, const std::array<int16_t, 4>& re
     return true;
 }
 
-// One earth component in the order the stored values have always been computed: each partial
-// sum is truncated to 16 bits before the next term is added.
-// sums of 16-bit values weighted by rotation entries within +-1 stay far inside the int range, so
+// Sums of 16-bit values weighted by rotation entries within +-1 stay far inside the int range, so
 // a plain conversion is safe there; the clamp keeps a result off the bad value.
 int16_t TruncateBounded(double value) {
     return static_cast<int16_t>(std::clamp(static_cast<int>(value), -32767, 32767));
@@ -51,6 +75,8 @@ bool IsBoundedRotation(const Matrix3& rotation) {
     });
 }
 
+// One earth component in the order the stored values have always been computed: each partial
+// sum is truncated to 16 bits before the next term is added.
 int16_t RotatedComponent(const std::array<double, 3>& row, const std::array<int16_t, 3>& v,
                          double subtract) {
     const int16_t first = TruncateBounded(row[0] * v[0] - subtract);
@@ -64,7 +90,7 @@ bool BottomTrackReference(const Ensemble& ensemble, const Matrix3& rotation, Vel
     for (int beam = 0; beam < 4; ++beam)
         recorded[static_cast<size_t>(beam)] = ensemble.bottomTrack.Velocity(beam);
     std::array<int16_t, 3> v{};
-    if (!RecordedVelocity(ensemble, recorded, v)) return false;
+    if (!RecordedVelocity(RecordedAxes(ensemble), recorded, v)) return false;
     for (size_t axis = 0; axis < 3; ++axis)
         reference[axis] = RotatedComponent(rotation[axis], v, 0);
     return true;
@@ -82,19 +108,16 @@ bool EditedFileReference(const Ensemble& ensemble, Velocity4& reference) {
 
 int16_t MeanIntensity(const Ensemble& ensemble, int cell) {
     if (!ensemble.Has(PresentBit::EchoIntensity)) return 0;
-    int sum = 0;
-    for (int beam = 0; beam < 4; ++beam)
-        sum += ensemble.cellBlocks.EchoIntensity(cell, beam);
-    return static_cast<int16_t>(sum / 4);
+    const auto beams = ensemble.cellBlocks.CellEchoIntensities(cell);
+    return static_cast<int16_t>((beams[0] + beams[1] + beams[2] + beams[3]) / 4);
 }
 
-CellVelocity ProcessCell(const Ensemble& ensemble, int cell, const Matrix3& rotation,
+CellVelocity ProcessCell(const Ensemble& ensemble, int cell,
+                         const std::optional<BeamGeometry>& beams, const Matrix3& rotation,
                          const Velocity4& reference, int16_t intensity) {
-    std::array<int16_t, 4> recorded{};
-    for (int beam = 0; beam < 4; ++beam)
-        recorded[static_cast<size_t>(beam)] = ensemble.cellBlocks.Velocity(cell, beam);
+    const std::array<int16_t, 4> recorded = ensemble.cellBlocks.CellVelocities(cell);
     std::array<int16_t, 3> v{};
-    if (!RecordedVelocity(ensemble, recorded, v))
+    if (!RecordedVelocity(beams, recorded, v))
         return {kBadVelocity, kBadVelocity, kBadVelocity, intensity};
     return {RotatedComponent(rotation[0], v, reference[0]),
             RotatedComponent(rotation[1], v, reference[1]),
@@ -110,15 +133,7 @@ int16_t TruncateVelocity(double value) {
 
 bool BeamToInstrument(const Ensemble& ensemble, const std::array<int16_t, 4>& beams,
                       std::array<int16_t, 3>& instrument) {
-    if (std::find(beams.begin(), beams.end(), kBadVelocity) != beams.end()) return false;
-    const double angle = DegreesToRadians(ensemble.fixedLeader.BeamAngleDegrees());
-    const double c = ensemble.fixedLeader.ConvexBeamPattern() ? 1 : -1;
-    const double a = c / (2 * std::sin(angle));
-    const double b = 1 / (4 * std::cos(angle));
-    instrument = {TruncateVelocity(a * (beams[0] - beams[1])),
-                  TruncateVelocity(a * (beams[3] - beams[2])),
-                  TruncateVelocity(b * (beams[0] + beams[1] + beams[2] + beams[3]))};
-    return true;
+    return BeamsToInstrument(BeamGeometryOf(ensemble), beams, instrument);
 }
 
 Matrix3 AttitudeMatrix(const Ensemble& ensemble) {
@@ -183,6 +198,7 @@ void ProcessEnsemble(Ensemble& ensemble, const Matrix3& alignment) {
     }
 
     ensemble.cells.reserve(static_cast<size_t>(cellCount));
+    const std::optional<BeamGeometry> beams = RecordedAxes(ensemble);
     bool belowAmplitude = false;
     for (int cell = 0; cell < cellCount; ++cell) {
         const int16_t intensity = MeanIntensity(ensemble, cell);
@@ -190,7 +206,7 @@ void ProcessEnsemble(Ensemble& ensemble, const Matrix3& alignment) {
                                             intensity < settings.SNRFilterVal());
         ensemble.cells.push_back(
             belowAmplitude ? CellVelocity{kBadVelocity, kBadVelocity, kBadVelocity, intensity}
-                           : ProcessCell(ensemble, cell, rotation, reference, intensity));
+                           : ProcessCell(ensemble, cell, beams, rotation, reference, intensity));
     }
     if (settings.VelAveraging() == 1) AverageVertically(ensemble);
 }

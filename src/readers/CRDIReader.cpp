@@ -224,13 +224,13 @@ bool CRDIReader::Scan() {
 // Load: decodes the indexed ensembles, reading runs of them in one chunk.
 
 bool CRDIReader::Load() {
-    ensembles_.clear();
+    ClearEnsembles();
     ensembles_.reserve(index_.size());
     if (!file_) return true;
     std::vector<std::uint8_t> chunk(kChunkSize);
     for (std::size_t first = 0; first < index_.size();) {
         if (Canceled()) {
-            ensembles_.clear();
+            ClearEnsembles();
             return false;
         }
         const std::size_t end = EndOfChunk(index_, first);
@@ -263,10 +263,11 @@ void CRDIReader::LoadChunk(std::span<const std::uint8_t> chunk, std::uint64_t ch
     }
 }
 
-// Decodes straight into a new last element of the reserved list: no copy of the record and no
-// allocation but its cell blocks. A refused ensemble is taken off again.
+// Decodes straight into a new last element of the reserved list: no copy of the record, and its
+// cell blocks cut from the arena. A refused ensemble is taken off again (its few hundred bytes of
+// arena stay used until the next Load).
 void CRDIReader::LoadEntry(std::span<const std::uint8_t> bytes, std::size_t entry) {
-    Ensemble& ensemble = ensembles_.emplace_back();
+    Ensemble& ensemble = ensembles_.emplace_back(&cellArena_);
     const DecodeStatus status = DecodeEnsemble(ensemble, bytes, geodesy_);
     if (status != DecodeStatus::Ok) {
         ensembles_.pop_back();
@@ -310,6 +311,19 @@ void CRDIReader::MeasureEmbeddedDistances() {
     }
 }
 
+// Destroys the records and then rewinds the arena their cell blocks came from. List and arena
+// keep their memory: a Load after the navigation merge rebuilds the same line in it.
+void CRDIReader::ClearEnsembles() {
+    ensembles_.clear();
+    cellArena_.Rewind();
+}
+
+// As ClearEnsembles, returning the memory: for another file, or none.
+void CRDIReader::FreeEnsembles() {
+    ensembles_ = {};
+    cellArena_.Release();
+}
+
 // ---------------------------------------------------------------------------------------------
 // The container
 
@@ -319,13 +333,13 @@ CRDIReader::~CRDIReader() = default;
 
 OpenStatus CRDIReader::Open(const std::filesystem::path& path) {
     Close();
-    ensembles_ = {};
+    FreeEnsembles();
     warnings_.clear();
     file_ = BinaryFile::Open(path);
     if (!file_) return OpenStatus::CannotOpen;
     if (!Scan() || !Load()) {
         Close();
-        ensembles_ = {};
+        FreeEnsembles();
         return OpenStatus::Canceled;
     }
     SortByTime();

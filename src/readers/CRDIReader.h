@@ -9,6 +9,10 @@
 //
 // The file is read in large chunks, never a system call per ensemble: a 200 MB line opens in
 // a fraction of a second, and memory stays close to the size of the file.
+//
+// The cell blocks of the loaded ensembles live in the reader's arena (HugePageArena): the list's
+// records must not outlive the reader. Copies of them (GetEnsemble, or copying from Ensembles())
+// are on the heap and independent of it.
 
 #include <array>
 #include <cstdint>
@@ -20,6 +24,7 @@
 
 #include "model/Ensemble.h"
 #include "model/Matrix3.h"
+#include "readers/HugePageArena.h"
 #include "readers/LargeBlockAllocator.h"
 #include "readers/Pd0Decoder.h"
 
@@ -61,8 +66,8 @@ enum class OpenStatus : int { Ok = 0, CannotOpen = 1, Canceled = 2 };
 
 class BinaryFile;
 
-// A line's ensembles, by value: one block of records (plus each record's cell blocks), the
-// smallest memory a loaded line can take.
+// A line's ensembles, by value: one block of records, and their cell blocks in the reader's arena,
+// the smallest memory a loaded line can take.
 using EnsembleList = std::vector<Ensemble, LargeBlockAllocator<Ensemble>>;
 
 class CRDIReader {
@@ -119,7 +124,8 @@ public:
     void SetAlignmentMatrix(const Matrix3& matrix);
 
 protected:
-    // For readers of other formats that fill the list their own way.
+    // For readers of other formats that fill the list their own way. Records moved out of it
+    // keep the reader's arena and must not outlive the reader; copy them instead.
     EnsembleList& MutableEnsembles() { return ensembles_; }
     void AddWarning(const ReadWarning& warning) { warnings_.push_back(warning); }
     ReadFeedback* Feedback() const { return feedback_; }
@@ -132,6 +138,8 @@ private:
     void RefuseEntry(std::size_t entry, ReadProblem problem,
                      DecodeStatus status = DecodeStatus::Ok);
     void MeasureEmbeddedDistances();
+    void ClearEnsembles();
+    void FreeEnsembles();
     bool Canceled() const;
     void ReportProgress(double fraction) const;
 
@@ -142,6 +150,8 @@ private:
     std::unique_ptr<BinaryFile> file_;
     std::vector<IndexEntry> index_;
     std::vector<NavRecord> navigationRecords_;
+    // Declared before the list, so that it is destroyed after the records that use it.
+    HugePageArena cellArena_;
     EnsembleList ensembles_;
     std::vector<ReadWarning> warnings_;
 };

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <initializer_list>
+#include <memory_resource>
 #include <utility>
 #include <vector>
 
@@ -270,6 +271,51 @@ TEST(EnsembleRecord, CopyIsIndependentOfTheOriginal) {
     EXPECT_EQ(original.cells.size(), 2U);
     EXPECT_EQ(original.cells[0].east, 10);
     EXPECT_EQ(original.cellBlocks.Velocity(29, 3), -400);
+}
+
+// Counts what a record takes from it, so that a test sees which storage a copy or move uses.
+class CountingResource : public std::pmr::memory_resource {
+public:
+    int allocations = 0;
+
+private:
+    void* do_allocate(std::size_t bytes, std::size_t alignment) override {
+        ++allocations;
+        return std::pmr::new_delete_resource()->allocate(bytes, alignment);
+    }
+    void do_deallocate(void* block, std::size_t bytes, std::size_t alignment) override {
+        std::pmr::new_delete_resource()->deallocate(block, bytes, alignment);
+    }
+    bool do_is_equal(const std::pmr::memory_resource& other) const noexcept override {
+        return this == &other;
+    }
+};
+
+TEST(EnsembleRecord, CopiesLeaveTheCellStorageAndMovesKeepIt) {
+    CountingResource storage;
+    Ensemble stored(&storage);
+    stored.cellBlocks.Reset(30);
+    stored.cellBlocks.SetVelocity(29, 3, -400);
+    ASSERT_EQ(storage.allocations, 1);
+
+    const Ensemble copied = stored;
+    Ensemble assigned;
+    assigned = stored;
+    EXPECT_EQ(storage.allocations, 1);
+    EXPECT_EQ(copied, stored);
+    EXPECT_EQ(assigned, stored);
+
+    // Moved into a heap record, the blocks are copied onto the heap (and grow there); a
+    // move-constructed record takes the original's storage with it.
+    Ensemble movedToHeap;
+    movedToHeap = std::move(stored);
+    EXPECT_EQ(movedToHeap, copied);
+    movedToHeap.cellBlocks.Reset(60);
+    EXPECT_EQ(storage.allocations, 1);
+
+    Ensemble moved = std::move(stored);
+    moved.cellBlocks.Reset(90);
+    EXPECT_EQ(storage.allocations, 2);
 }
 
 TEST(EnsembleRecord, ClearKeepsBeamGeometryAndProcessedVelocities) {

@@ -6,11 +6,13 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <memory>
 #include <numeric>
 #include <random>
 #include <vector>
 
 #include "TestEnvironment.h"
+#include "readers/HugePageArena.h"
 #include "readers/Pd0Decoder.h"
 #include "readers/Pd0Navigation.h"
 #include "readers/ReadFeedback.h"
@@ -386,6 +388,41 @@ TEST(Pd0Navigation, CompactNavigationFollowsItsFlags) {
 }
 
 // ---------------------------------------------------------------------------------------------
+// The arena of the loaded cell blocks
+
+bool Holds(std::span<const std::byte> block, std::byte value) {
+    return std::ranges::all_of(block, [value](std::byte b) { return b == value; });
+}
+
+TEST(HugePageArena, AllocationsAreAlignedDisjointAndTheStorageIsReusedAfterRewind) {
+    HugePageArena arena;
+    void* first = arena.allocate(600, 1);
+    auto* aligned = static_cast<std::byte*>(arena.allocate(3, 64));
+    EXPECT_EQ(reinterpret_cast<std::uintptr_t>(aligned) % 64, 0U);
+    const std::span<std::byte> a(static_cast<std::byte*>(first), 600);
+    const std::span<std::byte> b(aligned, 3);
+    std::ranges::fill(a, std::byte{1});
+    std::ranges::fill(b, std::byte{2});
+    EXPECT_TRUE(Holds(a, std::byte{1}));
+    EXPECT_EQ(arena.ReservedBytes(), HugePageArena::kBlockSize);
+
+    // Past the first block; one allocation larger than a block gets a block of its own.
+    EXPECT_NE(arena.allocate(HugePageArena::kBlockSize - 100, 1), nullptr);
+    const std::size_t large = HugePageArena::kBlockSize + 1;
+    std::ranges::fill(std::span(static_cast<std::byte*>(arena.allocate(large, 16)), large),
+                      std::byte{3});
+    EXPECT_TRUE(Holds(b, std::byte{2}));
+    EXPECT_GE(arena.ReservedBytes(), 3 * HugePageArena::kBlockSize);
+
+    const std::size_t reserved = arena.ReservedBytes();
+    arena.Rewind();
+    EXPECT_EQ(arena.allocate(600, 1), first);
+    EXPECT_EQ(arena.ReservedBytes(), reserved);
+    arena.Release();
+    EXPECT_EQ(arena.ReservedBytes(), 0U);
+}
+
+// ---------------------------------------------------------------------------------------------
 // Reading files
 
 class CRDIReaderFile : public test::TemporaryHostFolders {
@@ -539,6 +576,45 @@ TEST_F(CRDIReaderFile, CopiesOutRemovesAndIgnoresIndexesOutOfRange) {
     reader.RemoveEnsemble(0);
     reader.RemoveEnsemble(5);
     EXPECT_EQ(Numbers(), (std::vector<int>{2, 3}));
+}
+
+// The cell blocks of the list live in the reader's arena: sorting, removing and loading again
+// must keep each ping's cells with it, and copies must not depend on the reader.
+TEST_F(CRDIReaderFile, CellsFollowTheirEnsemblesAndCopiesOutliveTheReader) {
+    auto owned = std::make_unique<CRDIReader>();
+    const auto path = Root() / "cells.pd0";
+    // Out of time order, each with its own cell count.
+    const Bytes file = Joined({PingFrame({.cells = 3, .number = 3, .second = 30}),
+                               PingFrame({.cells = 1, .number = 1, .second = 10}),
+                               PingFrame({.cells = 2, .number = 2, .second = 20})});
+    WriteText(path, std::string(file.begin(), file.end()));
+    AppSettings().SetTime_Type(1);  // instrument clock
+    ASSERT_EQ(owned->Open(path), OpenStatus::Ok);
+    owned->RemoveEnsemble(0);
+    const auto expectCells = [](const Ensemble& ensemble, int cells) {
+        EXPECT_EQ(ensemble.cellBlocks.CellCount(), cells);
+        EXPECT_EQ(ensemble.cellBlocks.Velocity(cells - 1, 3), 100 * (cells - 1) + 3);
+    };
+    ASSERT_EQ(owned->Count(), 2);
+    expectCells(owned->Ensembles()[0], 2);
+    expectCells(owned->Ensembles()[1], 3);
+
+    Ensemble fetched;
+    ASSERT_TRUE(owned->GetEnsemble(1, fetched));
+    const Ensemble copied = owned->Ensembles()[0];
+    // Loading again rebuilds the list in the same storage, in file order.
+    ASSERT_TRUE(owned->Load());
+    expectCells(owned->Ensembles()[0], 3);
+    expectCells(owned->Ensembles()[2], 2);
+    expectCells(fetched, 3);
+    expectCells(copied, 2);
+
+    const Ensemble last = owned->Ensembles()[2];
+    ASSERT_EQ(owned->Open(path), OpenStatus::Ok);
+    owned.reset();
+    expectCells(fetched, 3);
+    expectCells(copied, 2);
+    EXPECT_EQ(last, copied);
 }
 
 TEST_F(CRDIReaderFile, EmbeddedPositionsGiveDistancesAndMergedNavigationReplacesThem) {
