@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "processing/MagneticModel.h"
 #include "settings/Settings.h"
 #include "views/QtUserPrompt.h"
 #include "views/TfrmMain.h"
@@ -21,6 +22,9 @@ int main(int argc, char** argv) {
     }
     fluvex::QtUserPrompt prompt;
     if (!settings.Load(prompt)) return 1;  // the message box has said why
+
+    // The magnetic model the declination calculation uses; a missing one only disables it.
+    fluvex::EnsureMagneticModelFile();
 
     fluvex::TfrmMain window;
     window.show();
