@@ -96,24 +96,19 @@ TEST(EnsembleFixedLeader, RecordedBlockOfAnotherLengthCopiesOnlyWhatFits) {
     EXPECT_EQ(Image(leader.Bytes()).back(), 0);
 }
 
-TEST(EnsembleVariableLeader, HoldsMonthFromZeroAndMissingTransducerDepthAsZero) {
-    const Bytes december = Block(57, {{5, {12}}, {16, {0xFF, 0xFF}}});
+// An impossible month 0 must stay recognisable as invalid; sign only where the field is signed.
+TEST(EnsembleVariableLeader, MonthFromZeroNoDepthAsZeroAndSignOnlyWhereSigned) {
+    const struct {
+        std::uint8_t month;
+        Bytes depth;
+        int rtcMonth, depthDm;
+    } cases[] = {{12, {0xFF, 0xFF}, 11, 0}, {1, {0x32, 0x00}, 0, 50}, {0, {0x00, 0x00}, 255, 0}};
     VariableLeader leader;
-    leader.AssignRecorded(december);
-    EXPECT_EQ(leader.RtcMonth(), 11);
-    EXPECT_EQ(leader.TransducerDepthDm(), 0);
-
-    leader.AssignRecorded(Block(57, {{5, {1}}, {16, {0x32, 0x00}}}));
-    EXPECT_EQ(leader.RtcMonth(), 0);
-    EXPECT_EQ(leader.TransducerDepthDm(), 50);
-
-    // An impossible month 0 must stay recognisable as invalid.
-    leader.AssignRecorded(Block(57, {{5, {0}}}));
-    EXPECT_EQ(leader.RtcMonth(), 255);
-}
-
-TEST(EnsembleVariableLeader, KeepsSignOnlyWhereTheFieldIsSigned) {
-    VariableLeader leader;
+    for (const auto& c : cases) {
+        leader.AssignRecorded(Block(57, {{5, {c.month}}, {16, c.depth}}));
+        EXPECT_EQ(leader.RtcMonth(), c.rtcMonth) << int{c.month};
+        EXPECT_EQ(leader.TransducerDepthDm(), c.depthDm) << int{c.month};
+    }
     leader.AssignRecorded(Block(
         57, {{18, {0x9F, 0x8C}}, {20, {0x2E, 0xFB}}, {22, {0xFF, 0xFF}}, {26, {0x06, 0xFF}}}));
     EXPECT_EQ(leader.Heading(), 35999);
@@ -150,35 +145,13 @@ TEST(EnsembleVerticalBeam, ReadsRangeAndStatusAfterTheHeldWord) {
     EXPECT_EQ(beam.Status(), 3);
 }
 
-TEST(EnsembleCellBlocks, OutOfRangeReadsAsNothingAndIsNotWritten) {
-    CellBlocks empty;
-    EXPECT_EQ(empty.Velocity(0, 0), kBadVelocity);
-    EXPECT_EQ(empty.EchoIntensity(0, 0), 0);
-    empty.SetVelocity(0, 0, 5);
-    EXPECT_EQ(empty, CellBlocks{});
-
-    CellBlocks full;
-    ASSERT_TRUE(full.Reset(kMaxCells));
-    full.SetVelocity(199, 3, -1);
-    full.SetPercentGood(199, 3, 100);
-    EXPECT_EQ(full.Velocity(199, 3), -1);
-    EXPECT_EQ(full.PercentGood(199, 3), 100);
-
-    const CellBlocks before = full;
-    const std::pair<int, int> outside[] = {{200, 0}, {-1, 0}, {0, 4}, {0, -1}};
-    for (const auto& [cell, beam] : outside) {
-        EXPECT_EQ(full.Velocity(cell, beam), kBadVelocity) << cell << ',' << beam;
-        EXPECT_EQ(full.Correlation(cell, beam), 0) << cell << ',' << beam;
-        full.SetVelocity(cell, beam, 7);
-        full.SetCorrelation(cell, beam, 7);
-        full.SetEchoIntensity(cell, beam, 7);
-        full.SetPercentGood(cell, beam, 7);
-    }
-    EXPECT_EQ(full, before);
-}
-
-TEST(EnsembleCellBlocks, ResetZeroFillsAndRefusesImpossibleCounts) {
+TEST(EnsembleCellBlocks, ResetZeroFillsAndOutOfRangeIsNeitherReadNorWritten) {
     CellBlocks blocks;
+    EXPECT_EQ(blocks.Velocity(0, 0), kBadVelocity);
+    EXPECT_EQ(blocks.EchoIntensity(0, 0), 0);
+    blocks.SetVelocity(0, 0, 5);
+    EXPECT_EQ(blocks, CellBlocks{});
+
     ASSERT_TRUE(blocks.Reset(2));
     blocks.SetVelocity(1, 1, 9);
     blocks.SetEchoIntensity(1, 1, 9);
@@ -186,8 +159,26 @@ TEST(EnsembleCellBlocks, ResetZeroFillsAndRefusesImpossibleCounts) {
     EXPECT_EQ(blocks.Velocity(1, 1), 0);
     EXPECT_EQ(blocks.EchoIntensity(1, 1), 0);
 
+    ASSERT_TRUE(blocks.Reset(kMaxCells));
+    blocks.SetVelocity(199, 3, -1);
+    blocks.SetPercentGood(199, 3, 100);
+    EXPECT_EQ(blocks.Velocity(199, 3), -1);
+    EXPECT_EQ(blocks.PercentGood(199, 3), 100);
+    const CellBlocks before = blocks;
+    const std::pair<int, int> outside[] = {{200, 0}, {-1, 0}, {0, 4}, {0, -1}};
+    for (const auto& [cell, beam] : outside) {
+        EXPECT_EQ(blocks.Velocity(cell, beam), kBadVelocity) << cell << ',' << beam;
+        EXPECT_EQ(blocks.Correlation(cell, beam), 0) << cell << ',' << beam;
+        blocks.SetVelocity(cell, beam, 7);
+        blocks.SetCorrelation(cell, beam, 7);
+        blocks.SetEchoIntensity(cell, beam, 7);
+        blocks.SetPercentGood(cell, beam, 7);
+    }
+    EXPECT_EQ(blocks, before);
+
     EXPECT_FALSE(blocks.Reset(kMaxCells + 1));
     EXPECT_EQ(blocks.CellCount(), 0);
+    ASSERT_TRUE(blocks.Reset(1));
     EXPECT_FALSE(blocks.Reset(-1));
     EXPECT_EQ(blocks.CellCount(), 0);
 }
@@ -256,23 +247,6 @@ Ensemble FilledEnsemble() {
     return ensemble;
 }
 
-TEST(EnsembleRecord, CopyIsIndependentOfTheOriginal) {
-    const Ensemble original = FilledEnsemble();
-    Ensemble copy = original;
-    EXPECT_EQ(copy, original);
-
-    copy.cells[0].east = -1;
-    copy.cells.push_back({});
-    copy.cellBlocks.SetVelocity(29, 3, 0);
-    copy.variableLeader.SetHeading(0);
-    copy.navigation.x = 0.0;
-
-    EXPECT_EQ(original, FilledEnsemble());
-    EXPECT_EQ(original.cells.size(), 2U);
-    EXPECT_EQ(original.cells[0].east, 10);
-    EXPECT_EQ(original.cellBlocks.Velocity(29, 3), -400);
-}
-
 // Counts what a record takes from it, so that a test sees which storage a copy or move uses.
 class CountingResource : public std::pmr::memory_resource {
 public:
@@ -291,25 +265,32 @@ private:
     }
 };
 
-TEST(EnsembleRecord, CopiesLeaveTheCellStorageAndMovesKeepIt) {
+// Copies are deep (a shallow copy of the cell blocks would alias the original's storage).
+TEST(EnsembleRecord, CopiesAreIndependentAndLeaveTheCellStorageMovesKeepIt) {
     CountingResource storage;
     Ensemble stored(&storage);
     stored.cellBlocks.Reset(30);
     stored.cellBlocks.SetVelocity(29, 3, -400);
+    stored.cells = {{10, 20, 30, 40}};
     ASSERT_EQ(storage.allocations, 1);
 
-    const Ensemble copied = stored;
+    Ensemble copied = stored;
     Ensemble assigned;
     assigned = stored;
     EXPECT_EQ(storage.allocations, 1);
     EXPECT_EQ(copied, stored);
     EXPECT_EQ(assigned, stored);
+    copied.cellBlocks.SetVelocity(29, 3, 0);
+    copied.cells[0].east = -1;
+    EXPECT_EQ(stored.cellBlocks.Velocity(29, 3), -400);
+    EXPECT_EQ(assigned.cellBlocks.Velocity(29, 3), -400);
+    EXPECT_EQ(stored.cells[0].east, 10);
 
     // Moved into a heap record, the blocks are copied onto the heap (and grow there); a
     // move-constructed record takes the original's storage with it.
     Ensemble movedToHeap;
     movedToHeap = std::move(stored);
-    EXPECT_EQ(movedToHeap, copied);
+    EXPECT_EQ(movedToHeap, assigned);
     movedToHeap.cellBlocks.Reset(60);
     EXPECT_EQ(storage.allocations, 1);
 
@@ -325,24 +306,14 @@ TEST(EnsembleRecord, ClearKeepsBeamGeometryAndProcessedVelocities) {
     EXPECT_EQ(ensemble.cells, FilledEnsemble().cells);
 
     ensemble.Clear();
-
-    EXPECT_EQ(ensemble.fixedLeader, FixedLeader{});
-    EXPECT_EQ(ensemble.navigation, NavRecord{});
-    EXPECT_FALSE(ensemble.loaded);
-    EXPECT_EQ(ensemble.present, 0);
-    EXPECT_FALSE(ensemble.IsSonTek());
-    EXPECT_EQ(ensemble.variableLeader, VariableLeader{});
-    EXPECT_EQ(ensemble.cellBlocks.CellCount(), 0);
-    EXPECT_EQ(ensemble.bottomTrack, BottomTrack{});
-    EXPECT_EQ(ensemble.verticalBeam, VerticalBeam{});
-    EXPECT_TRUE(ensemble.cells.empty());
-    EXPECT_EQ(ensemble.cells.capacity(), 0U);
-
     const Ensemble filled = FilledEnsemble();
-    EXPECT_EQ(ensemble.beamElevation, filled.beamElevation);
-    EXPECT_EQ(ensemble.beamAzimuth, filled.beamAzimuth);
-    EXPECT_EQ(ensemble.referenceVelocity, filled.referenceVelocity);
-    EXPECT_EQ(ensemble.bottomTrackVelocity, filled.bottomTrackVelocity);
+    Ensemble expected;
+    expected.beamElevation = filled.beamElevation;
+    expected.beamAzimuth = filled.beamAzimuth;
+    expected.referenceVelocity = filled.referenceVelocity;
+    expected.bottomTrackVelocity = filled.bottomTrackVelocity;
+    EXPECT_EQ(ensemble, expected);
+    EXPECT_EQ(ensemble.cells.capacity(), 0U);
 }
 
 TEST(EnsembleRecord, MarkAbsentClearsOnlyThatBit) {

@@ -276,20 +276,18 @@ TEST_F(DeclinationCalculationTest, SkipsPositionsThatDoNotConvertAndExtrapolates
 }
 
 TEST(DeclinationFormat, FiveSignificantDigitsThreeDecimals) {
-    EXPECT_EQ(FormatDeclination(2.34178), "2.342");
-    EXPECT_EQ(FormatDeclination(-12.3456), "-12.346");
-    EXPECT_EQ(FormatDeclination(123.4567), "123.460");
-    EXPECT_EQ(FormatDeclination(-179.99996), "-180.000");
-    EXPECT_EQ(FormatDeclination(0.0), "0.000");
-    EXPECT_EQ(FormatDeclination(-0.0004), "0.000");
-    EXPECT_EQ(FormatDeclination(0.01234), "0.012");
+    const std::pair<double, const char*> cases[] = {
+        {2.34178, "2.342"},       {-12.3456, "-12.346"}, {123.4567, "123.460"}, {0.0, "0.000"},
+        {-179.99996, "-180.000"}, {-0.0004, "0.000"},    {0.01234, "0.012"}};
+    for (const auto& [degrees, text] : cases)
+        EXPECT_EQ(FormatDeclination(degrees), text) << degrees;
 }
 
 // ---- Installation ----
 
 class MagneticModelFile : public test::TemporaryHostFolders {};
 
-TEST_F(MagneticModelFile, InstallsTheShippedModelWhenNoneIsThere) {
+TEST_F(MagneticModelFile, InstallsTheShippedModelOnceAndThenKeepsTheUsersFile) {
     std::string error;
     const fs::path path = EnsureMagneticModelFile(&error);
     EXPECT_EQ(path, Root() / "config" / "WMM.COF") << error;
@@ -297,10 +295,7 @@ TEST_F(MagneticModelFile, InstallsTheShippedModelWhenNoneIsThere) {
     const MagneticModelLoad load = LoadMagneticModel(path);
     ASSERT_TRUE(load.model) << load.error;
     EXPECT_EQ(load.model->Name(), "WMM-2025");
-}
 
-TEST_F(MagneticModelFile, KeepsTheUsersFile) {
-    const fs::path path = Root() / "config" / "WMM.COF";
     WriteText(path, DataText("WMM2020.COF"));
     EXPECT_EQ(EnsureMagneticModelFile(), path);
     EXPECT_EQ(ReadText(path), DataText("WMM2020.COF"));

@@ -427,11 +427,11 @@ TEST(HugePageArena, AllocationsAreAlignedDisjointAndTheStorageIsReusedAfterRewin
 
 class CRDIReaderFile : public test::TemporaryHostFolders {
 protected:
-    OpenStatus OpenBytes(const Bytes& bytes) {
-        const auto path = Root() / "line.pd0";
-        WriteText(path, std::string(bytes.begin(), bytes.end()));
-        return reader.Open(path);
+    std::filesystem::path WriteBytes(const Bytes& bytes, const char* name = "line.pd0") {
+        WriteText(Root() / name, std::string(bytes.begin(), bytes.end()));
+        return Root() / name;
     }
+    OpenStatus OpenBytes(const Bytes& bytes) { return reader.Open(WriteBytes(bytes)); }
 
     std::vector<std::uint64_t> IndexedOffsets() const {
         std::vector<std::uint64_t> offsets;
@@ -582,12 +582,10 @@ TEST_F(CRDIReaderFile, CopiesOutRemovesAndIgnoresIndexesOutOfRange) {
 // must keep each ping's cells with it, and copies must not depend on the reader.
 TEST_F(CRDIReaderFile, CellsFollowTheirEnsemblesAndCopiesOutliveTheReader) {
     auto owned = std::make_unique<CRDIReader>();
-    const auto path = Root() / "cells.pd0";
     // Out of time order, each with its own cell count.
-    const Bytes file = Joined({PingFrame({.cells = 3, .number = 3, .second = 30}),
-                               PingFrame({.cells = 1, .number = 1, .second = 10}),
-                               PingFrame({.cells = 2, .number = 2, .second = 20})});
-    WriteText(path, std::string(file.begin(), file.end()));
+    const auto path = WriteBytes(Joined({PingFrame({.cells = 3, .number = 3, .second = 30}),
+                                         PingFrame({.cells = 1, .number = 1, .second = 10}),
+                                         PingFrame({.cells = 2, .number = 2, .second = 20})}));
     AppSettings().SetTime_Type(1);  // instrument clock
     ASSERT_EQ(owned->Open(path), OpenStatus::Ok);
     owned->RemoveEnsemble(0);
@@ -626,10 +624,9 @@ TEST_F(CRDIReaderFile, EmbeddedPositionsGiveDistancesAndMergedNavigationReplaces
         blocks.push_back(GgaBlock(latitude, 'N', 15.0, 'E'));
         return Frame(blocks);
     };
-    const auto path = Root() / "nav.pd0";
-    const Bytes file = Joined({PingFrame({.number = 1}), withFix(2, 45.0), withFix(3, 45.01)});
-    WriteText(path, std::string(file.begin(), file.end()));
-    ASSERT_EQ(positioned.Open(path), OpenStatus::Ok);
+    ASSERT_EQ(positioned.Open(WriteBytes(
+                  Joined({PingFrame({.number = 1}), withFix(2, 45.0), withFix(3, 45.01)}))),
+              OpenStatus::Ok);
 
     const auto ensembles = positioned.Ensembles();
     const GridPoint a = created.geodesy->ToGrid(45.0, 15.0);

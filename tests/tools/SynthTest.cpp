@@ -368,7 +368,8 @@ SyntheticLine WallToWall(const std::string& profile, double courseDeg) {
         .front();
 }
 
-TEST(SynthDischarge, UniformFlowInARectangularChannelIsWidthTimesDepthTimesSpeed) {
+TEST(SynthDischarge, RectangularChannelIsWidthTimesDepthTimesSpeedWhateverTheProfile) {
+    const LineTruth uniform = WallToWall("uniform", 90.0).line;
     for (double course : {90.0, 60.0, 125.0}) {
         const LineTruth t = WallToWall("uniform", course).line;
         EXPECT_NEAR(t.Total(), 60.0 * 3.0 * 0.7, 1e-6) << "course " << course;
@@ -378,10 +379,7 @@ TEST(SynthDischarge, UniformFlowInARectangularChannelIsWidthTimesDepthTimesSpeed
         // The top layer reaches the top edge of the first cell: 0.2 + 0.5 - 0.125 m.
         EXPECT_NEAR(t.discharge.top, 60.0 * 0.575 * 0.7, 1e-6);
     }
-}
-
-TEST(SynthDischarge, PowerLawKeepsTheTotalAndWeighsTheSurface) {
-    const LineTruth uniform = WallToWall("uniform", 90.0).line;
+    // A power law keeps the total and weighs the surface.
     const LineTruth power = WallToWall("powerlaw", 90.0).line;
     EXPECT_NEAR(power.Total(), uniform.Total(), 1e-6);
     EXPECT_GT(power.discharge.top, uniform.discharge.top);
@@ -562,19 +560,16 @@ TEST(SynthDescription, RefusesBadInputNamingTheLineAndKey) {
 }
 
 TEST(SynthDescription, RefusesTracksThatLeaveTheWaterOrNeverCross) {
-    const auto aground = ParseSurveyDescription("[Track]\nStartStation = 0.2\n");
-    EXPECT_NE(Message([&] { GenerateSurvey(aground); }).find("line 1, ensemble 1"),
-              std::string::npos);
-    const auto offTheFarBank = ParseSurveyDescription("[Track]\nEnsembles = 400\n");
-    EXPECT_NE(Message([&] { GenerateSurvey(offTheFarBank); }).find("not deeper"),
-              std::string::npos);
-    const auto alongTheBank = ParseSurveyDescription("[Track]\nCourse = 0\n");
-    EXPECT_NE(Message([&] { GenerateSurvey(alongTheBank); }).find("never crosses"),
-              std::string::npos);
-    const auto tippedOver = ParseSurveyDescription(
-        "[Attitude]\nRoll = 30\nRollAmplitude = 30\n[Instrument]\nBeamAngle = 30\n");
-    EXPECT_NE(Message([&] { GenerateSurvey(tippedOver); }).find("out of the water column"),
-              std::string::npos);
+    const std::pair<std::string, std::string> cases[] = {
+        {"[Track]\nStartStation = 0.2\n", "line 1, ensemble 1"},
+        {"[Track]\nEnsembles = 400\n", "not deeper"},
+        {"[Track]\nCourse = 0\n", "never crosses"},
+        {"[Attitude]\nRoll = 30\nRollAmplitude = 30\n[Instrument]\nBeamAngle = 30\n",
+         "out of the water column"}};
+    for (const auto& [ini, expected] : cases) {
+        const auto d = ParseSurveyDescription(ini);
+        EXPECT_NE(Message([&] { GenerateSurvey(d); }).find(expected), std::string::npos) << ini;
+    }
 }
 
 // ---------------------------------------------------------------------------------------------
