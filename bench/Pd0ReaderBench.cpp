@@ -179,9 +179,8 @@ void BM_ReprocessAll(benchmark::State& state) {
         benchmark::DoNotOptimize(reader.Ensembles().data());
     }
     state.counters["cells"] = cells;
-    state.counters["cells_per_s"] =
-        benchmark::Counter(cells * static_cast<double>(state.iterations()),
-                           benchmark::Counter::kIsRate);
+    state.counters["cells_per_s"] = benchmark::Counter(
+        cells * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_ReprocessAll)->Unit(benchmark::kMillisecond)->Iterations(5);
 
