@@ -8,6 +8,7 @@
 
 #include "model/ColourTables.h"
 #include "model/Units.h"
+#include "project/Database.h"
 #include "services/HostService.h"
 #include "settings/Settings.h"
 
@@ -34,9 +35,13 @@ void TemporaryHostFolders::SetUp() {
     SetCurrentVelocityTable(nullptr);
     AppSettings() = Settings{};
     AppSettings().Reset();
+    AppDatabase().Clear();
+    AppDatabase().SetGeodesy(nullptr);
 }
 
 void TemporaryHostFolders::TearDown() {
+    AppDatabase().Clear();
+    AppDatabase().SetGeodesy(nullptr);
     SetCurrentVelocityTable(nullptr);
     Host().ClearOverrides();
     std::error_code ec;

@@ -335,6 +335,10 @@ double EnsembleTime(Ensemble& ensemble, int timingMode) {
     return TimeOf(ensemble, timingMode).value_or(0);
 }
 
+double EnsembleTimeOf(const Ensemble& ensemble, int timingMode) {
+    return TimeOf(ensemble, timingMode).value_or(0);
+}
+
 std::optional<EnsembleDate> EnsembleDate::Of(const Ensemble& ensemble, int timingMode) {
     const VariableLeader& clock = ensemble.variableLeader;
     if (!ensemble.loaded || !ClockDateIsPossible(clock)) return std::nullopt;

@@ -68,6 +68,8 @@ enum ChartKind : int {
 // means the settings' Time_Type. A held month above 11 or day above 31 clears the loaded flag
 // and gives 0.
 double EnsembleTime(Ensemble& ensemble, int timingMode = 0);
+// As EnsembleTime, leaving the ping as it is: for pings a reader already checked.
+double EnsembleTimeOf(const Ensemble& ensemble, int timingMode = 0);
 
 // A ping's date for the magnetic model. With the instrument clock (timing mode 1) it carries the
 // time of day; in the other modes the time tag stands in for it.

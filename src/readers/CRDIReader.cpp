@@ -226,6 +226,7 @@ bool CRDIReader::Scan() {
 bool CRDIReader::Load() {
     ClearEnsembles();
     ensembles_.reserve(index_.size());
+    sourceEntries_.reserve(index_.size());
     if (!file_) return true;
     std::vector<std::uint8_t> chunk(kChunkSize);
     for (std::size_t first = 0; first < index_.size();) {
@@ -285,7 +286,9 @@ void CRDIReader::LoadEntry(std::span<const std::uint8_t> bytes, std::size_t entr
     if (!ensemble.loaded) {
         ensembles_.pop_back();
         RefuseEntry(entry, ReadProblem::InvalidClock);
+        return;
     }
+    sourceEntries_.push_back(entry);
 }
 
 void CRDIReader::RefuseEntry(std::size_t entry, ReadProblem problem, DecodeStatus status) {
@@ -315,12 +318,14 @@ void CRDIReader::MeasureEmbeddedDistances() {
 // keep their memory: a Load after the navigation merge rebuilds the same line in it.
 void CRDIReader::ClearEnsembles() {
     ensembles_.clear();
+    sourceEntries_.clear();
     cellArena_.Rewind();
 }
 
 // As ClearEnsembles, returning the memory: for another file, or none.
 void CRDIReader::FreeEnsembles() {
     ensembles_ = {};
+    sourceEntries_ = {};
     cellArena_.Release();
 }
 
@@ -366,6 +371,7 @@ bool CRDIReader::GetEnsemble(int index, Ensemble& ensemble) const {
 void CRDIReader::RemoveEnsemble(int index) {
     if (index < 0 || index >= Count()) return;
     ensembles_.erase(ensembles_.begin() + index);
+    sourceEntries_.erase(sourceEntries_.begin() + index);
 }
 
 void CRDIReader::ReprocessAll() {
@@ -388,6 +394,11 @@ void CRDIReader::SortByTime() {
     };
     if (std::ranges::is_sorted(keys, earlier)) return;
     std::ranges::sort(keys, earlier);
+    std::vector<std::size_t> sortedEntries;
+    sortedEntries.reserve(keys.size());
+    for (const Key& key : keys)
+        sortedEntries.push_back(sourceEntries_[key.position]);
+    sourceEntries_ = std::move(sortedEntries);
 
     // Moves every ensemble to its place along the cycles of the permutation: no second list of
     // ensembles, which would double the memory of a large line. keys[i].position is the source of
@@ -407,8 +418,15 @@ void CRDIReader::SortByTime() {
     }
 }
 
-void CRDIReader::SetNavigationRecords(std::vector<NavRecord> records) {
-    navigationRecords_ = std::move(records);
+void CRDIReader::ApplyNavigation(std::span<const NavRecord> perEnsemble) {
+    navigationRecords_.assign(index_.size(), NavRecord{});
+    for (std::size_t k = 0; k < ensembles_.size(); ++k) {
+        const NavRecord record = k < perEnsemble.size() ? perEnsemble[k] : NavRecord{};
+        ensembles_[k].navigation = record;
+        ensembles_[k].MarkAbsent(PresentBit::EmbeddedPosition);
+        if (sourceEntries_[k] < navigationRecords_.size())
+            navigationRecords_[sourceEntries_[k]] = record;
+    }
 }
 
 void CRDIReader::SetMountingOffsets(const std::array<double, 3>& rollPitchYaw) {

@@ -62,7 +62,12 @@ struct ReadWarning {
 // "offset 1234, 56 bytes: ensemble refused: a profile block before the fixed leader".
 std::string DescribeReadWarning(const ReadWarning& warning);
 
-enum class OpenStatus : int { Ok = 0, CannotOpen = 1, Canceled = 2 };
+enum class OpenStatus : int {
+    Ok = 0,
+    CannotOpen = 1,   // missing, unreadable or not a regular file
+    Canceled = 2,     // the feedback cancelled the read
+    Unsupported = 3,  // a file of a kind this reader cannot decode
+};
 
 class BinaryFile;
 
@@ -106,14 +111,20 @@ public:
 
     // Read-only view of the ensembles, valid until the list changes.
     std::span<const Ensemble> Ensembles() const { return ensembles_; }
+    // The ensembles for line-level updates in place (distance along line); valid likewise.
+    std::span<Ensemble> EditableEnsembles() { return ensembles_; }
     const std::vector<IndexEntry>& Index() const { return index_; }
     const std::vector<ReadWarning>& Warnings() const { return warnings_; }
 
     // Progress and cancellation of Open and Load; may be null. Must outlive their calls.
     void SetFeedback(ReadFeedback* feedback) { feedback_ = feedback; }
 
-    // One record per index entry, from the navigation merge; applied by the next Load.
-    void SetNavigationRecords(std::vector<NavRecord> records);
+    // The navigation merged from the survey's own files, one record per ensemble in the list's
+    // order (a shorter list leaves the rest cleared). Each replaces the ping's navigation at once
+    // and is kept by the ping's place in the file, so that a later Load gives it to the same ping
+    // whatever the sort order and the pings refused before it.
+    void ApplyNavigation(std::span<const NavRecord> perEnsemble);
+    // One record per index entry once navigation was applied; empty before.
     const std::vector<NavRecord>& NavigationRecords() const { return navigationRecords_; }
 
     // Roll, pitch and yaw of the instrument's mounting, degrees, in this order.
@@ -153,6 +164,8 @@ private:
     // Declared before the list, so that it is destroyed after the records that use it.
     HugePageArena cellArena_;
     EnsembleList ensembles_;
+    // The index entry each ensemble was decoded from, in the list's order.
+    std::vector<std::size_t> sourceEntries_;
     std::vector<ReadWarning> warnings_;
 };
 

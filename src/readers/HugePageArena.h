@@ -3,8 +3,8 @@
 // Storage for the cell blocks of a reader's ensembles: hundreds of thousands of allocations of a
 // few hundred bytes each that all live exactly as long as the reader's list. Taken from the
 // ordinary heap they cost one page fault per 4 KiB of a large line, most of the time of opening
-// it; here they are cut from 8 MiB blocks advised for huge pages (LargeBlockAllocator), one
-// fault per 2 MiB. Nothing is freed one by one: the storage is reused after Rewind and returned
+// it; here they are cut from blocks of up to 8 MiB advised for huge pages (LargeBlockAllocator),
+// one fault per 2 MiB. Nothing is freed one by one: the storage is reused after Rewind and returned
 // to the system by Release or the destructor.
 //
 // Not thread-safe: one reader, one thread. Whatever was allocated from the arena must be gone
@@ -25,7 +25,10 @@ namespace fluvex {
 
 class HugePageArena final : public std::pmr::memory_resource {
 public:
-    // Blocks are this large unless one allocation needs more.
+    // Blocks double from the first size up to the largest, unless one allocation needs more: a
+    // survey of hundreds of short lines then holds kilobytes per line, not megabytes, while a
+    // long line soon takes its memory in huge pages.
+    static constexpr std::size_t kFirstBlockSize = std::size_t{64} << 10;
     static constexpr std::size_t kBlockSize = std::size_t{8} << 20;
 
     HugePageArena() = default;
@@ -92,10 +95,17 @@ private:
     void OpenNextBlock(std::size_t minimum) {
         const auto next = blocks_.begin() + static_cast<std::ptrdiff_t>(nextBlock_);
         if (next == blocks_.end() || next->get_deleter().size < minimum)
-            blocks_.insert(next, NewBlock(std::max(minimum, kBlockSize)));
+            blocks_.insert(next, NewBlock(std::max(minimum, GrowingBlockSize())));
         const Block& block = blocks_[nextBlock_];
         free_ = std::span(block.get(), block.get_deleter().size);
         ++nextBlock_;
+    }
+
+    std::size_t GrowingBlockSize() const {
+        std::size_t size = kFirstBlockSize;
+        for (std::size_t held = 0; held < blocks_.size() && size < kBlockSize; ++held)
+            size *= 2;
+        return size;
     }
 
     static Block NewBlock(std::size_t size) {

@@ -47,12 +47,12 @@ check declination-bad-cof 1 'nowhere.cof' err -- declination --lat 0 --lon 0 --t
 pd0=$data/pd0
 check info-json 0 '"ensembles": 831' out -- info --json "$pd0/winriver02_transect.PD0"
 check info-table 0 'RDI_withBT.000 +1721 +17-17 +earth' out -- info "$pd0/RDI_withBT.000"
-check info-missing-file 1 'cannot open .*/none.pd0: no such file' err -- info "$pd0/RDI_test01.000" "$pd0/none.pd0"
+check info-missing-file 1 'Cannot open .*/none.pd0: no such file' err -- info "$pd0/RDI_test01.000" "$pd0/none.pd0"
 check info-reports-others 1 'RDI_test01.000 +22' out -- info "$pd0/RDI_test01.000" "$pd0/none.pd0"
 check ensembles-window 0 '"index": 20' out -- ensembles --json "$pd0/RDI_test01.000" --first 20 --count 5
 check ensembles-processed 0 '"processed"' out -- ensembles --json --processed "$pd0/RDI_withBT.000" --count 1
 check ensembles-needs-json 2 'add --json' err -- ensembles "$pd0/RDI_test01.000"
-check ensembles-one-file 2 'needs one FILE' err -- ensembles --json
+check ensembles-needs-file 2 'needs FILE' err -- ensembles --json
 check help 0 'Usage: fluvex-cli' out -- --help
 check version 0 '^fluvex-cli [0-9]+\.[0-9]+' out -- --version
 

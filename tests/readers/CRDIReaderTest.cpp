@@ -404,15 +404,17 @@ TEST(HugePageArena, AllocationsAreAlignedDisjointAndTheStorageIsReusedAfterRewin
     std::ranges::fill(a, std::byte{1});
     std::ranges::fill(b, std::byte{2});
     EXPECT_TRUE(Holds(a, std::byte{1}));
-    EXPECT_EQ(arena.ReservedBytes(), HugePageArena::kBlockSize);
+    EXPECT_EQ(arena.ReservedBytes(), HugePageArena::kFirstBlockSize);  // small lines stay small
 
-    // Past the first block; one allocation larger than a block gets a block of its own.
-    EXPECT_NE(arena.allocate(HugePageArena::kBlockSize - 100, 1), nullptr);
+    // Blocks grow: past the first comes one of twice its size.
+    EXPECT_NE(arena.allocate(HugePageArena::kFirstBlockSize - 100, 1), nullptr);
+    EXPECT_EQ(arena.ReservedBytes(), 3 * HugePageArena::kFirstBlockSize);
+    // One allocation larger than a block gets a block of its own.
     const std::size_t large = HugePageArena::kBlockSize + 1;
     std::ranges::fill(std::span(static_cast<std::byte*>(arena.allocate(large, 16)), large),
                       std::byte{3});
     EXPECT_TRUE(Holds(b, std::byte{2}));
-    EXPECT_GE(arena.ReservedBytes(), 3 * HugePageArena::kBlockSize);
+    EXPECT_GE(arena.ReservedBytes(), HugePageArena::kBlockSize);
 
     const std::size_t reserved = arena.ReservedBytes();
     arena.Rewind();
@@ -638,14 +640,28 @@ TEST_F(CRDIReaderFile, EmbeddedPositionsGiveDistancesAndMergedNavigationReplaces
     EXPECT_EQ(ensembles[1].navigation.distance, 0.0);
     EXPECT_NEAR(ensembles[2].navigation.distance, std::hypot(b.x - a.x, b.y - a.y), 1e-9);
 
-    NavRecord merged;
-    merged.positionValid = true;
-    merged.x = 1000.0;
-    positioned.SetNavigationRecords({NavRecord{}, merged});
-    ASSERT_TRUE(positioned.Load());
-    EXPECT_EQ(positioned.Ensembles()[1].navigation, merged);
-    EXPECT_FALSE(positioned.Ensembles()[1].Has(PresentBit::EmbeddedPosition));
-    EXPECT_TRUE(positioned.Ensembles()[2].Has(PresentBit::EmbeddedPosition));
+}
+
+// Merged navigation belongs to a ping, not to a place in the list: a Load after the merge gives
+// each record back to its ping even when sorting and a refused ping moved the list.
+TEST_F(CRDIReaderFile, MergedNavigationStaysWithItsPingAcrossLoad) {
+    const Bytes refused = Frame({Block(0x0080, 65)});  // no fixed leader
+    ASSERT_EQ(OpenBytes(Joined({PingFrame({.number = 1, .timeTag = 3000}), refused,
+                                PingFrame({.number = 2, .timeTag = 1000}),
+                                PingFrame({.number = 3, .timeTag = 2000})})),
+              OpenStatus::Ok);
+    std::vector<NavRecord> merged(3);
+    for (std::size_t k = 0; k < merged.size(); ++k) {
+        merged[k].positionValid = true;
+        merged[k].x = reader.Ensembles()[k].variableLeader.EnsembleNumber();
+    }
+    reader.ApplyNavigation(merged);
+    ASSERT_TRUE(reader.Load());
+    reader.SortByTime();
+    for (const Ensemble& ensemble : reader.Ensembles()) {
+        EXPECT_EQ(ensemble.navigation.x, ensemble.variableLeader.EnsembleNumber());
+        EXPECT_FALSE(ensemble.Has(PresentBit::EmbeddedPosition));
+    }
 }
 
 TEST_F(CRDIReaderFile, FeedbackSeesProgressAndCanCancel) {

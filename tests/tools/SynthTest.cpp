@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "synth/BeamGeometry.h"
+#include "synth/SuiteLineFiles.h"
 #include "synth/SurveyDescription.h"
 #include "synth/SurveyFiles.h"
 #include "synth/SynthError.h"
@@ -553,6 +554,10 @@ TEST(SynthDescription, RefusesBadInputNamingTheLineAndKey) {
         {"[Track]\nSpeed = 1\nspeed = 2\n", "line 3: [Track] speed is given twice"},
         {"[Track\n", "line 1: a section header"},
         {"Speed 1\n", "line 1: expected Key = Value"},
+        {"[Suite]\nLogFolder = edits\n", "LogFolder must be exactly four"},
+        {"[Suite]\nPlannedLine = 0x39\n", "must be one of 0x38, 0x0E, none"},
+        {"[Survey]\nTimeTagStartMs = 5\n[Suite]\nLineFiles = kq2\n",
+         "line 2: [Survey] TimeTagStartMs cannot be set"},
     };
     for (const auto& [ini, expected] : cases)
         EXPECT_NE(Message([&] { ParseSurveyDescription(ini); }).find(expected), std::string::npos)
@@ -589,6 +594,16 @@ protected:
         return text.str();
     }
 
+    // Every file under the folder, relative to it, sorted.
+    static std::vector<std::string> FilesUnder(const fs::path& folder) {
+        std::vector<std::string> files;
+        for (const auto& entry : fs::recursive_directory_iterator(folder))
+            if (entry.is_regular_file())
+                files.push_back(fs::relative(entry.path(), folder).generic_string());
+        std::sort(files.begin(), files.end());
+        return files;
+    }
+
     fs::path folder_;
 };
 
@@ -619,6 +634,179 @@ TEST_F(SynthFiles, ReportsAFolderThatCannotBeMade) {
     std::ofstream(folder_ / "file") << "x";
     EXPECT_NE(Message([&] { WriteSurvey(d, folder_ / "file" / "out"); }).find("cannot create"),
               std::string::npos);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Suite output, read back with our own small readers of the edited-file and raw-line layouts.
+
+struct EditedRecord {
+    std::uint16_t type = 0;
+    Bytes payload;
+};
+
+std::vector<EditedRecord> SplitEditedFile(Bytes file) {
+    std::vector<EditedRecord> records;
+    for (std::size_t at = 0; at < file.size();) {
+        const std::size_t length = U16(file, at);
+        EXPECT_EQ(U16(file, at + 4 + length), length) << "trailer at byte " << at;
+        records.push_back({U16(file, at + 2), file.subspan(at + 4, length)});
+        at += 6 + length;
+    }
+    return records;
+}
+
+// The depth a reader takes from a navigation record's four values.
+double RecordDepth(Bytes payload, std::size_t at) {
+    if (U32(payload, 0) != 5) return F64(payload, at);
+    double sum = 0.0;
+    int count = 0;
+    for (std::size_t k = 0; k < 4; ++k) {
+        const double value = F64(payload, at + 8 * k);
+        sum += value;
+        count += value != 0.0 ? 1 : 0;
+    }
+    return sum / count;
+}
+
+std::uint32_t TimeTag(const RawEnsemble& ensemble) {
+    return U32(ensemble.Find(0x0000), 42);
+}
+
+constexpr const char* kSuiteSurvey =
+    "[Survey]\nName = reach\nLines = 2\nStart = 2024-05-14T09:59:50.00\n"
+    "[Track]\nEnsembles = 20\n[Instrument]\nMountingYaw = 3\n";
+
+TEST_F(SynthFiles, SuiteEditedFilesAreLaidOutAndTimedAsTheSuiteLeavesThem) {
+    const auto d = ParseSurveyDescription(std::string(kSuiteSurvey) +
+                                          "[Suite]\nLineFiles = kq2\nLogFolder = nav1\n"
+                                          "NavInterval = 0.4\nGridX = 1000.5\nGridY = 2000\n"
+                                          "BadRecordEvery = 5\n");
+    WriteSurvey(d, folder_);
+    EXPECT_EQ(FilesUnder(folder_),
+              (std::vector<std::string>{"reach/nav1/reach.log", "reach/nav1/reach_001_0959.kq2",
+                                        "reach/nav1/reach_002_1000.kq2", "reach/raw/reach_001.000",
+                                        "reach/raw/reach_002.000", "reach/reach_001.truth.json",
+                                        "reach/reach_002.truth.json"}));
+    EXPECT_EQ(Read(folder_ / "reach/nav1/reach.log"),
+              "reach_001_0959.kq2\r\nreach_002_1000.kq2\r\n");
+
+    // Line 2 runs from 10:00:39 to 10:00:58; its PD0 is the flat output's, time tags included.
+    const std::string text = Read(folder_ / "reach/raw/reach_002.000");
+    const std::vector<std::uint8_t> pd0(text.begin(), text.end());
+    EXPECT_EQ(pd0, EncodeLine(GenerateLine(ParseSurveyDescription(kSuiteSurvey), 1)));
+    const auto ensembles = SplitFile(pd0);
+    ASSERT_EQ(ensembles.size(), 20U);
+    EXPECT_EQ(TimeTag(ensembles.front()), 36'039'000U);
+    EXPECT_EQ(TimeTag(ensembles.back()), 36'058'000U);
+
+    const std::string kq2 = Read(folder_ / "reach/nav1/reach_002_1000.kq2");
+    const auto records =
+        SplitEditedFile({reinterpret_cast<const std::uint8_t*>(kq2.data()), kq2.size()});
+    const auto truth = nlohmann::json::parse(Read(folder_ / "reach/reach_002.truth.json"));
+    EXPECT_EQ(truth["file"], "raw/reach_002.000");
+    EXPECT_EQ(truth["suite"]["line_file"], "reach/nav1/reach_002_1000.kq2");
+    EXPECT_EQ(truth["suite"]["raw_file"], "reach/raw/reach_002.000");
+
+    // The planned line runs back from the end of line 1 (19 s at 0.25 m/s) to the start.
+    ASSERT_EQ(records.size(), 1U + 58U) << "records from 36037.37 s every 0.4 s to 36060.17 s";
+    const Bytes plan = records[0].payload;
+    EXPECT_EQ(records[0].type, 0x38);
+    ASSERT_EQ(plan.size(), 4744U);
+    EXPECT_EQ(U16(plan, 0), 2);
+    EXPECT_EQ(F64(plan, 8), 1000.5 + 4.75);
+    EXPECT_EQ(F64(plan, 16), 1000.5);
+    EXPECT_EQ(F64(plan, 1032), 2000.0);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(&plan[3080])), "reach 002");
+    EXPECT_EQ(truth["suite"]["planned_line"]["points"][0][0], 1000.5 + 4.75);
+
+    for (std::size_t i = 1; i < records.size(); ++i) {
+        const Bytes r = records[i].payload;
+        ASSERT_EQ(records[i].type, 0x70);
+        ASSERT_EQ(r.size(), 128U);
+        EXPECT_EQ(U32(r, 0), i % 2 == 1 ? 1U : 5U) << "kinds alternate from kind 1";
+        EXPECT_NEAR(F64(r, 8), 36'037.37 + 0.4 * static_cast<double>(i - 1), 1e-9);
+        EXPECT_EQ(U32(r, 4), i % 5 == 0 ? 1U : 0U) << "record " << i;
+        EXPECT_EQ(std::abs(F64(r, 16) - 1002.0) > 1000.0, i % 5 == 0) << "wild when unusable";
+        EXPECT_NEAR(RecordDepth(r, 64) - RecordDepth(r, 32), 0.10, 1e-12);
+        EXPECT_EQ(F64(r, 96), 273.0) << "the boat's heading: the way back plus the mounting yaw";
+    }
+    // Usable records bracketing each ensemble interpolate to its truth (the track is straight).
+    for (const auto& e : truth["ensembles"]) {
+        const double t = e["time_tag_ms"].get<double>() / 1000.0;
+        std::size_t after = 1;
+        while (after < records.size() &&
+               (F64(records[after].payload, 8) < t || U32(records[after].payload, 4) != 0))
+            ++after;
+        std::size_t before = after - 1;
+        while (before > 1 && U32(records[before].payload, 4) != 0)
+            --before;
+        ASSERT_LT(after, records.size());
+        const Bytes a = records[before].payload, b = records[after].payload;
+        const double w = (F64(b, 8) - t) / (F64(b, 8) - F64(a, 8));
+        EXPECT_NEAR(w * F64(a, 16) + (1 - w) * F64(b, 16), e["grid_x"].get<double>(), 1e-6);
+        EXPECT_NEAR(e["grid_x"].get<double>(), 1000.5 + e["east_m"].get<double>(), 1e-9);
+        EXPECT_NEAR(e["sounder_depth1_m"].get<double>(), e["depth_m"].get<double>(), 1e-12);
+    }
+}
+
+TEST_F(SynthFiles, SuiteRawLineFilesHoldThePlanAndMarkUnusableRecords) {
+    const auto d = ParseSurveyDescription(std::string(kSuiteSurvey) +
+                                          "[Suite]\nLineFiles = raw\nBadRecordEvery = 4\n");
+    WriteSurvey(d, folder_);
+    EXPECT_EQ(Read(folder_ / "reach/edit/reach.log"),
+              "reach_001_0959.RAW\r\nreach_002_1000.RAW\r\n");
+    const std::string text = Read(folder_ / "reach/edit/reach_001_0959.RAW");
+    std::vector<std::string> lines;
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t end = text.find("\r\n", at);
+        ASSERT_NE(end, std::string::npos) << "every line ends in CR LF";
+        lines.push_back(text.substr(at, end - at));
+        at = end + 2;
+    }
+    ASSERT_EQ(lines.size(), 4U + 4U * 47U) << "records from 35988.37 s every 0.5 s to 36011.37 s";
+    EXPECT_EQ(lines[0], "RAWLINE 1");
+    EXPECT_EQ(lines[1], "NAME reach 001");
+    EXPECT_EQ(lines[2], "PLAN 500000.000 5000000.000");
+    EXPECT_EQ(lines[3], "PLAN 500004.750 5000000.000");
+    EXPECT_EQ(lines[4], "35988.370 POS 499999.593 5000000.000");
+    EXPECT_EQ(lines[5], "35988.370 DEPTH 1.014 1.114");
+    EXPECT_EQ(lines[6], "35988.370 HPR 93.000 0.000 0.000");
+    EXPECT_EQ(lines[7], "35988.370 VERT 0.000");
+    EXPECT_EQ(lines[16].substr(0, 17), "35989.870 BADPOS ") << "the fourth record";
+    EXPECT_EQ(lines.back().substr(0, 10), "36011.370 ");
+}
+
+TEST(SynthSuite, PlannedLineRecordIsTheOneAskedFor) {
+    const auto d = ParseSurveyDescription(std::string(kSuiteSurvey) +
+                                          "[Suite]\nLineFiles = kq2\nGridX = -0.5\n");
+    const SyntheticLine line = GenerateLine(d, 0);
+    const SuiteLine suiteLine = MakeSuiteLine(d, line);
+    const auto first = [&](PlannedLineRecord type) {
+        const auto bytes = EncodeEditedFile(suiteLine, type);
+        return SplitEditedFile(bytes).front();
+    };
+    EXPECT_EQ(first(PlannedLineRecord::None).type, 0x70);
+    const auto bytes = EncodeEditedFile(suiteLine, PlannedLineRecord::Points32);
+    const auto records = SplitEditedFile(bytes);
+    EXPECT_EQ(records[0].type, 0x0E);
+    const Bytes plan = records[0].payload;
+    ASSERT_EQ(plan.size(), 260U + 10U) << "the name and its zero byte";
+    EXPECT_EQ(U16(plan, 0), 2);
+    EXPECT_EQ(static_cast<std::int32_t>(U32(plan, 4)), -1) << "-0.5 rounds away from 0";
+    EXPECT_EQ(static_cast<std::int32_t>(U32(plan, 4 + 4)), 4) << "4.25 rounds to 4";
+    EXPECT_EQ(static_cast<std::int32_t>(U32(plan, 132)), 5'000'000);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(&plan[260])), "reach 001");
+}
+
+TEST(SynthSuite, RefusesNavigationThatCrossesMidnight) {
+    for (const char* start : {"2024-05-14T23:59:50.00", "2024-05-14T00:00:01.00"}) {
+        const auto d =
+            ParseSurveyDescription("[Survey]\nStart = " + std::string(start) +
+                                   "\n[Track]\nEnsembles = 10\n[Suite]\nLineFiles = raw\n");
+        EXPECT_NE(Message([&] { MakeSuiteLine(d, GenerateLine(d, 0)); }).find("within one day"),
+                  std::string::npos)
+            << start;
+    }
 }
 
 }  // namespace

@@ -71,7 +71,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CheckIndex(reader, size);
     CheckEnsembles(reader);
 
-    reader.SetNavigationRecords(std::vector<fluvex::NavRecord>(reader.Index().size() / 2));
+    reader.ApplyNavigation(std::vector<fluvex::NavRecord>(static_cast<std::size_t>(reader.Count()) / 2));
     if (!reader.Load()) __builtin_trap();
     CheckEnsembles(reader);
     reader.SortByTime();

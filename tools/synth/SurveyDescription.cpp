@@ -131,14 +131,16 @@ private:
     std::string key_;
 };
 
+bool IsFileNameSafe(std::string_view text) {
+    return std::all_of(text.begin(), text.end(), [](char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '-';
+    });
+}
+
 void ReadSurvey(DescriptionReader& r, SurveyDescription& d) {
     if (const auto name = r.Raw("Survey", "Name")) {
-        const bool fileNameSafe =
-            !name->text.empty() && name->text.size() <= 64 &&
-            std::all_of(name->text.begin(), name->text.end(), [](char c) {
-                return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '-';
-            });
-        if (!fileNameSafe) r.Fail(*name, "may hold only letters, digits, '_' and '-'");
+        if (name->text.empty() || name->text.size() > 64 || !IsFileNameSafe(name->text))
+            r.Fail(*name, "may hold only letters, digits, '_' and '-'");
         d.name = name->text;
     }
     d.lines = r.Integer("Survey", "Lines", 1, 1, 999);
@@ -284,6 +286,26 @@ void ReadNavigation(DescriptionReader& r, SurveyDescription& d) {
     n.fixIntervalS = r.Number("Navigation", "FixInterval", 1.0, 0.0, 60.0);
 }
 
+void ReadSuite(DescriptionReader& r, SurveyDescription& d) {
+    SuiteSetup& s = d.suite;
+    s.lineFiles =
+        static_cast<LineFileKind>(r.Choice("Suite", "LineFiles", {"none", "kq2", "raw"}, 0));
+    if (const auto folder = r.Raw("Suite", "LogFolder")) {
+        if (folder->text.size() != 4 || !IsFileNameSafe(folder->text))
+            r.Fail(*folder, "must be exactly four letters, digits, '_' or '-'");
+        s.logFolder = folder->text;
+    }
+    s.navIntervalMs = r.Scaled("Suite", "NavInterval", 0.5, 0.001, 60.0, 0.001, "milliseconds");
+    s.gridX = r.Number("Suite", "GridX", 500'000.0, -1e9, 1e9);
+    s.gridY = r.Number("Suite", "GridY", 5'000'000.0, -1e9, 1e9);
+    s.plannedLine = static_cast<PlannedLineRecord>(
+        r.Choice("Suite", "PlannedLine", {"0x38", "0x0E", "none"}, 0));
+    s.badRecordEvery = r.Integer("Suite", "BadRecordEvery", 0, 0, 2'000'000'000);
+    // The suite matches pings to its navigation by the time tag as a time of day.
+    if (const auto tag = r.Raw("Survey", "TimeTagStartMs"); tag && s.Enabled())
+        r.Fail(*tag, "cannot be set with [Suite] LineFiles: the time tags are the time of day");
+}
+
 }  // namespace
 
 double Oscillation::At(double seconds) const {
@@ -310,6 +332,7 @@ SurveyDescription ParseSurveyDescription(std::string_view iniText) {
     ReadEcho(reader, d);
     ReadNoise(reader, d);
     ReadNavigation(reader, d);
+    ReadSuite(reader, d);
     reader.RejectUnknownKeys();
     return d;
 }

@@ -81,12 +81,29 @@ struct NavigationSetup {
     double fixIntervalS = 1.0;       // and the first fix this long before the last
 };
 
+enum class LineFileKind { None, Edited, Raw };               // flat output, .kq2 or raw line files
+enum class PlannedLineRecord { Points128, Points32, None };  // 0x38, 0x0E or no record
+
+// How the acquisition suite would have left the survey: a project folder with the instrument
+// files, a line log and one line file per line carrying the navigation and the planned line.
+struct SuiteSetup {
+    LineFileKind lineFiles = LineFileKind::None;
+    std::string logFolder = "edit";  // exactly four characters
+    int navIntervalMs = 500;         // between navigation records
+    double gridX = 500000.0;         // grid position of the survey's first ensemble, metres
+    double gridY = 5000000.0;
+    PlannedLineRecord plannedLine = PlannedLineRecord::Points128;  // edited files only
+    int badRecordEvery = 0;  // every n-th navigation record is unusable; 0 none
+
+    bool Enabled() const { return lineFiles != LineFileKind::None; }
+};
+
 struct SurveyDescription {
     std::string name = "synthetic";
     int lines = 1;
     std::int64_t startHundredths = 0;  // clock reading of the first ensemble (SurveyTime)
-    std::uint32_t timeTagStartMs = 0;
-    int lineGapHundredths = 3000;  // from the last ensemble of a line to the first of the next
+    std::uint32_t timeTagStartMs = 0;  // suite output: always the time of day of `Start`
+    int lineGapHundredths = 3000;      // from the last ensemble of a line to the first of the next
     CrossSection section;
     double sectionAzimuthDeg = 90.0;  // from the left bank towards the right bank
     WaterFlow water;
@@ -95,6 +112,7 @@ struct SurveyDescription {
     EchoModel echo;
     NoiseSetup noise;
     NavigationSetup navigation;
+    SuiteSetup suite;
 };
 
 // Reads a description (the keys are documented in docs/formats.md, "Synthetic survey

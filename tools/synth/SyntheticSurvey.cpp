@@ -32,6 +32,12 @@ double CrossUp(Vec3 a, Vec3 b) {
     return a.x * b.y - a.y * b.x;
 }
 
+// In [0, 360): a hair below 0 would otherwise come back as 360 itself.
+double Wrapped360(double degrees) {
+    const double wrapped = degrees - 360.0 * std::floor(degrees / 360.0);
+    return wrapped < 360.0 ? wrapped : 0.0;
+}
+
 // Normal deviates from a seeded 64-bit Mersenne twister by the Box-Muller method, written out
 // so that a seed gives the same survey whatever the standard library.
 class GaussianNoise {
@@ -70,10 +76,8 @@ std::uint8_t StoredCount(double counts) {
 // How one line runs: where it starts, which way, and where its counters begin.
 struct LinePlan {
     int index = 0;
-    Vec3 start;
-    Vec3 boatVelocity;
+    LineMotion motion;
     double courseDeg = 0.0;
-    double headingOffsetDeg = 0.0;  // the boat turns round for the way back
     std::int64_t firstClock = 0;
     std::uint32_t firstNumber = 1;
     std::uint64_t firstTimeTagMs = 0;
@@ -94,7 +98,6 @@ public:
 private:
     LinePlan Plan(int index) const;
     double IntervalS() const { return d_.track.intervalHundredths / 100.0; }
-    double StationOf(Vec3 position) const { return d_.track.startStation + Dot(position, axis_); }
 
     Mat3 Misalignment() const { return InstrumentToEarth(d_.instrument.mountingYawDeg, 0.0, 0.0); }
     Mat3 HeadToEarth(const EnsembleTruth& t) const;
@@ -129,10 +132,10 @@ LinePlan Synthesizer::Plan(int index) const {
         std::int64_t{track.ensembles - 1} * track.intervalHundredths + d_.lineGapHundredths;
     LinePlan plan;
     plan.index = index;
-    plan.start = back ? lineS * outward : Vec3{};
-    plan.boatVelocity = back ? -1.0 * outward : outward;
+    // The boat turns round for the way back.
+    plan.motion = {back ? lineS * outward : Vec3{}, back ? -1.0 * outward : outward,
+                   back ? 180.0 : 0.0};
     plan.courseDeg = track.courseDeg + (back ? 180.0 : 0.0);
-    plan.headingOffsetDeg = back ? 180.0 : 0.0;
     plan.firstClock = d_.startHundredths + index * lineClock;
     const std::uint64_t lastNumber =
         static_cast<std::uint64_t>(index + 1) * static_cast<std::uint64_t>(track.ensembles);
@@ -141,17 +144,21 @@ LinePlan Synthesizer::Plan(int index) const {
     if (ToCivil(plan.firstClock + lineClock).year > 2099)
         throw SynthError("the survey runs past the year 2099, which the clock cannot hold");
     plan.firstNumber = static_cast<std::uint32_t>(index * track.ensembles + 1);
+    // The suite matches pings to its navigation by the time tag as a time of day.
     plan.firstTimeTagMs =
-        d_.timeTagStartMs + static_cast<std::uint64_t>(plan.firstClock - d_.startHundredths) * 10;
+        d_.suite.Enabled()
+            ? static_cast<std::uint64_t>(HundredthsOfDay(plan.firstClock)) * 10
+            : d_.timeTagStartMs +
+                  static_cast<std::uint64_t>(plan.firstClock - d_.startHundredths) * 10;
     return plan;
 }
 
 void Synthesizer::SetAttitude(EnsembleTruth& t) const {
     const TrackSetup& track = d_.track;
     // Stored to a hundredth of a degree; the geometry uses the stored values, as a reader will.
-    const double heading = track.heading.At(t.lineTimeS) + plan_.headingOffsetDeg;
-    const double wrapped = heading - 360.0 * std::floor(heading / 360.0);
-    t.headingDeg = static_cast<double>(std::lround(wrapped * 100.0) % 36000) / 100.0;
+    const double heading =
+        Wrapped360(track.heading.At(t.lineTimeS) + plan_.motion.headingOffsetDeg);
+    t.headingDeg = static_cast<double>(std::lround(heading * 100.0) % 36000) / 100.0;
     t.pitchDeg = static_cast<double>(std::lround(track.pitch.At(t.lineTimeS) * 100.0)) / 100.0;
     t.rollDeg = static_cast<double>(std::lround(track.roll.At(t.lineTimeS) * 100.0)) / 100.0;
 }
@@ -207,11 +214,12 @@ EnsembleTruth Synthesizer::Truth(int k) const {
     EnsembleTruth t;
     t.lineTimeS = k * IntervalS();
     t.clockHundredths = plan_.firstClock + std::int64_t{k} * d_.track.intervalHundredths;
-    t.position = plan_.start + t.lineTimeS * plan_.boatVelocity;
+    const BoatState boat = BoatAt(d_, plan_.motion, t.lineTimeS);
+    t.position = boat.position;
     t.geographic = plane_.ToGeographic(t.position.x, t.position.y);
-    t.station = StationOf(t.position);
-    t.depthM = d_.section.DepthAt(t.station);
-    t.boatVelocity = plan_.boatVelocity;
+    t.station = boat.station;
+    t.depthM = boat.bedDepthM;
+    t.boatVelocity = plan_.motion.velocity;
     if (!(t.depthM > d_.instrument.TransducerDepthM())) {
         char text[160];
         std::snprintf(text, sizeof text,
@@ -328,7 +336,7 @@ NavigationState Synthesizer::Navigation(const EnsembleTruth& t, int k) const {
     s.courseDeg = plan_.courseDeg - 360.0 * std::floor(plan_.courseDeg / 360.0);
     s.speedMs = d_.track.speed;
     const auto fixAt = [&](double ageS) {
-        const Vec3 at = t.position - ageS * plan_.boatVelocity;
+        const Vec3 at = t.position - ageS * plan_.motion.velocity;
         return TimedFix{s.utcMs - std::llround(ageS * 1000.0), plane_.ToGeographic(at.x, at.y)};
     };
     s.lastFix = fixAt(n.fixAgeS);
@@ -378,6 +386,7 @@ SyntheticLine Synthesizer::Line() {
     SyntheticLine line;
     line.index = plan_.index;
     line.stem = stem;
+    line.motion = plan_.motion;
     for (int k = 0; k < d_.track.ensembles; ++k) {
         line.truth.push_back(Truth(k));
         line.ensembles.push_back(Ensemble(line.truth.back(), k));
@@ -387,6 +396,19 @@ SyntheticLine Synthesizer::Line() {
 }
 
 }  // namespace
+
+BoatState BoatAt(const SurveyDescription& d, const LineMotion& motion, double lineTimeS) {
+    const TrackSetup& track = d.track;
+    BoatState boat;
+    boat.position = motion.start + lineTimeS * motion.velocity;
+    boat.station = track.startStation + Dot(boat.position, Horizontal(d.sectionAzimuthDeg));
+    boat.bedDepthM = d.section.DepthAt(boat.station);
+    boat.headingDeg = Wrapped360(track.heading.At(lineTimeS) + motion.headingOffsetDeg +
+                                 d.instrument.mountingYawDeg);
+    boat.pitchDeg = track.pitch.At(lineTimeS);
+    boat.rollDeg = track.roll.At(lineTimeS);
+    return boat;
+}
 
 SyntheticLine GenerateLine(const SurveyDescription& description, int index) {
     if (std::abs(Dot(Horizontal(description.track.courseDeg),

@@ -65,9 +65,31 @@ struct LineTruth {
     double Total() const { return discharge.Total() + left.Discharge() + right.Discharge(); }
 };
 
+// How the boat moves along one line: straight at a steady speed. The ensembles sample it; the
+// acquisition suite's sensors sample it at their own times.
+struct LineMotion {
+    Vec3 start;     // at the line's first ensemble; east, north from the survey's first
+    Vec3 velocity;  // over ground, m/s
+    double headingOffsetDeg = 0.0;  // 180 on the way back
+};
+
+// The boat at any moment of a line, as exact values (nothing rounded as the instrument stores it).
+struct BoatState {
+    Vec3 position;
+    double station = 0.0;
+    double bedDepthM = 0.0;   // surface to bed below the boat; 0 off the section
+    double headingDeg = 0.0;  // the boat's own, [0, 360): what the head records + mounting yaw
+    double pitchDeg = 0.0;
+    double rollDeg = 0.0;
+};
+
+// lineTimeS counts from the line's first ensemble and may lie before it or after its last.
+BoatState BoatAt(const SurveyDescription& description, const LineMotion& motion, double lineTimeS);
+
 struct SyntheticLine {
     int index = 0;     // from 0, in survey order
     std::string stem;  // <Name>_<nnn>, the file name without extension
+    LineMotion motion;
     std::vector<Pd0Ensemble> ensembles;
     std::vector<EnsembleTruth> truth;  // one per ensemble
     LineTruth line;

@@ -142,6 +142,24 @@ json EnsembleJson(const EnsembleTruth& t, const Pd0Ensemble& e, std::size_t inde
     };
 }
 
+json PlannedLineJson(const std::optional<SuitePlannedLine>& planned) {
+    if (!planned) return nullptr;
+    json points = json::array();
+    for (const GridPoint& point : planned->points)
+        points.push_back({point.x, point.y});
+    return {{"name", planned->name}, {"points", points}};
+}
+
+void AddNavigationTruth(json& ensemble, const SuiteNavigationRecord& at) {
+    ensemble["grid_x"] = at.x;
+    ensemble["grid_y"] = at.y;
+    ensemble["sounder_depth1_m"] = at.depth1M;
+    ensemble["sounder_depth2_m"] = at.depth2M;
+    ensemble["nav_heading"] = at.headingDeg;
+    ensemble["nav_pitch"] = at.pitchDeg;
+    ensemble["nav_roll"] = at.rollDeg;
+}
+
 }  // namespace
 
 json TruthJson(const SurveyDescription& description, const SyntheticLine& line) {
@@ -153,6 +171,25 @@ json TruthJson(const SurveyDescription& description, const SyntheticLine& line) 
         {"conventions", Conventions()}, {"setup", Setup(description, line.index)},
         {"discharge", Discharge(line)}, {"ensembles", ensembles},
     };
+}
+
+json SuiteTruthJson(const SurveyDescription& description, const SyntheticLine& line,
+                    const SuitePaths& paths, const SuiteLine& suiteLine) {
+    json truth = TruthJson(description, line);
+    truth["file"] = "raw/" + line.stem + ".000";
+    truth["conventions"]["suite"] =
+        "navigation values are exact, not rounded: grid = GridX/GridY + east/north; sounder "
+        "depth 1 = the bed below the surface at the boat, depth 2 = depth 1 + 0.10 m; nav heading "
+        "= the boat's heading (the recorded heading plus the mounting yaw), 0-360, pitch and roll "
+        "as the head's; per ensemble, the values at its time; planned points as written";
+    truth["suite"] = {{"log", paths.log},
+                      {"line_file", paths.lineFile},
+                      {"raw_file", paths.rawFile},
+                      {"planned_line", PlannedLineJson(suiteLine.planned)}};
+    json& ensembles = truth["ensembles"];
+    for (std::size_t k = 0; k < line.truth.size(); ++k)
+        AddNavigationTruth(ensembles[k], NavigationAt(description, line, line.truth[k].lineTimeS));
+    return truth;
 }
 
 }  // namespace fluvex::synth

@@ -18,10 +18,14 @@ constexpr std::string_view kHelp =
     "Writes a synthetic moving-boat ADCP survey: one PD0 file per line (<Name>_<nnn>.PD0), the\n"
     "truth beside each (<Name>_<nnn>.truth.json) and the list of lines (<Name>.lines.txt).\n"
     "\n"
+    "With [Suite] LineFiles = kq2 or raw it writes the survey as the acquisition suite leaves\n"
+    "it instead: <Name>/raw/<Name>_<nnn>.000, a line log and one line file per line in\n"
+    "<Name>/<LogFolder>/, and the truth in <Name>/.\n"
+    "\n"
     "The description is an INI file with the sections [Survey], [Section], [Water], [Track],\n"
-    "[Attitude], [Instrument], [Echo], [Noise] and [Navigation]; every key is optional and\n"
-    "documented in docs/formats.md under \"Synthetic survey description\". An unknown key is an\n"
-    "error. tools/synth/demo.ini is a complete example.\n"
+    "[Attitude], [Instrument], [Echo], [Noise], [Navigation] and [Suite]; every key is\n"
+    "optional and documented in docs/formats.md under \"Synthetic survey description\". An\n"
+    "unknown key is an error. tools/synth/demo.ini is a complete example.\n"
     "\n"
     "Exit status: 0 done, 1 the description or a file is at fault, 2 wrong arguments.\n";
 

@@ -11,11 +11,15 @@
 #include "app/cli/ArgumentList.h"
 #include "app/cli/Commands.h"
 #include "model/EnsembleQuantities.h"
+#include "project/Database.h"
+#include "project/LineLoading.h"
 #include "readers/CRDIReader.h"
 #include "services/DebugOutput.h"
 #include "services/Geodesy.h"
 #include "services/HostService.h"
 #include "services/TextUtil.h"
+#include "services/UserPrompt.h"
+#include "settings/Settings.h"
 
 namespace fluvex {
 
@@ -55,9 +59,12 @@ std::string_view FrameName(CoordinateFrame frame) {
     return "unknown";
 }
 
-json FileSummary(const std::string& path, const CRDIReader& reader) {
-    const auto ensembles = reader.Ensembles();
-    json summary{{"path", path}, {"reader", "pd0"}, {"ensembles", ensembles.size()}};
+json LineSummary(Database& database, int line) {
+    const auto ensembles = database.Ensembles(line);
+    json summary{{"path", database.LinePath(line).string()},
+                 {"name", database.LineName(line)},
+                 {"reader", database.IsSonTekLine(line) ? "sontek" : "pd0"},
+                 {"ensembles", ensembles.size()}};
     if (ensembles.empty()) return summary;
     auto cells = [](const Ensemble& e) { return e.fixedLeader.CellCount(); };
     const auto [fewest, most] = std::minmax_element(
@@ -70,11 +77,21 @@ json FileSummary(const std::string& path, const CRDIReader& reader) {
     summary["beam_angle"] = first.fixedLeader.BeamAngleDegrees();
     summary["first_rtc"] = ClockText(first);
     summary["last_rtc"] = ClockText(ensembles.back());
-    summary["with_bottom_track"] = std::any_of(ensembles.begin(), ensembles.end(),
-                                               [](const Ensemble& e) { return HasBottomTrack(e); });
-    summary["with_position"] =
-        std::any_of(ensembles.begin(), ensembles.end(),
-                    [](const Ensemble& e) { return e.navigation.positionValid; });
+    summary["with_bottom_track"] = database.HasBottomTrack(line);
+    summary["with_position"] = database.HasPosition(line);
+    summary["with_nav_record"] =
+        std::count_if(ensembles.begin(), ensembles.end(), [](const Ensemble& e) {
+            return e.navigation.positionValid && !e.Has(PresentBit::EmbeddedPosition);
+        });
+    const PlannedLine* planned = database.PlannedLine(line);
+    summary["planned_points"] = planned ? planned->points.size() : 0;
+    if (database.HasPosition(line)) {
+        double low = 0;
+        double high = 0;
+        database.DistanceRange(line, low, high);
+        summary["dbl_min"] = low;
+        summary["dbl_max"] = high;
+    }
     return summary;
 }
 
@@ -165,18 +182,37 @@ json EnsembleRecord(int index, const Ensemble& recorded, bool processed) {
     return record;
 }
 
-// Opens one file, reporting why it could not be opened.
-std::unique_ptr<CRDIReader> OpenFile(const std::string& path, Geodesy* geodesy, std::ostream& err) {
-    auto reader = std::make_unique<CRDIReader>(geodesy);
-    if (reader->Open(path) != OpenStatus::Ok) {
-        err << "fluvex-cli: cannot open " << path << ": "
-            << (std::filesystem::exists(path) ? "not a readable file" : "no such file") << '\n';
-        return nullptr;
+// The files a command was given, opened into the line collection as the desktop program opens
+// them (line logs, archives, instrument files); the collection is emptied again afterwards, as
+// its readers refer to the geodesy held here.
+class OpenedSurvey {
+public:
+    OpenedSurvey(const std::vector<std::string>& files, std::ostream& err)
+        : geodesy_(ProjectGeodesy(err)) {
+        Database& database = AppDatabase();
+        database.SetGeodesy(geodesy_.get());
+        const std::vector<std::filesystem::path> paths(files.begin(), files.end());
+        StderrPrompt prompt;
+        failedFiles_ = OpenSurveyFiles(database, paths, prompt).failedFiles;
+        AppSettings().CurrentLine = database.LineCount() > 0 ? 0 : -1;
+        for (int line = 0; line < database.LineCount(); ++line)
+            for (const ReadWarning& warning : database.ReadWarnings(line))
+                DebugOutput(database.LinePath(line).string() + ": " +
+                            DescribeReadWarning(warning));
     }
-    for (const ReadWarning& warning : reader->Warnings())
-        DebugOutput(path + ": " + DescribeReadWarning(warning));
-    return reader;
-}
+    ~OpenedSurvey() {
+        AppDatabase().Clear();
+        AppDatabase().SetGeodesy(nullptr);
+    }
+    OpenedSurvey(const OpenedSurvey&) = delete;
+    OpenedSurvey& operator=(const OpenedSurvey&) = delete;
+
+    int Status() const { return failedFiles_ > 0 ? kExitFailure : kExitOk; }
+
+private:
+    std::unique_ptr<Geodesy> geodesy_;
+    int failedFiles_ = 0;
+};
 
 }  // namespace
 
@@ -186,22 +222,16 @@ int RunInfoCommand(CommandContext& context) {
     if (!context.arguments.Failed() && files.empty()) context.arguments.Fail("info needs FILE...");
     if (context.arguments.Failed()) return kExitUsage;
 
-    const auto geodesy = ProjectGeodesy(context.err);
+    const OpenedSurvey survey(files, context.err);
+    Database& database = AppDatabase();
     json summaries = json::array();
-    int status = kExitOk;
-    for (const std::string& path : files) {
-        const auto reader = OpenFile(path, geodesy.get(), context.err);
-        if (!reader) {
-            status = kExitFailure;
-            continue;
-        }
-        summaries.push_back(FileSummary(path, *reader));
-    }
+    for (int line = 0; line < database.LineCount(); ++line)
+        summaries.push_back(LineSummary(database, line));
     if (asJson)
         context.out << summaries.dump(2) << '\n';
     else
         PrintSummaryTable(summaries, context.out);
-    return status;
+    return survey.Status();
 }
 
 int RunEnsemblesCommand(CommandContext& context) {
@@ -210,16 +240,20 @@ int RunEnsemblesCommand(CommandContext& context) {
     const bool processed = arguments.TakeFlag("--processed");
     const int first = arguments.TakeCount("--first").value_or(0);
     const std::optional<int> count = arguments.TakeCount("--count");
+    const int line = arguments.TakeCount("--line").value_or(0);
     const std::vector<std::string> files = arguments.TakePositional();
     if (!arguments.Failed() && !asJson) arguments.Fail("ensembles writes JSON only: add --json");
-    if (!arguments.Failed() && files.size() != 1) arguments.Fail("ensembles needs one FILE");
+    if (!arguments.Failed() && files.empty()) arguments.Fail("ensembles needs FILE...");
     if (arguments.Failed()) return kExitUsage;
 
-    const auto geodesy = ProjectGeodesy(context.err);
-    const auto reader = OpenFile(files.front(), geodesy.get(), context.err);
-    if (!reader) return kExitFailure;
-    if (processed) reader->ReprocessAll();
-    const auto ensembles = reader->Ensembles();
+    const OpenedSurvey survey(files, context.err);
+    Database& database = AppDatabase();
+    if (line >= database.LineCount()) {
+        context.err << "fluvex-cli: no line " << line << ": " << database.LineCount()
+                    << " line(s) loaded\n";
+        return kExitFailure;
+    }
+    const auto ensembles = database.Ensembles(line);
     const size_t begin = std::min(static_cast<size_t>(first), ensembles.size());
     const size_t end =
         count ? std::min(ensembles.size(), begin + static_cast<size_t>(*count)) : ensembles.size();

@@ -1,0 +1,208 @@
+#include "project/Database.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "TestEnvironment.h"
+#include "model/EnsembleQuantities.h"
+#include "model/Units.h"
+#include "project/DatabaseLine.h"
+#include "services/Geodesy.h"
+#include "services/UserPrompt.h"
+#include "settings/Settings.h"
+#include "synth/SurveyDescription.h"
+#include "synth/SurveyFiles.h"
+
+namespace fluvex {
+namespace {
+
+TEST(PointInPolygon, EvenOddWithVerticesNudgedUp) {
+    const std::vector<BorderPoint> square{{0, 0}, {10, 0}, {10, 10}, {0, 10}};
+    struct Case {
+        double x, y;
+        int inside;
+    };
+    for (const Case c : {Case{5, 5, 1}, Case{-1, 5, 0}, Case{11, 5, 0}, Case{5, 11, 0},
+                         Case{5, 0, 1},     // level with the bottom edge: nudged inside
+                         Case{5, 10, 0}}) {  // level with the top edge: nudged outside
+        EXPECT_EQ(PointInPolygon(square, c.x, c.y), c.inside) << c.x << ", " << c.y;
+    }
+    const std::vector<BorderPoint> notch{{0, 0}, {10, 0}, {10, 10}, {5, 2}, {0, 10}};
+    EXPECT_EQ(PointInPolygon(notch, 5, 6), 0);
+    EXPECT_EQ(PointInPolygon(notch, 2, 3), 1);
+}
+
+class BorderTest : public test::TemporaryHostFolders {};
+
+TEST_F(BorderTest, TheLastPointOfTheFileMarksTheInside) {
+    Database& database = AppDatabase();
+    const auto file = Root() / "border.txt";
+    // Any one separator; junk and out-of-range lines are skipped; the reference lies outside.
+    WriteText(file, "0,0\r\n100\t0\r\nnot a point\r\n100;100\r\n1e31,5\r\n0 100\r\n150,50\r\n");
+    ASSERT_TRUE(database.LoadBorderFile(file));
+    EXPECT_EQ(database.Border().size(), 4U);
+    EXPECT_FALSE(database.InsideBorder(50, 50));
+    EXPECT_TRUE(database.InsideBorder(200, 50));
+    BorderRect rect{10, 10, 20, 20};
+    database.BorderExtents(rect);
+    EXPECT_EQ(rect.minX, 0);
+    EXPECT_EQ(rect.maxY, 100);
+
+    WriteText(file, "0,0\n1,0\n1,1\n");
+    EXPECT_FALSE(database.LoadBorderFile(file));
+    EXPECT_TRUE(database.Border().empty());
+    EXPECT_TRUE(database.InsideBorder(1e6, 1e6));  // no border: everything counts
+    EXPECT_FALSE(database.LoadBorderFile(Root() / "none.txt"));
+
+    database.SetBorderQuad({BorderPoint{0, 0}, {4, 0}, {4, 2}, {0, 2}});
+    EXPECT_EQ(database.Border().size(), 5U);
+    EXPECT_TRUE(database.InsideBorder(1, 1));
+    EXPECT_FALSE(database.InsideBorder(5, 1));
+}
+
+// Two crossings of a synthetic river with GGA positions, loaded as single instrument files.
+class DatabaseLines : public test::TemporaryHostFolders {
+protected:
+    void SetUp() override {
+        TemporaryHostFolders::SetUp();
+        Units().SetDistanceUnit(0);
+        const auto description = synth::ParseSurveyDescription(
+            "[Survey]\nName = db\nLines = 2\n[Section]\nWidth = 40\nDepth = 3\n"
+            "[Track]\nEnsembles = 30\nStartStation = 4\nSpeed = 1\n"
+            "[Navigation]\nBlocks = 104\nLatitude = 47\nLongitude = 8\n");
+        const auto files = synth::WriteSurvey(description, Root() / "survey");
+        geodesy_ = Geodesy::Create("EPSG:32632", 1.0).geodesy;
+        database.SetGeodesy(geodesy_.get());
+        for (const auto& file : files) {
+            if (file.extension() == ".PD0") {
+                ASSERT_TRUE(database.AddLine(file, {}, prompt));
+            }
+        }
+    }
+
+    std::vector<double> Distances(int line) {
+        std::vector<double> distances;
+        for (const Ensemble& ping : database.Ensembles(line))
+            distances.push_back(ping.navigation.distance);
+        return distances;
+    }
+
+    Database& database = AppDatabase();
+    RecordingPrompt prompt;
+    std::unique_ptr<Geodesy> geodesy_;
+};
+
+TEST_F(DatabaseLines, HoldsTheLinesAndTheirFlags) {
+    ASSERT_EQ(database.LineCount(), 2);
+    EXPECT_EQ(database.LineName(1), "db_002.PD0");
+    EXPECT_EQ(database.LineName(600), "");
+    EXPECT_EQ(database.EnsembleCount(0), 30);
+    EXPECT_EQ(database.EnsembleCount(2), 0);
+    EXPECT_FALSE(database.SonTekFlag());
+    EXPECT_FALSE(database.LineFileFlag());
+    EXPECT_TRUE(database.SuiteTimingUnavailable());
+    EXPECT_TRUE(database.HasPosition(0));
+    EXPECT_TRUE(database.HasNavRecordPosition(0));
+    EXPECT_TRUE(database.HasBottomTrack(1));
+    EXPECT_FALSE(database.HasSonTekLine());
+    EXPECT_TRUE(prompt.Messages().empty());
+}
+
+TEST_F(DatabaseLines, FindsPingsByTimeAndByDistance) {
+    const auto pings = database.Ensembles(0);
+    Ensemble found;
+    ASSERT_TRUE(database.EnsembleAtTime(0, EnsembleTimeOf(pings[7]), found));
+    EXPECT_EQ(found.variableLeader.EnsembleNumber(), pings[7].variableLeader.EnsembleNumber());
+    ASSERT_TRUE(database.EnsembleAtTime(0, EnsembleTimeOf(pings[7]) + 0.01, found));
+    EXPECT_EQ(found.variableLeader.EnsembleNumber(), pings[8].variableLeader.EnsembleNumber());
+    EXPECT_FALSE(database.EnsembleAtTime(0, EnsembleTimeOf(pings.back()) + 1, found));
+    EXPECT_FALSE(database.EnsembleAtTime(5, 0, found));
+
+    ASSERT_TRUE(database.NearestEnsembleByDistance(0, pings[12].navigation.distance + 0.1, found));
+    EXPECT_EQ(found.variableLeader.EnsembleNumber(), pings[12].variableLeader.EnsembleNumber());
+    ASSERT_TRUE(database.LastPositionedEnsemble(1, found));
+    EXPECT_EQ(found.variableLeader.EnsembleNumber(),
+              database.Ensembles(1).back().variableLeader.EnsembleNumber());
+}
+
+TEST_F(DatabaseLines, RangesAndExtentsCoverTheLine) {
+    double low = 0, high = 0;
+    ASSERT_TRUE(database.DepthRange(0, low, high));
+    EXPECT_NEAR(low, 0.25, 1e-9);  // the blanking distance
+    EXPECT_GT(high, 2.0);
+    EXPECT_LE(high, 3.01);
+    ASSERT_TRUE(database.DistanceRange(0, low, high));
+    EXPECT_EQ(low, 0);
+    EXPECT_NEAR(high, 29, 0.5);  // 29 s at 1 m/s
+    ASSERT_TRUE(database.VelocityRange(0, low, high, kNorthVelocity));
+    EXPECT_NEAR(low, 0.5, 0.002);  // the uniform stream, in m/s
+    EXPECT_NEAR(high, 0.5, 0.002);
+
+    double minX = 0, maxX = 0, minY = 0, maxY = 0;
+    ASSERT_TRUE(database.ExtentsAll(minX, maxX, minY, maxY));
+    for (int line = 0; line < 2; ++line)
+        for (const Ensemble& ping : database.Ensembles(line)) {
+            EXPECT_GE(ping.navigation.x, minX);
+            EXPECT_LE(ping.navigation.y, maxY);
+        }
+    Database empty;
+    EXPECT_FALSE(empty.ExtentsAll(minX, maxX, minY, maxY));
+    EXPECT_FALSE(empty.VelocityRangeAll(low, high));
+}
+
+TEST_F(DatabaseLines, ReversingThePlannedLineReversesDistanceAlongLine) {
+    const PlannedLine* planned = database.PlannedLine(0);
+    ASSERT_NE(planned, nullptr);
+    EXPECT_EQ(planned->points.size(), 30U);  // fewer pings than 128: every one
+    database.ComputeDistanceAlongLine(0);
+    const std::vector<double> forward = Distances(0);
+    const double length = std::hypot(planned->points.back().x - planned->points.front().x,
+                                     planned->points.back().y - planned->points.front().y);
+    database.ReversePlannedLine(0);
+    const std::vector<double> backward = Distances(0);
+    for (std::size_t k = 0; k < forward.size(); ++k)
+        EXPECT_NEAR(forward[k] + backward[k], length, 1e-6) << "ping " << k;
+    EXPECT_NEAR(planned->points.back().cumulativeDistance, length, 0.5);
+}
+
+TEST_F(DatabaseLines, RemovingALineKeepsAtLeastOne) {
+    AppSettings().CurrentLine = 1;
+    database.RemoveLine(0);
+    ASSERT_EQ(database.LineCount(), 1);
+    EXPECT_EQ(database.LineName(0), "db_002.PD0");
+    EXPECT_EQ(AppSettings().CurrentLine, 0);
+    EXPECT_TRUE(AppSettings().NeedsRecompute(0));  // another line's processing was in slot 0
+    database.RemoveLine(-1);
+    EXPECT_EQ(database.LineCount(), 1);
+}
+
+// Distance along line is the orthogonal projection on the line from the first to the last
+// planned point: exact for a boat off a north-south line far from the grid's origin.
+TEST_F(DatabaseLines, DistanceAlongLineProjectsOntoTheLine) {
+    PlannedLine planned;
+    planned.AppendMeasured(500000, 5200000);
+    planned.AppendMeasured(500000, 5200100);
+    CRDIReader reader;
+    ASSERT_EQ(reader.Open(database.LinePath(0)), OpenStatus::Ok);
+    std::vector<NavRecord> records(static_cast<std::size_t>(reader.Count()));
+    records[1] = {.positionValid = true, .x = 500005, .y = 5200050};  // 5 m east of the line
+    records[2] = {.positionValid = true, .x = 499990, .y = 5199990};  // behind the start
+    reader.ApplyNavigation(records);
+    MeasureDistanceAlongLine(reader, planned);
+    const auto pings = reader.Ensembles();
+    EXPECT_DOUBLE_EQ(pings[0].navigation.distance, 50);  // before the first fix: that fix
+    EXPECT_DOUBLE_EQ(pings[1].navigation.distance, 50);
+    EXPECT_DOUBLE_EQ(pings[2].navigation.distance, -10);
+    EXPECT_DOUBLE_EQ(pings[3].navigation.distance, -10);  // no fix: the last one before
+
+    PlannedLine point;
+    point.AppendMeasured(1, 1);
+    point.AppendMeasured(1, 1);
+    MeasureDistanceAlongLine(reader, point);
+    EXPECT_EQ(reader.Ensembles()[1].navigation.distance, 0);
+}
+
+}  // namespace
+}  // namespace fluvex

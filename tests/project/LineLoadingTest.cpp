@@ -1,0 +1,188 @@
+#include "project/LineLoading.h"
+
+#include <gtest/gtest.h>
+#include <zip.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "TestEnvironment.h"
+#include "project/Database.h"
+#include "services/UserPrompt.h"
+#include "settings/Settings.h"
+#include "synth/SurveyDescription.h"
+#include "synth/SurveyFiles.h"
+
+namespace fluvex {
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(ArchiveCopyName, NamesTheEntrysFolderAndRefusesEscapes) {
+    struct Case {
+        const char* entry;
+        const char* name;  // nullptr: refused
+    };
+    for (const Case c : {Case{"Survey/Line 4/data.ydff", "Line 4"},
+                         Case{"Survey\\Line 5\\data.ydff", "Line 5"},
+                         Case{"Line 6/data.ydff", "Line 6"}, Case{"top.ydff", "top"},
+                         Case{"a/b/c/d.ydff", "c"}, Case{"../evil.ydff", nullptr},
+                         Case{"ok/../../evil.ydff", nullptr}, Case{"/etc/x/y.ydff", nullptr},
+                         Case{"C:\\x\\y.ydff", nullptr}}) {
+        const auto name = ArchiveCopyName(c.entry);
+        if (c.name == nullptr)
+            EXPECT_FALSE(name) << c.entry;
+        else
+            EXPECT_EQ(name.value_or("(refused)"), c.name) << c.entry;
+    }
+}
+
+class LineLoadingTest : public test::TemporaryHostFolders {
+protected:
+    void SetUp() override {
+        TemporaryHostFolders::SetUp();
+        raw_ = Root() / "job" / "raw";
+        logFolder_ = Root() / "job" / "edit";
+        const auto description = synth::ParseSurveyDescription(
+            "[Survey]\nName = tiny\n[Track]\nEnsembles = 3\n[Instrument]\nCells = 4\n");
+        for (const fs::path& file : synth::WriteSurvey(description, Root() / "synth"))
+            if (file.extension() == ".PD0") pd0_ = file;
+        fs::create_directories(raw_);
+        fs::create_directories(logFolder_);
+    }
+
+    void AddRaw(const std::string& name) const { fs::copy_file(pd0_, raw_ / name); }
+
+    fs::path WriteLog(std::string_view text) const {
+        const fs::path log = logFolder_ / "job.log";
+        WriteText(log, text);
+        return log;
+    }
+
+    std::vector<std::string> LineNames() const {
+        std::vector<std::string> names;
+        for (int line = 0; line < database.LineCount(); ++line)
+            names.push_back(database.LineName(line));
+        return names;
+    }
+
+    Database& database = AppDatabase();
+    fs::path pd0_;
+    fs::path raw_;
+    fs::path logFolder_;
+};
+
+TEST_F(LineLoadingTest, FindsRawFilesByCuttingAtUnderscoresWhateverTheCase) {
+    AddRaw("L012.000");
+    AddRaw("l013_1403.ADP");
+    RawFileFinder finder(raw_);
+    EXPECT_EQ(finder.Find("L012_1403_0001.RAW"), raw_ / "L012.000");
+    EXPECT_EQ(finder.Find("L013_1403_0001.kq2"), raw_ / "l013_1403.ADP");
+    EXPECT_FALSE(finder.Find("L014_1403.kq2"));
+    EXPECT_FALSE(finder.Find(""));
+    EXPECT_EQ(RawFolderOfLog(logFolder_ / "job.log"), raw_);
+}
+
+TEST_F(LineLoadingTest, LoadsEveryEntryWithOrWithoutAFinalLineBreak) {
+    for (const char* name : {"A.000", "B.000", "C.000"})
+        AddRaw(name);
+    for (const std::string_view log : {"A_1.kq2\r\nB_1.RAW\r\n\r\nC_1.kq2\r\n", "A.x\nB.x\nC.x"}) {
+        database.Clear();
+        RecordingPrompt prompt;
+        ASSERT_TRUE(database.LoadLog(WriteLog(log), prompt));
+        EXPECT_EQ(LineNames(), (std::vector<std::string>{"A.000", "B.000", "C.000"}));
+        EXPECT_TRUE(prompt.Messages().empty());  // missing line files: loaded without navigation
+    }
+    EXPECT_FALSE(database.LoadLog(logFolder_ / "none.log", *std::make_unique<RecordingPrompt>()));
+}
+
+TEST_F(LineLoadingTest, AMissingRawFileAsksWhetherToGoOn) {
+    AddRaw("A.000");
+    AddRaw("C.000");
+    const fs::path log = WriteLog("A.kq2\nB.kq2\nC.kq2\n");
+    RecordingPrompt yes(true);
+    ASSERT_TRUE(database.LoadLog(log, yes));
+    EXPECT_EQ(LineNames(), (std::vector<std::string>{"A.000", "C.000"}));
+    ASSERT_EQ(yes.Messages().size(), 1U);
+    EXPECT_TRUE(yes.Messages()[0].question);
+    EXPECT_EQ(yes.Messages()[0].text, "Failed to load ADCP file matching :" +
+                                          (logFolder_ / "B.kq2").string() +
+                                          " in RAW folder.\nContinue loading files?");
+
+    database.Clear();
+    RecordingPrompt no(false);
+    ASSERT_TRUE(database.LoadLog(log, no));
+    EXPECT_EQ(LineNames(), std::vector<std::string>{"A.000"});
+
+    database.Clear();
+    EXPECT_FALSE(database.LoadLog(WriteLog("B.kq2\nA.kq2\n"), no));  // nothing loaded
+}
+
+TEST_F(LineLoadingTest, TheOtherFamilysFilesGoToTheirReader) {
+    AddRaw("X.RIV");
+    RecordingPrompt prompt;
+    EXPECT_FALSE(database.AddLine(raw_ / "X.RIV", std::nullopt, prompt));
+    EXPECT_TRUE(database.SonTekFlag());
+    AddRaw("Y.000");
+    const std::vector<fs::path> files{raw_ / "Y.000", raw_ / "X.RIV"};
+    EXPECT_EQ(OpenSurveyFiles(database, files, prompt).failedFiles, 1);
+    EXPECT_EQ(database.LineCount(), 1);
+    EXPECT_TRUE(database.SonTekFlag());  // the last line tried
+    EXPECT_EQ(prompt.Messages().back().text,
+              "Cannot open " + (raw_ / "X.RIV").string() +
+                  ": files of this instrument family cannot be read yet");
+}
+
+TEST_F(LineLoadingTest, OpeningPlainFilesFallsBackToTheInstrumentClock) {
+    AppSettings().SetTime_Type(2);
+    AppSettings().UseTime = false;
+    RecordingPrompt prompt;
+    const std::vector<fs::path> files{pd0_, Root() / "missing.000"};
+    EXPECT_EQ(OpenSurveyFiles(database, files, prompt).failedFiles, 1);
+    EXPECT_EQ(AppSettings().Time_Type(), 1);
+    EXPECT_TRUE(AppSettings().UseTime);  // no positions
+}
+
+TEST_F(LineLoadingTest, StopsAtTheLineLimit) {
+    std::string log;
+    for (int i = 0; i <= Database::kMaxLines; ++i) {
+        const std::string name = "L" + std::to_string(i);
+        AddRaw(name + ".000");
+        log += name + ".kq2\n";
+    }
+    RecordingPrompt prompt;
+    ASSERT_TRUE(database.LoadLog(WriteLog(log), prompt));
+    EXPECT_EQ(database.LineCount(), Database::kMaxLines);
+    ASSERT_EQ(prompt.Messages().size(), 1U);
+    EXPECT_EQ(prompt.Messages()[0].text,
+              "Line limit of 512 reached; the remaining files are not loaded.");
+}
+
+TEST_F(LineLoadingTest, ArchivesAreTakenOutWithoutLeavingTheArchiveFolder) {
+    const fs::path archive = Root() / "survey.zip";
+    int error = 0;
+    zip_t* zip = zip_open(archive.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+    ASSERT_NE(zip, nullptr);
+    static const char kBytes[] = "sample";
+    for (const char* name : {"Survey/Line 4/data.ydff", "../evil.ydff", "notes.txt"})
+        zip_file_add(zip, name, zip_source_buffer(zip, kBytes, sizeof kBytes, 0), 0);
+    ASSERT_EQ(zip_close(zip), 0);
+    const fs::path destination = Root() / "data" / "archive";
+    WriteText(destination / "Line 4.ydff", "kept");
+
+    RecordingPrompt prompt;
+    EXPECT_TRUE(database.OpenArchive(archive, prompt));
+    EXPECT_EQ(ReadText(destination / "Line 4.ydff"), "kept");
+    EXPECT_FALSE(fs::exists(Root() / "data" / "evil.ydff"));
+    EXPECT_FALSE(fs::exists(Root() / "evil.ydff"));
+    ASSERT_FALSE(prompt.Messages().empty());
+    EXPECT_NE(prompt.Messages()[0].text.find("../evil.ydff"), std::string::npos);
+
+    WriteText(Root() / "broken.zip", "not a zip");
+    EXPECT_FALSE(database.OpenArchive(Root() / "broken.zip", prompt));
+    EXPECT_NE(prompt.Messages().back().text.find("broken.zip"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace fluvex

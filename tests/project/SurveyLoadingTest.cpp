@@ -1,0 +1,184 @@
+// Whole surveys loaded as the acquisition suite leaves them, against the generator's truth, and
+// a real river transect opened on its own.
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <cmath>
+#include <fstream>
+#include <string>
+
+#include "TestEnvironment.h"
+#include "model/Units.h"
+#include "project/Database.h"
+#include "project/LineLoading.h"
+#include "services/Geodesy.h"
+#include "services/UserPrompt.h"
+#include "settings/Settings.h"
+#include "synth/SurveyDescription.h"
+#include "synth/SurveyFiles.h"
+
+namespace fluvex {
+namespace {
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+
+struct SuiteCase {
+    const char* name;
+    const char* lineFiles;
+    const char* plannedRecord;
+    // Raw line files hold millimetres and thousandths of a degree.
+    double positionTolerance;
+};
+
+// Attitude swings of 2-4 degrees with periods of 7-9 s: records 0.5 s apart (1 s where a bad one
+// is skipped) follow them to within A (1 - cos(pi gap / T)) < 0.25 degrees, and the depth under a
+// parabolic bed to a few millimetres.
+constexpr double kAttitudeTolerance = 0.3;
+constexpr double kDepthTolerance = 0.005;
+
+class SuiteSurvey : public test::TemporaryHostFolders,
+                    public ::testing::WithParamInterface<SuiteCase> {
+protected:
+    void SetUp() override {
+        TemporaryHostFolders::SetUp();
+        Units().SetDistanceUnit(0);
+        AppSettings().SetTime_Type(2);
+        const SuiteCase& c = GetParam();
+        const auto description = synth::ParseSurveyDescription(
+            std::string("[Survey]\nName = job\nLines = 3\nStart = 2024-05-14T09:30:00.00\n"
+                        "[Section]\nWidth = 60\nDepth = 4\n"
+                        "[Track]\nEnsembles = 40\nStartStation = 5\nSpeed = 0.9\n"
+                        "[Attitude]\nHeading = 88\nHeadingAmplitude = 4\nHeadingPeriod = 9\n"
+                        "PitchAmplitude = 2\nPitchPeriod = 8\nRollAmplitude = 2\n"
+                        "RollPeriod = 7\n"
+                        "[Suite]\nBadRecordEvery = 7\nLineFiles = ") +
+            c.lineFiles + "\nPlannedLine = " + c.plannedRecord + "\n");
+        synth::WriteSurvey(description, Root());
+        for (int line = 1; line <= 3; ++line) {
+            std::ifstream in(Root() / "job" / ("job_00" + std::to_string(line) + ".truth.json"));
+            truth_.push_back(json::parse(in));
+        }
+    }
+
+    OpenFilesOutcome OpenLog() {
+        const fs::path log = Root() / truth_[0]["suite"]["log"].get<std::string>();
+        const std::vector<fs::path> files{log};
+        return OpenSurveyFiles(database, files, prompt);
+    }
+
+    Database& database = AppDatabase();
+    RecordingPrompt prompt;
+    std::vector<json> truth_;
+};
+
+TEST_P(SuiteSurvey, MergesTheNavigationOfEveryPingAndReadsThePlannedLine) {
+    const SuiteCase& c = GetParam();
+    ASSERT_EQ(OpenLog().failedFiles, 0);
+    ASSERT_EQ(database.LineCount(), 3);
+    EXPECT_TRUE(prompt.Messages().empty());
+    EXPECT_TRUE(database.LineFileFlag());
+    EXPECT_FALSE(database.SuiteTimingUnavailable());
+    EXPECT_EQ(AppSettings().Time_Type(), 2);
+    EXPECT_FALSE(database.HasNavRecordPosition(0));
+
+    for (int line = 0; line < 3; ++line) {
+        const json& truth = truth_[static_cast<std::size_t>(line)];
+        const auto pings = database.Ensembles(line);
+        ASSERT_EQ(pings.size(), truth["ensembles"].size());
+        for (std::size_t k = 0; k < pings.size(); ++k) {
+            const NavRecord& nav = pings[k].navigation;
+            const json& t = truth["ensembles"][k];
+            ASSERT_TRUE(nav.positionValid) << "line " << line << " ping " << k;
+            EXPECT_NEAR(nav.x, t["grid_x"].get<double>(), c.positionTolerance);
+            EXPECT_NEAR(nav.y, t["grid_y"].get<double>(), c.positionTolerance);
+            EXPECT_NEAR(nav.depth1, t["sounder_depth1_m"].get<double>(), kDepthTolerance);
+            EXPECT_NEAR(nav.depth2, t["sounder_depth2_m"].get<double>(), kDepthTolerance);
+            EXPECT_NEAR(nav.heading, t["nav_heading"].get<double>(), kAttitudeTolerance);
+            EXPECT_NEAR(nav.pitch, t["nav_pitch"].get<double>(), kAttitudeTolerance);
+            EXPECT_NEAR(nav.roll, t["nav_roll"].get<double>(), kAttitudeTolerance);
+        }
+
+        const PlannedLine* planned = database.PlannedLine(line);
+        ASSERT_NE(planned, nullptr);
+        const json& expected = truth["suite"]["planned_line"];
+        EXPECT_EQ(planned->name, expected["name"].get<std::string>());
+        ASSERT_EQ(planned->points.size(), expected["points"].size());
+        for (std::size_t i = 0; i < planned->points.size(); ++i) {
+            const double x = expected["points"][i][0].get<double>();
+            const double y = expected["points"][i][1].get<double>();
+            // Edited files hold whole units, or doubles that are rounded when read.
+            const bool rounded = std::string_view(c.lineFiles) == "kq2";
+            EXPECT_EQ(planned->points[i].x, rounded ? std::round(x) : x);
+            EXPECT_EQ(planned->points[i].y, rounded ? std::round(y) : y);
+        }
+
+        // Along a straight crossing, distance along line runs from about 0 to about its length.
+        const double length = planned->points.back().cumulativeDistance;
+        EXPECT_NEAR(pings.front().navigation.distance, 0, 1.0);
+        EXPECT_NEAR(pings.back().navigation.distance, length, 1.0);
+        for (std::size_t k = 1; k < pings.size(); ++k)
+            EXPECT_GT(pings[k].navigation.distance, pings[k - 1].navigation.distance);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(LineFiles, SuiteSurvey,
+                         ::testing::Values(SuiteCase{"EditedFiles", "kq2", "0x38", 1e-6},
+                                           SuiteCase{"EditedFilesWith32Points", "kq2", "0x0E",
+                                                     1e-6},
+                                           SuiteCase{"RawLineFiles", "raw", "0x38", 0.001}),
+                         [](const auto& row) { return std::string(row.param.name); });
+
+class EditedFileSurvey : public SuiteSurvey {};
+
+// Without a line record the planned line follows the navigation; without the log's folder
+// layout nothing is found and the user is asked.
+TEST_P(EditedFileSurvey, WithoutALineRecordThePlannedLineFollowsTheFixes) {
+    ASSERT_EQ(OpenLog().failedFiles, 0);
+    const PlannedLine* planned = database.PlannedLine(0);
+    ASSERT_NE(planned, nullptr);
+    EXPECT_GT(planned->points.size(), 40U);  // fixes every 0.5 s over a 40 s line
+    EXPECT_LE(planned->points.size(), PlannedLine::kMaxPoints);
+    EXPECT_TRUE(planned->name.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(NoLineRecord, EditedFileSurvey,
+                         ::testing::Values(SuiteCase{"EditedFiles", "kq2", "none", 1e-6}),
+                         [](const auto& row) { return std::string(row.param.name); });
+
+class RealTransect : public test::TemporaryHostFolders {};
+
+// A transect recorded by other software: no line file, a constant in the time tags, positions
+// from GGA sentences in the project's UTM zone.
+TEST_F(RealTransect, OpensAloneOnTheInstrumentClockWithItsOwnPositions) {
+    auto geodesy = Geodesy::Create("auto", 1.0).geodesy;
+    ASSERT_TRUE(geodesy);
+    Database& database = AppDatabase();
+    database.SetGeodesy(geodesy.get());
+    RecordingPrompt prompt;
+    const std::vector<fs::path> files{fs::path(FLUVEX_TEST_DATA) / "pd0" /
+                                      "winriver02_transect.PD0"};
+    ASSERT_EQ(OpenSurveyFiles(database, files, prompt).failedFiles, 0);
+    EXPECT_TRUE(database.SuiteTimingUnavailable());
+    EXPECT_EQ(AppSettings().Time_Type(), 1);
+    EXPECT_TRUE(database.HasNavRecordPosition(0));
+
+    Ensemble last;
+    ASSERT_TRUE(database.LastPositionedEnsemble(0, last));
+    const GeographicPoint where = geodesy->ToGeographic(last.navigation.x, last.navigation.y);
+    ASSERT_TRUE(where.ok);
+    EXPECT_NEAR(where.latitude, 64.56, 0.01);
+    EXPECT_NEAR(where.longitude, -149.06, 0.01);
+    EXPECT_EQ(geodesy->CrsName(), "WGS 84 / UTM zone 6N");
+
+    double low = 0, high = 0;
+    ASSERT_TRUE(database.DistanceRange(0, low, high));
+    EXPECT_EQ(low, 0);
+    EXPECT_GT(high, 100);  // a crossing of well over a hundred metres
+    EXPECT_GT(last.navigation.distance, 0.9 * high);
+    ASSERT_NE(database.PlannedLine(0), nullptr);
+}
+
+}  // namespace
+}  // namespace fluvex
