@@ -74,7 +74,11 @@ std::optional<std::pair<std::size_t, std::size_t>> Bracket(std::span<const Navig
 }
 
 // Fixes out of time order would defeat the search; a stable sort keeps equal times as logged.
+// A fix without a finite time and position (a damaged record) can be neither placed nor used.
 std::vector<NavigationFix> InTimeOrder(std::vector<NavigationFix> fixes) {
+    std::erase_if(fixes, [](const NavigationFix& fix) {
+        return !std::isfinite(fix.timeOfDay) || !std::isfinite(fix.x) || !std::isfinite(fix.y);
+    });
     std::ranges::stable_sort(fixes, {}, &NavigationFix::timeOfDay);
     return fixes;
 }

@@ -7,7 +7,6 @@
 #include <cerrno>
 #include <cstring>
 #include <fstream>
-#include <sstream>
 #include <system_error>
 #include <utility>
 
@@ -82,9 +81,13 @@ bool WriteFileAtomically(const std::filesystem::path& path, std::string_view con
 bool ReadWholeFile(const std::filesystem::path& path, std::string& content) {
     std::ifstream in(path, std::ios::binary);
     if (!in) return false;
-    std::ostringstream buffer;
-    buffer << in.rdbuf();
-    content = std::move(buffer).str();
+    // Read in one go at the size the file has; a file that is still growing gives what was there.
+    std::error_code error;
+    const auto size = std::filesystem::file_size(path, error);
+    if (error) return false;
+    content.resize(static_cast<std::size_t>(size));
+    in.read(content.data(), static_cast<std::streamsize>(content.size()));
+    content.resize(static_cast<std::size_t>(in.gcount()));
     return !in.bad();
 }
 

@@ -1,0 +1,108 @@
+#include "services/Archive.h"
+
+#include <gtest/gtest.h>
+#include <zip.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "TestEnvironment.h"
+
+namespace fluvex {
+namespace {
+
+struct Entry {
+    std::string name;
+    std::string content;
+};
+
+class ArchiveTest : public test::TemporaryHostFolders {
+protected:
+    // Entries are stored uncompressed unless `deflate`, so tests can find their bytes.
+    std::filesystem::path WriteZip(const std::vector<Entry>& entries, bool deflate = false) {
+        const auto path = Root() / "survey.zip";
+        int code = 0;
+        zip_t* archive = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &code);
+        EXPECT_NE(archive, nullptr);
+        for (const Entry& entry : entries) {
+            zip_source_t* source =
+                zip_source_buffer(archive, entry.content.data(), entry.content.size(), 0);
+            const zip_int64_t index = zip_file_add(archive, entry.name.c_str(), source, 0);
+            EXPECT_GE(index, 0) << entry.name;
+            zip_set_file_compression(archive, static_cast<zip_uint64_t>(index),
+                                     deflate ? ZIP_CM_DEFLATE : ZIP_CM_STORE, 0);
+        }
+        EXPECT_EQ(zip_close(archive), 0);
+        return path;
+    }
+
+    std::unique_ptr<Archive> OpenOrFail(const std::filesystem::path& path) {
+        std::string error;
+        auto archive = Archive::Open(path, &error);
+        EXPECT_NE(archive, nullptr) << error;
+        return archive;
+    }
+};
+
+TEST_F(ArchiveTest, ListsNamesAsStored) {
+    const auto archive = OpenOrFail(WriteZip(
+        {{"Survey/Line 4/data.ydff", "a"}, {"..\\evil.ydff", "b"}, {"L\xC3\xA9vis.YDFF", "c"}}));
+    ASSERT_NE(archive, nullptr);
+    ASSERT_EQ(archive->EntryCount(), 3u);
+    EXPECT_EQ(archive->EntryName(0), "Survey/Line 4/data.ydff");
+    EXPECT_EQ(archive->EntryName(1), "..\\evil.ydff");
+    EXPECT_EQ(archive->EntryName(2), "L\xC3\xA9vis.YDFF");
+    EXPECT_EQ(archive->EntryName(3), "");
+}
+
+TEST_F(ArchiveTest, ExtractsEntriesOverManyChunks) {
+    std::string large(300'000, '\0');
+    for (std::size_t i = 0; i < large.size(); ++i)
+        large[i] = static_cast<char>(i * 7 % 251);
+    const auto archive = OpenOrFail(WriteZip({{"empty", ""}, {"line.ydff", large}}, true));
+    ASSERT_NE(archive, nullptr);
+
+    const auto target = Root() / "Line 4.ydff";
+    WriteText(target, std::string(400'000, 'x'));  // truncated, not merged
+    ASSERT_TRUE(archive->ExtractTo(1, target));
+    EXPECT_EQ(ReadText(target), large);
+    ASSERT_TRUE(archive->ExtractTo(0, Root() / "empty"));
+    EXPECT_EQ(ReadText(Root() / "empty"), "");
+
+    EXPECT_FALSE(archive->ExtractTo(2, Root() / "none"));
+    EXPECT_FALSE(archive->ExtractTo(1, Root() / "no folder" / "line.ydff"));
+    EXPECT_FALSE(std::filesystem::exists(Root() / "none"));
+}
+
+TEST_F(ArchiveTest, DamagedEntryLeavesNoFile) {
+    const std::string content(1000, 'q');
+    const auto path = WriteZip({{"line.ydff", content}});
+    std::string bytes = ReadText(path);
+    const std::size_t stored = bytes.find(content);
+    ASSERT_NE(stored, std::string::npos);
+    bytes[stored + 500] = 'Q';
+    WriteText(path, bytes);
+
+    const auto archive = OpenOrFail(path);
+    ASSERT_NE(archive, nullptr);
+    EXPECT_FALSE(archive->ExtractTo(0, Root() / "copy.ydff"));
+    EXPECT_FALSE(std::filesystem::exists(Root() / "copy.ydff"));
+}
+
+TEST_F(ArchiveTest, RefusesWhatIsNotAnArchiveAndSaysWhy) {
+    WriteText(Root() / "text.zip", "RAWLINE 1\nNAME not a zip\n");
+    WriteText(Root() / "empty.zip", "");
+    for (const char* name : {"text.zip", "empty.zip"}) {
+        std::string error;
+        EXPECT_EQ(Archive::Open(Root() / name, &error), nullptr) << name;
+        EXPECT_EQ(error, "not a zip archive") << name;
+    }
+    std::string error;
+    EXPECT_EQ(Archive::Open(Root() / "missing.zip", &error), nullptr);
+    EXPECT_FALSE(error.empty());
+    EXPECT_EQ(Archive::Open(Root() / "missing.zip", nullptr), nullptr);
+}
+
+}  // namespace
+}  // namespace fluvex

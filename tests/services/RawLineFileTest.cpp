@@ -1,0 +1,130 @@
+#include "services/RawLineFile.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "TestEnvironment.h"
+
+namespace fluvex {
+namespace {
+
+NavigationFix Fix(const RawLineFile& file, int index) {
+    NavigationFix fix;
+    EXPECT_TRUE(file.ReadRecord(index, fix));
+    return fix;
+}
+
+TEST(RawLineFile, FirstLineMustNameTheFormat) {
+    RawLineFile file;
+    EXPECT_TRUE(file.Parse("RAWLINE 1"));
+    EXPECT_TRUE(file.Parse(" RAWLINE\t1 \r\n"));
+    EXPECT_FALSE(file.Parse(""));
+    EXPECT_FALSE(file.Parse("RAWLINE 2\n"));
+    EXPECT_FALSE(file.Parse("RAWLINE 1 extra\n"));
+    EXPECT_FALSE(file.Parse("# comment\nRAWLINE 1\n"));
+}
+
+TEST(RawLineFile, PositionsHoldTheLatestSensorValuesByTime) {
+    RawLineFile file;
+    ASSERT_TRUE(
+        file.Parse("RAWLINE 1\n"
+                   "100 POS 1 2\n"  // before every sensor sample
+                   "101 DEPTH 4.5 4.6\n"
+                   "103 DEPTH 5.5 5.6\n"
+                   "102 POS 3 4\n"
+                   "103 POS 5 6\n"  // takes the samples at its own time
+                   "103 HPR 90 1 -1\n"
+                   "101 HPR 80 2 -2\n"  // earlier time, later in the file
+                   "103 VERT 0.5\n"
+                   "103 VERT 0.25\n"));  // same time: the later line wins
+    ASSERT_EQ(file.RecordCount(), 3);
+    EXPECT_EQ(Fix(file, 0), (NavigationFix{.timeOfDay = 100, .x = 1, .y = 2}));
+    EXPECT_EQ(Fix(file, 1), (NavigationFix{.timeOfDay = 102,
+                                           .x = 3,
+                                           .y = 4,
+                                           .depth1 = 4.5,
+                                           .depth2 = 4.6,
+                                           .heading = 80,
+                                           .pitch = 2,
+                                           .roll = -2}));
+    EXPECT_EQ(Fix(file, 2), (NavigationFix{.timeOfDay = 103,
+                                           .x = 5,
+                                           .y = 6,
+                                           .depth1 = 5.5,
+                                           .depth2 = 5.6,
+                                           .heading = 90,
+                                           .pitch = 1,
+                                           .roll = -1,
+                                           .vertical = 0.25}));
+    EXPECT_EQ(file.RecordTime(2), 103);
+    EXPECT_EQ(file.RecordTime(3), 0);
+    EXPECT_EQ(file.RecordTime(-1), 0);
+    NavigationFix fix;
+    EXPECT_FALSE(file.ReadRecord(3, fix));
+    EXPECT_EQ(file.SkippedLines(), 0);
+}
+
+TEST(RawLineFile, MalformedAndUnknownLinesAreCountedAndPassedOver) {
+    RawLineFile file;
+    ASSERT_TRUE(
+        file.Parse("RAWLINE 1\n"
+                   "\n"
+                   "   \t\n"
+                   "# a comment\n"
+                   "  # an indented comment\n"
+                   "10 POS 1 2\n"
+                   "11 POS nan 2\n"
+                   "11 POS 1 inf\n"
+                   "11 POS 1\n"
+                   "11 POS 1 2 3\n"
+                   "9 POS 1 2\n"  // goes back in time
+                   "x POS 1 2\n"
+                   "11 DEPTH 4,5 4\n"
+                   "11 HPR 1 2\n"
+                   "11 VERT\n"
+                   "11 SPEED 3\n"
+                   "PLAN 1\n"
+                   "12\n"
+                   "12 pos 1 2\n"
+                   "12 POS 3 4"));  // the last line needs no line break
+    EXPECT_EQ(file.RecordCount(), 2);
+    EXPECT_EQ(file.RecordTime(1), 12);
+    EXPECT_EQ(file.SkippedLines(), 13);
+}
+
+TEST(RawLineFile, KeepsPlanAndNameWithinTheirLimits) {
+    std::string text = "RAWLINE 1\nNAME\tL012 upstream  \n";
+    for (int i = 0; i < 130; ++i)
+        text += "PLAN " + std::to_string(i) + " -" + std::to_string(i) + "\n";
+    RawLineFile file;
+    ASSERT_TRUE(file.Parse(text));
+    EXPECT_EQ(file.LineName(), "L012 upstream");
+    ASSERT_EQ(file.PlannedPoints().size(), 128u);
+    EXPECT_EQ(file.PlannedPoints()[127], (PlannedPoint{.x = 127, .y = -127}));
+    EXPECT_EQ(file.SkippedLines(), 0);
+
+    // 62 ASCII bytes and then a two-byte character that would end at byte 64.
+    ASSERT_TRUE(file.Parse("RAWLINE 1\nNAME " + std::string(62, 'a') + "\xC3\xA9z\n"));
+    EXPECT_EQ(file.LineName(), std::string(62, 'a'));
+    EXPECT_EQ(file.RecordCount(), 0);
+}
+
+class RawLineFileOpen : public test::TemporaryHostFolders {};
+
+TEST_F(RawLineFileOpen, ReadsCrLfFilesAndRefusesMissingOnes) {
+    const auto path = Root() / "L012.RAW";
+    WriteText(path, "RAWLINE 1\r\nNAME L12\r\n37800.5 POS 10 20\r\n37800.5 VERT -0.5\r\n");
+    RawLineFile file;
+    ASSERT_TRUE(file.Open(path));
+    EXPECT_EQ(file.LineName(), "L12");
+    EXPECT_EQ(Fix(file, 0),
+              (NavigationFix{.timeOfDay = 37800.5, .x = 10, .y = 20, .vertical = -0.5}));
+
+    EXPECT_FALSE(file.Open(Root() / "missing.RAW"));
+    EXPECT_EQ(file.RecordCount(), 0);
+    EXPECT_EQ(file.LineName(), "");
+}
+
+}  // namespace
+}  // namespace fluvex
