@@ -3,6 +3,7 @@
 set -u
 cli=$1
 data=$2
+synth=$3
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 export FLUVEX_DATA_DIR=$work/data FLUVEX_CONFIG_DIR=$work/config FLUVEX_CACHE_DIR=$work/cache
@@ -53,6 +54,16 @@ check ensembles-window 0 '"index": 20' out -- ensembles --json "$pd0/RDI_test01.
 check ensembles-processed 0 '"processed"' out -- ensembles --json --processed "$pd0/RDI_withBT.000" --count 1
 check ensembles-needs-json 2 'add --json' err -- ensembles "$pd0/RDI_test01.000"
 check ensembles-needs-file 2 'needs FILE' err -- ensembles --json
+# A survey as the acquisition suite leaves it: a line log, edited files, the raw folder.
+printf '[Survey]\nName = s\nLines = 2\n[Track]\nEnsembles = 20\n[Suite]\nLineFiles = kq2\n' >"$work/s.ini"
+"$synth" "$work/s.ini" "$work/survey" >/dev/null || { echo "FAIL synth"; failures=$((failures + 1)); }
+log=$work/survey/s/edit/s.log
+check info-log 0 '"name": "s_002.000"(?s).*"planned_points": 2,(?s).*"with_nav_record": 20' out -- info --json "$log"
+check info-log-table 0 '\n1 +s_002.000 +20 ' out -- info "$log"
+check ensembles-line 0 '"index": 0,(?s).*"number": 21,' out -- ensembles --json --line 1 --count 1 "$log"
+check ensembles-no-line 1 'no line 5: 2 line\(s\) loaded' err -- ensembles --json --line 5 "$log"
+rm "$work"/survey/s/raw/s_001.000
+check log-missing-raw 0 'Failed to load ADCP file matching :.*s_001_[0-9]+\.kq2 in RAW folder.\nContinue loading files\? Yes' err -- info "$log"
 check help 0 'Usage: fluvex-cli' out -- --help
 check version 0 '^fluvex-cli [0-9]+\.[0-9]+' out -- --version
 

@@ -95,13 +95,15 @@ json LineSummary(Database& database, int line) {
     return summary;
 }
 
-void PrintSummaryTable(const json& files, std::ostream& out) {
-    out << std::left << std::setw(40) << "file" << std::right << std::setw(10) << "ensembles"
-        << std::setw(8) << "cells" << std::setw(12) << "frame" << std::setw(7) << "angle"
-        << "  first clock             bottom  position\n";
-    for (const json& file : files) {
-        out << std::left << std::setw(40) << file["path"].get<std::string>() << std::right
-            << std::setw(10) << file["ensembles"].get<size_t>();
+void PrintSummaryTable(const json& lines, std::ostream& out) {
+    out << std::left << std::setw(4) << "#" << std::setw(32) << "line" << std::right
+        << std::setw(10) << "ensembles" << std::setw(8) << "cells" << std::setw(12) << "frame"
+        << std::setw(7) << "angle" << "  first clock             bottom  position\n";
+    int number = 0;
+    for (const json& file : lines) {
+        out << std::left << std::setw(4) << number++ << std::setw(32)
+            << file["name"].get<std::string>() << std::right << std::setw(10)
+            << file["ensembles"].get<size_t>();
         if (file.contains("frame")) {
             const std::string cells = std::to_string(file["cells_min"].get<int>()) + "-" +
                                       std::to_string(file["cells_max"].get<int>());
