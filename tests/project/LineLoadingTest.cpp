@@ -119,6 +119,16 @@ TEST_F(LineLoadingTest, AMissingRawFileAsksWhetherToGoOn) {
     EXPECT_FALSE(database.LoadLog(WriteLog("B.kq2\nA.kq2\n"), no));  // nothing loaded
 }
 
+TEST_F(LineLoadingTest, AnUpperCaseKq2EntryIsAnEditedFile) {
+    AddRaw("A.000");
+    fs::copy_file(fs::path(FLUVEX_TEST_DATA) / "line-files" / "seed.kq2", logFolder_ / "A_1.KQ2");
+    RecordingPrompt prompt;
+    ASSERT_TRUE(database.LoadLog(WriteLog("A_1.KQ2\n"), prompt));
+    EXPECT_TRUE(database.LineFileFlag());  // read as a raw line file it would have no line
+    ASSERT_NE(database.PlannedLine(0), nullptr);
+    EXPECT_EQ(database.PlannedLine(0)->name, "seed 001");
+}
+
 TEST_F(LineLoadingTest, TheOtherFamilysFilesGoToTheirReader) {
     AddRaw("X.RIV");
     RecordingPrompt prompt;
