@@ -19,6 +19,7 @@
 
 #include "model/Ensemble.h"
 #include "model/PlannedLine.h"
+#include "processing/Discharge.h"
 
 namespace fluvex {
 
@@ -57,6 +58,7 @@ public:
 
     // Converts positions embedded in instrument files; may be null. Must outlive the lines.
     void SetGeodesy(Geodesy* geodesy) { geodesy_ = geodesy; }
+    Geodesy* GetGeodesy() const { return geodesy_; }
     // Progress and cancellation of the reads that follow; may be null.
     void SetFeedback(ReadFeedback* feedback) { feedback_ = feedback; }
 
@@ -130,6 +132,12 @@ public:
     // Some line's pings cannot be timed by the suite's time tags: it came without a line file,
     // or its time tags do not increase (files recorded by other software hold a constant there).
     bool SuiteTimingUnavailable() const { return suiteTimingUnavailable_; }
+
+    // --- Discharge (LineDischarge.cpp) ---
+    // The discharge of a line with its edge estimates; the clipped variant counts only the pings
+    // inside the clip border and has no edges.
+    LineDischarge ComputeLineDischarge(int line);
+    LineDischarge ComputeLineDischargeClipped(int line);
 
     // --- Clip border ---
     // Reads "x<sep>y" lines; the last point marks the inside. False, with no border, when the
