@@ -1,23 +1,18 @@
-// Opening a large PD0 line: scan, decode and sort. The file (at least 200 MB) is made by
-// concatenating the real instrument files of tests/data/pd0 in a temporary folder, and removed at
-// exit. Besides the rate, the open reports its time against a plain read of the same file from the
-// page cache and its peak resident memory as a multiple of the file size.
-//
-// FLUVEX_PD0_DATA overrides the folder of the real files.
+// Opening a large PD0 line: scan, decode and sort. The file (at least 200 MB, bench/LargeLine.h)
+// is made by concatenating the real instrument files of tests/data/pd0. Besides the rate, the open
+// reports its time against a plain read of the same file from the page cache and its peak
+// resident memory as a multiple of the file size.
 
 #include <benchmark/benchmark.h>
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <memory>
 #include <string>
 #include <vector>
 
+#include "LargeLine.h"
 #include "readers/CRDIReader.h"
 #include "services/Geodesy.h"
 
@@ -26,67 +21,10 @@ namespace {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
-constexpr std::uintmax_t kMinimumFileSize = 200'000'000;
-
-fs::path RealFilesFolder() {
-    if (const char* folder = std::getenv("FLUVEX_PD0_DATA")) return folder;
-    return fs::path(__FILE__).parent_path().parent_path() / "tests" / "data" / "pd0";
-}
-
-std::vector<char> ReadWhole(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-// The concatenated line, made once and removed when the program ends.
-class LargeLine {
-public:
-    LargeLine()
-        : folder_(fs::temp_directory_path() / ("fluvex-bench-" + std::to_string(::getpid()))) {
-        fs::create_directories(folder_);
-        // In name order, so that every run times the same file.
-        std::vector<fs::path> names;
-        for (const auto& entry : fs::directory_iterator(RealFilesFolder())) {
-            const auto extension = entry.path().extension();
-            if (extension != ".json" && extension != ".md") names.push_back(entry.path());
-        }
-        std::ranges::sort(names);
-        std::vector<std::vector<char>> files;
-        for (const fs::path& name : names)
-            files.push_back(ReadWhole(name));
-        {
-            std::ofstream out(Path(), std::ios::binary);
-            std::uintmax_t written = 0;
-            while (written < kMinimumFileSize && !files.empty()) {
-                for (const auto& file : files) {
-                    out.write(file.data(), static_cast<std::streamsize>(file.size()));
-                    written += file.size();
-                }
-            }
-        }
-        // Written back before timing starts, so that the kernel's write-back does not compete
-        // with the reads; the file stays in the page cache.
-        const int descriptor = ::open(Path().c_str(), O_RDONLY);
-        ::fdatasync(descriptor);
-        ::close(descriptor);
-    }
-    ~LargeLine() {
-        std::error_code ignored;
-        fs::remove_all(folder_, ignored);
-    }
-    LargeLine(const LargeLine&) = delete;
-    LargeLine& operator=(const LargeLine&) = delete;
-
-    fs::path Path() const { return folder_ / "large.pd0"; }
-    double Bytes() const { return static_cast<double>(fs::file_size(Path())); }
-
-private:
-    fs::path folder_;
-};
+using fluvex::bench::LargeLine;
 
 const LargeLine& Line() {
-    static const LargeLine line;
-    return line;
+    return fluvex::bench::SharedLargeLine();
 }
 
 // Seconds of one plain read of the file in 1 MiB blocks, as dd does; the page cache is warm.

@@ -36,11 +36,13 @@ void TemporaryHostFolders::SetUp() {
     AppSettings() = Settings{};
     AppSettings().Reset();
     AppDatabase().Clear();
+    AppDatabase().ClearBorder();
     AppDatabase().SetGeodesy(nullptr);
 }
 
 void TemporaryHostFolders::TearDown() {
     AppDatabase().Clear();
+    AppDatabase().ClearBorder();
     AppDatabase().SetGeodesy(nullptr);
     SetCurrentVelocityTable(nullptr);
     Host().ClearOverrides();

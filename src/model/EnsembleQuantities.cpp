@@ -7,6 +7,7 @@
 #include <numbers>
 
 #include "model/Units.h"
+#include "processing/Discharge.h"
 #include "settings/Settings.h"
 
 namespace fluvex {
@@ -304,25 +305,47 @@ BeamTilt TiltOfBeam(double elevation, double azimuth) {
     return {alpha, beta};
 }
 
+// A PD0 ping does not carry its beam geometry; its fixed leader gives it. Every beam leans by the
+// beam angle from the vertical; a convex head sends beam 1 to port, 2 to starboard, 3 forward and
+// 4 aft, a concave head each the other way. Azimuths clockwise from the bow.
+struct BeamGeometry {
+    double elevation;
+    double azimuth;
+};
+
+BeamGeometry GeometryOfBeam(const Ensemble& ensemble, int beam) {
+    const auto index = static_cast<size_t>(beam);
+    if (ensemble.IsSonTek()) return {ensemble.beamElevation[index], ensemble.beamAzimuth[index]};
+    constexpr std::array<double, kBeamCount> kConvexAzimuths{270, 90, 0, 180};
+    const double turn = ensemble.fixedLeader.ConvexBeamPattern() ? 0 : 180;
+    return {DegreesToRadians(ensemble.fixedLeader.BeamAngleDegrees()),
+            DegreesToRadians(std::fmod(kConvexAzimuths[index] + turn, 360.0))};
+}
+
 struct CellOffset {
     double dx = 0;
     double dy = 0;
-    double z = 0;
 };
 
-// Horizontal offset from the ping's position and depth of a point `depth` below the transducer
-// along the tilted beam, for heading, pitch and roll in radians.
-CellOffset OffsetAlongBeam(BeamTilt tilt, double depth, double heading, double pitch, double roll) {
+// Horizontal offset, east and north, of the point where the tilted beam reaches `belowTransducer`
+// under the transducer, for heading, pitch and roll in radians. Nothing when the attitude leaves
+// the beam no downward direction.
+std::optional<CellOffset> OffsetAlongBeam(BeamTilt tilt, double belowTransducer, double heading,
+                                          double pitch, double roll) {
     const double q = std::sin(-roll) / std::cos(pitch);
-    if (!(q >= -1 && q <= 1)) return {};
+    if (!(q >= -1 && q <= 1)) return std::nullopt;
     const double p = pitch + tilt.alpha;
     const double w = tilt.beta - std::asin(q);
     const double t = std::acos(std::cos(p) * std::cos(w));
+    if (!(std::cos(t) > 0)) return std::nullopt;
     const double g = std::atan2(-std::sin(w), std::sin(p) * std::cos(w));
-    const double u = depth * std::sin(t) * std::cos(g);
-    const double v = depth * std::sin(t) * std::sin(g);
-    return {v * std::cos(heading) - u * std::sin(heading),
-            u * std::cos(heading) + v * std::sin(heading), depth * std::cos(t)};
+    // Cell depths are vertical: the beam reaches them after a horizontal run of tan t per unit.
+    const double run = belowTransducer * std::tan(t);
+    const double forward = run * std::cos(g);
+    const double starboard = run * std::sin(g);
+    // Compass headings turn clockwise: at 90 degrees the bow points east, starboard south.
+    return CellOffset{forward * std::sin(heading) + starboard * std::cos(heading),
+                      forward * std::cos(heading) - starboard * std::sin(heading)};
 }
 
 }  // namespace
@@ -520,9 +543,11 @@ double ChartQuantity(const Ensemble& ensemble, int kind) {
         case kChartBottomTrackSpeed:
             return BottomTrackSpeed(ensemble);
         case kChartDischarge1:
+            return ComputeEnsembleDischarge(ensemble).measured;
         case kChartDischarge2:
+            return ComputeEnsembleDischarge(ensemble).top;
         case kChartDischarge3:
-            return 0;  // per-ping discharge is not computed yet
+            return ComputeEnsembleDischarge(ensemble).bottom;
         case kChartPitch:
             return Pitch(ensemble);
         case kChartRoll:
@@ -551,19 +576,22 @@ double ChartQuantity(const Ensemble& ensemble, int kind) {
 
 bool BeamCellPosition(const Ensemble& ensemble, int beam, int cell, double& x, double& y,
                       double& z) {
-    if (!ensemble.loaded || !ensemble.navigation.positionValid || beam < 0 || beam >= kBeamCount)
+    if (!ensemble.loaded || !ensemble.navigation.positionValid || beam < 0 || beam >= kBeamCount ||
+        cell < 0 || cell >= CellCount(ensemble))
         return false;
-    const auto index = static_cast<size_t>(beam);
-    const double elevation = ensemble.beamElevation[index];
-    const double azimuth = ensemble.beamAzimuth[index];
-    if (!std::isfinite(elevation) || !std::isfinite(azimuth)) return false;
-    const CellOffset offset =
-        OffsetAlongBeam(TiltOfBeam(elevation, azimuth), CellDepth(ensemble, cell),
+    const BeamGeometry geometry = GeometryOfBeam(ensemble, beam);
+    if (!std::isfinite(geometry.elevation) || !std::isfinite(geometry.azimuth)) return false;
+    const double depth = CellDepth(ensemble, cell);
+    const double transducerDepth =
+        Units().CmToDisplay(ensemble.variableLeader.TransducerDepthDm() * 10.0);
+    const std::optional<CellOffset> offset =
+        OffsetAlongBeam(TiltOfBeam(geometry.elevation, geometry.azimuth), depth - transducerDepth,
                         DegreesToRadians(Heading(ensemble)), DegreesToRadians(Pitch(ensemble)),
                         DegreesToRadians(Roll(ensemble)));
-    x = ensemble.navigation.x + offset.dx;
-    y = ensemble.navigation.y + offset.dy;
-    z = offset.z;
+    if (!offset) return false;
+    x = ensemble.navigation.x + offset->dx;
+    y = ensemble.navigation.y + offset->dy;
+    z = depth;
     return true;
 }
 

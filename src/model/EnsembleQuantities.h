@@ -138,10 +138,14 @@ std::int16_t VelocityComponent(const Ensemble& ensemble, int cell, int component
 // The per-ping quantity of a ChartKind; 0 for an unknown kind or a value the ping does not have.
 double ChartQuantity(const Ensemble& ensemble, int kind);
 
-// Where cell `cell` lies along beam `beam` (0-3) of an instrument that records its beam
-// geometry: grid X and Y of the ping plus the horizontal offset, and the depth Z, from the
-// heading, pitch and roll. False, writing nothing, for a ping that is not loaded, without a valid
-// position, for a beam outside 0-3 or a geometry that is not finite.
+// Where the top of cell `cell` lies along beam `beam` (0-3): grid X and Y of the ping plus the
+// horizontal run of the beam from the transducer down to the cell, turned by the heading, pitch
+// and roll, and Z the cell's depth (CellDepth). The beam geometry is the ping's own for SonTek
+// instruments and the fixed leader's beam angle and head shape for PD0. The offset is in the
+// display distance unit, which the settings take from the project's grid unit. False, writing
+// nothing, for a ping that is not loaded, without a valid position, for a beam outside 0-3, a
+// cell the ping does not have, a geometry that is not finite or an attitude that leaves the beam
+// no downward direction.
 bool BeamCellPosition(const Ensemble& ensemble, int beam, int cell, double& x, double& y,
                       double& z);
 

@@ -1,13 +1,19 @@
 #pragma once
 
 // The discharge through a survey line: per ping, the flux of the water velocity across the boat's
-// track through the measured cells, with estimates for the unmeasured top and bottom layers.
+// track through the measured cells, with estimates for the unmeasured top and bottom layers; per
+// line, the time integral of those fluxes and estimates for the unmeasured edges near the banks.
 
 #include <cstdint>
+#include <optional>
+#include <span>
+#include <string_view>
 
 #include "model/Ensemble.h"
 
 namespace fluvex {
+
+class Settings;
 
 // One ping's discharge per second of ping time (m³/s per second).
 struct EnsembleDischarge {
@@ -34,5 +40,73 @@ struct LineDischarge {
 
     bool operator==(const LineDischarge&) const = default;
 };
+
+// The discharge of one processed ping, by the depth reference and the bottom cut-off of the
+// settings. All zero without bottom track. The layers are the surface to the top edge of the first
+// cell (top), the good cells (measured) and the bottom edge of the last good cell to the bed
+// (bottom, ordinary pings) or the top edge of the first cell below the cut-off to the bed (pings
+// of the other instrument family); the top and bottom layers move at the velocity of the first and
+// the last good cell. A cell whose recorded horizontal components are valid is good even when
+// processing marked it bad, but then adds nothing to the sums; without a valid bottom-track
+// velocity the boat counts as still, so the crossings are zero while the good cells are counted.
+EnsembleDischarge ComputeEnsembleDischarge(const Ensemble& ensemble);
+
+// The unit line discharges are shown in, from the settings' VelocityUnits: the length factor
+// cubed (the discharges are computed in metres) and its text. An unknown unit scales as mm and has
+// no text.
+struct VolumeUnit {
+    double factor = 1.0;
+    std::string_view text;  // "mm³/s", "cm³/s", "m³/s" or "ft³/s" (UTF-8)
+};
+VolumeUnit VolumeUnitOf(int velocityUnits);
+
+// Sums per-ping discharge over a line, each ping weighted by the time since the previous one.
+// A ping that follows pings without good cells also carries their share of time, so that gaps in
+// the profile do not lose water.
+class DischargeIntegral {
+public:
+    void Add(double time, const EnsembleDischarge& discharge);
+
+    double Measured() const { return measured_; }
+    double Top() const { return top_; }
+    double Bottom() const { return bottom_; }
+    double Total() const { return total_; }
+
+private:
+    std::optional<double> previousTime_;
+    int pingsCarried_ = 1;  // this ping and the ones without good cells just before it
+    double measured_ = 0.0;
+    double top_ = 0.0;
+    double bottom_ = 0.0;
+    double total_ = 0.0;
+};
+
+// What the edge estimates are made from: the mean water speed (m/s) and the depth (m) of a ping
+// with good cells.
+struct ShoreSample {
+    double speed = 0.0;
+    double depth = 0.0;
+};
+
+// The [ShoreOptions] of the settings: how many pings are averaged at each end, and the shape
+// coefficient and distance to the bank of each edge.
+struct ShoreOptions {
+    int pings = 1;
+    double startCoefficient = 0.31;
+    double startWidth = 0.0;
+    double endCoefficient = 0.31;
+    double endWidth = 0.0;
+
+    static ShoreOptions From(const Settings& settings);
+};
+
+struct EdgeDischarge {
+    double start = 0.0;  // m³/s
+    double end = 0.0;
+};
+
+// coefficient × width × mean speed × mean depth of the first (start) and the last (end) `pings`
+// samples. Both zero unless there are more samples than `pings`, or when `pings` is below 1.
+EdgeDischarge EstimateEdges(std::span<const ShoreSample> samples, const ShoreOptions& options);
 
 }  // namespace fluvex

@@ -386,8 +386,13 @@ bool Database::HasSonTekLine() const {
 // ---------------------------------------------------------------------------------------------
 // Clip border
 
-bool Database::LoadBorderFile(const std::filesystem::path& file) {
+void Database::ClearBorder() {
     border_.clear();
+    borderSide_ = 0;
+}
+
+bool Database::LoadBorderFile(const std::filesystem::path& file) {
+    ClearBorder();
     std::ifstream in(file);
     if (!in) return false;
     std::vector<BorderPoint> points;

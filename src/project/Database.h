@@ -143,6 +143,9 @@ public:
     // Reads "x<sep>y" lines; the last point marks the inside. False, with no border, when the
     // file cannot be read or gives fewer than four points.
     bool LoadBorderFile(const std::filesystem::path& file);
+    // No border: every point counts as inside. The border outlives Clear (it belongs to the
+    // survey area, not to the lines).
+    void ClearBorder();
     const std::vector<BorderPoint>& Border() const { return border_; }
     void BorderExtents(BorderRect& rect) const;
     void SetBorderQuad(const std::array<BorderPoint, 4>& corners);

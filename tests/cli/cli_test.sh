@@ -62,6 +62,23 @@ check info-log 0 '"name": "s_002.000"(?s).*"planned_points": 2,(?s).*"with_nav_r
 check info-log-table 0 '\n1 +s_002.000 +20 ' out -- info "$log"
 check ensembles-line 0 '"index": 0,(?s).*"number": 21,' out -- ensembles --json --line 1 --count 1 "$log"
 check ensembles-no-line 1 'no line 5: 2 line\(s\) loaded' err -- ensembles --json --line 5 "$log"
+check discharge-report 0 'Units: m³/s(?s).*\ns_001.000 +[0-9]+\.[0-9]{2}  ' out -- discharge "$log"
+check discharge-json 0 '"ensembles": 20(?s).*"unit": "m³/s"' out -- discharge --json "$log"
+for kind in csv xyz xyzi xlsx; do
+    check "export-$kind" 0 '' out -- export "$kind" --out "$work/exports" "$log"
+done
+[ -s "$work/exports/s_002.csv" ] && [ -s "$work/exports/s.xlsx" ] ||
+    { echo "FAIL exports missing"; ls "$work/exports"; failures=$((failures + 1)); }
+if /usr/bin/python3 -c 'import openpyxl' 2>/dev/null; then
+    /usr/bin/python3 "$(dirname "$0")/../export/check_exports.py" "$work/exports" ||
+        { echo "FAIL exports unreadable"; failures=$((failures + 1)); }
+fi
+check export-one-line 0 '' out -- export csv --line 1 --out "$work/one" "$log"
+[ -s "$work/one/s_002.csv" ] && [ ! -e "$work/one/s_001.csv" ] ||
+    { echo "FAIL --line"; failures=$((failures + 1)); }
+touch "$work/not-a-folder"
+check export-bad-folder 1 'cannot use .* as the output folder' err -- export csv --out "$work/not-a-folder" "$log"
+check export-usage 2 'csv, xyz, xyzi or xlsx' err -- export pdf --out "$work/exports" "$log"
 rm "$work"/survey/s/raw/s_001.000
 check log-missing-raw 0 'Failed to load ADCP file matching :.*s_001_[0-9]+\.kq2 in RAW folder.\nContinue loading files\? Yes' err -- info "$log"
 check help 0 'Usage: fluvex-cli' out -- --help

@@ -306,46 +306,57 @@ TEST_F(EnsembleQuantities, ChartQuantitiesOfNavigationAndBottomTrack) {
     EXPECT_DOUBLE_EQ(ChartQuantity(ping, kChartTemperature), 27.5);  // Fahrenheit
 }
 
-// Beam cell position. A SonTek ping at (1000, 2000) with 25-degree beams; cell 2 is 2 m down.
+// Beam cell position. A ping at (1000, 2000); cell 2 is 2 m down, 1.5 m below the transducer.
 // The results are worked by hand: with pitch and roll in the plane of the beam the tilts add, so
-// a 5-degree pitch or roll turns the beam to 30 or 20 degrees from vertical. Tolerance 1e-6 m:
-// the arc cosines near 1 keep only half the digits.
+// a 5-degree pitch or roll turns a 25-degree beam to 30 or 20 degrees from vertical, and the beam
+// runs 1.5 m times the tangent of that sideways to reach the cell. Tolerance 1e-6 m: the arc
+// cosines near 1 keep only half the digits.
 
 struct BeamCase {
-    double azimuthDegrees;
+    const char* name;
+    bool sonTek;               // else a PD0 ping with a 20-degree head
+    std::uint16_t config;      // PD0 system configuration: bit 3 convex
+    int beam;                  // 0-3
+    double azimuthDegrees;     // SonTek only
     std::uint16_t heading;     // hundredths of a degree, before the declination of 10
     std::int16_t pitch, roll;  // hundredths of a degree
-    double dx, dy, z;
+    double dx, dy;
 };
 
 TEST_F(EnsembleQuantities, BeamCellPositionByHand) {
-    const double sin30 = 0.5, cos30 = std::sqrt(3.0) / 2;
-    const double sin20 = std::sin(Radians(20)), cos20 = std::cos(Radians(20));
+    const double run30 = 1.5 * std::tan(Radians(30)), run20 = 1.5 * std::tan(Radians(20));
     const BeamCase cases[] = {
-        {0, 35000, 500, 0, 0, 2 * sin30, 2 * cos30},     // forward beam, bow up, north
-        {0, 8000, 500, 0, -2 * sin30, 0, 2 * cos30},     // the same, heading 90
-        {180, 35000, 500, 0, 0, -2 * sin20, 2 * cos20},  // aft beam, bow up
-        {90, 35000, 0, 500, 2 * sin20, 0, 2 * cos20},    // starboard beam, rolled
-        {-270, 35000, 0, 500, 2 * sin20, 0, 2 * cos20},  // the same azimuth, negative
-        {90, 8000, 0, 500, 0, 2 * sin20, 2 * cos20},     // the same, heading 90
-        {0, 35000, 9000, 100, 0, 0, 0},                  // no roll fits a vertical pitch
+        {"forward beam, bow up, north", true, 0, 1, 0, 35000, 500, 0, 0, run30},
+        {"the same, heading east", true, 0, 1, 0, 8000, 500, 0, run30, 0},
+        {"aft beam, bow up", true, 0, 1, 180, 35000, 500, 0, 0, -run20},
+        {"starboard beam, rolled", true, 0, 1, 90, 35000, 0, 500, run20, 0},
+        {"the same azimuth, negative", true, 0, 1, -270, 35000, 0, 500, run20, 0},
+        {"starboard beam, heading east", true, 0, 1, 90, 8000, 0, 500, 0, -run20},
+        {"PD0 convex beam 3 forward", false, 0x0108, 2, 0, 35000, 0, 0, 0, run20},
+        {"PD0 convex beam 1 to port", false, 0x0108, 0, 0, 35000, 0, 0, -run20, 0},
+        {"PD0 concave beam 3 aft", false, 0x0100, 2, 0, 35000, 0, 0, 0, -run20},
+        {"PD0 concave beam 2 to port, heading east", false, 0x0100, 1, 0, 8000, 0, 0, 0, run20},
     };
     AppSettings().SetMagDec(10);
     for (const BeamCase& beam : cases) {
+        SCOPED_TRACE(beam.name);
         Ensemble ping = Ping();
-        ping.sonTekFlag1 = 1;
         ping.navigation = {.positionValid = true, .x = 1000, .y = 2000};
-        ping.beamElevation[1] = Radians(25);
-        ping.beamAzimuth[1] = Radians(beam.azimuthDegrees);
+        if (beam.sonTek) {
+            ping.sonTekFlag1 = 1;
+            ping.beamElevation[1] = Radians(25);
+            ping.beamAzimuth[1] = Radians(beam.azimuthDegrees);
+        } else {
+            ping.fixedLeader.SetSystemConfiguration(beam.config);
+        }
         ping.variableLeader.SetHeading(beam.heading);
         ping.variableLeader.SetPitch(beam.pitch);
         ping.variableLeader.SetRoll(beam.roll);
         double x = 0, y = 0, z = 0;
-        ASSERT_TRUE(BeamCellPosition(ping, 1, 2, x, y, z));
-        SCOPED_TRACE(testing::Message() << beam.azimuthDegrees << " " << beam.heading);
+        ASSERT_TRUE(BeamCellPosition(ping, beam.beam, 2, x, y, z));
         EXPECT_NEAR(x, 1000 + beam.dx, 1e-6);
         EXPECT_NEAR(y, 2000 + beam.dy, 1e-6);
-        EXPECT_NEAR(z, beam.z, 1e-6);
+        EXPECT_DOUBLE_EQ(z, 2);
     }
 }
 
@@ -355,6 +366,12 @@ TEST_F(EnsembleQuantities, BeamCellPositionRefusesWithoutWriting) {
     EXPECT_FALSE(BeamCellPosition(ping, 0, 2, x, y, z));  // no position
     ping.navigation.positionValid = true;
     EXPECT_FALSE(BeamCellPosition(ping, 4, 2, x, y, z));
+    EXPECT_FALSE(BeamCellPosition(ping, 0, kCells, x, y, z));
+    ping.variableLeader.SetPitch(9000);  // no roll fits a vertical pitch
+    ping.variableLeader.SetRoll(100);
+    EXPECT_FALSE(BeamCellPosition(ping, 0, 2, x, y, z));
+    ping.variableLeader.SetPitch(0);
+    ping.sonTekFlag1 = 1;
     ping.beamAzimuth[0] = std::nan("");
     EXPECT_FALSE(BeamCellPosition(ping, 0, 2, x, y, z));
     EXPECT_EQ(x, -1);

@@ -32,10 +32,17 @@ Options (anywhere on the line):
 
 Commands:
   settings                   print the effective settings in the settings file's format
-  info [--json] FILE...       a summary of each instrument file
-  ensembles --json FILE [--first N] [--count M] [--processed]
-                             the file's ensembles in time order, as recorded (and, with
+  info [--json] FILE...       a summary of each loaded line
+  ensembles --json FILE... [--line N] [--first N] [--count M] [--processed]
+                             a line's ensembles in time order, as recorded (and, with
                              --processed, as processed with the current settings)
+  discharge [--json] FILE... the discharge report of every line (JSON: figures and unit)
+  export csv|xyz|xyzi|xlsx --out DIR [--line N] FILE...
+                             one file per line (csv, xyz, xyzi) or one workbook of all lines
+                             (xlsx, named after the first FILE) in DIR
+
+FILE: instrument files (.000, .pd0 ...), line logs of the survey suite (.log) and archives
+(.zip, .rsqmb), opened as the desktop program opens them.
   declination --lat DEG --lon DEG --time ISO8601 [--height KM] [--cof FILE]
                              magnetic declination in degrees (World Magnetic Model; the
                              model installed in the settings folder unless --cof is given)
@@ -49,10 +56,12 @@ struct Command {
     bool needsSettings;
 };
 
-constexpr std::array<Command, 4> kCommands{{
+constexpr std::array<Command, 6> kCommands{{
     {"settings", RunSettingsCommand, true},
     {"info", RunInfoCommand, true},
     {"ensembles", RunEnsemblesCommand, true},
+    {"discharge", RunDischargeCommand, true},
+    {"export", RunExportCommand, true},
     {"declination", RunDeclinationCommand, false},
 }};
 

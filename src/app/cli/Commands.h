@@ -25,5 +25,7 @@ int RunSettingsCommand(CommandContext& context);
 int RunDeclinationCommand(CommandContext& context);
 int RunInfoCommand(CommandContext& context);
 int RunEnsemblesCommand(CommandContext& context);
+int RunDischargeCommand(CommandContext& context);
+int RunExportCommand(CommandContext& context);
 
 }  // namespace fluvex

@@ -10,31 +10,16 @@
 
 #include "app/cli/ArgumentList.h"
 #include "app/cli/Commands.h"
+#include "app/cli/OpenedSurvey.h"
 #include "model/EnsembleQuantities.h"
 #include "project/Database.h"
-#include "project/LineLoading.h"
-#include "readers/CRDIReader.h"
-#include "services/DebugOutput.h"
-#include "services/Geodesy.h"
-#include "services/HostService.h"
 #include "services/TextUtil.h"
-#include "services/UserPrompt.h"
-#include "settings/Settings.h"
 
 namespace fluvex {
 
 namespace {
 
 using nlohmann::json;
-
-// The project's geodesy for embedded positions; without one positions stay invalid, which the
-// output shows, so a bad CRS is reported but does not stop the command.
-std::unique_ptr<Geodesy> ProjectGeodesy(std::ostream& err) {
-    GeodesyCreation created = Geodesy::FromProjectFile(Host().Folder(FolderKind::ProjectFile));
-    if (!created.geodesy)
-        err << "fluvex-cli: positions are not converted: " << created.error << '\n';
-    return std::move(created.geodesy);
-}
 
 // The instrument clock as "YYYY-MM-DDThh:mm:ss.hh", month counted from 1.
 std::string ClockText(const Ensemble& ensemble) {
@@ -183,38 +168,6 @@ json EnsembleRecord(int index, const Ensemble& recorded, bool processed) {
     }
     return record;
 }
-
-// The files a command was given, opened into the line collection as the desktop program opens
-// them (line logs, archives, instrument files); the collection is emptied again afterwards, as
-// its readers refer to the geodesy held here.
-class OpenedSurvey {
-public:
-    OpenedSurvey(const std::vector<std::string>& files, std::ostream& err)
-        : geodesy_(ProjectGeodesy(err)) {
-        Database& database = AppDatabase();
-        database.SetGeodesy(geodesy_.get());
-        const std::vector<std::filesystem::path> paths(files.begin(), files.end());
-        StderrPrompt prompt;
-        failedFiles_ = OpenSurveyFiles(database, paths, prompt).failedFiles;
-        AppSettings().CurrentLine = database.LineCount() > 0 ? 0 : -1;
-        for (int line = 0; line < database.LineCount(); ++line)
-            for (const ReadWarning& warning : database.ReadWarnings(line))
-                DebugOutput(database.LinePath(line).string() + ": " +
-                            DescribeReadWarning(warning));
-    }
-    ~OpenedSurvey() {
-        AppDatabase().Clear();
-        AppDatabase().SetGeodesy(nullptr);
-    }
-    OpenedSurvey(const OpenedSurvey&) = delete;
-    OpenedSurvey& operator=(const OpenedSurvey&) = delete;
-
-    int Status() const { return failedFiles_ > 0 ? kExitFailure : kExitOk; }
-
-private:
-    std::unique_ptr<Geodesy> geodesy_;
-    int failedFiles_ = 0;
-};
 
 }  // namespace
 

@@ -1,0 +1,50 @@
+// Exporting the large PD0 line of bench/LargeLine.h (the real instrument files concatenated to
+// 200 MB) as CSV: every ping's row with its cells and echo intensities, positions converted to
+// latitude and longitude, written through a temporary file that is flushed to disk and renamed.
+// Reports the seconds per export and two rates: of the CSV written and of the PD0 line read.
+
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <filesystem>
+
+#include "LargeLine.h"
+#include "export/TextExports.h"
+#include "project/Database.h"
+#include "services/Geodesy.h"
+#include "services/UserPrompt.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+void BM_CsvExport(benchmark::State& state) {
+    const fluvex::bench::LargeLine& line = fluvex::bench::SharedLargeLine();
+    auto geodesy = fluvex::Geodesy::Create("auto", 1.0).geodesy;
+    fluvex::Database database;
+    database.SetGeodesy(geodesy.get());
+    fluvex::StderrPrompt prompt;
+    if (!database.AddLine(line.Path(), {}, prompt)) state.SkipWithError("open");
+    database.Ensembles(0);  // processed before timing, as a user's line is before an export
+    const fs::path csv = line.Folder() / "large.csv";
+    double seconds = 0;
+    double csvBytes = 0;
+    for (auto _ : state) {
+        const auto start = Clock::now();
+        if (!fluvex::ExportCsv(database, csv, 0)) state.SkipWithError("export");
+        const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
+        state.SetIterationTime(elapsed);
+        seconds += elapsed;
+        csvBytes = static_cast<double>(fs::file_size(csv));
+        fs::remove(csv);
+    }
+    const auto iterations = static_cast<double>(state.iterations());
+    state.counters["pings"] = database.EnsembleCount(0);
+    state.counters["csv_MB"] = csvBytes / 1e6;
+    state.counters["csv_MB_per_s"] = csvBytes * iterations / seconds / 1e6;
+    state.counters["pd0_MB_per_s"] = line.Bytes() * iterations / seconds / 1e6;
+}
+BENCHMARK(BM_CsvExport)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
+
+}  // namespace

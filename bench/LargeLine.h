@@ -1,0 +1,89 @@
+#pragma once
+
+// A large PD0 line (at least 200 MB) made by concatenating the real instrument files of
+// tests/data/pd0 in a temporary folder, shared by the benchmarks of one run and removed at exit.
+//
+// FLUVEX_PD0_DATA overrides the folder of the real files.
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <system_error>
+#include <vector>
+
+namespace fluvex::bench {
+
+inline std::filesystem::path RealFilesFolder() {
+    if (const char* folder = std::getenv("FLUVEX_PD0_DATA")) return folder;
+    return std::filesystem::path(__FILE__).parent_path().parent_path() / "tests" / "data" / "pd0";
+}
+
+class LargeLine {
+public:
+    static constexpr std::uintmax_t kMinimumFileSize = 200'000'000;
+
+    LargeLine()
+        : folder_(std::filesystem::temp_directory_path() /
+                  ("fluvex-bench-" + std::to_string(::getpid()))) {
+        std::filesystem::create_directories(folder_);
+        // In name order, so that every run times the same file.
+        std::vector<std::filesystem::path> names;
+        for (const auto& entry : std::filesystem::directory_iterator(RealFilesFolder())) {
+            const auto extension = entry.path().extension();
+            if (extension != ".json" && extension != ".md") names.push_back(entry.path());
+        }
+        std::ranges::sort(names);
+        std::vector<std::vector<char>> files;
+        for (const std::filesystem::path& name : names)
+            files.push_back(ReadWhole(name));
+        {
+            std::ofstream out(Path(), std::ios::binary);
+            std::uintmax_t written = 0;
+            while (written < kMinimumFileSize && !files.empty()) {
+                for (const auto& file : files) {
+                    out.write(file.data(), static_cast<std::streamsize>(file.size()));
+                    written += file.size();
+                }
+            }
+        }
+        // Written back before timing starts, so that the kernel's write-back does not compete
+        // with the reads; the file stays in the page cache.
+        const int descriptor = ::open(Path().c_str(), O_RDONLY);
+        ::fdatasync(descriptor);
+        ::close(descriptor);
+    }
+    ~LargeLine() {
+        std::error_code ignored;
+        std::filesystem::remove_all(folder_, ignored);
+    }
+    LargeLine(const LargeLine&) = delete;
+    LargeLine& operator=(const LargeLine&) = delete;
+
+    // Also the place for files a benchmark writes; removed with it.
+    const std::filesystem::path& Folder() const { return folder_; }
+    std::filesystem::path Path() const { return folder_ / "large.pd0"; }
+    double Bytes() const { return static_cast<double>(std::filesystem::file_size(Path())); }
+
+private:
+    static std::vector<char> ReadWhole(const std::filesystem::path& path) {
+        std::ifstream in(path, std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    }
+
+    std::filesystem::path folder_;
+};
+
+// The one large line of the run, made on first use.
+inline const LargeLine& SharedLargeLine() {
+    static const LargeLine line;
+    return line;
+}
+
+}  // namespace fluvex::bench

@@ -1,0 +1,68 @@
+#include "app/cli/OpenedSurvey.h"
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <ostream>
+
+#include "app/cli/Commands.h"
+#include "project/Database.h"
+#include "project/LineLoading.h"
+#include "readers/CRDIReader.h"
+#include "services/DebugOutput.h"
+#include "services/Geodesy.h"
+#include "services/HostService.h"
+#include "services/UserPrompt.h"
+#include "settings/Settings.h"
+
+namespace fluvex {
+
+namespace {
+
+// The project's geodesy for embedded positions; without one positions stay invalid, which the
+// output shows, so a bad CRS is reported but does not stop the command.
+std::unique_ptr<Geodesy> ProjectGeodesy(std::ostream& err) {
+    GeodesyCreation created = Geodesy::FromProjectFile(Host().Folder(FolderKind::ProjectFile));
+    if (!created.geodesy)
+        err << "fluvex-cli: positions are not converted: " << created.error << '\n';
+    return std::move(created.geodesy);
+}
+
+}  // namespace
+
+OpenedSurvey::OpenedSurvey(const std::vector<std::string>& files, std::ostream& err)
+    : geodesy_(ProjectGeodesy(err)) {
+    Database& database = AppDatabase();
+    database.SetGeodesy(geodesy_.get());
+    const std::vector<std::filesystem::path> paths(files.begin(), files.end());
+    StderrPrompt prompt;
+    failedFiles_ = OpenSurveyFiles(database, paths, prompt).failedFiles;
+    AppSettings().CurrentLine = database.LineCount() > 0 ? 0 : -1;
+    for (int line = 0; line < database.LineCount(); ++line)
+        for (const ReadWarning& warning : database.ReadWarnings(line))
+            DebugOutput(database.LinePath(line).string() + ": " + DescribeReadWarning(warning));
+}
+
+OpenedSurvey::~OpenedSurvey() {
+    AppDatabase().Clear();
+    AppDatabase().SetGeodesy(nullptr);
+}
+
+int OpenedSurvey::Status() const {
+    return failedFiles_ > 0 ? kExitFailure : kExitOk;
+}
+
+BatchProgress::BatchProgress(std::ostream& err, std::string what)
+    : err_(err), what_(std::move(what)), enabled_(::isatty(STDERR_FILENO) == 1) {}
+
+BatchProgress::~BatchProgress() {
+    if (shown_) err_ << '\n';
+}
+
+void BatchProgress::Show(int done, int total) {
+    if (!enabled_) return;
+    err_ << '\r' << what_ << ' ' << done << '/' << total << std::flush;
+    shown_ = true;
+}
+
+}  // namespace fluvex

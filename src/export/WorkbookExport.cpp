@@ -1,0 +1,274 @@
+#include "export/WorkbookExport.h"
+
+#include <xlsxwriter.h>
+
+#include <algorithm>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "export/EnsembleTable.h"
+#include "export/TextExports.h"
+#include "model/Units.h"
+#include "project/Database.h"
+
+namespace fluvex {
+
+namespace {
+
+// ---------------------------------------------------------------------------------------------
+// Sheet names
+
+constexpr int kMaxSheetNameUnits = 31;
+constexpr char32_t kReplacement = U'_';
+constexpr std::u32string_view kForbidden = U"[]:*?/\\";
+constexpr std::u32string_view kEmptyName = U"Line";
+// English Excel keeps a sheet of this name for itself.
+constexpr std::u32string_view kReserved = U"History";
+
+// The code point of the UTF-8 sequence at the front of `text`, which is consumed; nothing, with
+// one byte consumed, for a sequence that is broken, overlong, a surrogate or beyond U+10FFFF.
+std::optional<char32_t> TakeCodePoint(std::string_view& text) {
+    const auto lead = static_cast<unsigned char>(text.front());
+    const std::size_t length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
+    constexpr char32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (lead >= 0x80 && (lead < 0xC2 || lead > 0xF4 || text.size() < length)) {
+        text.remove_prefix(1);
+        return std::nullopt;
+    }
+    char32_t code = length == 1 ? lead : lead & (0x7FU >> length);
+    for (std::size_t i = 1; i < length; ++i) {
+        const auto next = static_cast<unsigned char>(text[i]);
+        if ((next & 0xC0U) != 0x80U) {
+            text.remove_prefix(1);
+            return std::nullopt;
+        }
+        code = (code << 6U) | (next & 0x3FU);
+    }
+    text.remove_prefix(length);
+    const bool surrogate = code >= 0xD800 && code <= 0xDFFF;
+    if (code < kSmallest[length] || surrogate || code > 0x10FFFF) return std::nullopt;
+    return code;
+}
+
+// Characters a sheet name cannot hold, or XML cannot carry.
+bool IsAllowedInSheetName(char32_t code) {
+    return code >= 0x20 && code != 0xFFFE && code != 0xFFFF &&
+           kForbidden.find(code) == std::u32string_view::npos;
+}
+
+std::u32string SanitizedCodePoints(std::string_view text) {
+    std::u32string codes;
+    while (!text.empty()) {
+        const std::optional<char32_t> code = TakeCodePoint(text);
+        codes.push_back(code && IsAllowedInSheetName(*code) ? *code : kReplacement);
+    }
+    if (!codes.empty() && codes.front() == U'\'') codes.front() = kReplacement;
+    if (!codes.empty() && codes.back() == U'\'') codes.back() = kReplacement;
+    return codes;
+}
+
+std::string Utf8(std::u32string_view codes) {
+    std::string text;
+    for (const char32_t code : codes) {
+        if (code < 0x80) {
+            text += static_cast<char>(code);
+            continue;
+        }
+        const int length = code < 0x800 ? 2 : code < 0x10000 ? 3 : 4;
+        constexpr unsigned kLeadBits[] = {0, 0, 0xC0, 0xE0, 0xF0};
+        text += static_cast<char>(kLeadBits[length] | (code >> (6 * (length - 1))));
+        for (int shift = 6 * (length - 2); shift >= 0; shift -= 6)
+            text += static_cast<char>(0x80U | ((code >> shift) & 0x3FU));
+    }
+    return text;
+}
+
+// The longest front of `codes` within `units` UTF-16 units, as the format counts a name.
+std::u32string_view CutToUnits(std::u32string_view codes, int units) {
+    std::size_t kept = 0;
+    for (; kept < codes.size(); ++kept) {
+        units -= codes[kept] >= 0x10000 ? 2 : 1;
+        if (units < 0) break;
+    }
+    return codes.substr(0, kept);
+}
+
+// Lower case for the scripts sheet names are usually written in (Latin, Greek, Cyrillic), so
+// that "Überfahrt" and "überfahrt" count as the same name, as they do for the format's readers.
+char32_t FoldCase(char32_t code) {
+    const auto in = [code](char32_t first, char32_t last) { return code >= first && code <= last; };
+    if (in(U'A', U'Z') || (in(0xC0, 0xDE) && code != 0xD7) || (in(0x391, 0x3AB) && code != 0x3A2) ||
+        in(0x410, 0x42F))
+        return code + 0x20;
+    if (in(0x400, 0x40F)) return code + 0x50;
+    // Latin Extended-A pairs its capitals with the small letter after them.
+    const bool evenCapital = in(0x100, 0x12F) || in(0x132, 0x137) || in(0x14A, 0x177);
+    const bool oddCapital = in(0x139, 0x148) || in(0x179, 0x17E);
+    if ((evenCapital && code % 2 == 0) || (oddCapital && code % 2 == 1)) return code + 1;
+    return code == 0x178 ? 0xFF : code;
+}
+
+bool SameSheetName(std::u32string_view a, std::u32string_view b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                      [](char32_t x, char32_t y) { return FoldCase(x) == FoldCase(y); });
+}
+
+bool IsTaken(std::u32string_view name, std::span<const std::string> taken) {
+    return SameSheetName(name, kReserved) ||
+           std::ranges::any_of(taken, [name](const std::string& used) {
+               return SameSheetName(name, SanitizedCodePoints(used));
+           });
+}
+
+// ---------------------------------------------------------------------------------------------
+// The workbook
+
+struct WorkbookDeleter {
+    // For a workbook given up before it was closed: nothing is written.
+    void operator()(lxw_workbook* workbook) const { lxw_workbook_free(workbook); }
+};
+using WorkbookOwner = std::unique_ptr<lxw_workbook, WorkbookDeleter>;
+
+bool Fail(std::string* error, const std::string& text) {
+    if (error) *error = text;
+    return false;
+}
+
+// Writes one sheet row by row, as the workbook's constant-memory mode requires, and keeps the
+// first error of the library.
+class SheetWriter {
+public:
+    explicit SheetWriter(lxw_worksheet* sheet) : sheet_(sheet) {}
+
+    lxw_error Error() const { return error_; }
+
+    void StartRow(lxw_row_t row) {
+        row_ = row;
+        column_ = 0;
+    }
+    void Text(const char* text) {
+        if (error_ == LXW_NO_ERROR)
+            error_ = worksheet_write_string(sheet_, row_, column_, text, nullptr);
+        ++column_;
+    }
+    void Fixed(double value, int decimals) { Text(numbers_.Fixed(value, decimals).data()); }
+    void Integer(long long value) { Text(numbers_.Integer(value).data()); }
+    void Skip(int columns) { column_ = static_cast<lxw_col_t>(column_ + columns); }
+
+private:
+    lxw_worksheet* sheet_;
+    lxw_row_t row_ = 0;
+    lxw_col_t column_ = 0;
+    lxw_error error_ = LXW_NO_ERROR;
+    NumberFormatter numbers_;
+};
+
+constexpr int kDecimals = 3;
+
+void WriteRow(const EnsembleRow& row, const EnsembleTableLayout& layout, SheetWriter& sheet) {
+    sheet.StartRow(static_cast<lxw_row_t>(row.index + 1));
+    sheet.Integer(row.index + 1);
+    sheet.Text(row.time.c_str());
+    for (const double value : {row.heading, row.pitch, row.roll})
+        sheet.Fixed(value, kDecimals);
+    sheet.Fixed(row.depth, 2);
+    if (row.hasPosition) {
+        sheet.Fixed(row.x, 2);
+        sheet.Fixed(row.y, 2);
+    } else {
+        sheet.Skip(2);
+    }
+    if (row.hasGeographic) {
+        sheet.Fixed(row.latitude, 6);
+        sheet.Fixed(row.longitude, 6);
+    } else {
+        sheet.Skip(2);
+    }
+    if (row.bottomTrackValid) {
+        for (const double value : {row.bottomTrack.east, row.bottomTrack.north,
+                                   row.bottomTrack.speed, row.bottomTrack.direction})
+            sheet.Fixed(value, kDecimals);
+    } else if (layout.bottomTrack) {
+        sheet.Skip(4);  // a bad bottom track leaves its columns empty
+    }
+    for (const TableCell& cell : row.cells) {
+        for (const double value : {cell.east, cell.north, cell.up, cell.speed, cell.direction}) {
+            if (cell.valid) {
+                sheet.Fixed(value, kDecimals);
+            } else {
+                sheet.Integer(0);
+            }
+        }
+    }
+    for (int missing = static_cast<int>(row.cells.size()) * 5; missing < layout.cellGroups * 5;
+         ++missing)
+        sheet.Integer(0);
+}
+
+lxw_error WriteSheet(Database& database, int line, lxw_worksheet* worksheet) {
+    EnsembleTable table(database, line);
+    SheetWriter sheet(worksheet);
+    sheet.StartRow(0);
+    for (const std::string& heading : table.Headings())
+        sheet.Text(heading.c_str());
+    EnsembleRow row;
+    for (int index = 0; index < table.RowCount() && sheet.Error() == LXW_NO_ERROR; ++index) {
+        table.FillRow(index, row);
+        WriteRow(row, table.Layout(), sheet);
+    }
+    return sheet.Error();
+}
+
+}  // namespace
+
+std::string SafeSheetName(std::string_view wanted, std::span<const std::string> taken) {
+    const std::u32string codes = SanitizedCodePoints(wanted);
+    const std::u32string_view name =
+        CutToUnits(codes.empty() ? kEmptyName : std::u32string_view(codes), kMaxSheetNameUnits);
+    if (!IsTaken(name, taken)) return Utf8(name);
+    for (int copy = 2;; ++copy) {
+        const std::string suffix = " (" + std::to_string(copy) + ")";
+        std::u32string numbered(
+            CutToUnits(name, kMaxSheetNameUnits - static_cast<int>(suffix.size())));
+        numbered.append(suffix.begin(), suffix.end());
+        if (!IsTaken(numbered, taken)) return Utf8(numbered);
+    }
+}
+
+bool ExportWorkbook(Database& database, const std::filesystem::path& file, std::string* error) {
+    ExportTemporary temporary(file);
+    if (!temporary.IsCreated()) return Fail(error, "cannot create a file beside " + file.string());
+    // The library opens the file by its name when the workbook is closed.
+    temporary.CloseDescriptor();
+    // Rows go to disk as they are written: a long line's sheet does not stay in memory.
+    lxw_workbook_options options{};
+    options.constant_memory = LXW_TRUE;
+    options.use_zip64 = LXW_TRUE;
+    WorkbookOwner workbook(workbook_new_opt(temporary.Path().c_str(), &options));
+    if (!workbook) return Fail(error, "cannot create the workbook " + file.string());
+
+    std::vector<std::string> sheetNames;
+    for (int line = 0; line < database.LineCount(); ++line) {
+        const std::string lineName = database.LineName(line);
+        sheetNames.push_back(SafeSheetName(FileNameOfPath(lineName), sheetNames));
+        lxw_worksheet* sheet = workbook_add_worksheet(workbook.get(), sheetNames.back().c_str());
+        if (sheet == nullptr)
+            return Fail(error, "cannot add the sheet \"" + sheetNames.back() + "\" of " + lineName);
+        const lxw_error written = WriteSheet(database, line, sheet);
+        if (written != LXW_NO_ERROR)
+            return Fail(error,
+                        "cannot write the sheet of " + lineName + ": " + lxw_strerror(written));
+    }
+    // Closing writes the file and frees the workbook, whatever the outcome.
+    const lxw_error closed = workbook_close(workbook.release());
+    if (closed != LXW_NO_ERROR)
+        return Fail(error, "cannot write " + file.string() + ": " + lxw_strerror(closed));
+    if (!temporary.Commit()) return Fail(error, "cannot replace " + file.string());
+    return true;
+}
+
+}  // namespace fluvex
