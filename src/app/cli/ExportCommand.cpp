@@ -95,9 +95,12 @@ int RunExportCommand(CommandContext& context) {
     if (!arguments.Failed() && !kind) arguments.Fail("export needs csv, xyz, xyzi or xlsx");
     if (!arguments.Failed() && !out) arguments.Fail("export needs --out DIR");
     if (!arguments.Failed() && files.empty()) arguments.Fail("export needs FILE...");
-    if (!arguments.Failed() && kind == ExportKind::Workbook && only)
-        arguments.Fail("the workbook holds every line: --line is for csv, xyz and xyzi");
     if (arguments.Failed()) return kExitUsage;
+    const ExportKind exportKind = *kind;
+    if (exportKind == ExportKind::Workbook && only) {
+        arguments.Fail("the workbook holds every line: --line is for csv, xyz and xyzi");
+        return kExitUsage;
+    }
 
     std::error_code error;
     fs::create_directories(*out, error);
@@ -111,9 +114,9 @@ int RunExportCommand(CommandContext& context) {
                     << " line(s) loaded\n";
         return kExitFailure;
     }
-    const bool written = kind == ExportKind::Workbook
+    const bool written = exportKind == ExportKind::Workbook
                              ? ExportWorkbookOf(files.front(), *out, context.err)
-                             : ExportLines(*kind, only, *out, context.err);
+                             : ExportLines(exportKind, only, *out, context.err);
     return written ? survey.Status() : kExitFailure;
 }
 
