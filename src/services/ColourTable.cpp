@@ -136,4 +136,9 @@ void ColourTable::SetStops(std::vector<ColourRef> stops) {
     properties_.entryCount = static_cast<int32_t>(stops_.size() + 2);
 }
 
+void ColourTable::SetOutOfRangeColours(ColourRef below, ColourRef above) {
+    below_.colour = below;
+    above_.colour = above;
+}
+
 }  // namespace fluvex

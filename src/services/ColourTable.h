@@ -32,6 +32,9 @@ public:
 
     const std::vector<ColourRef>& Stops() const { return stops_; }
     void SetStops(std::vector<ColourRef> stops);
+    ColourRef BelowColour() const { return below_.colour; }
+    ColourRef AboveColour() const { return above_.colour; }
+    void SetOutOfRangeColours(ColourRef below, ColourRef above);
 
 private:
     // A colour that applies outside the range, with the number the file keeps beside it.

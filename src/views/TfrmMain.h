@@ -2,15 +2,156 @@
 
 #include <QMainWindow>
 
+#include <filesystem>
+#include <span>
+#include <utility>
+#include <vector>
+
+#include "project/LineLoading.h"
+#include "views/QtUserPrompt.h"
+
+class QAction;
+class QDockWidget;
+class QTimer;
+
 namespace fluvex {
 
-// The main window. For now it only shows which settings and project the program runs with;
-// the line list and the docked views are added with their features.
+class DockSite;
+class Settings;
+class SidePanel;
+class TfrmDischarge;
+class TfrmHelp;
+class TfrmViewOptions;
+struct LongWork;
+
+// The program's one top-level window: the side panel with the line list and the processing
+// choices, the menus and commands, and the dock site holding every view. It computes nothing
+// itself: choices go into the settings, loading and line questions to the line collection, and
+// the views are told to refresh.
 class TfrmMain final : public QMainWindow {
     Q_OBJECT
 
 public:
     explicit TfrmMain(QWidget* parent = nullptr);
+    ~TfrmMain() override;
+
+    // Where messages and questions go instead of message boxes (the screenshot run, tests);
+    // null goes back to message boxes. Passed on to the windows this one owns.
+    void SetPrompt(UserPrompt* prompt);
+
+    // Restores the panel arrangement of the last run (a layout of another version is deleted);
+    // closing the window saves it.
+    void LoadLayout();
+
+    // Clears the line collection, loads the files in order, brings the processing choices in line
+    // with what was loaded and makes the first line current. The reading runs on a worker thread
+    // behind a progress window; this returns when it is done.
+    OpenFilesOutcome OpenFiles(std::span<const std::filesystem::path> files);
+    // Makes a line current; with `refresh` every view follows at once. Lines not loaded are
+    // ignored.
+    void SelectLine(int index, bool refresh);
+    // Hides a shown panel or shows a hidden one; the action's check follows.
+    void ToggleDockWindow(QDockWidget* panel, QAction* action);
+    // Brings the panel with that object name or title to the front; false when there is none.
+    bool ShowPanel(const QString& name);
+
+    DockSite& Docks() { return *dockSite_; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    // The values whose change the one-second poll watches.
+    struct PolledOptions {
+        int bottomTrack = -1;
+        int velReference = 0;
+        bool useEdtHead = false;
+        bool useEdtPR = false;
+        bool timed = false;
+        bool operator==(const PolledOptions&) const = default;
+    };
+
+    // --- Construction ---
+    void CreateActions();
+    void CreateMenus();
+    QWidget* BuildSidePanel();
+    void CreateViews();
+    void AddViewPanel(const char* panelName, const QString& title, QWidget* view, QAction* action);
+
+    // --- Bringing the controls in line ---
+    void UpdateStep();
+    void UpdateActions();
+    void UpdateAttitudeAction(QAction* action, bool (Settings::*get)() const,
+                              void (Settings::*set)(bool));
+    void UpdateTimingAction();
+    void UpdateLineNavigation();
+    void PollSettings();
+    void RebuildLineList();
+    void RebuildReferenceGroups();
+
+    void SaveLayout();
+
+    // --- Views ---
+    void RefreshViews();
+    void RepaintViews();
+    void RebuildDischargeReport();
+    void RunWork(const LongWork& work);
+
+    // --- Commands ---
+    void Open();
+    void SaveReport();
+    void ShowViewOptions();
+    void EditColourTable();
+    void AutoScaleColours();
+    void ToggleColourBar();
+    void NextLine();
+    void PreviousLine();
+    void IgnoreLine();
+    void LineClicked(int row);
+    void ShowHelp();
+    void ShowAbout();
+    // Tells the user that a command's feature is not in this version yet.
+    void ComesLater(const QString& text);
+    UserPrompt& Prompt();
+
+    QtUserPrompt messageBoxes_{this};
+    UserPrompt* prompt_ = nullptr;
+    PolledOptions polled_;
+    QTimer* pollTimer_ = nullptr;
+    // Long work runs in a local event loop; nothing may start more of it meanwhile.
+    bool working_ = false;
+
+    DockSite* dockSite_ = nullptr;
+    QWidget* profile_ = nullptr;
+    QWidget* survey_ = nullptr;
+    TfrmDischarge* discharge_ = nullptr;
+    TfrmViewOptions* viewOptions_ = nullptr;
+    TfrmHelp* help_ = nullptr;
+
+    SidePanel* side_ = nullptr;
+
+    QAction* actSaveReport_ = nullptr;
+    std::vector<QAction*> lineActions_;  // enabled when a line is loaded
+    QAction* actScaleColors_ = nullptr;
+    QAction* actColors_ = nullptr;
+    QAction* actColorbar_ = nullptr;
+    QAction* mnuShowColorBar_ = nullptr;
+    QAction* actUsePnR_ = nullptr;
+    QAction* actUseHdg_ = nullptr;
+    QAction* actUseChronex_ = nullptr;
+    QAction* actIgnore_ = nullptr;
+    QAction* actTrackline_ = nullptr;
+    QAction* actSolidArrows_ = nullptr;
+    // The six window commands with their panels.
+    std::vector<std::pair<QDockWidget*, QAction*>> windowActions_;
+    QAction* actSurvey_ = nullptr;
+    QAction* actProfile_ = nullptr;
+    QAction* actSpreadsheet_ = nullptr;
+    QAction* actDischarge_ = nullptr;
+    QAction* actInformation_ = nullptr;
+    QAction* actSpeed_ = nullptr;
+    QAction* actQuickChart_ = nullptr;
+    QAction* actContour_ = nullptr;
 };
 
 }  // namespace fluvex

@@ -1,35 +1,129 @@
+// The desktop program: the main window on the surveys named on the command line, or, with
+// --screenshot, a picture of that window written to a PNG without anyone looking.
+
 #include <QApplication>
+#include <QDockWidget>
+#include <QPixmap>
 #include <QScreen>
 
+#include <iostream>
+#include <memory>
 #include <string>
 
 #include "processing/MagneticModel.h"
+#include "project/Database.h"
+#include "services/Geodesy.h"
+#include "services/HostService.h"
+#include "services/UserPrompt.h"
 #include "settings/Settings.h"
+#include "views/DesktopCommandLine.h"
+#include "views/DockSite.h"
 #include "views/QtUserPrompt.h"
 #include "views/TfrmMain.h"
+
+namespace {
+
+constexpr int kExitFailure = 1;
+constexpr int kExitUsage = 2;
+constexpr const char* kUsage =
+    "usage: fluvex [--screenshot FILE.png [--size WIDTHxHEIGHT] [--panel NAME]] [FILES...]\n";
+
+void RememberScreen(fluvex::Settings& settings) {
+    if (const QScreen* screen = QApplication::primaryScreen()) {
+        const QRect desktop = screen->virtualGeometry();
+        settings.VirtualScreen =
+            fluvex::ScreenRect{desktop.left(), desktop.top(), desktop.width(), desktop.height()};
+    }
+}
+
+// Positions recorded by the instrument itself need the project's grid; without it they stay
+// unconverted, which the user is told once.
+std::unique_ptr<fluvex::Geodesy> ProjectGeodesy(fluvex::UserPrompt& prompt) {
+    fluvex::GeodesyCreation created =
+        fluvex::Geodesy::FromProjectFile(fluvex::Host().Folder(fluvex::FolderKind::ProjectFile));
+    if (!created.geodesy)
+        prompt.ShowError("Positions in instrument files are not converted: " + created.error,
+                         "Error");
+    return std::move(created.geodesy);
+}
+
+int TakeScreenshot(fluvex::TfrmMain& window, const fluvex::DesktopCommandLine& commandLine,
+                   fluvex::UserPrompt& prompt) {
+    window.SetPrompt(&prompt);
+    if (!commandLine.panel.isEmpty() && window.Docks().FindPanel(commandLine.panel) == nullptr) {
+        std::cerr << "fluvex: there is no panel named " << commandLine.panel.toStdString()
+                  << "; panels:";
+        for (const QDockWidget* panel : window.Docks().findChildren<QDockWidget*>())
+            std::cerr << " \"" << panel->windowTitle().toStdString() << '"';
+        std::cerr << '\n';
+        return kExitUsage;
+    }
+    if (!commandLine.size.isEmpty()) window.resize(commandLine.size);
+    window.show();
+    int failedFiles = 0;
+    if (!commandLine.files.empty()) failedFiles = window.OpenFiles(commandLine.files).failedFiles;
+    if (!commandLine.panel.isEmpty()) window.ShowPanel(commandLine.panel);
+    // Let the layout settle and the queued refreshes run before the picture is taken.
+    QApplication::processEvents();
+    QApplication::processEvents();
+
+    const std::filesystem::path& file = *commandLine.screenshot;
+    if (!window.grab().save(QString::fromStdString(file.string()), "PNG")) {
+        std::cerr << "fluvex: cannot write the screenshot " << file.string() << '\n';
+        return kExitFailure;
+    }
+    std::cout << "Screenshot written to " << file.string() << '\n';
+    return failedFiles > 0 ? kExitFailure : EXIT_SUCCESS;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
     QApplication::setApplicationName("Fluvex");
     QApplication::setApplicationVersion(FLUVEX_VERSION);
 
+    QString error;
+    const auto commandLine =
+        fluvex::ParseDesktopCommandLine(QApplication::arguments().mid(1), &error);
+    if (!commandLine) {
+        std::cerr << "fluvex: " << error.toStdString() << '\n' << kUsage;
+        return kExitUsage;
+    }
+    // A screenshot is taken without anyone at the screen: messages go to stderr and questions
+    // are answered Yes, as on the command line.
+    const bool unattended = commandLine->screenshot.has_value();
+    fluvex::QtUserPrompt messageBoxes;
+    fluvex::StderrPrompt stderrPrompt;
+    fluvex::UserPrompt& prompt =
+        unattended ? static_cast<fluvex::UserPrompt&>(stderrPrompt) : messageBoxes;
+
     fluvex::Settings& settings = fluvex::AppSettings();
     settings.Reset();
-    if (const QScreen* screen = QApplication::primaryScreen()) {
-        const QRect desktop = screen->virtualGeometry();
-        settings.VirtualScreen =
-            fluvex::ScreenRect{desktop.left(), desktop.top(), desktop.width(), desktop.height()};
-    }
-    fluvex::QtUserPrompt prompt;
-    if (!settings.Load(prompt)) return 1;  // the message box has said why
-
+    RememberScreen(settings);
+    if (!settings.Load(prompt)) return kExitFailure;  // the prompt has said why
     // The magnetic model the declination calculation uses; a missing one only disables it.
     fluvex::EnsureMagneticModelFile();
+    const std::unique_ptr<fluvex::Geodesy> geodesy = ProjectGeodesy(prompt);
+    fluvex::AppDatabase().SetGeodesy(geodesy.get());
 
-    fluvex::TfrmMain window;
-    window.show();
-    const int status = QApplication::exec();
-    std::string error;
-    if (!settings.Save(&error)) prompt.ShowError("Cannot save the settings: " + error, "Error");
+    int status = EXIT_SUCCESS;
+    {
+        fluvex::TfrmMain window;
+        if (unattended) {
+            status = TakeScreenshot(window, *commandLine, stderrPrompt);
+        } else {
+            window.LoadLayout();
+            window.show();
+            if (!commandLine->files.empty()) window.OpenFiles(commandLine->files);
+            status = QApplication::exec();
+            std::string saveError;
+            if (!settings.Save(&saveError))
+                prompt.ShowError("Cannot save the settings: " + saveError, "Error");
+        }
+    }
+    // The lines refer to the geodesy, which ends here.
+    fluvex::AppDatabase().Clear();
+    fluvex::AppDatabase().SetGeodesy(nullptr);
     return status;
 }

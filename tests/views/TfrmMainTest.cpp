@@ -1,0 +1,493 @@
+// The main window driven by its controls' names: opening surveys, moving through the lines, the
+// reference groups, the timing choice, the panels and their layout file, auto-scaled colours;
+// then the worker-thread glue and the desktop command line.
+
+#include <QComboBox>
+#include <QDockWidget>
+#include <QLabel>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QThread>
+#include <QToolButton>
+#include <QtTest>
+
+#include <fstream>
+#include <memory>
+#include <stdexcept>
+
+#include "ViewTestFolders.h"
+#include "model/ColourTables.h"
+#include "readers/ReadFeedback.h"
+#include "services/Geodesy.h"
+#include "services/IniFile.h"
+#include "services/UserPrompt.h"
+#include "views/BackgroundWork.h"
+#include "views/CodedRadioGroup.h"
+#include "views/DesktopCommandLine.h"
+#include "views/DockSite.h"
+#include "views/TfrmMain.h"
+
+using namespace fluvex;
+namespace fs = std::filesystem;
+
+namespace {
+
+// Answers Yes and notes on which thread it was asked.
+class ThreadNotingPrompt final : public UserPrompt {
+public:
+    void ShowError(std::string_view text, std::string_view) override { Note(text); }
+    bool AskYesNo(std::string_view text, std::string_view) override {
+        Note(text);
+        return true;
+    }
+    QStringList texts;
+    QList<QThread*> threads;
+
+private:
+    void Note(std::string_view text) {
+        texts << QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+        threads << QThread::currentThread();
+    }
+};
+
+LongWork WorkOf(std::function<void(ReadFeedback&, UserPrompt&)> work) {
+    return {"Test", [](int) { return QString(); }, std::move(work)};
+}
+
+}  // namespace
+
+class TfrmMainTest : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<test::ViewTestFolders> folders_;
+    std::unique_ptr<RecordingPrompt> prompt_;
+    std::unique_ptr<TfrmMain> window_;
+
+    template <typename T>
+    T* Control(const char* name) const {
+        T* control = window_->findChild<T*>(name);
+        if (control == nullptr) qFatal("no control %s", name);
+        return control;
+    }
+    QAction* Action(const char* name) const { return Control<QAction>(name); }
+    QDockWidget* Panel(const char* name) const { return Control<QDockWidget>(name); }
+
+    QStringList Items(const char* group) const {
+        QStringList texts;
+        for (const QRadioButton* item :
+             Control<CodedRadioGroup>(group)->findChildren<QRadioButton*>())
+            texts << item->text();
+        return texts;
+    }
+    QString CheckedItem(const char* group) const {
+        for (const QRadioButton* item :
+             Control<CodedRadioGroup>(group)->findChildren<QRadioButton*>())
+            if (item->isChecked()) return item->text();
+        return {};
+    }
+    QStringList Lines() const {
+        QStringList texts;
+        const QListWidget* list = Control<QListWidget>("lstSelectFile");
+        for (int row = 0; row < list->count(); ++row)
+            texts << list->item(row)->text();
+        return texts;
+    }
+    bool Enabled(const char* button) const { return Control<QToolButton>(button)->isEnabled(); }
+
+    void NewWindow() {
+        window_ = std::make_unique<TfrmMain>();
+        window_->SetPrompt(prompt_.get());
+        window_->show();
+    }
+    void OpenSuiteSurvey() {
+        const std::vector<fs::path> files{folders_->WriteSuiteSurvey()};
+        QCOMPARE(window_->OpenFiles(files).failedFiles, 0);
+    }
+    // Instrument files without the suite's line files; `extra` adds to the description.
+    void OpenInstrumentFiles(const std::string& extra = {}) {
+        const auto description = synth::ParseSurveyDescription(
+            "[Survey]\nName = solo\nLines = 2\nStart = 2024-05-14T09:30:00.00\n"
+            "[Section]\nWidth = 40\nDepth = 3\n[Track]\nEnsembles = 30\nSpeed = 0.8\n" +
+            extra);
+        std::vector<fs::path> files;
+        for (const fs::path& file : synth::WriteSurvey(description, folders_->Root() / "solo"))
+            if (file.extension() == ".PD0") files.push_back(file);
+        QCOMPARE(window_->OpenFiles(files).failedFiles, 0);
+    }
+
+private slots:
+    void init() {
+        folders_ = std::make_unique<test::ViewTestFolders>();
+        prompt_ = std::make_unique<RecordingPrompt>();
+        NewWindow();
+    }
+    void cleanup() {
+        window_.reset();
+        prompt_.reset();
+        folders_.reset();
+    }
+
+    // --- Lines ---
+
+    void openingALogListsItsLinesAndReportsTheirDischarge() {
+        OpenSuiteSurvey();
+        QCOMPARE(Lines(), QStringList({"1 - job_001.000", "2 - job_002.000", "3 - job_003.000"}));
+        QCOMPARE(Control<QListWidget>("lstSelectFile")->currentRow(), 0);
+        QCOMPARE(AppSettings().CurrentLine, 0);
+        const QString report =
+            Control<QWidget>("dockDischarge")->findChild<QPlainTextEdit*>()->toPlainText();
+        QVERIFY2(report.contains("job_003.000"), qPrintable(report));
+        QVERIFY(Action("actSaveCSV")->isEnabled());
+        QVERIFY(prompt_->Messages().empty());
+    }
+
+    void nextPreviousAndIgnoreMoveThroughTheLines() {
+        OpenSuiteSurvey();
+        QVERIFY(!Enabled("btnPrevious"));
+        QVERIFY(Enabled("btnNext"));
+        QVERIFY(Action("actIgnore")->isEnabled());
+
+        QTest::mouseClick(Control<QToolButton>("btnNext"), Qt::LeftButton);
+        QTest::mouseClick(Control<QToolButton>("btnNext"), Qt::LeftButton);
+        QCOMPARE(AppSettings().CurrentLine, 2);
+        QVERIFY(Enabled("btnPrevious"));
+        QVERIFY(!Enabled("btnNext"));
+        window_->findChild<QToolButton*>("btnNext")->click();  // disabled: nothing happens
+        QCOMPARE(AppSettings().CurrentLine, 2);
+
+        QTest::mouseClick(Control<QToolButton>("btnPrevious"), Qt::LeftButton);
+        QCOMPARE(AppSettings().CurrentLine, 1);
+        QCOMPARE(Control<QListWidget>("lstSelectFile")->currentRow(), 1);
+
+        Action("actIgnore")->trigger();
+        QCOMPARE(Lines(), QStringList({"1 - job_001.000", "2 - job_003.000"}));
+        QCOMPARE(AppSettings().CurrentLine, 1);
+        // With two lines, ignoring the second leaves the first current and Ignore disabled.
+        Action("actIgnore")->trigger();
+        QCOMPARE(Lines(), QStringList({"1 - job_001.000"}));
+        QCOMPARE(AppSettings().CurrentLine, 0);
+        QVERIFY(!Action("actIgnore")->isEnabled());
+        QVERIFY(!Enabled("btnPrevious"));
+        QVERIFY(!Enabled("btnNext"));
+    }
+
+    void clickingALineMakesItCurrent() {
+        OpenSuiteSurvey();
+        Control<QListWidget>("lstSelectFile")->setCurrentRow(2);
+        QCOMPARE(AppSettings().CurrentLine, 2);
+        QVERIFY(!Enabled("btnNext"));
+    }
+
+    // --- Processing choices ---
+
+    void referenceGroupsOfferEverythingWithEditedFiles() {
+        AppSettings().SetBottomTrack(1);
+        NewWindow();
+        OpenSuiteSurvey();
+        QCOMPARE(Items("rdoBottomTrack"), QStringList({"Depth 1 (Hi Freq)", "Depth 2 (Low Freq)",
+                                                       "ADCP Bottom Track", "Vertical Beam"}));
+        QCOMPARE(CheckedItem("rdoBottomTrack"), QString("Depth 2 (Low Freq)"));
+        QCOMPARE(Items("rdoVelReference"),
+                 QStringList({"None", "ADCP Bottom Track", "Edited File/GPS"}));
+        Control<QRadioButton>("rdoVelReference_2")->click();
+        QCOMPARE(AppSettings().VelReference(), 2);
+    }
+
+    void referenceGroupsWithoutEditedFilesKeepTheChosenCodes() {
+        AppSettings().SetBottomTrack(2);
+        OpenInstrumentFiles();
+        QCOMPARE(Items("rdoBottomTrack"), QStringList({"ADCP Bottom Track", "Vertical Beam"}));
+        QCOMPARE(CheckedItem("rdoBottomTrack"), QString("ADCP Bottom Track"));
+        QCOMPARE(Items("rdoVelReference"), QStringList({"None", "ADCP Bottom Track"}));
+        Control<QRadioButton>("rdoBottomTrack_3")->click();
+        QCOMPARE(AppSettings().BottomTrack(), 3);
+    }
+
+    void instrumentNavigationOffersTheGpsReference() {
+        const std::unique_ptr<Geodesy> geodesy = std::move(Geodesy::Create("auto", 1).geodesy);
+        AppDatabase().SetGeodesy(geodesy.get());
+        OpenInstrumentFiles(
+            "[Navigation]\nBlocks = 104, 105\nLatitude = 47.3769\nLongitude = 8.5417\n");
+        QCOMPARE(Items("rdoVelReference"), QStringList({"None", "ADCP Bottom Track", "GPS"}));
+        window_.reset();  // the lines refer to the geodesy
+        AppDatabase().Clear();
+    }
+
+    void linesWithoutSuiteTimingUseTheInstrumentClock() {
+        AppSettings().SetTime_Type(2);
+        QVERIFY(Action("actUseChronex")->isEnabled());
+        OpenInstrumentFiles();
+        QCOMPARE(AppSettings().Time_Type(), 1);
+        QVERIFY(!Action("actUseChronex")->isEnabled());
+        QVERIFY(!Action("actUseChronex")->isChecked());
+    }
+
+    void attitudeOptionsNeedEditedFiles() {
+        AppSettings().SetUseEdtPR(true);
+        OpenSuiteSurvey();
+        QVERIFY(Action("actUsePnR")->isEnabled());
+        QVERIFY(Action("actUsePnR")->isChecked());
+        OpenInstrumentFiles();
+        QVERIFY(!Action("actUsePnR")->isEnabled());
+        QVERIFY(!AppSettings().UseEdtPR());
+    }
+
+    void velocityUnitFollowsTheList() {
+        AppSettings().ClearRecompute(0);
+        auto* units = Control<QComboBox>("lstVelocityUnit");
+        QCOMPARE(units->currentIndex(), AppSettings().VelocityUnits);
+        units->setCurrentIndex(1);
+        emit units->activated(1);
+        QCOMPARE(AppSettings().VelocityUnits, 1);
+        QVERIFY(AppSettings().NeedsRecompute(0));
+    }
+
+    // --- Colours ---
+
+    void autoScaleSpansTheVelocitiesOfEveryLine() {
+        QVERIFY(LoadColourTable(folders_->Root() / "data" / "ADCP.hcf"));
+        OpenInstrumentFiles("[Noise]\nEnabled = 1\n");
+        Action("actScaleColors")->trigger();
+        double minimum = 0;
+        double maximum = 0;
+        QVERIFY(AppDatabase().VelocityRangeAll(minimum, maximum));
+        const ColourTableProperties& table = CurrentVelocityTable()->Properties();
+        QCOMPARE(table.minimum, minimum);
+        QCOMPARE(table.maximum, maximum);
+        QCOMPARE(table.step, (maximum - minimum) / 100);
+    }
+
+    void autoScaleWithoutAValidRangeLeavesTheTable() {
+        QVERIFY(LoadColourTable(folders_->Root() / "data" / "ADCP.hcf"));
+        // Water relative to the bottom track on a survey without one: no cell has a velocity.
+        OpenInstrumentFiles("[Instrument]\nBottomTrack = 0\n");
+        Control<QRadioButton>("rdoVelReference_1")->click();
+        for (int line = 0; line < 2; ++line) {
+            double minimum = 0;
+            double maximum = 0;
+            QVERIFY(!AppDatabase().VelocityRange(line, minimum, maximum));
+        }
+        Action("actScaleColors")->trigger();
+        const ColourTableProperties& table = CurrentVelocityTable()->Properties();
+        QCOMPARE(table.minimum, 0.0);
+        QCOMPARE(table.maximum, 5.0);
+    }
+
+    void directionsHaveNoEditableColours() {
+        AppSettings().SetVelocity(kDirection);
+        QTest::qWait(1100);  // the poll
+        QVERIFY(!Action("actColors")->isEnabled());
+        QVERIFY(!Control<QToolButton>("btnColor")->isEnabled());
+    }
+
+    // --- Panels ---
+
+    void informationCommandShowsThenHidesItsPanel() {
+        QDockWidget* panel = Panel("dockInformation");
+        QAction* command = Action("actInformation");
+        QVERIFY(panel->isHidden());
+        QVERIFY(!command->isChecked());
+        command->trigger();
+        QVERIFY(!panel->isHidden());
+        QVERIFY(command->isChecked());
+        command->trigger();
+        QVERIFY(panel->isHidden());
+        QVERIFY(!command->isChecked());
+    }
+
+    void floatingPanelOffTheScreenComesBack() {
+        QDockWidget* panel = Panel("dockSurvey");
+        panel->setFloating(true);
+        panel->move(100000, 100000);
+        Action("actSurvey")->trigger();
+        QVERIFY(panel->isHidden());
+        Action("actSurvey")->trigger();
+        QVERIFY(!panel->isHidden());
+        QCOMPARE(panel->pos(), QPoint(20, 20));
+        QVERIFY(IsBeyondDesktop({0, 600}, QRect(0, 0, 800, 600)));
+        QVERIFY(!IsBeyondDesktop({799, 599}, QRect(0, 0, 800, 600)));
+    }
+
+    void layoutOfAnotherVersionIsDeletedAndRewritten() {
+        const fs::path layout = AppSettings().LayoutPath;
+        fs::create_directories(layout.parent_path());
+        std::ofstream(layout) << "[Fluvex]\r\nVersion=1\r\n[Layout]\r\nState=AAAA\r\n";
+        window_->LoadLayout();
+        QVERIFY(!fs::exists(layout));
+
+        Action("actSurvey")->trigger();  // hidden
+        window_->close();
+        QCOMPARE(IniFile::Read(layout).ReadInt("Fluvex", "Version", -1), 0);
+        NewWindow();
+        QVERIFY(!Panel("dockSurvey")->isHidden());
+        window_->LoadLayout();
+        QVERIFY(fs::exists(layout));
+        QVERIFY(Panel("dockSurvey")->isHidden());
+        QVERIFY(!Action("actSurvey")->isChecked());
+
+        // A damaged arrangement of the right version is passed over and the file kept.
+        std::ofstream(layout) << "[Fluvex]\r\nVersion=0\r\n[Layout]\r\nState=AAAA\r\n";
+        NewWindow();
+        window_->LoadLayout();
+        QVERIFY(fs::exists(layout));
+        QVERIFY(!Panel("dockSurvey")->isHidden());
+    }
+
+    void quickChartPanelsComeBackFromTheLayout() {
+        Action("actQuickChart")->trigger();
+        QCOMPARE(prompt_->Messages().size(), 1u);  // no chart view yet: the user is told
+
+        const auto factory = [](QDockWidget& panel) -> QWidget* {
+            auto* chart = new QLabel("chart", &panel);
+            chart->setWindowTitle("Quick Chart");
+            return chart;
+        };
+        window_->Docks().SetQuickChartFactory(factory);
+        Action("actQuickChart")->trigger();
+        QDockWidget* chart = Panel("frmQuickChart1");
+        QVERIFY(chart->isFloating());
+        QCOMPARE(chart->windowTitle(), QString("Quick Chart"));
+        window_->close();
+
+        NewWindow();
+        window_->Docks().SetQuickChartFactory(factory);
+        window_->LoadLayout();
+        QVERIFY(window_->findChild<QDockWidget*>("frmQuickChart1") != nullptr);
+        NewWindow();  // without a factory the chart is left out
+        window_->LoadLayout();
+        QVERIFY(window_->findChild<QDockWidget*>("frmQuickChart1") == nullptr);
+    }
+
+    void showPanelFindsPanelsByNameOrTitle() {
+        QVERIFY(window_->ShowPanel("Boat vs Water Speed"));
+        QVERIFY(window_->ShowPanel("dockInformation"));
+        QVERIFY(!Panel("dockInformation")->isHidden());
+        QVERIFY(!window_->ShowPanel("Contours"));
+    }
+
+    // --- Long work ---
+
+    void workerMessagesAreShownOnTheInterfaceThread() {
+        ThreadNotingPrompt prompt;
+        bool answer = false;
+        RunLongWork(window_.get(), &window_->Docks(), prompt,
+                    WorkOf([&answer](ReadFeedback&, UserPrompt& workerPrompt) {
+                        workerPrompt.ShowError("Cannot open a.000", "Error");
+                        answer = workerPrompt.AskYesNo("Continue?", "Error");
+                    }));
+        QVERIFY(answer);
+        QCOMPARE(prompt.texts, QStringList({"Cannot open a.000", "Continue?"}));
+        QCOMPARE(prompt.threads,
+                 QList<QThread*>({QThread::currentThread(), QThread::currentThread()}));
+    }
+
+    void progressShowsForLongWorkOnly() {
+        RecordingPrompt prompt;
+        QStringList shownLabels;
+        QTimer watch;
+        connect(&watch, &QTimer::timeout, [&] {
+            const auto* dialog = window_->findChild<QProgressDialog*>();
+            if (dialog != nullptr && dialog->isVisible()) shownLabels << dialog->labelText();
+        });
+        watch.start(50);
+        const LongWork work{"Opening",
+                            [](int step) { return step == 0 ? "Reading a.000" : "Reading b.000"; },
+                            [](ReadFeedback& feedback, UserPrompt&) {
+                                feedback.SetProgress(1.0);
+                                feedback.SetProgress(0.1);  // the next file
+                                QThread::msleep(900);
+                            }};
+        RunLongWork(window_.get(), &window_->Docks(), prompt, work);
+        QVERIFY(!shownLabels.isEmpty());
+        QCOMPARE(shownLabels.back(), QString("Reading b.000"));
+
+        shownLabels.clear();
+        RunLongWork(window_.get(), &window_->Docks(), prompt,
+                    WorkOf([](ReadFeedback&, UserPrompt&) { QThread::msleep(200); }));
+        QVERIFY(shownLabels.isEmpty());
+    }
+
+    void cancelInTheProgressWindowStopsTheWork() {
+        RecordingPrompt prompt;
+        QTimer cancelWhenShown;
+        connect(&cancelWhenShown, &QTimer::timeout, [this] {
+            if (auto* dialog = window_->findChild<QProgressDialog*>();
+                dialog && dialog->isVisible())
+                dialog->findChild<QPushButton*>()->click();
+        });
+        cancelWhenShown.start(50);
+        bool canceled = false;
+        RunLongWork(window_.get(), &window_->Docks(), prompt,
+                    WorkOf([&canceled](ReadFeedback& feedback, UserPrompt&) {
+                        for (int wait = 0; wait < 100 && !feedback.IsCanceled(); ++wait)
+                            QThread::msleep(50);
+                        canceled = feedback.IsCanceled();
+                    }));
+        QVERIFY(canceled);
+    }
+
+    void afterCancelQuestionsAreAnsweredNo() {
+        ThreadNotingPrompt prompt;
+        bool answer = true;
+        RunLongWork(window_.get(), &window_->Docks(), prompt,
+                    WorkOf([&answer](ReadFeedback& feedback, UserPrompt& workerPrompt) {
+                        feedback.Cancel();
+                        workerPrompt.ShowError("Cannot open a.000", "Error");
+                        answer = workerPrompt.AskYesNo("Continue?", "Error");
+                    }));
+        QVERIFY(!answer);
+        QVERIFY(prompt.texts.isEmpty());
+    }
+
+    void workFailureReachesTheCaller() {
+        RecordingPrompt prompt;
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error,
+                                 RunLongWork(window_.get(), &window_->Docks(), prompt,
+                                             WorkOf([](ReadFeedback&, UserPrompt&) {
+                                                 throw std::runtime_error("disk gone");
+                                             })));
+    }
+
+    // --- Command line ---
+
+    void commandLine_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QStringList>("files");
+        QTest::addColumn<bool>("valid");
+        QTest::newRow("files by the rule")
+            << QStringList{"a.log",      "ab",      "\\x.000",   "-x",
+                           "/srv/b.000", "./c.000", "C:\\d.000", "7.000"}
+            << QStringList{"a.log", "/srv/b.000", "./c.000", "C:\\d.000"} << true;
+        QTest::newRow("screenshot") << QStringList{"--screenshot", "s.png",     "--size", "800x600",
+                                                   "--panel",      "Discharge", "a.log"}
+                                    << QStringList{"a.log"} << true;
+        QTest::newRow("size not WxH")
+            << QStringList{"--screenshot", "s.png", "--size", "800"} << QStringList{} << false;
+        QTest::newRow("empty size")
+            << QStringList{"--screenshot", "s.png", "--size", "0x600"} << QStringList{} << false;
+        QTest::newRow("value missing") << QStringList{"--screenshot"} << QStringList{} << false;
+        QTest::newRow("panel alone") << QStringList{"--panel", "Survey"} << QStringList{} << false;
+    }
+
+    void commandLine() {
+        QFETCH(QStringList, arguments);
+        QFETCH(QStringList, files);
+        QFETCH(bool, valid);
+        QString error;
+        const auto parsed = ParseDesktopCommandLine(arguments, &error);
+        QCOMPARE(parsed.has_value(), valid);
+        QCOMPARE(error.isEmpty(), valid);
+        if (!parsed) return;
+        QStringList names;
+        for (const fs::path& file : parsed->files)
+            names << QString::fromStdString(file.string());
+        QCOMPARE(names, files);
+    }
+};
+
+QTEST_MAIN(TfrmMainTest)
+#include "TfrmMainTest.moc"
