@@ -39,6 +39,7 @@
 #include "views/TfrmDischarge.h"
 #include "views/TfrmHelp.h"
 #include "views/TfrmViewOptions.h"
+#include "views/ViewText.h"
 
 namespace fluvex {
 
@@ -57,12 +58,6 @@ constexpr int kVerticalBeam = 3;
 constexpr int kNoReference = 0;
 constexpr int kBottomTrackReference = 1;
 constexpr int kNavigationReference = 2;
-
-// The text of an id, or the design text where the text table has none.
-QString Text(int id, const char* designText) {
-    const std::string text = TextService::LoadText(id);
-    return text.empty() ? QString(designText) : QString::fromStdString(text);
-}
 
 QString FileNameOf(const std::filesystem::path& file) {
     return QString::fromStdString(file.filename().string());

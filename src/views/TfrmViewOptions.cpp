@@ -1,4 +1,5 @@
 #include "views/TfrmViewOptions.h"
+#include "views/ViewText.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -43,12 +44,6 @@ constexpr int kProfileRangePercent = 3;
 constexpr int kVerticalAveraging = 1;
 constexpr int kTimingSuite = 2;
 constexpr int kTimingInstrumentClock = 1;
-
-// The text of an id, or the design text where the text table has none.
-QString Text(int id, const char* designText) {
-    const std::string text = TextService::LoadText(id);
-    return text.empty() ? QString(designText) : QString::fromStdString(text);
-}
 
 QString ToQString(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
