@@ -34,6 +34,7 @@
 #include "views/BackgroundWork.h"
 #include "views/CodedRadioGroup.h"
 #include "views/DockSite.h"
+#include "views/ExportMenu.h"
 #include "views/SidePanel.h"
 #include "views/TdlgColourEditor.h"
 #include "views/TfrmDischarge.h"
@@ -200,15 +201,31 @@ TfrmMain::~TfrmMain() = default;
 void TfrmMain::CreateActions() {
     actSaveReport_ = MakeAction(this, "actSaveReport", tr("Save Report"), &TfrmMain::SaveReport);
     lineActions_.push_back(actSaveReport_);
-    const std::pair<const char*, QString> exports[] = {
-        {"actSave2DDXF", tr("Save 2D DXF")},         {"actSave3DDXF", tr("Save 3D DXF")},
-        {"actSaveRTF", tr("Save RTF Report")},       {"actSaveCSV", tr("Save to CSV")},
-        {"actSaveExcel", tr("Save to Excel")},       {"actSaveXYZ", tr("Save to XYZ")},
-        {"mnuXYZICurrent", tr("Save Current Line")}, {"mnuXYZIAll", tr("Save All Lines")}};
-    for (const auto& [name, text] : exports)
+    const std::pair<const char*, QString> drawingExports[] = {
+        {"actSave2DDXF", tr("Save 2D DXF")},
+        {"actSave3DDXF", tr("Save 3D DXF")},
+        {"actSaveRTF", tr("Save RTF Report")}};
+    for (const auto& [name, text] : drawingExports)
         lineActions_.push_back(MakeAction(this, name, text, [this, text] {
-            ComesLater(tr("%1 comes with the export commands.").arg(text));
+            ComesLater(tr("%1 comes with the drawing and report exports.").arg(text));
         }));
+    const auto exportToFolder = [this](LineExportKind kind) {
+        return [this, kind] {
+            if (const auto folder = ChooseExportFolder(this)) Export(LineExportWork(kind, *folder));
+        };
+    };
+    lineActions_.push_back(
+        MakeAction(this, "actSaveCSV", tr("Save to CSV"), exportToFolder(LineExportKind::Csv)));
+    lineActions_.push_back(MakeAction(this, "actSaveExcel", tr("Save to Excel"), [this] {
+        if (const auto file = ChooseWorkbookFile(this)) Export(WorkbookWork(*file));
+    }));
+    lineActions_.push_back(
+        MakeAction(this, "actSaveXYZ", tr("Save to XYZ"), exportToFolder(LineExportKind::Xyz)));
+    lineActions_.push_back(MakeAction(this, "mnuXYZICurrent", tr("Save Current Line"), [this] {
+        if (const auto file = ChooseXyziFile(this)) Export(CurrentXyziWork(*file));
+    }));
+    lineActions_.push_back(
+        MakeAction(this, "mnuXYZIAll", tr("Save All Lines"), exportToFolder(LineExportKind::Xyzi)));
 
     actScaleColors_ =
         MakeAction(this, "actScaleColors", tr("Auto Scale Colors"), &TfrmMain::AutoScaleColours);
@@ -483,6 +500,10 @@ void TfrmMain::RebuildDischargeReport() {
                  });
              }});
     discharge_->ShowReport(report);
+}
+
+void TfrmMain::Export(const LongWork& work) {
+    if (!working_ && AppDatabase().LineCount() > 0) RunWork(work);
 }
 
 void TfrmMain::RunWork(const LongWork& work) {

@@ -55,6 +55,9 @@ public:
     // Brings the panel with that object name or title to the front; false when there is none.
     bool ShowPanel(const QString& name);
 
+    // Runs an export's work (ExportMenu.h) behind a progress window, when lines are loaded.
+    void Export(const LongWork& work);
+
     DockSite& Docks() { return *dockSite_; }
 
 protected:

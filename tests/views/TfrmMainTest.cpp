@@ -28,6 +28,7 @@
 #include "views/CodedRadioGroup.h"
 #include "views/DesktopCommandLine.h"
 #include "views/DockSite.h"
+#include "views/ExportMenu.h"
 #include "views/TfrmMain.h"
 
 using namespace fluvex;
@@ -143,6 +144,29 @@ private slots:
         QVERIFY2(report.contains("job_003.000"), qPrintable(report));
         QVERIFY(Action("actSaveCSV")->isEnabled());
         QVERIFY(prompt_->Messages().empty());
+    }
+
+    void exportsWriteEveryLineAndTellWhatFailed() {
+        OpenSuiteSurvey();
+        const fs::path folder = folders_->Root() / "exports";
+        fs::create_directories(folder);
+        window_->Export(LineExportWork(LineExportKind::Csv, folder));
+        window_->Export(WorkbookWork(folder / "survey.xlsx"));
+        QVERIFY(fs::file_size(folder / "job_003.csv") > 0);
+        QVERIFY(fs::file_size(folder / "survey.xlsx") > 0);
+        QVERIFY(prompt_->Messages().empty());
+
+        // CSV goes on past a line it cannot write, XYZ stops at the first.
+        const fs::path missing = folders_->Root() / "no-such-folder";
+        window_->Export(LineExportWork(LineExportKind::Csv, missing));
+        QCOMPARE(prompt_->Messages().size(), std::size_t{3});
+        QCOMPARE(prompt_->Messages()[0].text,
+                 (missing / "job_001.csv").string() + "\nUnable to save file.");
+        window_->Export(LineExportWork(LineExportKind::Xyz, missing));
+        QCOMPARE(prompt_->Messages().size(), std::size_t{4});
+        window_->Export(CurrentXyziWork(missing / "line.xyz"));
+        QCOMPARE(prompt_->Messages().back().caption, (missing / "line.xyz").string());
+        QCOMPARE(prompt_->Messages().back().text, std::string("Unable to open file for saving"));
     }
 
     void nextPreviousAndIgnoreMoveThroughTheLines() {

@@ -8,9 +8,10 @@
 #include "app/cli/ArgumentList.h"
 #include "app/cli/Commands.h"
 #include "app/cli/OpenedSurvey.h"
-#include "export/TextExports.h"
+#include "export/LineExports.h"
 #include "export/WorkbookExport.h"
 #include "project/Database.h"
+#include "services/UserPrompt.h"
 
 namespace fluvex {
 
@@ -18,60 +19,31 @@ namespace {
 
 namespace fs = std::filesystem;
 
-enum class ExportKind { Csv, Xyz, Xyzi, Workbook };
+// What `export` writes: a file per line of one kind, or the workbook of every line.
+struct ExportChoice {
+    bool workbook = false;
+    LineExportKind lineKind = LineExportKind::Csv;
+};
 
-std::optional<ExportKind> ParseKind(std::string_view word) {
-    if (word == "csv") return ExportKind::Csv;
-    if (word == "xyz") return ExportKind::Xyz;
-    if (word == "xyzi") return ExportKind::Xyzi;
-    if (word == "xlsx") return ExportKind::Workbook;
+std::optional<ExportChoice> ParseKind(std::string_view word) {
+    if (word == "csv") return ExportChoice{false, LineExportKind::Csv};
+    if (word == "xyz") return ExportChoice{false, LineExportKind::Xyz};
+    if (word == "xyzi") return ExportChoice{false, LineExportKind::Xyzi};
+    if (word == "xlsx") return ExportChoice{true};
     return std::nullopt;
 }
 
-// One line's text export; the message says what went wrong, as the desktop program does.
-bool ExportLine(ExportKind kind, int line, const fs::path& folder, std::ostream& err) {
-    Database& database = AppDatabase();
-    const std::string name = database.LineName(line);
-    switch (kind) {
-        case ExportKind::Csv: {
-            const fs::path file = ExportFileName(folder, name, ".csv");
-            if (ExportCsv(database, file, line)) return true;
-            err << "Error: " << file.string() << "\nUnable to save file.\n";
-            return false;
-        }
-        case ExportKind::Xyz: {
-            const fs::path file = ExportFileName(folder, name, ".xyz");
-            if (ExportXyz(database, line, file)) return true;
-            err << "Error: " << file.string() << "\nUnable to save file.\n";
-            return false;
-        }
-        case ExportKind::Xyzi: {
-            const fs::path file = ExportFileName(folder, name, ".xyz");
-            if (ExportXyzi(database, line, file)) return true;
-            err << file.string() << ": Unable to open file for saving\n";
-            return false;
-        }
-        case ExportKind::Workbook:
-            break;
-    }
-    return false;
-}
-
-// Every line, or only `only`. CSV goes on after a failed line; XYZ and XYZI stop there.
-bool ExportLines(ExportKind kind, std::optional<int> only, const fs::path& folder,
+// Every line, or only `only`, with the progress on stderr.
+bool ExportLines(LineExportKind kind, std::optional<int> only, const fs::path& folder,
                  std::ostream& err) {
-    const int lines = AppDatabase().LineCount();
-    const int first = only.value_or(0);
-    const int end = only ? *only + 1 : lines;
+    const LineRange lines{only.value_or(0), only ? *only + 1 : AppDatabase().LineCount()};
     BatchProgress progress(err, "export: lines");
-    bool allWritten = true;
-    for (int line = first; line < end; ++line) {
-        const bool written = ExportLine(kind, line, folder, err);
-        allWritten = allWritten && written;
-        progress.Show(line - first + 1, end - first);
-        if (!written && kind != ExportKind::Csv) break;
-    }
-    return allWritten;
+    StderrPrompt prompt;
+    return ExportLinesToFolder(AppDatabase(), kind, lines, folder, prompt,
+                               [&progress](int done, int total) {
+                                   progress.Show(done, total);
+                                   return true;
+                               });
 }
 
 // The workbook holds every line; it is named after the first file given.
@@ -91,13 +63,13 @@ int RunExportCommand(CommandContext& context) {
     const std::optional<int> only = arguments.TakeCount("--line");
     const std::optional<std::string> word = arguments.TakeFirstWord();
     const std::vector<std::string> files = arguments.TakePositional();
-    const std::optional<ExportKind> kind = word ? ParseKind(*word) : std::nullopt;
+    const std::optional<ExportChoice> kind = word ? ParseKind(*word) : std::nullopt;
     if (!arguments.Failed() && !kind) arguments.Fail("export needs csv, xyz, xyzi or xlsx");
     if (!arguments.Failed() && !out) arguments.Fail("export needs --out DIR");
     if (!arguments.Failed() && files.empty()) arguments.Fail("export needs FILE...");
     if (arguments.Failed()) return kExitUsage;
-    const ExportKind exportKind = *kind;
-    if (exportKind == ExportKind::Workbook && only) {
+    const ExportChoice choice = *kind;
+    if (choice.workbook && only) {
         arguments.Fail("the workbook holds every line: --line is for csv, xyz and xyzi");
         return kExitUsage;
     }
@@ -114,9 +86,8 @@ int RunExportCommand(CommandContext& context) {
                     << " line(s) loaded\n";
         return kExitFailure;
     }
-    const bool written = exportKind == ExportKind::Workbook
-                             ? ExportWorkbookOf(files.front(), *out, context.err)
-                             : ExportLines(exportKind, only, *out, context.err);
+    const bool written = choice.workbook ? ExportWorkbookOf(files.front(), *out, context.err)
+                                         : ExportLines(choice.lineKind, only, *out, context.err);
     return written ? survey.Status() : kExitFailure;
 }
 

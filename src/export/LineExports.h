@@ -1,0 +1,37 @@
+#pragma once
+
+// The per-line exports of the File menu and the command line, over a range of lines into one
+// folder: each line's file is named after the line, failures are told the way the program has
+// always told them, and the CSV export goes on past a failed line while XYZ and XYZI stop there.
+
+#include <filesystem>
+#include <functional>
+
+namespace fluvex {
+
+class Database;
+class UserPrompt;
+
+enum class LineExportKind { Csv, Xyz, Xyzi };
+
+// Lines first..end-1 of the collection.
+struct LineRange {
+    int first = 0;
+    int end = 0;
+};
+
+// Told after each line with the lines done and the lines to do; returning false stops the
+// export before the next line.
+using LineExportProgress = std::function<bool(int done, int total)>;
+
+// Writes the lines' files into `folder`; true when every line was written. Each failure is shown
+// through `prompt` with the file's name.
+bool ExportLinesToFolder(Database& database, LineExportKind kind, LineRange lines,
+                         const std::filesystem::path& folder, UserPrompt& prompt,
+                         const LineExportProgress& progress = {});
+
+// Writes one line's XYZI file under a name the user chose; a failure is shown through `prompt`.
+bool ExportLineXyzi(Database& database, int line, const std::filesystem::path& file,
+                    UserPrompt& prompt);
+
+}  // namespace fluvex

@@ -1,0 +1,96 @@
+#include "views/ExportMenu.h"
+
+#include <QFileDialog>
+#include <QObject>
+
+#include <string>
+
+#include "export/TextExports.h"
+#include "export/WorkbookExport.h"
+#include "project/Database.h"
+#include "readers/ReadFeedback.h"
+#include "services/HostService.h"
+#include "services/UserPrompt.h"
+#include "settings/Settings.h"
+
+namespace fluvex {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+QString StartFolder() {
+    return QString::fromStdString(Host().Folder(FolderKind::ProgramData).string());
+}
+
+std::optional<fs::path> Chosen(const QString& path) {
+    if (path.isEmpty()) return std::nullopt;
+    return fs::path(path.toStdString());
+}
+
+}  // namespace
+
+std::optional<fs::path> ChooseExportFolder(QWidget* parent) {
+    return Chosen(QFileDialog::getExistingDirectory(
+        parent, QObject::tr("Select folder for export..."), StartFolder()));
+}
+
+std::optional<fs::path> ChooseXyziFile(QWidget* parent) {
+    const fs::path proposed =
+        ExportFileName(Host().Folder(FolderKind::ProgramData), AppDatabase().LineName(-1), ".xyz");
+    QFileDialog dialog(parent, QObject::tr("Save Current Line"),
+                       QString::fromStdString(proposed.string()), QObject::tr("XYZ files(*.xyz)"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix("xyz");
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    return Chosen(dialog.selectedFiles().constFirst());
+}
+
+std::optional<fs::path> ChooseWorkbookFile(QWidget* parent) {
+    // The file written is an .xlsx workbook, so it is offered under that name whatever the user
+    // types: a workbook called .csv or .xls would not open as what its name says.
+    QFileDialog dialog(parent, QObject::tr("Save to Excel"), StartFolder(),
+                       QObject::tr("Excel Files (*.xlsx)"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix("xlsx");
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    return Chosen(dialog.selectedFiles().constFirst());
+}
+
+LongWork LineExportWork(LineExportKind kind, const fs::path& folder) {
+    return {QObject::tr("Export"),
+            [](int) { return QObject::tr("Writing the files of every line"); },
+            [kind, folder](ReadFeedback& feedback, UserPrompt& prompt) {
+                Database& database = AppDatabase();
+                ExportLinesToFolder(database, kind, LineRange{0, database.LineCount()}, folder,
+                                    prompt, [&feedback](int done, int total) {
+                                        feedback.SetProgress(static_cast<double>(done) / total);
+                                        return !feedback.IsCanceled();
+                                    });
+            }};
+}
+
+LongWork CurrentXyziWork(const fs::path& file) {
+    return {QObject::tr("Export"),
+            [file](int) {
+                return QObject::tr("Writing %1").arg(QString::fromStdString(file.string()));
+            },
+            [file](ReadFeedback&, UserPrompt& prompt) {
+                ExportLineXyzi(AppDatabase(), AppSettings().CurrentLine, file, prompt);
+            }};
+}
+
+LongWork WorkbookWork(const fs::path& file) {
+    return {QObject::tr("Export"),
+            [file](int) {
+                return QObject::tr("Writing %1").arg(QString::fromStdString(file.string()));
+            },
+            [file](ReadFeedback&, UserPrompt& prompt) {
+                std::string error;
+                if (!ExportWorkbook(AppDatabase(), file, &error))
+                    prompt.ShowError("Unable to save file\n" + file.string() + ": " + error,
+                                     "Error");
+            }};
+}
+
+}  // namespace fluvex
