@@ -35,6 +35,7 @@
 #include "views/CodedRadioGroup.h"
 #include "views/DockSite.h"
 #include "views/ExportMenu.h"
+#include "views/ReferenceChoices.h"
 #include "views/SidePanel.h"
 #include "views/TdlgColourEditor.h"
 #include "views/TfrmDischarge.h"
@@ -49,17 +50,6 @@ namespace {
 constexpr int kPollPeriodMs = 1000;
 constexpr int kTimingInstrumentClock = 1;
 constexpr int kTimingSuite = 2;
-constexpr int kGpsReferenceTextId = 7211;
-
-// Depth references and velocity references by the codes the settings hold.
-constexpr int kDepth1 = 0;
-constexpr int kDepth2 = 1;
-constexpr int kBottomTrackDepth = 2;
-constexpr int kVerticalBeam = 3;
-constexpr int kNoReference = 0;
-constexpr int kBottomTrackReference = 1;
-constexpr int kNavigationReference = 2;
-
 QString FileNameOf(const std::filesystem::path& file) {
     return QString::fromStdString(file.filename().string());
 }
@@ -100,33 +90,11 @@ QAction* MakeAction(TfrmMain* owner, const char* objectName, const QString& text
     return action;
 }
 
-// Edited files (or the suite's raw line files) bring the sounder depths, attitude and
-// navigation; before anything is loaded every choice is offered.
+// Edited files (or the suite's raw line files) bring the attitude; before anything is loaded
+// every choice is offered.
 bool EditedFileData() {
     const Database& database = AppDatabase();
     return database.LineCount() == 0 || database.LineFileFlag();
-}
-
-std::vector<CodedRadioGroup::Item> DepthReferenceItems() {
-    std::vector<CodedRadioGroup::Item> items;
-    if (EditedFileData()) {
-        items.push_back({QObject::tr("Depth 1 (Hi Freq)"), kDepth1});
-        items.push_back({QObject::tr("Depth 2 (Low Freq)"), kDepth2});
-    }
-    items.push_back({QObject::tr("ADCP Bottom Track"), kBottomTrackDepth});
-    items.push_back({QObject::tr("Vertical Beam"), kVerticalBeam});
-    return items;
-}
-
-std::vector<CodedRadioGroup::Item> VelocityReferenceItems() {
-    std::vector<CodedRadioGroup::Item> items{
-        {QObject::tr("None"), kNoReference},
-        {QObject::tr("ADCP Bottom Track"), kBottomTrackReference}};
-    if (EditedFileData())
-        items.push_back({QObject::tr("Edited File/GPS"), kNavigationReference});
-    else if (AppDatabase().HasNavRecordPosition(0))
-        items.push_back({Text(kGpsReferenceTextId, "GPS"), kNavigationReference});
-    return items;
 }
 
 // The collection reports the reads' progress while this lives.

@@ -1,7 +1,5 @@
 #include "views/TfrmViewOptions.h"
-#include "views/ViewText.h"
 
-#include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDoubleSpinBox>
@@ -33,6 +31,9 @@
 #include "services/HostService.h"
 #include "services/TextService.h"
 #include "settings/Settings.h"
+#include "views/CodedRadioGroup.h"
+#include "views/ReferenceChoices.h"
+#include "views/ViewText.h"
 
 namespace fluvex {
 
@@ -71,72 +72,6 @@ std::optional<int> IntegerIn(const QString& text) {
 int RoundToInt(double value) {
     return static_cast<int>(
         std::lround(std::clamp(value, static_cast<double>(INT_MIN), static_cast<double>(INT_MAX))));
-}
-
-// --- Radio groups whose items carry setting codes (the button ids) ---
-
-struct RadioItem {
-    QString text;
-    int code = 0;
-};
-
-QGroupBox* NewRadioGroup(const QString& title, const char* name, QWidget* parent) {
-    auto* box = new QGroupBox(title, parent);
-    box->setObjectName(name);
-    new QVBoxLayout(box);
-    new QButtonGroup(box);
-    return box;
-}
-
-QButtonGroup* ButtonsOf(const QGroupBox* box) {
-    return box->findChild<QButtonGroup*>();
-}
-
-void SetRadioItems(QGroupBox* box, const std::vector<RadioItem>& items) {
-    QButtonGroup* buttons = ButtonsOf(box);
-    qDeleteAll(buttons->buttons());
-    for (const RadioItem& item : items) {
-        auto* radio = new QRadioButton(item.text, box);
-        box->layout()->addWidget(radio);
-        buttons->addButton(radio, item.code);
-        radio->show();  // items added while the dialog is open
-    }
-}
-
-// Selects the item carrying `code`, or the first item when none does.
-void SelectCode(const QGroupBox* box, int code) {
-    const QButtonGroup* buttons = ButtonsOf(box);
-    QAbstractButton* item = buttons->button(code);
-    if (item == nullptr && !buttons->buttons().isEmpty()) item = buttons->buttons().front();
-    if (item != nullptr) item->setChecked(true);
-}
-
-int SelectedCode(const QGroupBox* box) {
-    return std::max(ButtonsOf(box)->checkedId(), 0);
-}
-
-// Edited-file data (every line came with a line file) offers the sounder depths and the edited
-// file's navigation; so does an empty collection, where nothing rules them out yet.
-bool OffersEditedFileItems(const Database& database) {
-    return database.LineCount() == 0 || database.LineFileFlag();
-}
-
-std::vector<RadioItem> DepthReferenceItems(const Database& database) {
-    std::vector<RadioItem> items;
-    if (OffersEditedFileItems(database))
-        items = {{"Depth 1 (Hi Freq)", 0}, {"Depth 2 (Low Freq)", 1}};
-    items.push_back({"ADCP Bottom Track", 2});
-    items.push_back({"Vertical Beam", 3});
-    return items;
-}
-
-std::vector<RadioItem> VelocityReferenceItems(Database& database) {
-    std::vector<RadioItem> items{{"None", 0}, {"ADCP Bottom Track", 1}};
-    if (OffersEditedFileItems(database))
-        items.push_back({"Edited File/GPS", 2});
-    else if (database.HasNavRecordPosition(0))
-        items.push_back({Text(7211, "GPS"), 2});
-    return items;
 }
 
 // --- The declination calculation's view of the loaded lines ---
@@ -266,8 +201,8 @@ QWidget* TfrmViewOptions::BuildGeneralPage() {
 
 QWidget* TfrmViewOptions::BuildReferenceGroups() {
     auto* row = new QWidget(this);
-    rdoBottomTrack_ = NewRadioGroup("Depth Reference", "rdoBottomTrack", row);
-    rdoVelReference_ = NewRadioGroup("Velocity Reference", "rdoVelReference", row);
+    rdoBottomTrack_ = new CodedRadioGroup("rdoBottomTrack", "Depth Reference", row);
+    rdoVelReference_ = new CodedRadioGroup("rdoVelReference", "Velocity Reference", row);
     auto* offsets = new QGroupBox("Bottom Track Offset", row);
     auto* offsetLayout = new QFormLayout(offsets);
     edtVelOffset_ = NewEdit("edtVelOffset", offsets);
@@ -290,9 +225,9 @@ QWidget* TfrmViewOptions::BuildReferenceGroups() {
 
 QWidget* TfrmViewOptions::BuildAveragingPage() {
     auto* page = new QWidget(this);
-    rdoAveraging_ = NewRadioGroup("Averaging", "rdoAveraging", page);
-    SetRadioItems(rdoAveraging_, {{"None", 0}, {"Vertical", kVerticalAveraging}});
-    connect(ButtonsOf(rdoAveraging_), &QButtonGroup::idClicked, this,
+    rdoAveraging_ = new CodedRadioGroup("rdoAveraging", "Averaging", page);
+    rdoAveraging_->SetItems({{"None", 0}, {"Vertical", kVerticalAveraging}});
+    connect(rdoAveraging_, &CodedRadioGroup::CodeChosen, this,
             &TfrmViewOptions::OnAveragingClicked);
 
     gbAvgMeth_ = new QGroupBox(page);
@@ -391,9 +326,8 @@ void TfrmViewOptions::showEvent(QShowEvent* event) {
 }
 
 void TfrmViewOptions::RebuildReferenceItems() {
-    Database& database = AppDatabase();
-    SetRadioItems(rdoBottomTrack_, DepthReferenceItems(database));
-    SetRadioItems(rdoVelReference_, VelocityReferenceItems(database));
+    rdoBottomTrack_->SetItems(DepthReferenceItems());
+    rdoVelReference_->SetItems(VelocityReferenceItems());
 }
 
 void TfrmViewOptions::FillFromSettings() {
@@ -403,8 +337,8 @@ void TfrmViewOptions::FillFromSettings() {
     edtNRows_->setText(QString::number(settings.NRows));
     edtNCols_->setText(QString::number(settings.NCols));
     lstReport_->setCurrentIndex(settings.Cumulative ? 1 : 0);
-    SelectCode(rdoVelReference_, settings.VelReference());
-    SelectCode(rdoBottomTrack_, settings.BottomTrack());
+    rdoVelReference_->SelectCode(settings.VelReference());
+    rdoBottomTrack_->SelectCode(settings.BottomTrack());
     FillAveraging();
     edtVelOffset_->setText(locale.toString(Units().MmsToDisplay(settings.VelOffset()), 'f', 1));
     edtHdgOffset_->setText(QString::number(settings.HdgOffset()));
@@ -419,7 +353,7 @@ void TfrmViewOptions::FillFromSettings() {
 
 void TfrmViewOptions::FillAveraging() {
     const Settings& settings = AppSettings();
-    SelectCode(rdoAveraging_, settings.VelAveraging());
+    rdoAveraging_->SelectCode(settings.VelAveraging());
     const std::array methods{rdoAvgAll_, rdoAvgDist_, rdoAvgSamples_};
     const int mode = settings.VelAvgMode();
     if (mode >= 0 && mode < static_cast<int>(methods.size()))
@@ -445,7 +379,7 @@ void TfrmViewOptions::FillFilters() {
 // --- Reactions of the controls ---
 
 void TfrmViewOptions::OnAveragingClicked() {
-    const bool vertical = SelectedCode(rdoAveraging_) == kVerticalAveraging;
+    const bool vertical = rdoAveraging_->SelectedCode() == kVerticalAveraging;
     gbAvgMeth_->setVisible(vertical);
     if (vertical) gbAvgMeth_->setTitle(Text(12537, "Vertical Averaging"));
 }
@@ -515,9 +449,9 @@ bool TfrmViewOptions::WriteBack() {
     if (!columns) return false;
     settings.NCols = *columns;
     settings.Cumulative = lstReport_->currentIndex() != 0;
-    settings.SetVelReference(SelectedCode(rdoVelReference_));
-    settings.SetBottomTrack(SelectedCode(rdoBottomTrack_));
-    settings.SetVelAveraging(SelectedCode(rdoAveraging_));
+    settings.SetVelReference(rdoVelReference_->SelectedCode().value_or(0));
+    settings.SetBottomTrack(rdoBottomTrack_->SelectedCode().value_or(0));
+    settings.SetVelAveraging(rdoAveraging_->SelectedCode().value_or(0));
     settings.SetVelAvgMode(CheckedAveragingMode());
     const auto averagingDistance = RequireNumber(edtAvgDist_);
     if (!averagingDistance) return false;

@@ -19,6 +19,8 @@ class QWidget;
 
 namespace fluvex {
 
+class CodedRadioGroup;
+
 class MagneticModel;
 
 // The processing and report options. The controls hold a working copy: nothing reaches the
@@ -94,13 +96,13 @@ private:
     QRadioButton* cbUseADCPHead_ = nullptr;
     QRadioButton* cbUseEdtHead_ = nullptr;
     QLineEdit* edtMagDec_ = nullptr;
-    QGroupBox* rdoBottomTrack_ = nullptr;
-    QGroupBox* rdoVelReference_ = nullptr;
+    CodedRadioGroup* rdoBottomTrack_ = nullptr;
+    CodedRadioGroup* rdoVelReference_ = nullptr;
     QLineEdit* edtVelOffset_ = nullptr;
     QLineEdit* edtHdgOffset_ = nullptr;
     QLabel* lblOffsetUnits_ = nullptr;
     // Averaging
-    QGroupBox* rdoAveraging_ = nullptr;
+    CodedRadioGroup* rdoAveraging_ = nullptr;
     QGroupBox* gbAvgMeth_ = nullptr;
     QRadioButton* rdoAvgAll_ = nullptr;
     QRadioButton* rdoAvgDist_ = nullptr;
