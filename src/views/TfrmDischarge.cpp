@@ -91,8 +91,11 @@ QWidget* TfrmDischarge::BuildShoreControls() {
     auto* panel = new QWidget(this);
     edtShorePings_ = new QLineEdit(panel);
     edtShorePings_->setObjectName("edtShorePings");
+    // Three digits at most: a field across the whole window would read as a text entry.
+    edtShorePings_->setMaximumWidth(edtShorePings_->fontMetrics().horizontalAdvance("0000000"));
     connect(edtShorePings_, &QLineEdit::editingFinished, this, &TfrmDischarge::StoreAndRebuild);
     auto* pings = new QFormLayout;
+    pings->setFieldGrowthPolicy(QFormLayout::FieldsStayAtSizeHint);
     pings->addRow("Shore Pings (1 -120):", edtShorePings_);
 
     auto* edges = new QHBoxLayout;
