@@ -134,6 +134,19 @@ void Database::RemoveEnsemble(int line, int index) {
     if (IsLoaded(line)) Slot(line).reader->RemoveEnsemble(index);
 }
 
+void Database::DeleteCell(int line, int index, int cell) {
+    if (!IsLoaded(line)) return;
+    const auto pings = Slot(line).reader->EditableEnsembles();
+    if (index < 0 || static_cast<std::size_t>(index) >= pings.size()) return;
+    Ensemble& ping = pings[static_cast<std::size_t>(index)];
+    for (int beam = 0; beam < kBeamCount; ++beam)
+        ping.cellBlocks.SetVelocity(cell, beam, kBadVelocity);
+    if (cell < 0 || static_cast<std::size_t>(cell) >= ping.cells.size()) return;
+    // The fourth slot is the cell's echo intensity, which the recorded intensities still give.
+    CellVelocity& processed = ping.cells[static_cast<std::size_t>(cell)];
+    processed.east = processed.north = processed.up = kBadVelocity;
+}
+
 bool Database::LastPositionedEnsemble(int line, Ensemble& ensemble) {
     const auto pings = Ensembles(line);
     const auto last = std::find_if(pings.rbegin(), pings.rend(), [](const Ensemble& e) {

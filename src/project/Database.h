@@ -91,6 +91,10 @@ public:
     bool GetEnsemble(int line, int index, Ensemble& ensemble);
     // Drops one ping of a line (the delete commands of the views).
     void RemoveEnsemble(int line, int index);
+    // Marks one cell of one ping as without a value: its four recorded beam velocities and its
+    // processed velocity become the bad value, so that reprocessing keeps it deleted. A line,
+    // ping or cell out of range is ignored.
+    void DeleteCell(int line, int index, int cell);
     // The last ping that has a position.
     bool LastPositionedEnsemble(int line, Ensemble& ensemble);
     // The first ping whose time (in the current timing mode) is not before `time`.

@@ -49,7 +49,8 @@ struct ProfileLayout {
     double yMinimum = 0.0;
     double yMaximum = 0.0;
 
-    // Values to whole pixels, truncated toward zero.
+    // Values to whole pixels, truncated toward zero. Values far off the plot stop well inside
+    // the int range; an empty range (NaN) maps to the plot's left or top edge.
     int MapX(double value) const;
     int MapY(double depth) const;
     // Pixels back to values.
@@ -78,7 +79,8 @@ double AutoDblLabelIncrement(double span, bool useTime);
 AxisIncrements ApplyAxisIncrements(const ProfileLayout& layout, double fontPoints);
 
 // The values at which the axes get lines, labels and ticks; horizontal values only where their
-// pixel lies within the plot.
+// pixel lies within the plot. An increment that is not positive gives no values (a tick
+// increment falls back to half the label increment), and no axis gets more than 10000 steps.
 std::vector<double> DepthLabelValues(const ProfileLayout& layout, double increment);
 std::vector<double> DepthTickValues(const ProfileLayout& layout, double increment);
 std::vector<double> DblLabelValues(const ProfileLayout& layout, double increment);

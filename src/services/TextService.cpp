@@ -79,6 +79,13 @@ constexpr auto kDischargeTexts = std::to_array<TextEntry>({
     {5066, "Total"},
 });
 
+// Profile status bar, colour bar and information window: a cell or ping without the value, and
+// a ping without a position.
+constexpr auto kProfileTexts = std::to_array<TextEntry>({
+    {12541, "No Data"},
+    {12542, "No Position"},
+});
+
 template <std::size_t... Sizes>
 constexpr auto MergeSortedById(const std::array<TextEntry, Sizes>&... groups) {
     std::array<TextEntry, (Sizes + ...)> table{};
@@ -90,7 +97,7 @@ constexpr auto MergeSortedById(const std::array<TextEntry, Sizes>&... groups) {
 
 constexpr auto kTextTable =
     MergeSortedById(kMagneticDeclinationTexts, kAveragingTexts, kProfileRangeTexts,
-                    kVelocityReferenceTexts, kSpreadsheetTexts, kDischargeTexts);
+                    kVelocityReferenceTexts, kSpreadsheetTexts, kDischargeTexts, kProfileTexts);
 
 // One text per id, and no text for 0: 0 ends an id list.
 static_assert(std::ranges::adjacent_find(kTextTable, {}, &TextEntry::id) == kTextTable.end(),

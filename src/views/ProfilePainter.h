@@ -23,9 +23,16 @@ TextMetrics MeasureText(const QFontMetrics& metrics);
 void PaintProfile(QPainter& painter, Database& database, int line, const ProfileLayout& layout,
                   bool withColourBar);
 
+// The same with the section's cells computed at one image pixel per `sectionPixelSize` device
+// pixels and scaled up: on paper at printer resolution a plot-sized image would run to hundreds of
+// megabytes for no visible gain. Lines, bed and text keep the device's resolution.
+void PaintProfile(QPainter& painter, Database& database, int line, const ProfileLayout& layout,
+                  bool withColourBar, int sectionPixelSize);
+
 // The colour bar of the shown component (direction table for directions, else the velocity
 // table): the no-data swatch, the gradient from minimum to maximum with its unit and labels.
 // Vertical bars run from the minimum at the top; horizontal ones (portrait pages) from the left.
+// Nothing is drawn without a velocity table or in a rectangle under 2 pixels either way.
 void PaintColourBar(QPainter& painter, const PixelRect& rect, const TextMetrics& text, int band,
                     Qt::Orientation orientation);
 

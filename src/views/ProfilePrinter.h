@@ -26,10 +26,13 @@ struct PrintPlan {
     bool portrait = true;
 };
 
+// Where each line goes: NRows x NCols cells of the usable area with 50-pixel gaps, the shared
+// colour bar below it (portrait, `pageHeight` >= `pageWidth`) or right of it (landscape). No
+// pages and no cells for row or column counts under 1 or no lines.
 PrintPlan PlanPrint(int pageWidth, int pageHeight, int rows, int columns, int lineCount, int band);
 
 // Prints every line onto `device` (a QPrinter or a QPdfWriter), a new page per plan page.
-// False when the device cannot be painted on.
+// False when no line is loaded or the device cannot be painted on.
 bool PrintProfiles(QPagedPaintDevice& device, Database& database);
 
 }  // namespace fluvex

@@ -40,6 +40,8 @@
 #include "views/TdlgColourEditor.h"
 #include "views/TfrmDischarge.h"
 #include "views/TfrmHelp.h"
+#include "views/TfrmInfo.h"
+#include "views/TfrmProfile.h"
 #include "views/TfrmViewOptions.h"
 #include "views/ViewText.h"
 
@@ -259,7 +261,7 @@ void TfrmMain::CreateMenus() {
     file->addSeparator();
     file->addAction(MakeAction(this, "mnuPrint", tr("Print"), [this] {
         ShowPanel("dockProfile");
-        ComesLater(tr("Printing comes with the profile view."));
+        profile_->Print();
     }));
     file->addSeparator();
     file->addAction(MakeAction(this, "mnuExit", tr("Exit"), &TfrmMain::close));
@@ -303,19 +305,14 @@ QWidget* TfrmMain::BuildSidePanel() {
 }
 
 void TfrmMain::CreateViews() {
-    profile_ = Placeholder("frmProfile", tr("Profile"),
-                           tr("The velocity section of the current line comes with the profile "
-                              "view."));
+    profile_ = new TfrmProfile;
+    info_ = new TfrmInfo;
     survey_ = Placeholder("frmSurvey", tr("Survey"),
                           tr("The plan view of the tracks comes with the survey view."));
     discharge_ = new TfrmDischarge;
     AddViewPanel("dockProfile", tr("Profile"), profile_, actProfile_);
     AddViewPanel("dockSurvey", tr("Survey"), survey_, actSurvey_);
-    AddViewPanel("dockInformation", tr("Information"),
-                 Placeholder("frmInfo", tr("Information"),
-                             tr("The values of one ensemble and cell come with the information "
-                                "view.")),
-                 actInformation_);
+    AddViewPanel("dockInformation", tr("Information"), info_, actInformation_);
     AddViewPanel("dockSpreadsheet", tr("Spreadsheet"),
                  Placeholder("frmSpreadsheet", tr("Spreadsheet"),
                              tr("The table of ensemble values comes with the spreadsheet view.")),
@@ -328,6 +325,8 @@ void TfrmMain::CreateViews() {
     dockSite_->FindPanel("dockInformation")->hide();
     dockSite_->ShowPanel(dockSite_->FindPanel("dockProfile"));
 
+    ConnectProfile();
+
     // Showing the discharge panel brings its report up to date; later, outside any event that
     // is being handled, as the report may take long work.
     connect(
@@ -336,6 +335,22 @@ void TfrmMain::CreateViews() {
             if (visible) RebuildDischargeReport();
         },
         Qt::QueuedConnection);
+}
+
+void TfrmMain::ConnectProfile() {
+    // The information window follows the mouse only while it is shown.
+    QDockWidget* information = dockSite_->FindPanel("dockInformation");
+    connect(profile_, &TfrmProfile::EnsemblePointed, this,
+            [this, information](const Ensemble& ensemble, int cell) {
+                if (information->isVisible()) info_->ShowEnsemble(ensemble, cell);
+            });
+    // The profile has already drawn its own change.
+    connect(profile_, &TfrmProfile::DataChanged, this, [this] {
+        survey_->update();
+        RebuildDischargeReport();
+    });
+    connect(profile_, &TfrmProfile::AutoScaleColorsClicked, this, &TfrmMain::AutoScaleColours);
+    connect(profile_, &TfrmProfile::ColorBarClicked, this, &TfrmMain::ToggleColourBar);
 }
 
 void TfrmMain::AddViewPanel(const char* panelName, const QString& title, QWidget* view,
@@ -444,14 +459,14 @@ void TfrmMain::RebuildReferenceGroups() {
 // Views
 
 void TfrmMain::RefreshViews() {
-    profile_->update();
+    profile_->Refresh();
     survey_->update();
     RebuildDischargeReport();
 }
 
 void TfrmMain::RepaintViews() {
     survey_->update();
-    profile_->update();
+    profile_->Refresh();
 }
 
 void TfrmMain::RebuildDischargeReport() {
@@ -621,7 +636,7 @@ void TfrmMain::EditColourTable() {
         return;
     }
     AppSettings().ColorTablePath = *edited;
-    profile_->update();
+    profile_->Refresh();
 }
 
 // The colour scale spans the shown quantity over every line; a survey without a single valid
@@ -668,6 +683,7 @@ void TfrmMain::SetPrompt(UserPrompt* prompt) {
     prompt_ = prompt;
     discharge_->SetPrompt(prompt);
     viewOptions_->SetPrompt(prompt);
+    profile_->SetPrompt(prompt);
 }
 
 UserPrompt& TfrmMain::Prompt() {

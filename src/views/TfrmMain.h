@@ -21,6 +21,8 @@ class Settings;
 class SidePanel;
 class TfrmDischarge;
 class TfrmHelp;
+class TfrmInfo;
+class TfrmProfile;
 class TfrmViewOptions;
 struct LongWork;
 
@@ -79,6 +81,7 @@ private:
     void CreateMenus();
     QWidget* BuildSidePanel();
     void CreateViews();
+    void ConnectProfile();
     void AddViewPanel(const char* panelName, const QString& title, QWidget* view, QAction* action);
 
     // --- Bringing the controls in line ---
@@ -125,7 +128,8 @@ private:
     bool working_ = false;
 
     DockSite* dockSite_ = nullptr;
-    QWidget* profile_ = nullptr;
+    TfrmProfile* profile_ = nullptr;
+    TfrmInfo* info_ = nullptr;
     QWidget* survey_ = nullptr;
     TfrmDischarge* discharge_ = nullptr;
     TfrmViewOptions* viewOptions_ = nullptr;

@@ -1,1 +1,331 @@
+#include "project/ProfileSection.h"
+
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <charconv>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "TestEnvironment.h"
+#include "model/ColourTables.h"
+#include "model/DirectionColourTable.h"
+#include "model/EnsembleQuantities.h"
+#include "model/Units.h"
+#include "project/Database.h"
+#include "services/Geodesy.h"
+#include "services/UserPrompt.h"
+#include "settings/Settings.h"
+#include "synth/SurveyDescription.h"
+#include "synth/SyntheticSurvey.h"
+
+namespace fluvex {
+namespace {
+
+constexpr std::uint32_t kWhite = 0xFFFFFFFF;
+constexpr std::uint32_t kBlack = 0xFF000000;
+constexpr std::size_t kPings = 30;
+constexpr int kBadPing = 10;
+constexpr int kBadCell = 2;
+
+std::uint32_t Argb(ColourRef colour) {
+    return kBlack | static_cast<std::uint32_t>(RedOf(colour)) << 16 |
+           static_cast<std::uint32_t>(GreenOf(colour)) << 8 |
+           static_cast<std::uint32_t>(BlueOf(colour));
+}
+
+bool AllWhite(const SectionImage& image) {
+    return std::ranges::all_of(image.pixels, [](std::uint32_t pixel) { return pixel == kWhite; });
+}
+
+double NumberIn(const std::string& text) {
+    double value = 0;
+    std::from_chars(text.data() + text.find(": ") + 2, text.data() + text.size(), value);
+    return value;
+}
+
+void SetDepthRange(ProfileLayout& layout, double minimum, double maximum) {
+    layout.yMinimum = minimum;
+    layout.yMaximum = maximum;
+    layout.yScale = layout.plot.Height() / (maximum - minimum);
+}
+
+// A crossing at 1 m/s over a flat bed 3 m deep under a uniform stream of 0.5 m/s to the north,
+// with GGA positions and one bad cell, drawn by distance with the colours spread over 0-1 m/s.
+class ProfileSection : public test::TemporaryHostFolders {
+protected:
+    void SetUp() override {
+        TemporaryHostFolders::SetUp();
+        Units().SetDistanceUnit(0);
+        ASSERT_TRUE(LoadColourTable(Root() / "ADCP.hcf"));
+        RescaleVelocityTable(0, 1);
+        geodesy_ = Geodesy::Create("EPSG:32632", 1.0).geodesy;
+        database.SetGeodesy(geodesy_.get());
+        AppSettings().SetVelocity(kNorthVelocity);
+        AppSettings().UseTime = false;
+    }
+
+    // `edit` changes pings before they are written.
+    void OpenLine(const std::function<void(std::vector<synth::Pd0Ensemble>&)>& edit = {}) {
+        synth::SyntheticLine line = synth::GenerateLine(
+            synth::ParseSurveyDescription(
+                "[Section]\nProfile = rectangular\nWidth = 60\nDepth = 3\n"
+                "[Water]\nSpeed = 0.5\n[Track]\nEnsembles = 30\nStartStation = 10\nSpeed = 1\n"
+                "[Instrument]\nCells = 14\n"
+                "[Navigation]\nBlocks = 104\nLatitude = 47\nLongitude = 8\n"),
+            0);
+        line.ensembles[kBadPing].velocity[kBadCell].fill(synth::kBadVelocity);
+        if (edit) edit(line.ensembles);
+        const std::vector<std::uint8_t> bytes = synth::EncodeLine(line);
+        std::ofstream(Root() / "section.PD0", std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()),
+                   static_cast<std::streamsize>(bytes.size()));
+        ASSERT_TRUE(database.AddLine(Root() / "section.PD0", {}, prompt));
+    }
+
+    ProfileLayout Layout() {
+        return ComputeProfileLayout(database, 0, {0, 0, 640, 400}, false, {8, 40, 14});
+    }
+    const Ensemble& Ping(int index) {
+        return database.Ensembles(0)[static_cast<std::size_t>(index)];
+    }
+    double X(int ping) {
+        return AppSettings().UseTime ? EnsembleTimeOf(Ping(ping)) : Ping(ping).navigation.distance;
+    }
+    // The middle of the column drawn from ping `from` to ping `to`, and of cell `cell`.
+    int Column(const ProfileLayout& layout, int from, int to) {
+        return (layout.MapX(X(from)) + layout.MapX(X(to))) / 2;
+    }
+    int Row(const ProfileLayout& layout, int cell) {
+        return (layout.MapY(CellDepth(Ping(0), cell)) + layout.MapY(CellDepth(Ping(0), cell + 1))) /
+               2;
+    }
+    std::uint32_t CellPixel(const SectionImage& image, const ProfileLayout& layout, int ping,
+                            int cell) {
+        return image.PixelAt(Column(layout, ping - 1, ping), Row(layout, cell));
+    }
+
+    void BorderAroundFirstHalf() {
+        const NavRecord& first = Ping(0).navigation;
+        const double middle = (first.x + Ping(kPings - 1).navigation.x) / 2;
+        database.SetBorderQuad({BorderPoint{first.x - 50, first.y - 50},
+                                {middle, first.y - 50},
+                                {middle, first.y + 50},
+                                {first.x - 50, first.y + 50}});
+    }
+
+    Database& database = AppDatabase();
+    RecordingPrompt prompt;
+    std::unique_ptr<Geodesy> geodesy_;
+};
+
+TEST_F(ProfileSection, KnownVelocitiesFillTheirCellsEdgeToEdgeDownToTheBed) {
+    OpenLine();
+    ProfileLayout layout = Layout();
+    SetDepthRange(layout, 0, 5);
+    const SectionImage image = RenderSection(database, 0, layout);
+    ASSERT_EQ(image.width, layout.plot.Width());
+    ASSERT_EQ(image.height, layout.plot.Height());
+    for (const int ping : {3, 15, 29}) {
+        for (const int cell : {0, 3, 6}) {
+            const std::int16_t value = VelocityComponent(Ping(ping), cell);
+            EXPECT_NEAR(value, 500, 8);
+            EXPECT_EQ(CellPixel(image, layout, ping, cell), Argb(VelocityColour(value, -1)));
+        }
+    }
+    // The bad cell's column runs from the previous ping's pixel up to its own, excluded.
+    const int row = Row(layout, kBadCell);
+    const int from = layout.MapX(X(kBadPing - 1));
+    const int to = layout.MapX(X(kBadPing));
+    EXPECT_NE(image.PixelAt(from - 1, row), kBlack);
+    EXPECT_EQ(image.PixelAt(from, row), kBlack);
+    EXPECT_EQ(image.PixelAt(to - 1, row), kBlack);
+    EXPECT_NE(image.PixelAt(to, row), kBlack);
+
+    // Rows from the first cell's top to the bottom of the cell that reaches the bed; columns
+    // from the first ping to the last, which the range puts on the plot's edges.
+    int lastCell = 0;
+    while (CellDepth(Ping(15), lastCell + 1) < Depth(Ping(15)))
+        ++lastCell;
+    const int top = layout.MapY(CellDepth(Ping(15), 0));
+    const int bottom = layout.MapY(CellDepth(Ping(15), lastCell + 1));
+    for (int y = layout.plot.top; y < layout.plot.bottom; ++y)
+        EXPECT_EQ(image.PixelAt(Column(layout, 14, 15), y) != kWhite, y >= top && y < bottom) << y;
+    for (int x = layout.plot.left; x < layout.plot.right; ++x)
+        EXPECT_NE(image.PixelAt(x, Row(layout, 1)), kWhite) << x;
+
+    // Directions take the hue wheel, where a bad value is red rather than black.
+    AppSettings().SetVelocity(kDirection);
+    const SectionImage directions = RenderSection(database, 0, layout);
+    const std::int16_t north = VelocityComponent(Ping(5), 1);
+    EXPECT_TRUE(north < 2 || north > 358) << north;
+    EXPECT_EQ(CellPixel(directions, layout, 5, 1), Argb(DirectionColourTable().Colour(north)));
+    EXPECT_EQ(CellPixel(directions, layout, kBadPing, kBadCell), 0xFFFF0000);
+}
+
+TEST_F(ProfileSection, BedPointsLieOnTheBedInOrderWithTheReferencePen) {
+    Settings& settings = AppSettings();
+    settings.DepthColor[kBottomTrackDepth] = 0xFF0000;  // blue
+    settings.DepthLineWidth = 3;
+    settings.DepthPenStyle = 2;
+    OpenLine();
+    const ProfileLayout layout = Layout();
+    const SectionImage image = RenderSection(database, 0, layout);
+    ASSERT_EQ(image.bed.size(), kPings);
+    for (int k = 0; k < static_cast<int>(kPings); ++k) {
+        // 3 m less the transducer's 0.2 m and half of the 0.25 m blank and 0.25 m pulse.
+        EXPECT_NEAR(Depth(Ping(k)), 2.55, 0.01);
+        EXPECT_EQ(image.bed[static_cast<std::size_t>(k)],
+                  (PixelPoint{layout.MapX(X(k)),
+                              std::min(layout.MapY(Depth(Ping(k))), layout.plot.bottom)}));
+    }
+    EXPECT_TRUE(image.bedVisible);
+    EXPECT_EQ(image.bedColour, 0xFF0000FF);
+    EXPECT_EQ(image.bedPenWidth, 3);
+    EXPECT_EQ(image.bedPenStyle, 2);
+    // Without line files the sounder depths are 0: no bed line.
+    settings.SetBottomTrack(kEchoSounderHighDepth);
+    EXPECT_FALSE(RenderSection(database, 0, layout).bedVisible);
+}
+
+TEST_F(ProfileSection, PingsThatLostTheBottomAddNoBedPoint) {
+    OpenLine([](std::vector<synth::Pd0Ensemble>& pings) {
+        pings[7].bottomTrack->rangeCm.fill(0);
+    });
+    const SectionImage image = RenderSection(database, 0, Layout());
+    ASSERT_EQ(image.bed.size(), kPings - 1);
+    EXPECT_TRUE(std::ranges::none_of(image.bed, [&](const PixelPoint& point) {
+        return point.y == Layout().plot.top;
+    }));
+}
+
+TEST_F(ProfileSection, PingsWithoutPositionAreSkippedByDistanceAndDrawnByTime) {
+    OpenLine([](std::vector<synth::Pd0Ensemble>& pings) {
+        for (std::size_t k = 5; k < kBadPing; ++k)
+            pings[k].navigation.clear();
+    });
+    ProfileLayout layout = Layout();
+    SectionImage image = RenderSection(database, 0, layout);
+    EXPECT_EQ(image.bed.size(), kPings - 5);
+    // The bad ping's cells span the gap back to the last positioned ping.
+    EXPECT_EQ(image.PixelAt(Column(layout, 4, kBadPing), Row(layout, kBadCell)), kBlack);
+
+    AppSettings().UseTime = true;
+    layout = Layout();
+    image = RenderSection(database, 0, layout);
+    EXPECT_EQ(image.bed.size(), kPings);
+    EXPECT_NE(CellPixel(image, layout, 6, kBadCell), kBlack);
+    EXPECT_NE(CellPixel(image, layout, 6, kBadCell), kWhite);
+}
+
+TEST_F(ProfileSection, TheClipBorderAndTheRangeDecideWhereCellsAppear) {
+    OpenLine();
+    const auto drawnSide = [this] {
+        const ProfileLayout layout = Layout();
+        const SectionImage image = RenderSection(database, 0, layout);
+        const int quarter = layout.plot.Width() / 4;
+        const bool left = image.PixelAt(layout.plot.left + quarter, Row(layout, 1)) != kWhite;
+        const bool right = image.PixelAt(layout.plot.right - quarter, Row(layout, 1)) != kWhite;
+        EXPECT_EQ(image.bed.size(), kPings);  // the bed is drawn whatever the border
+        return left == right ? (left ? "both" : "neither") : (left ? "left" : "right");
+    };
+    EXPECT_STREQ(drawnSide(), "both");
+    const NavRecord& first = Ping(0).navigation;
+    database.SetBorderQuad({BorderPoint{first.x + 500, first.y},
+                            {first.x + 600, first.y},
+                            {first.x + 600, first.y + 100},
+                            {first.x + 500, first.y + 100}});
+    EXPECT_STREQ(drawnSide(), "neither");
+    BorderAroundFirstHalf();
+    EXPECT_STREQ(drawnSide(), "left");
+    // A range typed backward runs the axis from right to left.
+    double start = 0;
+    double end = 0;
+    ASSERT_TRUE(database.DistanceRange(0, start, end));
+    Settings& settings = AppSettings();
+    settings.AutoScaleDBL = false;
+    settings.StartDBL = end;
+    settings.EndDBL = start;
+    EXPECT_STREQ(drawnSide(), "right");
+    // Reversed, the line's distances count from its other end.
+    settings.AutoScaleDBL = true;
+    database.ReversePlannedLine(0);
+    EXPECT_STREQ(drawnSide(), "right");
+}
+
+TEST_F(ProfileSection, SmallPlotsAndEmptyDepthRangesDrawNothing) {
+    OpenLine();
+    ProfileLayout narrow = Layout();
+    narrow.plot.right = narrow.plot.left + 1;
+    ProfileLayout low = Layout();
+    low.plot.bottom = low.plot.top + 1;
+    for (const ProfileLayout& layout : {narrow, low}) {
+        const SectionImage image = RenderSection(database, 0, layout);
+        EXPECT_EQ(image.width, 0);
+        EXPECT_TRUE(image.pixels.empty());
+        EXPECT_TRUE(image.bed.empty());
+    }
+    // Automatic depths of a line without depths leave every cell without height.
+    ProfileLayout noDepths = Layout();
+    SetDepthRange(noDepths, 2e30, -2e30);
+    const SectionImage image = RenderSection(database, 0, noDepths);
+    EXPECT_EQ(image.pixels.size(), static_cast<std::size_t>(image.width * image.height));
+    EXPECT_TRUE(AllWhite(image));
+}
+
+TEST_F(ProfileSection, TheLayoutTakesItsTimesAndColoursFromTheLine) {
+    Settings& settings = AppSettings();
+    settings.AutoScaleColors = 1;
+    settings.UseTime = true;
+    OpenLine();
+    ProfileLayout layout = Layout();
+    EXPECT_EQ(layout.xMinimum, EnsembleTimeOf(Ping(0)));
+    EXPECT_EQ(layout.xMaximum, EnsembleTimeOf(Ping(kPings - 1)));
+    double low = 0;
+    double high = 0;
+    ASSERT_TRUE(database.VelocityRange(0, low, high));
+    const ColourTableProperties& colours = CurrentVelocityTable()->Properties();
+    EXPECT_EQ(colours.minimum, low);
+    EXPECT_EQ(colours.maximum, high);
+    EXPECT_DOUBLE_EQ(colours.step, (high - low) / 100);
+
+    // Pings whose time tag was never set do not end the axis; the instrument's clock keeps them
+    // in order while they load.
+    database.Clear();
+    settings.SetTime_Type(1);
+    OpenLine([](std::vector<synth::Pd0Ensemble>& pings) {
+        for (std::size_t k = 1; k < pings.size(); ++k)
+            pings[k].fixed.timeTagMs = 0;
+    });
+    settings.SetTime_Type(2);
+    layout = Layout();
+    EXPECT_EQ(layout.xMaximum, layout.xMinimum + 1000);
+}
+
+TEST_F(ProfileSection, HeaderAndFooterDescribeTheLine) {
+    OpenLine();
+    const ProfileHeaderText header = ProfileHeader(database, 0);
+    EXPECT_EQ(header.firstEasting, "Easting: " + Units().FormatDistance(Ping(0).navigation.x));
+    EXPECT_EQ(header.lastNorthing,
+              "Northing: " + Units().FormatDistance(Ping(kPings - 1).navigation.y));
+    EXPECT_EQ(header.name, "section.PD0");
+    EXPECT_NEAR(NumberIn(header.length), 29, 0.1);   // 29 s at 1 m/s
+    EXPECT_NEAR(NumberIn(header.azimuth), 90, 1.5);  // east, turned by the grid's convergence
+
+    const LineDischarge whole = database.ComputeLineDischarge(0);
+    EXPECT_EQ(ProfileFooter(database, 0),
+              (std::vector<std::string>{"Measured: " + FormatTwoDecimals(whole.measured),
+                                        "Top: " + FormatTwoDecimals(whole.top),
+                                        "Bottom: " + FormatTwoDecimals(whole.bottom),
+                                        "Total: " + FormatTwoDecimals(whole.total)}));
+    BorderAroundFirstHalf();
+    const double clipped = database.ComputeLineDischargeClipped(0).total;
+    EXPECT_LT(clipped, whole.total * 0.75);
+    EXPECT_EQ(ProfileFooter(database, 0).back(), "Total: " + FormatTwoDecimals(clipped));
+}
+
+}  // namespace
+}  // namespace fluvex

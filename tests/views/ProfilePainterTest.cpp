@@ -1,7 +1,320 @@
+// The velocity section painted into an image and read back pixel by pixel: cell colours of a
+// generated river with a known stream, cells without a value, the bed, the frame, the colour
+// bar; then the page plan of a print and a real PDF of it.
+
+#include <QFile>
+#include <QImage>
+#include <QPainter>
+#include <QPdfWriter>
 #include <QtTest>
+
+#include <algorithm>
+#include <cstdlib>
+#include <memory>
+#include <utility>
+#include <vector>
+
+#include "ViewTestFolders.h"
+#include "model/ColourTables.h"
+#include "model/DirectionColourTable.h"
+#include "model/EnsembleQuantities.h"
+#include "model/Units.h"
+#include "project/Database.h"
+#include "project/LineLoading.h"
+#include "services/UserPrompt.h"
+#include "settings/Settings.h"
+#include "views/ProfilePainter.h"
+#include "views/ProfilePrinter.h"
+
+using namespace fluvex;
+
+Q_DECLARE_METATYPE(fluvex::PixelRect)
+
+namespace {
+
+constexpr int kStreamMms = 500;    // the generated water: 0.5 m/s due north, the same everywhere
+constexpr double kBedDepth = 3.7;  // clear of the dotted depth lines at whole metres
+constexpr QRgb kBedColour = 0xFF1E90C8;
+const QRgb kWhite = qRgb(255, 255, 255);
+const QRgb kBlack = qRgb(0, 0, 0);
+
+bool Near(QRgb actual, QRgb expected, int tolerance = 3) {
+    return std::abs(qRed(actual) - qRed(expected)) <= tolerance &&
+           std::abs(qGreen(actual) - qGreen(expected)) <= tolerance &&
+           std::abs(qBlue(actual) - qBlue(expected)) <= tolerance;
+}
+
+QRgb ToQRgb(ColourRef colour) {
+    return qRgb(RedOf(colour), GreenOf(colour), BlueOf(colour));
+}
+
+QByteArray Hex(QRgb colour) {
+    return QByteArray::number(colour & 0xFFFFFF, 16);
+}
+
+// One "/Type /Page" per page object; "/Type /Pages" is the page tree.
+int PdfPageCount(const QByteArray& pdf) {
+    const QByteArray marker("/Type /Page");
+    int count = 0;
+    for (qsizetype at = pdf.indexOf(marker); at >= 0; at = pdf.indexOf(marker, at + 1))
+        if (at + marker.size() >= pdf.size() || pdf[at + marker.size()] != 's') ++count;
+    return count;
+}
+
+struct Painted {
+    QImage image;
+    ProfileLayout layout;
+};
+
+}  // namespace
 
 class ProfilePainterTest : public QObject {
     Q_OBJECT
+
+private:
+    std::unique_ptr<test::ViewTestFolders> folders_;
+
+    // Five crossings of a rectangular channel 3.7 m deep with the suite's edited files; depths in
+    // metres, hand-set from 0 to 8 m so that the cells beyond the bed (no value) are drawn too.
+    // False when the survey could not be loaded.
+    bool OpenSurvey() const {
+        const auto description = synth::ParseSurveyDescription(
+            "[Survey]\nName = paint\nLines = 5\nStart = 2024-05-14T09:30:00.00\n"
+            "[Section]\nProfile = rectangular\nWidth = 60\nDepth = 3.7\n"
+            "[Water]\nProfile = uniform\nSpeed = 0.5\nDirection = 0\n"
+            "[Track]\nEnsembles = 40\nStartStation = 5\nSpeed = 0.9\n"
+            "[Instrument]\nCells = 30\n[Suite]\nLineFiles = kq2\n");
+        synth::WriteSurvey(description, folders_->Root());
+        const std::vector<std::filesystem::path> files{folders_->Root() / "paint" / "edit" /
+                                                       "paint.log"};
+        RecordingPrompt prompt;
+        if (OpenSurveyFiles(AppDatabase(), files, prompt).failedFiles != 0 ||
+            AppDatabase().LineCount() != 5)
+            return false;
+
+        Units().SetDistanceUnit(0);
+        Settings& settings = AppSettings();
+        settings.CurrentLine = 0;
+        settings.SetVelocity(kNorthVelocity);
+        settings.SetBottomTrack(kEchoSounderHighDepth);  // the suite's sounder: the bed itself
+        settings.UseTime = false;
+        settings.AutoScaleDBL = true;
+        settings.AutoScaleDepth = false;
+        settings.MinDepth = 0;
+        settings.MaxDepth = 8;
+        settings.DepthColor[kEchoSounderHighDepth] =
+            static_cast<int>(MakeColour(qRed(kBedColour), qGreen(kBedColour), qBlue(kBedColour)));
+        settings.DepthLineWidth = 3;
+        if (!LoadColourTable(folders_->Root() / "data" / "ADCP.hcf")) return false;
+        RescaleVelocityTable(0, 1);
+        return true;
+    }
+
+    // `sectionPixelSize` as on paper; `plotWidth` narrows the laid-out plot.
+    static Painted Paint(int sectionPixelSize = 1, bool withColourBar = true, int plotWidth = -1) {
+        Painted painted{QImage(1600, 1000, QImage::Format_RGB32), {}};
+        painted.image.fill(Qt::gray);  // anything the paint leaves out shows
+        QPainter painter(&painted.image);
+        const TextMetrics text = MeasureText(painter.fontMetrics());
+        painted.layout = ComputeProfileLayout(AppDatabase(), 0, {0, 0, 1599, 999}, false, text);
+        if (plotWidth >= 0) painted.layout.plot.right = painted.layout.plot.left + plotWidth;
+        PaintProfile(painter, AppDatabase(), 0, painted.layout, withColourBar, sectionPixelSize);
+        return painted;
+    }
+
+    static QRgb ColourAt(const QImage& image, QPoint point) {
+        return image.pixel(point) | 0xFF000000;
+    }
+
+    // The middle of the column that ends at ping `index`, at the middle of its cell `cell`.
+    static QPoint CellCentre(const ProfileLayout& layout, int index, int cell) {
+        const auto pings = AppDatabase().Ensembles(0);
+        const Ensemble& ping = pings[static_cast<std::size_t>(index)];
+        const Ensemble& previous = pings[static_cast<std::size_t>(index - 1)];
+        const int x =
+            (layout.MapX(previous.navigation.distance) + layout.MapX(ping.navigation.distance)) / 2;
+        const int y =
+            (layout.MapY(CellDepth(ping, cell)) + layout.MapY(CellDepth(ping, cell + 1))) / 2;
+        return {x, y};
+    }
+
+private slots:
+    void init() { folders_ = std::make_unique<test::ViewTestFolders>(); }
+    void cleanup() { folders_.reset(); }
+
+    // On paper the cells are computed coarser and stretched; they must land where they belong.
+    void sectionShowsCellsAndBed_data() {
+        QTest::addColumn<int>("sectionPixelSize");
+        QTest::newRow("screen") << 1;
+        QTest::newRow("coarse, as on paper") << 3;
+    }
+    void sectionShowsCellsAndBed() {
+        QFETCH(int, sectionPixelSize);
+        QVERIFY(OpenSurvey());
+        const Painted painted = Paint(sectionPixelSize);
+        const QRgb stream = ToQRgb(VelocityColour(kStreamMms, kNorthVelocity));
+        QVERIFY(!Near(stream, kWhite, 40) && !Near(stream, kBlack, 40));
+        for (const int index : {1, 20, 39})
+            for (const int cell : {0, 5, 10}) {
+                const QRgb colour =
+                    ColourAt(painted.image, CellCentre(painted.layout, index, cell));
+                QVERIFY2(Near(colour, stream), Hex(colour) + " at ping " +
+                                                   QByteArray::number(index) + " cell " +
+                                                   QByteArray::number(cell));
+            }
+        // 30 cells of 0.25 m reach below the bed; those have no velocity.
+        for (const int cell : {20, 25})
+            QCOMPARE(ColourAt(painted.image, CellCentre(painted.layout, 20, cell)), kBlack);
+
+        // The bed pen is 3 pixels wide; a coarse section places its points a coarse pixel off
+        // at most.
+        const int slack = sectionPixelSize - 1;
+        for (const Ensemble& ping : AppDatabase().Ensembles(0).subspan(1, 38)) {
+            QCOMPARE(Depth(ping), kBedDepth);
+            const QPoint vertex(painted.layout.MapX(ping.navigation.distance),
+                                painted.layout.MapY(Depth(ping)));
+            bool found = false;
+            for (int dy = -slack; dy <= slack && !found; ++dy)
+                found = ColourAt(painted.image, vertex + QPoint(0, dy)) == kBedColour;
+            QVERIFY2(found, Hex(ColourAt(painted.image, vertex)));
+        }
+    }
+
+    void plotIsFramedAndTheAreaAroundItWhite() {
+        QVERIFY(OpenSurvey());
+        const Painted painted = Paint();
+        const PixelRect& plot = painted.layout.plot;
+        for (const QPoint corner :
+             {QPoint(plot.left, plot.top), QPoint(plot.right, plot.top),
+              QPoint(plot.left, plot.bottom), QPoint(plot.right, plot.bottom)})
+            QCOMPARE(Hex(ColourAt(painted.image, corner)), Hex(kBlack));
+        // Outside the frame by one pixel there is no cell colour, only the white fill.
+        QCOMPARE(ColourAt(painted.image, {plot.right + 1, plot.top + plot.Height() / 2}), kWhite);
+        QCOMPARE(ColourAt(painted.image, {0, 0}), kWhite);
+        QCOMPARE(ColourAt(painted.image, {1599, 999}), kWhite);
+    }
+
+    void plotUnderTwoPixelsDrawsNothingButWhite() {
+        QVERIFY(OpenSurvey());
+        const Painted painted = Paint(1, false, 1);
+        const PixelRect& plot = painted.layout.plot;
+        for (int y = plot.top; y <= plot.bottom; ++y)
+            for (int x = 0; x < painted.image.width(); ++x)
+                if (ColourAt(painted.image, {x, y}) != kWhite)
+                    QFAIL(qPrintable(QString("pixel (%1, %2) painted").arg(x).arg(y)));
+    }
+
+    void colourBarRunsFromTheMinimum_data() {
+        QTest::addColumn<int>("quantity");
+        QTest::addColumn<Qt::Orientation>("orientation");
+        QTest::newRow("velocity, vertical") << int{kNorthVelocity} << Qt::Vertical;
+        QTest::newRow("velocity, horizontal") << int{kNorthVelocity} << Qt::Horizontal;
+        QTest::newRow("direction, vertical") << int{kDirection} << Qt::Vertical;
+    }
+    void colourBarRunsFromTheMinimum() {
+        QFETCH(int, quantity);
+        QFETCH(Qt::Orientation, orientation);
+        QVERIFY(LoadColourTable(folders_->Root() / "data" / "ADCP.hcf"));
+        RescaleVelocityTable(0, 1);
+        AppSettings().SetVelocity(quantity);
+        QImage image(600, 600, QImage::Format_RGB32);
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        const TextMetrics text = MeasureText(painter.fontMetrics());
+        const int band = 20;
+        const bool vertical = orientation == Qt::Vertical;
+        const PixelRect rect = vertical ? PixelRect{10, 10, 100, 500} : PixelRect{10, 10, 500, 30};
+        PaintColourBar(painter, rect, text, band, orientation);
+
+        // The swatch of cells without a value is black; the gradient starts a text row and a
+        // digit further on, inside its outline, with the minimum's colour, and ends with the
+        // maximum's above the unit name (directions have none).
+        QCOMPARE(ColourAt(image, {rect.left + 2, rect.top + 2}), kBlack);
+        const int length = vertical ? rect.Height() : rect.Width();
+        const int first = text.textHeight + text.digitWidth + 1;
+        const int last = length - (quantity == kDirection ? 0 : text.textHeight) - 1;
+        const auto at = [&](int along) {
+            return vertical ? QPoint(rect.left + band / 2, rect.top + along)
+                            : QPoint(rect.left + along, rect.top + band / 2);
+        };
+        DirectionColourTable directions;
+        ColourLookup& table = quantity == kDirection ? directions : *CurrentVelocityTable();
+        const ColourTableProperties& range = table.Properties();
+        for (const auto& [along, value] :
+             {std::pair{first, range.minimum}, std::pair{last, range.maximum}}) {
+            const QRgb colour = ColourAt(image, at(along));
+            QVERIFY2(Near(colour, ToQRgb(table.Colour(value)), 12), Hex(colour));
+        }
+    }
+
+    void planPutsTheLinesOnPages_data() {
+        QTest::addColumn<int>("pageWidth");
+        QTest::addColumn<int>("pageHeight");
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<int>("columns");
+        QTest::addColumn<int>("lines");
+        QTest::addColumn<int>("pages");
+        QTest::addColumn<int>("cellsOnLastPage");
+        QTest::addColumn<PixelRect>("secondCell");
+        QTest::addColumn<PixelRect>("sharedBar");
+        // Margins 5 %; the usable height of a portrait page is 85 %, its bar 2 to 3 bands below.
+        QTest::newRow("portrait, 5 lines at 2 x 1")
+            << 1000 << 1400 << 2 << 1 << 5 << 3 << 1 << PixelRect{50, 680, 950, 1240}
+            << PixelRect{50, 1390, 950, 1490};
+        QTest::newRow("landscape, 4 lines at 1 x 2")
+            << 1400 << 1000 << 1 << 2 << 4 << 2 << 2 << PixelRect{680, 50, 1240, 950}
+            << PixelRect{1390, 50, 1490, 950};
+    }
+    void planPutsTheLinesOnPages() {
+        QFETCH(int, pageWidth);
+        QFETCH(int, pageHeight);
+        QFETCH(int, rows);
+        QFETCH(int, columns);
+        QFETCH(int, lines);
+        QFETCH(int, pages);
+        QFETCH(int, cellsOnLastPage);
+        QFETCH(PixelRect, secondCell);
+        QFETCH(PixelRect, sharedBar);
+        const PrintPlan plan = PlanPrint(pageWidth, pageHeight, rows, columns, lines, 100);
+        QCOMPARE(plan.pages, pages);
+        QCOMPARE(plan.portrait, pageHeight > pageWidth);
+        QCOMPARE(plan.cells.size(), static_cast<std::size_t>(lines));
+        const auto onLastPage =
+            std::count_if(plan.cells.begin(), plan.cells.end(),
+                          [&](const auto& cell) { return cell.page == pages - 1; });
+        QCOMPARE(static_cast<int>(onLastPage), cellsOnLastPage);
+        QVERIFY(plan.cells[1].rect == secondCell);
+        QVERIFY(plan.cells[1].line == 1);
+        QVERIFY(plan.sharedColourBar == sharedBar);
+        // The next page starts again at the top-left cell.
+        QVERIFY(plan.cells[static_cast<std::size_t>(rows * columns)].rect == plan.cells[0].rect);
+    }
+
+    void planWithoutRowsOrLinesHasNoPages() {
+        QCOMPARE(PlanPrint(1000, 1400, 0, 1, 5, 100).pages, 0);
+        QCOMPARE(PlanPrint(1000, 1400, 2, 1, 0, 100).cells.size(), std::size_t{0});
+        // Counts a damaged settings file might hold do not overflow.
+        QCOMPARE(PlanPrint(1000, 1400, 100000, 100000, 5, 100).pages, 1);
+    }
+
+    void printingFiveLinesTwoToAPageGivesThreePages() {
+        QVERIFY(OpenSurvey());
+        AppSettings().NRows = 2;
+        AppSettings().NCols = 1;
+        const QString path = QString::fromStdString((folders_->Root() / "profiles.pdf").string());
+        {
+            QPdfWriter writer(path);
+            writer.setResolution(150);
+            QVERIFY(PrintProfiles(writer, AppDatabase()));
+        }
+        QFile pdf(path);
+        QVERIFY(pdf.open(QIODevice::ReadOnly));
+        QCOMPARE(PdfPageCount(pdf.readAll()), 3);
+
+        AppDatabase().Clear();
+        QPdfWriter nothing(path);
+        QVERIFY(!PrintProfiles(nothing, AppDatabase()));
+    }
 };
 
 QTEST_MAIN(ProfilePainterTest)
