@@ -80,6 +80,10 @@ double TiltSensorPitch(double pitchDegrees, double rollDegrees) {
 
 // The shortest slant range of the beams that found the bottom, vertical by the beam angle, less
 // half the blank and pulse. 0 when no beam found the bottom: nothing to measure from.
+// The shallowest beam's vertical range below the transducer, plus the transducer's own depth, so
+// that the bed is measured from the surface as the cells are. (Taking half the blank and pulse
+// off, and leaving the transducer depth out, put the bed 45 cm high on a 3 m river: the bottom
+// layer of the discharge went missing and cells reached below the drawn bed.)
 double Pd0BottomTrackDepthCm(const Ensemble& ensemble) {
     std::optional<std::uint16_t> shortest;
     for (int beam = 0; beam < kBeamCount; ++beam) {
@@ -87,10 +91,9 @@ double Pd0BottomTrackDepthCm(const Ensemble& ensemble) {
         if (range != 0 && (!shortest || range < *shortest)) shortest = range;
     }
     if (!shortest) return 0;
-    const FixedLeader& leader = ensemble.fixedLeader;
-    const double vertical = *shortest * std::cos(DegreesToRadians(leader.BeamAngleDegrees()));
-    const int halfGateCm = (leader.BlankAfterTransmitCm() + leader.TransmitPulseLengthCm()) / 2;
-    return vertical - halfGateCm;
+    const double vertical =
+        *shortest * std::cos(DegreesToRadians(ensemble.fixedLeader.BeamAngleDegrees()));
+    return vertical + ensemble.variableLeader.TransducerDepthDm() * 10;
 }
 
 // The mean of the beams that found the bottom, by the factor the SonTek readers' 25-degree beams

@@ -40,8 +40,11 @@ Ensemble PingWithBottomTrack(std::uint16_t r0, std::uint16_t r1, std::uint16_t r
                              std::uint16_t r3) {
     Ensemble ping = Ping();
     ping.MarkPresent(PresentBit::BottomTrack);
+    // The blank and the pulse lie between the transducer and the first cell; they move the bed
+    // nowhere.
     ping.fixedLeader.SetBlankAfterTransmitCm(25);
-    ping.fixedLeader.SetTransmitPulseLengthCm(50);  // half the gate: 37 cm
+    ping.fixedLeader.SetTransmitPulseLengthCm(50);
+    ping.variableLeader.SetTransducerDepthDm(4);
     for (int beam = 0; const std::uint16_t range : {r0, r1, r2, r3})
         ping.bottomTrack.SetRangeCm(beam++, range);
     return ping;
@@ -140,13 +143,13 @@ TEST_F(EnsembleQuantities, TiltSensorPitchDependsOnRollForPd0Only) {
     EXPECT_EQ(Pitch(ping), 1.5);
 }
 
-TEST_F(EnsembleQuantities, Pd0BottomTrackDepthUsesTheShortestRangeAndTheBeamAngle) {
+TEST_F(EnsembleQuantities, Pd0BottomTrackDepthIsTheShortestVerticalRangeBelowTheTransducer) {
     const std::pair<std::uint16_t, double> angles[] = {
         {0x0000, 15}, {0x0100, 20}, {0x0200, 30}, {0x0300, 25}};
     for (const auto& [configuration, degrees] : angles) {
         Ensemble ping = PingWithBottomTrack(1000, 0, 1020, 990);
         ping.fixedLeader.SetSystemConfiguration(configuration);
-        const double expectedCm = 990 * std::cos(Radians(degrees)) - 37;
+        const double expectedCm = 990 * std::cos(Radians(degrees)) + 40;
         EXPECT_NEAR(Depth(ping, kBottomTrackDepth), expectedCm / 100, 1e-12) << degrees;
     }
     EXPECT_EQ(Depth(PingWithBottomTrack(0, 0, 0, 0), kBottomTrackDepth), 0);
