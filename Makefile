@@ -32,6 +32,7 @@ test-sanitizers: deps
 
 bench: build
 	$(BUILD_DIR)/bench/fluvex_bench
+	QT_QPA_PLATFORM=offscreen $(BUILD_DIR)/bench/fluvex_view_bench
 
 # libFuzzer over the PD0 decoder and whole-file open, seeded with the real files;
 # FUZZ_SECONDS per target.

@@ -323,6 +323,26 @@ private slots:
         QVERIFY(!command->isChecked());
     }
 
+    void theInformationPanelFollowsTheProfileOnlyWhileShown() {
+        OpenSuiteSurvey();
+        window_->ShowPanel("dockProfile");
+        auto* box = Control<QWidget>("pbProfile");
+        const QLabel* ensemble = Control<QLabel>("lblEnsembleValue");
+        const auto moveTo = [box](QPoint at) {
+            QMouseEvent move(QEvent::MouseMove, at, box->mapToGlobal(at), Qt::NoButton,
+                             Qt::NoButton, Qt::NoModifier);
+            QApplication::sendEvent(box, &move);
+        };
+        const QPoint middle = box->rect().center();
+        moveTo(middle);
+        QVERIFY(ensemble->text().isEmpty());
+
+        Action("actInformation")->trigger();
+        QVERIFY(QTest::qWaitForWindowExposed(box));
+        moveTo(middle);
+        QVERIFY(!ensemble->text().isEmpty());
+    }
+
     void floatingPanelOffTheScreenComesBack() {
         QDockWidget* panel = Panel("dockSurvey");
         panel->setFloating(true);
