@@ -170,16 +170,20 @@ double HorizontalSpeed(const CellVelocity& velocity) {
     return std::sqrt(east * east + north * north);
 }
 
-VelocityInfo DescribeVelocity(const CellVelocity& velocity) {
+double Speed3D(const CellVelocity& velocity) {
     const double east = velocity.east;
     const double north = velocity.north;
     const double up = velocity.up;
+    return std::sqrt(east * east + north * north + up * up);
+}
+
+VelocityInfo DescribeVelocity(const CellVelocity& velocity) {
     return {velocity.east,
             velocity.north,
             velocity.up,
             velocity.fourth,
             HorizontalSpeed(velocity),
-            std::sqrt(east * east + north * north + up * up),
+            Speed3D(velocity),
             DirectionDegrees(velocity.east, velocity.north)};
 }
 
@@ -225,10 +229,11 @@ std::int16_t CellComponentValue(const CellVelocity& velocity, int component) {
             return velocity.up;
         case kErrorVelocity:
             return velocity.fourth;
+        // One cell of a section is drawn per call: no direction where none is asked for.
         case kMagnitude2D:
-            return TruncateSaturating<std::int16_t>(DescribeVelocity(velocity).magnitude2D);
+            return TruncateSaturating<std::int16_t>(HorizontalSpeed(velocity));
         case kMagnitude3D:
-            return TruncateSaturating<std::int16_t>(DescribeVelocity(velocity).magnitude3D);
+            return TruncateSaturating<std::int16_t>(Speed3D(velocity));
         case kDirection:
             return TruncateSaturating<std::int16_t>(
                 DirectionDegrees(velocity.east, velocity.north));
