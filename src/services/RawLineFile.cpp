@@ -84,6 +84,9 @@ bool RawLineFile::Open(const std::filesystem::path& path) {
 
 bool RawLineFile::Parse(std::string_view text) {
     *this = RawLineFile{};
+    // Editors on some systems start UTF-8 text files with a byte-order mark.
+    constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+    if (text.starts_with(kByteOrderMark)) text.remove_prefix(kByteOrderMark.size());
     Fields fields;
     SplitFields(TakeLine(text), fields);
     if (fields != Fields{"RAWLINE", "1"}) return false;

@@ -19,6 +19,7 @@ TEST(RawLineFile, FirstLineMustNameTheFormat) {
     RawLineFile file;
     EXPECT_TRUE(file.Parse("RAWLINE 1"));
     EXPECT_TRUE(file.Parse(" RAWLINE\t1 \r\n"));
+    EXPECT_TRUE(file.Parse("\xEF\xBB\xBFRAWLINE 1\n"));
     EXPECT_FALSE(file.Parse(""));
     EXPECT_FALSE(file.Parse("RAWLINE 2\n"));
     EXPECT_FALSE(file.Parse("RAWLINE 1 extra\n"));
