@@ -13,6 +13,7 @@
 #include "project/NavigationMerge.h"
 #include "readers/YDFFReader.h"
 #include "services/Archive.h"
+#include "services/EditedFile.h"
 #include "services/HostService.h"
 #include "services/TextUtil.h"
 #include "services/UserPrompt.h"
@@ -79,7 +80,7 @@ bool IsEditedFile(const std::filesystem::path& lineFile) {
 
 std::string CannotOpenMessage(const std::filesystem::path& file) {
     std::error_code error;
-    const char* why = !std::filesystem::exists(file, error) ? "no such file"
+    const char* why = !std::filesystem::exists(file, error)            ? "no such file"
                       : !std::filesystem::is_regular_file(file, error) ? "not a file"
                       : IsSonTekFile(file) ? "files of this instrument family cannot be read yet"
                                            : "no ADCP ensembles found in it";
@@ -145,15 +146,14 @@ std::optional<std::filesystem::path> RawFileFinder::Find(std::string_view entry)
 }
 
 bool IsSonTekFile(const std::filesystem::path& file) {
-    return HasExtension(file, ".ydff") || HasExtension(file, ".rivr") ||
-           HasExtension(file, ".riv");
+    return HasExtension(file, ".ydff") || HasExtension(file, ".rivr") || HasExtension(file, ".riv");
 }
 
 std::optional<std::string> ArchiveCopyName(std::string_view entry) {
     const std::filesystem::path path(ForwardSlashes(entry));
-    const bool absolute =
-        path.is_absolute() ||
-        (entry.size() >= 2 && std::isalpha(static_cast<unsigned char>(entry[0])) && entry[1] == ':');
+    const bool absolute = path.is_absolute() ||
+                          (entry.size() >= 2 &&
+                           std::isalpha(static_cast<unsigned char>(entry[0])) && entry[1] == ':');
     const bool climbs = std::ranges::any_of(path, [](const auto& part) { return part == ".."; });
     if (absolute || climbs) return std::nullopt;
     const std::filesystem::path folder = path.parent_path();
@@ -219,13 +219,15 @@ bool Database::AddLine(const std::filesystem::path& rawFile,
     return true;
 }
 
-void Database::AttachLineFile(int line, const std::filesystem::path& lineFile,
-                              double headingOffset, UserPrompt& prompt) {
+void Database::AttachLineFile(int line, const std::filesystem::path& lineFile, double headingOffset,
+                              UserPrompt& prompt) {
     Line& slot = Slot(line);
     bool plannedRead = false;
     if (IsEditedFile(lineFile)) {
-        MergeEditedFileNavigation(*slot.reader, lineFile, headingOffset, prompt);
-        slot.planned = PlannedLineFromEditedFile(lineFile);
+        EditedFile file;
+        file.Open(lineFile);
+        MergeEditedFileNavigation(*slot.reader, file, lineFile, headingOffset, prompt);
+        slot.planned = PlannedLineFromEditedFile(file);
         plannedRead = !slot.planned.Empty();
     } else {
         MergeRawLineFileNavigation(*slot.reader, lineFile, headingOffset, prompt);
@@ -241,9 +243,8 @@ void Database::AttachLineFile(int line, const std::filesystem::path& lineFile,
 // a constant there, and a line without the suite's file has nothing to match it to.
 void Database::NoteSuiteTiming(const CRDIReader& reader, bool withLineFile) {
     const auto pings = reader.Ensembles();
-    const bool tagsIncrease =
-        pings.size() < 2 ||
-        pings.back().fixedLeader.TimeTagMs() > pings.front().fixedLeader.TimeTagMs();
+    const bool tagsIncrease = pings.size() < 2 || pings.back().fixedLeader.TimeTagMs() >
+                                                      pings.front().fixedLeader.TimeTagMs();
     if (!withLineFile || !tagsIncrease) suiteTimingUnavailable_ = true;
 }
 
@@ -317,8 +318,8 @@ void AlignOptionsWithLines(Database& database) {
 
 }  // namespace
 
-OpenFilesOutcome OpenSurveyFiles(Database& database,
-                                 std::span<const std::filesystem::path> files, UserPrompt& prompt) {
+OpenFilesOutcome OpenSurveyFiles(Database& database, std::span<const std::filesystem::path> files,
+                                 UserPrompt& prompt) {
     database.Clear();
     OpenFilesOutcome outcome;
     for (const std::filesystem::path& file : files)

@@ -117,14 +117,12 @@ std::vector<NavRecord> MergeFixes(std::span<const Ensemble> pings,
     return records;
 }
 
-bool MergeEditedFileNavigation(CRDIReader& reader, const std::filesystem::path& editedFile,
-                               double headingOffset, UserPrompt& prompt) {
+bool MergeEditedFileNavigation(CRDIReader& reader, const EditedFile& file,
+                               const std::filesystem::path& editedFile, double headingOffset,
+                               UserPrompt& prompt) {
     std::error_code error;
     if (!std::filesystem::is_regular_file(editedFile, error)) return false;
-    EditedFile file;
-    file.Open(editedFile);
     const std::vector<NavigationFix> fixes = InTimeOrder(UsableEditedFixes(file));
-    file.Close();
     if (fixes.empty()) {
         prompt.ShowError(ErrorLoading(editedFile, "Not enough record in file."));
         return false;
@@ -148,12 +146,11 @@ bool MergeRawLineFileNavigation(CRDIReader& reader, const std::filesystem::path&
     return true;
 }
 
-PlannedLine PlannedLineFromEditedFile(const std::filesystem::path& editedFile) {
-    PlannedLine line = ReadEditedPlannedLine(editedFile);
+PlannedLine PlannedLineFromEditedFile(const EditedFile& file) {
+    PlannedLine line = file.PlannedLineRecord();
     if (!line.Empty()) return line;
     // No line record: a polyline through the navigation, at most 128 points.
-    EditedFile file;
-    const int count = file.Open(editedFile);
+    const int count = file.RecordCount();
     const int step = (count + static_cast<int>(PlannedLine::kMaxPoints) - 1) /
                      static_cast<int>(PlannedLine::kMaxPoints);
     EditedNavRecord record;

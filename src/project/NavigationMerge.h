@@ -18,6 +18,7 @@
 namespace fluvex {
 
 class CRDIReader;
+class EditedFile;
 class UserPrompt;
 
 // Pairs further apart than this around a ping are not interpolated across.
@@ -32,18 +33,19 @@ inline constexpr double kNavigationWindowS = 60.0;
 std::vector<NavRecord> MergeFixes(std::span<const Ensemble> pings,
                                   std::span<const NavigationFix> fixes, double headingOffset);
 
-// The navigation of an edited file (.kq2) merged into the reader's pings. False when the file
-// cannot be read (silently) or holds no usable navigation (said through `prompt`); the pings
-// then keep what they had.
-bool MergeEditedFileNavigation(CRDIReader& reader, const std::filesystem::path& editedFile,
-                               double headingOffset, UserPrompt& prompt);
+// The navigation of an edited file (.kq2), opened from `editedFile`, merged into the reader's
+// pings. False when the file does not exist (silently) or holds no usable navigation (said
+// through `prompt`); the pings then keep what they had.
+bool MergeEditedFileNavigation(CRDIReader& reader, const EditedFile& file,
+                               const std::filesystem::path& editedFile, double headingOffset,
+                               UserPrompt& prompt);
 // The same for a raw line file of the suite.
 bool MergeRawLineFileNavigation(CRDIReader& reader, const std::filesystem::path& lineFile,
                                 double headingOffset, UserPrompt& prompt);
 
 // The planned line of an edited file: its first line record, or, without one, a polyline through
 // at most 128 of its usable navigation fixes. Empty when there is neither.
-PlannedLine PlannedLineFromEditedFile(const std::filesystem::path& editedFile);
+PlannedLine PlannedLineFromEditedFile(const EditedFile& file);
 // The planned line of a raw line file; nothing when the file cannot be read.
 std::optional<PlannedLine> PlannedLineFromRawLineFile(const std::filesystem::path& lineFile);
 

@@ -195,16 +195,22 @@ NavigationFix EditedNavRecord::ToFix() const {
 
 int EditedFile::Open(const std::filesystem::path& path) {
     Close();
-    if (ReadWholeFile(path, bytes_)) IndexNavigation();
+    if (ReadWholeFile(path, bytes_)) IndexRecords();
     // Nothing to read from: keep no bytes either.
-    if (navigationPayloads_.empty()) Close();
+    if (navigationPayloads_.empty()) bytes_ = {};
     return RecordCount();
 }
 
-void EditedFile::IndexNavigation() {
-    ForEachRecord(AsBytes(bytes_), [this](const Record& record) {
+void EditedFile::IndexRecords() {
+    bool plannedLineFound = false;
+    ForEachRecord(AsBytes(bytes_), [this, &plannedLineFound](const Record& record) {
         if (record.type == kNavigation && record.payload.size() >= kNavigationPayloadBytes)
             navigationPayloads_.push_back(record.payloadOffset);
+        if (!plannedLineFound) {
+            std::optional<PlannedLine> decoded = DecodePlannedLine(record);
+            plannedLineFound = decoded.has_value();
+            if (decoded) plannedLine_ = std::move(*decoded);
+        }
         // Record indexes are ints for the merge.
         return navigationPayloads_.size() < static_cast<std::size_t>(INT_MAX);
     });
@@ -221,18 +227,13 @@ bool EditedFile::ReadRecord(int index, EditedNavRecord& record) const {
 void EditedFile::Close() {
     bytes_ = {};
     navigationPayloads_ = {};
+    plannedLine_ = {};
 }
 
 PlannedLine ReadEditedPlannedLine(const std::filesystem::path& path) {
-    std::string bytes;
-    if (!ReadWholeFile(path, bytes)) return {};
-    PlannedLine line;
-    ForEachRecord(AsBytes(bytes), [&line](const Record& record) {
-        std::optional<PlannedLine> decoded = DecodePlannedLine(record);
-        if (decoded) line = std::move(*decoded);
-        return !decoded;
-    });
-    return line;
+    EditedFile file;
+    file.Open(path);
+    return file.PlannedLineRecord();
 }
 
 }  // namespace fluvex

@@ -42,7 +42,8 @@ private:
     double ReducedDepth(const std::array<double, 4>& values) const;
 };
 
-// The navigation records of one edited file, read whole on opening and decoded on demand.
+// The navigation records of one edited file, read whole on opening and decoded on demand, and
+// its planned line, so that loading a line reads its edited file once.
 class EditedFile {
 public:
     // The number of navigation records; 0 when the file cannot be read or holds none.
@@ -51,13 +52,16 @@ public:
     bool ReadRecord(int index, EditedNavRecord& record) const;
     void Close();
     int RecordCount() const { return static_cast<int>(navigationPayloads_.size()); }
+    // The first planned-line record (0x0E or 0x38); an empty line when there is none.
+    const PlannedLine& PlannedLineRecord() const { return plannedLine_; }
 
 private:
-    void IndexNavigation();
+    void IndexRecords();
 
     std::string bytes_;
     // Offset of each navigation record's payload in bytes_, in file order.
     std::vector<std::size_t> navigationPayloads_;
+    PlannedLine plannedLine_;
 };
 
 // The file's first planned-line record (0x0E or 0x38) as a planned line; an empty line when the
