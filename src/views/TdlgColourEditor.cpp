@@ -104,7 +104,7 @@ std::optional<std::filesystem::path> TdlgColourEditor::Edit(
 }
 
 TdlgColourEditor::TdlgColourEditor(std::unique_ptr<ColourTable> table, QWidget* parent)
-    : QDialog(parent), table_(std::move(table)), messageBoxes_(this) {
+    : QDialog(parent), table_(std::move(table)) {
     setObjectName("dlgColourEditor");
     setWindowTitle("Velocity Colors");
     pbxPreview_ = new ColourBarPreview(*table_, this);
@@ -122,11 +122,11 @@ TdlgColourEditor::TdlgColourEditor(std::unique_ptr<ColourTable> table, QWidget* 
 TdlgColourEditor::~TdlgColourEditor() = default;
 
 void TdlgColourEditor::SetPrompt(UserPrompt* prompt) {
-    prompt_ = prompt;
+    prompt_.Set(prompt);
 }
 
 UserPrompt& TdlgColourEditor::Prompt() {
-    return prompt_ != nullptr ? *prompt_ : messageBoxes_;
+    return prompt_.Current();
 }
 
 QWidget* TdlgColourEditor::BuildStopsPanel() {

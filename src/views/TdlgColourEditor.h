@@ -61,8 +61,7 @@ private:
 
     std::unique_ptr<ColourTable> table_;
     std::optional<std::filesystem::path> savedFile_;
-    QtUserPrompt messageBoxes_;
-    UserPrompt* prompt_ = nullptr;
+    PromptRoute prompt_{this};
     QListWidget* lstStops_ = nullptr;
     QPushButton* btnRemoveStop_ = nullptr;
     QDoubleSpinBox* edtMinimum_ = nullptr;

@@ -60,7 +60,7 @@ double CoefficientOf(const auto& edge) {
 
 }  // namespace
 
-TfrmDischarge::TfrmDischarge(QWidget* parent) : QWidget(parent), messageBoxes_(this) {
+TfrmDischarge::TfrmDischarge(QWidget* parent) : QWidget(parent) {
     setObjectName("frmDischarge");
     setWindowTitle("Discharge");
     memReport_ = new QPlainTextEdit(this);
@@ -80,11 +80,11 @@ TfrmDischarge::TfrmDischarge(QWidget* parent) : QWidget(parent), messageBoxes_(t
 }
 
 void TfrmDischarge::SetPrompt(UserPrompt* prompt) {
-    prompt_ = prompt;
+    prompt_.Set(prompt);
 }
 
 UserPrompt& TfrmDischarge::Prompt() {
-    return prompt_ != nullptr ? *prompt_ : messageBoxes_;
+    return prompt_.Current();
 }
 
 QWidget* TfrmDischarge::BuildShoreControls() {

@@ -70,8 +70,7 @@ private:
     void StoreAndRebuild();
     UserPrompt& Prompt();
 
-    QtUserPrompt messageBoxes_;
-    UserPrompt* prompt_ = nullptr;
+    PromptRoute prompt_{this};
     QPlainTextEdit* memReport_ = nullptr;
     QLineEdit* edtShorePings_ = nullptr;
     EdgeControls start_;

@@ -673,21 +673,21 @@ void TfrmMain::ShowAbout() {
 }
 
 void TfrmMain::ComesLater(const QString& text) {
-    if (prompt_ != nullptr)
-        prompt_->ShowError(text.toStdString(), "Fluvex");
+    if (prompt_.Replaced())
+        prompt_.Current().ShowError(text.toStdString(), "Fluvex");
     else
         QMessageBox::information(this, "Fluvex", text);
 }
 
 void TfrmMain::SetPrompt(UserPrompt* prompt) {
-    prompt_ = prompt;
+    prompt_.Set(prompt);
     discharge_->SetPrompt(prompt);
     viewOptions_->SetPrompt(prompt);
     profile_->SetPrompt(prompt);
 }
 
 UserPrompt& TfrmMain::Prompt() {
-    return prompt_ != nullptr ? *prompt_ : messageBoxes_;
+    return prompt_.Current();
 }
 
 }  // namespace fluvex

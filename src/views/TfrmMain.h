@@ -120,8 +120,7 @@ private:
     void ComesLater(const QString& text);
     UserPrompt& Prompt();
 
-    QtUserPrompt messageBoxes_{this};
-    UserPrompt* prompt_ = nullptr;
+    PromptRoute prompt_{this};
     PolledOptions polled_;
     QTimer* pollTimer_ = nullptr;
     // Long work runs in a local event loop; nothing may start more of it meanwhile.

@@ -125,7 +125,7 @@ private:
     TfrmProfile& owner_;
 };
 
-TfrmProfile::TfrmProfile(QWidget* parent) : QWidget(parent), messageBoxes_(this) {
+TfrmProfile::TfrmProfile(QWidget* parent) : QWidget(parent) {
     setObjectName("frmProfile");
     setWindowTitle("Profile");
     paintBox_ = new ProfilePaintBox(*this);
@@ -149,11 +149,11 @@ TfrmProfile::TfrmProfile(QWidget* parent) : QWidget(parent), messageBoxes_(this)
 TfrmProfile::~TfrmProfile() = default;
 
 void TfrmProfile::SetPrompt(UserPrompt* prompt) {
-    prompt_ = prompt;
+    prompt_.Set(prompt);
 }
 
 UserPrompt& TfrmProfile::Prompt() {
-    return prompt_ != nullptr ? *prompt_ : messageBoxes_;
+    return prompt_.Current();
 }
 
 // ---------------------------------------------------------------------------------------------

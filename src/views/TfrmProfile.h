@@ -166,8 +166,7 @@ private:
     bool DeleteAt(int line, QPoint at, int mode);
     void ShowStatus(const CursorReading& reading);
 
-    QtUserPrompt messageBoxes_;
-    UserPrompt* prompt_ = nullptr;
+    PromptRoute prompt_{this};
 
     ProfilePaintBox* paintBox_ = nullptr;
     QWidget* settingsPanel_ = nullptr;

@@ -128,8 +128,7 @@ TfrmViewOptions::TfrmViewOptions(QWidget* parent)
     : QDialog(parent),
       magneticModel_(
           LoadMagneticModel(Host().Folder(FolderKind::SettingsFolder) / kMagneticModelFileName)
-              .model),
-      messageBoxes_(this) {
+              .model) {
     setObjectName("frmViewOptions");
     setWindowTitle("View Options");
     auto* pages = new QTabWidget(this);
@@ -145,11 +144,11 @@ TfrmViewOptions::TfrmViewOptions(QWidget* parent)
 TfrmViewOptions::~TfrmViewOptions() = default;
 
 void TfrmViewOptions::SetPrompt(UserPrompt* prompt) {
-    prompt_ = prompt;
+    prompt_.Set(prompt);
 }
 
 UserPrompt& TfrmViewOptions::Prompt() {
-    return prompt_ != nullptr ? *prompt_ : messageBoxes_;
+    return prompt_.Current();
 }
 
 // --- Building the pages ---

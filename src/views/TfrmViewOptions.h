@@ -84,8 +84,7 @@ private:
     UserPrompt& Prompt();
 
     std::unique_ptr<MagneticModel> magneticModel_;
-    QtUserPrompt messageBoxes_;
-    UserPrompt* prompt_ = nullptr;
+    PromptRoute prompt_{this};
 
     // General
     QLineEdit* edtNRows_ = nullptr;
