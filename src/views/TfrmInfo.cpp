@@ -293,10 +293,12 @@ QWidget* TfrmInfo::BuildCellPanel() {
     grdCells_->setObjectName("grdCells");
     grdCells_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     grdCells_->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
-    // Wide enough for a velocity with its unit, so that every column fits without resizing to
-    // the contents on each move of the mouse.
+    // Wide enough for a velocity with its unit and the widest heading, so that every column fits
+    // without resizing to the contents on each move of the mouse.
     grdCells_->horizontalHeader()->setDefaultSectionSize(
-        fontMetrics().horizontalAdvance("-00.000 m/s") + 12);
+        std::max(fontMetrics().horizontalAdvance("-00.000 m/s"),
+                 fontMetrics().horizontalAdvance("Magnitude 2D")) +
+        16);
     connect(tabCells_, &QTabBar::currentChanged, this, &TfrmInfo::TabChange);
     auto* tableColumn = new QVBoxLayout;
     tableColumn->addWidget(tabCells_);
