@@ -10,9 +10,12 @@
 #include <QPolygon>
 
 #include <algorithm>
+#include <array>
 #include <cstddef>
+#include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "model/ColourTables.h"
@@ -109,12 +112,11 @@ std::size_t LabelStride(const std::vector<LabelExtent>& extents, int gap) {
     return std::max<std::size_t>(extents.size(), 1);
 }
 
-// A caption longer than its room is set in a smaller font (down to 60 %), then cut short.
+// Text wider than its room is set in a smaller font, down to 60 %.
 constexpr double kSmallestFontShare = 0.6;
 
-QString FitCaption(QPainter& painter, const QString& text, int room) {
-    const int width = TextWidth(painter, text);
-    if (width <= room || room <= 0) return text;
+void ShrinkFontToFit(QPainter& painter, int width, int room) {
+    if (width <= room || room <= 0) return;
     QFont font = painter.font();
     const double share = std::max(kSmallestFontShare, static_cast<double>(room) / width);
     if (font.pointSizeF() > 0)
@@ -122,7 +124,33 @@ QString FitCaption(QPainter& painter, const QString& text, int room) {
     else
         font.setPixelSize(std::max(1, static_cast<int>(font.pixelSize() * share)));
     painter.setFont(font);
+}
+
+// A caption longer than its room is set smaller, then cut short.
+QString FitCaption(QPainter& painter, const QString& text, int room) {
+    ShrinkFontToFit(painter, TextWidth(painter, text), room);
     return painter.fontMetrics().elidedText(text, Qt::ElideRight, room);
+}
+
+// Texts along one row between `from` and `to`, each as near its wanted centre as the texts
+// before it and the end of the row allow, `gap` apart; one with no room left is not drawn rather
+// than drawn over another.
+void DrawSpacedRow(QPainter& painter, int top, int from, int to, int gap,
+                   std::span<const std::pair<QString, int>> textsAndCentres) {
+    for (const auto& [text, centre] : textsAndCentres) {
+        const int width = TextWidth(painter, text);
+        const int left = std::max(std::min(centre - width / 2, to - width), from);
+        if (left + width > to) continue;
+        DrawText(painter, left, top, text);
+        from = left + width + gap;
+    }
+}
+
+int SumOfWidths(const QPainter& painter, std::span<const QString> texts, int gap) {
+    int sum = 0;
+    for (const QString& text : texts)
+        sum += TextWidth(painter, text) + gap;
+    return sum;
 }
 
 QRect ToQRect(const PixelRect& rect) {
@@ -152,53 +180,65 @@ bool IsDrawable(const PixelRect& rect) {
 // --- Header and footer ---
 
 // The line's first position at the left, its last at the right, and between them, centred at
-// the quarters, its name, length and azimuth; these give way sideways rather than run into the
-// positions on a narrow page cell.
+// the quarters, its name, length and azimuth. On a narrow plot the row is set smaller, and what
+// still has no room gives way sideways or is left out rather than written over the positions.
 void PaintHeader(QPainter& painter, Database& database, int line, const ProfileLayout& layout) {
     const ProfileHeaderText header = ProfileHeader(database, line);
     const PixelRect& rect = layout.header;
-    const int rowHeight = layout.text.textHeight;
-    const QString firstEasting = ToQString(header.firstEasting);
-    DrawText(painter, rect.left, rect.top, firstEasting);
-    DrawText(painter, rect.left, rect.top + rowHeight, ToQString(header.firstNorthing));
-
-    const QString lastEasting = ToQString(header.lastEasting);
-    const QString lastNorthing = ToQString(header.lastNorthing);
-    const int lastLeft =
-        rect.right - std::max(TextWidth(painter, lastEasting), TextWidth(painter, lastNorthing));
-    DrawText(painter, lastLeft, rect.top, lastEasting);
-    DrawText(painter, lastLeft, rect.top + rowHeight, lastNorthing);
-
     const int gap = layout.text.digitWidth;
+    const std::array<QString, 7> texts{
+        ToQString(header.firstEasting), ToQString(header.firstNorthing),
+        ToQString(header.lastEasting),  ToQString(header.lastNorthing),
+        ToQString(header.name),         ToQString(header.length),
+        ToQString(header.azimuth)};
+    painter.save();
+    const auto widest = [&painter](const QString& a, const QString& b) {
+        return std::max(TextWidth(painter, a), TextWidth(painter, b));
+    };
+    ShrinkFontToFit(painter,
+                    widest(texts[0], texts[1]) + widest(texts[2], texts[3]) + 2 * gap +
+                        SumOfWidths(painter, std::span(texts).subspan(4), gap),
+                    rect.Width());
+    const int rowHeight = TextHeight(painter);
+    DrawText(painter, rect.left, rect.top, texts[0]);
+    DrawText(painter, rect.left, rect.top + rowHeight, texts[1]);
+    const int lastLeft = rect.right - widest(texts[2], texts[3]);
+    DrawText(painter, lastLeft, rect.top, texts[2]);
+    DrawText(painter, lastLeft, rect.top + rowHeight, texts[3]);
+
     const int quarter = rect.Width() / 4;
-    int freeFrom = rect.left + TextWidth(painter, firstEasting) + gap;
-    const int freeTo = lastLeft - gap;
-    int centre = rect.left;
-    for (const std::string* text : {&header.name, &header.length, &header.azimuth}) {
-        centre += quarter;
-        const QString shown = ToQString(*text);
-        const int width = TextWidth(painter, shown);
-        const int left = std::max(std::min(centre - width / 2, freeTo - width), freeFrom);
-        DrawText(painter, left, rect.top, shown);
-        freeFrom = left + width + gap;
-    }
+    const std::pair<QString, int> middle[] = {{texts[4], rect.left + quarter},
+                                              {texts[5], rect.left + 2 * quarter},
+                                              {texts[6], rect.left + 3 * quarter}};
+    DrawSpacedRow(painter, rect.top, rect.left + TextWidth(painter, texts[0]) + gap, lastLeft - gap,
+                  gap, middle);
+    painter.restore();
 }
 
+// The four discharge figures: the first at the left, the last at the right, the others centred
+// at the thirds; on a narrow plot set smaller, and the middle ones moved apart or left out
+// rather than written over the others.
 void PaintFooter(QPainter& painter, Database& database, int line, const ProfileLayout& layout) {
     const std::vector<std::string> figures = ProfileFooter(database, line);
+    if (figures.size() < 2) return;
     const PixelRect& rect = layout.footer;
-    const int third = rect.Width() / 3;
-    const struct {
-        int x;
-        Align align;
-    } places[] = {{rect.left, Align::Start},
-                  {rect.left + third, Align::Centre},
-                  {rect.left + 2 * third, Align::Centre},
-                  {rect.right, Align::End}};
+    const int gap = layout.text.digitWidth;
+    std::vector<QString> texts;
+    for (const std::string& figure : figures)
+        texts.push_back(ToQString(figure));
+    painter.save();
+    ShrinkFontToFit(painter, SumOfWidths(painter, texts, gap) - gap, rect.Width());
     const int top = rect.bottom - layout.text.textHeight;
-    const std::size_t count = std::min(figures.size(), std::size(places));
-    for (std::size_t i = 0; i < count; ++i)
-        DrawAligned(painter, places[i].x, top, places[i].align, ToQString(figures[i]));
+    DrawText(painter, rect.left, top, texts.front());
+    const int lastLeft = rect.right - TextWidth(painter, texts.back());
+    DrawText(painter, lastLeft, top, texts.back());
+    const int third = rect.Width() / 3;
+    std::vector<std::pair<QString, int>> middle;
+    for (std::size_t i = 1; i + 1 < texts.size(); ++i)
+        middle.emplace_back(texts[i], rect.left + static_cast<int>(i) * third);
+    DrawSpacedRow(painter, top, rect.left + TextWidth(painter, texts.front()) + gap, lastLeft - gap,
+                  gap, middle);
+    painter.restore();
 }
 
 // --- Section ---

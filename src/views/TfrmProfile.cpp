@@ -62,12 +62,20 @@ std::optional<double> NumberIn(const QString& text) {
     return value;
 }
 
-// Where the section is drawn before it is shown: white where nothing is drawn.
-QImage BlankSurface(QSize size) {
+// Where the section is drawn before it is shown: white where nothing is drawn. It has the
+// screen's own pixels, so that text and lines stay sharp on a high-density screen; drawing on it
+// is in the paint box's pixels.
+QImage BlankSurface(QSize size, qreal ratio) {
     if (size.isEmpty()) return {};
-    QImage surface(size, QImage::Format_RGB32);
+    QImage surface(size * ratio, QImage::Format_RGB32);
+    surface.setDevicePixelRatio(ratio);
     surface.fill(Qt::white);
     return surface;
+}
+
+// A rectangle of paint-box pixels in the surface's own pixels.
+QRect SurfacePixels(const QRect& rect, qreal ratio) {
+    return QRectF(QPointF(rect.topLeft()) * ratio, QSizeF(rect.size()) * ratio).toAlignedRect();
 }
 
 // One pixel wide, rows `from` to `to`; empty when there are none.
@@ -473,15 +481,17 @@ void TfrmProfile::Relayout() {
     } else {
         const QFontMetrics metrics(paintBox_->font(), &section_);
         layout_ = ComputeProfileLayout(AppDatabase(), line,
-                                       PixelRect{0, 0, section_.width(), section_.height()}, false,
-                                       MeasureText(metrics));
+                                       PixelRect{0, 0, paintBox_->width(), paintBox_->height()},
+                                       false, MeasureText(metrics));
     }
     RenderSection();
 }
 
 void TfrmProfile::PrepareSurface() {
-    if (section_.size() != paintBox_->size()) {
-        section_ = BlankSurface(paintBox_->size());
+    const qreal ratio = paintBox_->devicePixelRatioF();
+    if (section_.deviceIndependentSize() != QSizeF(paintBox_->size()) ||
+        section_.devicePixelRatio() != ratio) {
+        section_ = BlankSurface(paintBox_->size(), ratio);
     } else {
         section_.fill(Qt::white);
     }
@@ -505,13 +515,14 @@ void TfrmProfile::PaintBox(QPainter& painter, const QRegion& region) const {
         painter.fillRect(region.boundingRect(), Qt::white);
         return;
     }
+    const qreal ratio = section_.devicePixelRatio();
     for (const QRect& rect : region)
-        painter.drawImage(rect.topLeft(), section_, rect);
+        painter.drawImage(QRectF(rect), section_, QRectF(SurfacePixels(rect, ratio)));
     if (!cursor_) return;
     for (const QRect& strip : HairStrips(*cursor_)) {
-        QImage inverted = section_.copy(strip);
+        QImage inverted = section_.copy(SurfacePixels(strip, ratio));
         inverted.invertPixels();
-        painter.drawImage(strip.topLeft(), inverted);
+        painter.drawImage(QRectF(strip), inverted);
     }
 }
 
@@ -520,7 +531,7 @@ void TfrmProfile::PaintBox(QPainter& painter, const QRegion& region) const {
 // keeps its colour.
 std::vector<QRect> TfrmProfile::HairStrips(QPoint at) const {
     const PixelRect& plot = layout_.plot;
-    const QRect bounds = section_.rect();
+    const QRect bounds(QPoint(0, 0), section_.deviceIndependentSize().toSize());
     std::vector<QRect> strips;
     for (const QRect& strip :
          {QRect(QPoint(plot.left, at.y()), QPoint(plot.right, at.y())),
