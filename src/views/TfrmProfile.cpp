@@ -451,7 +451,8 @@ void TfrmProfile::Print() {
     QPrinter printer(QPrinter::HighResolution);
     QPrintDialog dialog(&printer, this);
     if (dialog.exec() != QDialog::Accepted) return;
-    if (!PrintTo(printer)) Prompt().ShowError("The printer cannot be printed on.", ErrorCaption());
+    if (!PrintTo(printer))
+        Prompt().ShowError("Printing failed: the printer could not be started.", ErrorCaption());
 }
 
 bool TfrmProfile::PrintTo(QPagedPaintDevice& device) {
