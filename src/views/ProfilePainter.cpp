@@ -24,6 +24,7 @@
 #include "project/Database.h"
 #include "project/ProfileSection.h"
 #include "settings/Settings.h"
+#include "views/ViewColour.h"
 #include "views/ViewText.h"
 
 namespace fluvex {
@@ -502,10 +503,6 @@ private:
     PixelRect rect_;
     bool vertical_;
 };
-
-QColor ToQColor(ColourRef colour) {
-    return QColor(RedOf(colour), GreenOf(colour), BlueOf(colour));
-}
 
 void PaintBarLabels(QPainter& painter, BarFrame& bar, int from, int to, int across, double minimum,
                     double maximum) {

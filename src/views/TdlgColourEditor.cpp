@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "services/ColourTable.h"
+#include "views/ViewColour.h"
 
 namespace fluvex {
 
@@ -25,10 +26,6 @@ constexpr double kLargestRangeValue = 1e6;
 constexpr int kRangeDecimals = 4;
 constexpr int kSwatchSize = 16;
 constexpr int kPreviewHeight = 28;
-
-QColor ToQColor(ColourRef colour) {
-    return {RedOf(colour), GreenOf(colour), BlueOf(colour)};
-}
 
 ColourRef FromQColor(const QColor& colour) {
     return MakeColour(colour.red(), colour.green(), colour.blue());
