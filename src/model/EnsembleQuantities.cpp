@@ -78,36 +78,28 @@ double TiltSensorPitch(double pitchDegrees, double rollDegrees) {
 // ---------------------------------------------------------------------------------------------
 // Depth and cell geometry
 
-// The shortest slant range of the beams that found the bottom, vertical by the beam angle, less
-// half the blank and pulse. 0 when no beam found the bottom: nothing to measure from.
-// The shallowest beam's vertical range below the transducer, plus the transducer's own depth, so
-// that the bed is measured from the surface as the cells are. (Taking half the blank and pulse
-// off, and leaving the transducer depth out, put the bed 45 cm high on a 3 m river: the bottom
-// layer of the discharge went missing and cells reached below the drawn bed.)
+// The shallowest beam's range to the bed plus the transducer's own depth, so that the bed is
+// measured from the surface as the cells are. 0 when no beam found the bottom.
 double Pd0BottomTrackDepthCm(const Ensemble& ensemble) {
-    std::optional<std::uint16_t> shortest;
+    std::optional<double> shortest;
     for (int beam = 0; beam < kBeamCount; ++beam) {
-        const std::uint16_t range = ensemble.bottomTrack.RangeCm(beam);
+        const double range = BottomTrackVerticalRangeCm(ensemble, beam);
         if (range != 0 && (!shortest || range < *shortest)) shortest = range;
     }
     if (!shortest) return 0;
-    const double vertical =
-        *shortest * std::cos(DegreesToRadians(ensemble.fixedLeader.BeamAngleDegrees()));
-    return vertical + ensemble.variableLeader.TransducerDepthDm() * 10;
+    return *shortest + ensemble.variableLeader.TransducerDepthDm() * 10;
 }
 
-// The mean of the beams that found the bottom, by the factor the SonTek readers' 25-degree beams
-// have always used.
+// The mean of the beams that found the bottom.
 double SonTekBottomTrackDepthCm(const Ensemble& ensemble) {
-    constexpr double kSonTekVerticalFactor = 0.9063087645496659;
     int detecting = 0;
     double sumCm = 0;
     for (int beam = 0; beam < kBeamCount; ++beam) {
-        const std::uint16_t range = ensemble.bottomTrack.RangeCm(beam);
+        const double range = BottomTrackVerticalRangeCm(ensemble, beam);
         sumCm += range;
         if (range != 0) ++detecting;
     }
-    return detecting == 0 ? 0 : sumCm * kSonTekVerticalFactor / detecting;
+    return detecting == 0 ? 0 : sumCm / detecting;
 }
 
 double BottomTrackDepth(const Ensemble& ensemble) {
@@ -436,6 +428,15 @@ int CellCount(const Ensemble& ensemble) {
 
 bool HasBottomTrack(const Ensemble& ensemble) {
     return ensemble.loaded && ensemble.Has(PresentBit::BottomTrack);
+}
+
+// PD0 ranges are vertical, like the bin 1 distance and the cell length: on real files each beam's
+// echo peaks in the cell at its range, not at range x cos(beam angle). The other family's readers
+// store slant ranges, which the factor its 25-degree beams have always used makes vertical.
+double BottomTrackVerticalRangeCm(const Ensemble& ensemble, int beam) {
+    constexpr double kSonTekVerticalFactor = 0.9063087645496659;
+    const double range = ensemble.bottomTrack.RangeCm(beam);
+    return ensemble.IsSonTek() ? range * kSonTekVerticalFactor : range;
 }
 
 // ---------------------------------------------------------------------------------------------

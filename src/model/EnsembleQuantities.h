@@ -103,6 +103,10 @@ double Temperature(const Ensemble& ensemble);  // degrees Celsius
 int Salinity(const Ensemble& ensemble);        // parts per thousand
 int CellCount(const Ensemble& ensemble);
 bool HasBottomTrack(const Ensemble& ensemble);
+// A beam's bottom-track range as a vertical distance below the transducer, cm; 0 when the beam
+// found no bottom. PD0 instruments record it vertical; the other family's slant ranges are made
+// vertical by its 25-degree beams.
+double BottomTrackVerticalRangeCm(const Ensemble& ensemble, int beam);
 
 // Depth below the surface by the given reference (-1: the settings' BottomTrack). The echo
 // sounder depths are returned as held. Without a bottom-track block the bottom-track depth is

@@ -6,6 +6,7 @@
 
 #include "model/EnsembleQuantities.h"
 #include "model/Units.h"
+#include "processing/VelocityProcessing.h"
 #include "settings/Settings.h"
 
 namespace fluvex {
@@ -21,8 +22,8 @@ bool AllValid(const CellVelocity& cell) {
            cell.fourth != kBadVelocity;
 }
 
-// The mean of the valid cells of [first, last), each value's integer sum divided by their count
-// and truncated toward zero; the bad cell when none is valid.
+// The mean of the valid cells of [first, last), each value's sum divided by their count and
+// rounded to the nearest mm/s; the bad cell when none is valid.
 CellVelocity MeanOfValid(const std::vector<CellVelocity>& cells, size_t first, size_t last) {
     long long east = 0, north = 0, up = 0, fourth = 0, count = 0;
     for (size_t i = first; i < last; ++i) {
@@ -34,7 +35,9 @@ CellVelocity MeanOfValid(const std::vector<CellVelocity>& cells, size_t first, s
         ++count;
     }
     if (count == 0) return kBadCell;
-    auto mean = [count](long long sum) { return static_cast<int16_t>(sum / count); };
+    auto mean = [count](long long sum) {
+        return RoundVelocity(static_cast<double>(sum) / static_cast<double>(count));
+    };
     return {mean(east), mean(north), mean(up), mean(fourth)};
 }
 

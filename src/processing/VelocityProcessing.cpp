@@ -18,6 +18,9 @@ namespace {
 constexpr Velocity4 kFailedReference{kBadVelocity, kBadVelocity, kBadVelocity, kBadVelocity};
 constexpr CellVelocity kBadCell{kBadVelocity, kBadVelocity, kBadVelocity, kBadVelocity};
 
+// Earth, instrument or beam-derived velocities before they are stored, mm/s.
+using Vector3 = std::array<double, 3>;
+
 // The weights that turn four beam velocities into instrument x, y (across) and z (vertical).
 struct BeamGeometry {
     double across = 0;
@@ -31,12 +34,10 @@ BeamGeometry BeamGeometryOf(const Ensemble& ensemble) {
 }
 
 bool BeamsToInstrument(const BeamGeometry& geometry, const std::array<int16_t, 4>& beams,
-                       std::array<int16_t, 3>& instrument) {
+                       Vector3& instrument) {
     if (std::find(beams.begin(), beams.end(), kBadVelocity) != beams.end()) return false;
-    instrument = {
-        TruncateVelocity(geometry.across * (beams[0] - beams[1])),
-        TruncateVelocity(geometry.across * (beams[3] - beams[2])),
-        TruncateVelocity(geometry.vertical * (beams[0] + beams[1] + beams[2] + beams[3]))};
+    instrument = {geometry.across * (beams[0] - beams[1]), geometry.across * (beams[3] - beams[2]),
+                  geometry.vertical * (beams[0] + beams[1] + beams[2] + beams[3])};
     return true;
 }
 
@@ -52,22 +53,18 @@ std::optional<BeamGeometry> RecordedAxes(const Ensemble& ensemble) {
 // fourth value is the error velocity, which a three-beam solution leaves bad, so only the first
 // three must be valid.
 bool RecordedVelocity(const std::optional<BeamGeometry>& beams,
-                      const std::array<int16_t, 4>& recorded, std::array<int16_t, 3>& velocity) {
+                      const std::array<int16_t, 4>& recorded, Vector3& velocity) {
     if (beams) return BeamsToInstrument(*beams, recorded, velocity);
     if (std::any_of(recorded.begin(), recorded.begin() + 3,
                     [](int16_t v) { return v == kBadVelocity; }))
         return false;
-    velocity = {recorded[0], recorded[1], recorded[2]};
+    velocity = {static_cast<double>(recorded[0]), static_cast<double>(recorded[1]),
+                static_cast<double>(recorded[2])};
     return true;
 }
 
-// Sums of 16-bit values weighted by rotation entries within +-1 stay far inside the int range, so
-// a plain conversion is safe there; the clamp keeps a result off the bad value.
-int16_t TruncateBounded(double value) {
-    return static_cast<int16_t>(std::clamp(static_cast<int>(value), -32767, 32767));
-}
-
-// A rotation whose entries are finite and within +-1: the only kind RotatedComponent takes.
+// A rotation whose entries are finite and within +-1: the only kind Rotate takes, so that its
+// results stay within a few times the 16-bit range.
 bool IsBoundedRotation(const Matrix3& rotation) {
     return std::all_of(rotation.begin(), rotation.end(), [](const std::array<double, 3>& row) {
         return std::all_of(row.begin(), row.end(),
@@ -75,35 +72,47 @@ bool IsBoundedRotation(const Matrix3& rotation) {
     });
 }
 
-// One earth component in the order the stored values have always been computed: each partial
-// sum is truncated to 16 bits before the next term is added.
-int16_t RotatedComponent(const std::array<double, 3>& row, const std::array<int16_t, 3>& v,
-                         double subtract) {
-    const int16_t first = TruncateBounded(row[0] * v[0] - subtract);
-    const int16_t second = TruncateBounded(row[1] * v[1] + first);
-    return TruncateBounded(row[2] * v[2] + second);
+// Kept in full precision until stored: rounding each step on the way (or truncating, as
+// before) shortened every vector by up to a few mm/s.
+Vector3 Rotate(const Matrix3& rotation, const Vector3& v) {
+    Vector3 turned{};
+    for (size_t axis = 0; axis < 3; ++axis) {
+        const auto& row = rotation[axis];
+        turned[axis] = row[0] * v[0] + row[1] * v[1] + row[2] * v[2];
+    }
+    return turned;
 }
 
-bool BottomTrackReference(const Ensemble& ensemble, const Matrix3& rotation, Velocity4& reference) {
-    if (!ensemble.Has(PresentBit::BottomTrack)) return false;
+Velocity4 Stored(const Vector3& v) {
+    return {RoundVelocity(v[0]), RoundVelocity(v[1]), RoundVelocity(v[2]), 0};
+}
+
+std::optional<Vector3> BottomTrackReference(const Ensemble& ensemble, const Matrix3& rotation) {
+    if (!ensemble.Has(PresentBit::BottomTrack)) return std::nullopt;
     std::array<int16_t, 4> recorded{};
     for (int beam = 0; beam < 4; ++beam)
         recorded[static_cast<size_t>(beam)] = ensemble.bottomTrack.Velocity(beam);
-    std::array<int16_t, 3> v{};
-    if (!RecordedVelocity(RecordedAxes(ensemble), recorded, v)) return false;
-    for (size_t axis = 0; axis < 3; ++axis)
-        reference[axis] = RotatedComponent(rotation[axis], v, 0);
-    return true;
+    Vector3 v{};
+    if (!RecordedVelocity(RecordedAxes(ensemble), recorded, v)) return std::nullopt;
+    return Rotate(rotation, v);
 }
 
-bool EditedFileReference(const Ensemble& ensemble, Velocity4& reference) {
+std::optional<Vector3> EditedFileReference(const Ensemble& ensemble) {
     const NavRecord& nav = ensemble.navigation;
-    if (!nav.positionValid) return false;
+    if (!nav.positionValid) return std::nullopt;
     const double towards = DegreesToRadians(nav.course + 180);
-    reference = {TruncateVelocity(std::sin(towards) * nav.speed),
-                 TruncateVelocity(std::cos(towards) * nav.speed), TruncateVelocity(nav.vertical),
-                 0};
-    return true;
+    return Vector3{std::sin(towards) * nav.speed, std::cos(towards) * nav.speed, nav.vertical};
+}
+
+// The ground's velocity relative to the ADCP by `mode`, in full precision; nothing when the
+// mode's data are missing or the rotation cannot turn anything.
+std::optional<Vector3> ExactReference(const Ensemble& ensemble, const Matrix3& rotation,
+                                      int mode) {
+    // An attitude from unusable navigation values (not a number) cannot turn anything.
+    if (!IsBoundedRotation(rotation)) return std::nullopt;
+    if (mode == kReferenceBottomTrack) return BottomTrackReference(ensemble, rotation);
+    if (mode == kReferenceEditedFile) return EditedFileReference(ensemble);
+    return Vector3{};
 }
 
 int16_t MeanIntensity(const Ensemble& ensemble, int cell) {
@@ -114,25 +123,25 @@ int16_t MeanIntensity(const Ensemble& ensemble, int cell) {
 
 CellVelocity ProcessCell(const Ensemble& ensemble, int cell,
                          const std::optional<BeamGeometry>& beams, const Matrix3& rotation,
-                         const Velocity4& reference, int16_t intensity) {
+                         const Vector3& reference, int16_t intensity) {
     const std::array<int16_t, 4> recorded = ensemble.cellBlocks.CellVelocities(cell);
-    std::array<int16_t, 3> v{};
+    Vector3 v{};
     if (!RecordedVelocity(beams, recorded, v))
         return {kBadVelocity, kBadVelocity, kBadVelocity, intensity};
-    return {RotatedComponent(rotation[0], v, reference[0]),
-            RotatedComponent(rotation[1], v, reference[1]),
-            RotatedComponent(rotation[2], v, reference[2]), intensity};
+    const Vector3 earth = Rotate(rotation, v);
+    return {RoundVelocity(earth[0] - reference[0]), RoundVelocity(earth[1] - reference[1]),
+            RoundVelocity(earth[2] - reference[2]), intensity};
 }
 
 }  // namespace
 
-int16_t TruncateVelocity(double value) {
+int16_t RoundVelocity(double value) {
     if (!std::isfinite(value)) return kBadVelocity;
-    return static_cast<int16_t>(std::trunc(std::clamp(value, -32767.0, 32767.0)));
+    return static_cast<int16_t>(std::round(std::clamp(value, -32767.0, 32767.0)));
 }
 
 bool BeamToInstrument(const Ensemble& ensemble, const std::array<int16_t, 4>& beams,
-                      std::array<int16_t, 3>& instrument) {
+                      std::array<double, 3>& instrument) {
     return BeamsToInstrument(BeamGeometryOf(ensemble), beams, instrument);
 }
 
@@ -165,15 +174,9 @@ Matrix3 VelocityRotation(const Ensemble& ensemble, const Matrix3& alignment) {
 bool ReferenceVelocity(const Ensemble& ensemble, const Matrix3& rotation, Velocity4& reference,
                        int mode) {
     if (mode == -1) mode = AppSettings().VelReference();
-    reference = {0, 0, 0, 0};
-    // An attitude from unusable navigation values (not a number) cannot turn anything.
-    bool produced = IsBoundedRotation(rotation);
-    if (produced && mode == kReferenceBottomTrack)
-        produced = BottomTrackReference(ensemble, rotation, reference);
-    else if (produced && mode == kReferenceEditedFile)
-        produced = EditedFileReference(ensemble, reference);
-    if (!produced) reference = kFailedReference;
-    return produced;
+    const std::optional<Vector3> exact = ExactReference(ensemble, rotation, mode);
+    reference = exact ? Stored(*exact) : kFailedReference;
+    return exact.has_value();
 }
 
 void ProcessEnsemble(Ensemble& ensemble, const Matrix3& alignment) {
@@ -182,17 +185,21 @@ void ProcessEnsemble(Ensemble& ensemble, const Matrix3& alignment) {
     const Matrix3 rotation = VelocityRotation(ensemble, alignment);
     const Settings& settings = AppSettings();
 
-    Velocity4 reference{};
-    const bool referenced = ReferenceVelocity(ensemble, rotation, reference);
+    const std::optional<Vector3> reference =
+        ExactReference(ensemble, rotation, settings.VelReference());
     // The bottom track is kept for the boat-speed view whatever the reference, and is refreshed
     // even when the reference failed, so that it never shows a previous processing's value.
-    Velocity4 bottomTrack = reference;
-    if (settings.VelReference() != kReferenceBottomTrack)
-        ReferenceVelocity(ensemble, rotation, bottomTrack, kReferenceBottomTrack);
-    const auto store = [](const Velocity4& v) { return CellVelocity{v[0], v[1], v[2], v[3]}; };
+    const std::optional<Vector3> bottomTrack =
+        settings.VelReference() == kReferenceBottomTrack
+            ? reference
+            : ExactReference(ensemble, rotation, kReferenceBottomTrack);
+    const auto store = [](const std::optional<Vector3>& v) {
+        const Velocity4 stored = v ? Stored(*v) : kFailedReference;
+        return CellVelocity{stored[0], stored[1], stored[2], stored[3]};
+    };
     ensemble.referenceVelocity = store(reference);
     ensemble.bottomTrackVelocity = store(bottomTrack);
-    if (!referenced) {
+    if (!reference) {
         ensemble.cells.assign(static_cast<size_t>(cellCount), kBadCell);
         return;
     }
@@ -206,7 +213,7 @@ void ProcessEnsemble(Ensemble& ensemble, const Matrix3& alignment) {
                                             intensity < settings.SNRFilterVal());
         ensemble.cells.push_back(
             belowAmplitude ? CellVelocity{kBadVelocity, kBadVelocity, kBadVelocity, intensity}
-                           : ProcessCell(ensemble, cell, beams, rotation, reference, intensity));
+                           : ProcessCell(ensemble, cell, beams, rotation, *reference, intensity));
     }
     if (settings.VelAveraging() == 1) AverageVertically(ensemble);
 }

@@ -21,13 +21,14 @@ enum VelocityReferenceMode : int {
 
 using Velocity4 = std::array<int16_t, 4>;  // East, North, Up, fourth slot
 
-// A computed velocity stored as 16 bits: truncated toward zero and kept inside the 16-bit range
-// without ever producing the bad value by accident; a non-finite value is bad.
-int16_t TruncateVelocity(double value);
+// A computed velocity stored as 16 bits: rounded to the nearest mm/s (halves away from zero) and
+// kept inside the 16-bit range without ever producing the bad value by accident; a non-finite
+// value is bad. Truncation would shorten every stored vector.
+int16_t RoundVelocity(double value);
 
-// Instrument x, y, z of four beam velocities (mm/s); false when any beam is bad.
+// Instrument x, y, z of four beam velocities (mm/s, unrounded); false when any beam is bad.
 bool BeamToInstrument(const Ensemble& ensemble, const std::array<int16_t, 4>& beams,
-                      std::array<int16_t, 3>& instrument);
+                      std::array<double, 3>& instrument);
 
 // The instrument-to-earth rotation from the ping's heading, pitch and roll.
 Matrix3 AttitudeMatrix(const Ensemble& ensemble);

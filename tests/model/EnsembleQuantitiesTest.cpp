@@ -144,13 +144,11 @@ TEST_F(EnsembleQuantities, TiltSensorPitchDependsOnRollForPd0Only) {
 }
 
 TEST_F(EnsembleQuantities, Pd0BottomTrackDepthIsTheShortestVerticalRangeBelowTheTransducer) {
-    const std::pair<std::uint16_t, double> angles[] = {
-        {0x0000, 15}, {0x0100, 20}, {0x0200, 30}, {0x0300, 25}};
-    for (const auto& [configuration, degrees] : angles) {
+    // The ranges are vertical already: the beam angle plays no part.
+    for (const int beamAngleCode : {0x0000, 0x0100, 0x0200, 0x0300}) {
         Ensemble ping = PingWithBottomTrack(1000, 0, 1020, 990);
-        ping.fixedLeader.SetSystemConfiguration(configuration);
-        const double expectedCm = 990 * std::cos(Radians(degrees)) + 40;
-        EXPECT_NEAR(Depth(ping, kBottomTrackDepth), expectedCm / 100, 1e-12) << degrees;
+        ping.fixedLeader.SetSystemConfiguration(static_cast<std::uint16_t>(beamAngleCode));
+        EXPECT_NEAR(Depth(ping, kBottomTrackDepth), (990 + 40) / 100.0, 1e-12) << beamAngleCode;
     }
     EXPECT_EQ(Depth(PingWithBottomTrack(0, 0, 0, 0), kBottomTrackDepth), 0);
 }

@@ -35,10 +35,10 @@ protected:
     }
 };
 
-TEST_F(VerticalAveraging, AverageAllTruncatesAndKeepsBadCells) {
+TEST_F(VerticalAveraging, AverageAllRoundsHalvesAwayFromZeroAndKeepsBadCells) {
     Ensemble ping = PingWithEast({10, -15, kBadVelocity});
     AverageVertically(ping);
-    EXPECT_EQ(East(ping), (std::vector<int16_t>{-2, -2, kBadVelocity}));
+    EXPECT_EQ(East(ping), (std::vector<int16_t>{-3, -3, kBadVelocity}));
 }
 
 TEST_F(VerticalAveraging, BySamplesSeesTheUnaveragedValues) {
@@ -55,11 +55,11 @@ TEST_F(VerticalAveraging, ByDistanceHalfWidthInWholeCells) {
     AppSettings().SetVelAvgDist(1);  // metre: 2 cells of 25 cm each side
     Ensemble ping = PingWithEast({0, 0, 50, 0, 0, 0});
     AverageVertically(ping);
-    EXPECT_EQ(East(ping), (std::vector<int16_t>{16, 12, 10, 10, 12, 0}));
+    EXPECT_EQ(East(ping), (std::vector<int16_t>{17, 13, 10, 10, 13, 0}));
 
     Ensemble coarse = PingWithEast({0, 0, 50, 0, 0, 0}, 30);  // 1.67 cells: 1 each side
     AverageVertically(coarse);
-    EXPECT_EQ(East(coarse), (std::vector<int16_t>{0, 16, 16, 16, 0, 0}));
+    EXPECT_EQ(East(coarse), (std::vector<int16_t>{0, 17, 17, 17, 0, 0}));
 }
 
 }  // namespace

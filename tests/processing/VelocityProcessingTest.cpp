@@ -95,16 +95,16 @@ TEST_F(VelocityProcessingTest, EditedFileReferenceOpposesTheBoatsTrack) {
     ping.navigation.vertical = 12.9;
     Velocity4 reference{};
     ASSERT_TRUE(ReferenceVelocity(ping, kIdentity3, reference));
-    EXPECT_EQ(reference, (Velocity4{-1000, 0, 12, 0}));
+    EXPECT_EQ(reference, (Velocity4{-1000, 0, 13, 0}));
 }
 
 TEST_F(VelocityProcessingTest, BeamsBecomeInstrumentAxesAndTurnWithTheHeading) {
     AppSettings().SetVelReference(kReferenceNone);
     Ensemble ping = MakePing(1, kBeamAxes, {100, -100, 0, 0});
-    std::array<int16_t, 3> instrument{};
+    std::array<double, 3> instrument{};
     ASSERT_TRUE(BeamToInstrument(ping, {100, -100, 0, 0}, instrument));
     const double a = -1 / (2 * std::sin(20 * std::numbers::pi / 180));
-    EXPECT_EQ(instrument[0], static_cast<int16_t>(std::trunc(a * 200)));
+    EXPECT_DOUBLE_EQ(instrument[0], a * 200);
     EXPECT_EQ(instrument[1], 0);
     EXPECT_FALSE(BeamToInstrument(ping, {100, kBadVelocity, 0, 0}, instrument));
 
@@ -112,7 +112,7 @@ TEST_F(VelocityProcessingTest, BeamsBecomeInstrumentAxesAndTurnWithTheHeading) {
     ping.variableLeader.SetHeading(9000);
     ProcessEnsemble(ping, kIdentity3);
     EXPECT_EQ(ping.cells[0].east, 0);
-    EXPECT_EQ(ping.cells[0].north, -instrument[0]);
+    EXPECT_EQ(ping.cells[0].north, RoundVelocity(-instrument[0]));
     // Beam axes need all four beams.
     Ensemble threeBeams = MakePing(1, kBeamAxes, {100, -100, 0, kBadVelocity});
     ProcessEnsemble(threeBeams, kIdentity3);
@@ -161,12 +161,13 @@ TEST_F(VelocityProcessingTest, UnusableAttitudeMakesEveryCellBad) {
     EXPECT_TRUE(ping.cells[1].IsBad());
 }
 
-TEST(TruncateVelocity, TowardZeroInsideTheRange) {
-    EXPECT_EQ(TruncateVelocity(12.9), 12);
-    EXPECT_EQ(TruncateVelocity(-12.9), -12);
-    EXPECT_EQ(TruncateVelocity(-40000), -32767);  // never the bad value by accident
-    EXPECT_EQ(TruncateVelocity(1e300), 32767);
-    EXPECT_EQ(TruncateVelocity(NAN), kBadVelocity);
+TEST(RoundVelocity, NearestHalvesAwayFromZeroInsideTheRange) {
+    EXPECT_EQ(RoundVelocity(12.5), 13);
+    EXPECT_EQ(RoundVelocity(-12.5), -13);
+    EXPECT_EQ(RoundVelocity(-12.4), -12);
+    EXPECT_EQ(RoundVelocity(-40000), -32767);  // never the bad value by accident
+    EXPECT_EQ(RoundVelocity(1e300), 32767);
+    EXPECT_EQ(RoundVelocity(NAN), kBadVelocity);
 }
 
 }  // namespace

@@ -297,6 +297,9 @@ TEST(SynthGeometry, BeamRangesFollowPitchAndRollToAFlatBed) {
                 0.001);
     EXPECT_GT(t.bedRangeM[2], t.bedRangeM[3]);
     EXPECT_LT(t.bedRangeM[1], t.bedRangeM[0]);
+    // On a flat bed every beam's hit lies the same vertical distance below the transducer.
+    for (const double vertical : t.bedBelowTransducerM)
+        EXPECT_NEAR(vertical, below, 0.001);
 }
 
 struct FrameCase {

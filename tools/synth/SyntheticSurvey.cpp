@@ -178,6 +178,7 @@ void Synthesizer::FindBed(EnsembleTruth& t, const Mat3& toEarth) const {
                              " out of the water column");
         t.bedRangeM[beam] = d_.section.RangeToBed(t.station, i.TransducerDepthM(),
                                                   Dot(direction, axis_), -direction.z);
+        t.bedBelowTransducerM[beam] = t.bedRangeM[beam] * -direction.z;
         // A cell is above the bed in a beam when its far edge is nearer than the bed echo.
         int cells = 0;
         while (cells < i.cells &&
@@ -317,8 +318,8 @@ BottomTrackFields Synthesizer::BottomTrack(const EnsembleTruth& t, const Mat3& t
     const BeamValues values = InFrame(-1.0 * t.boatVelocity, toEarth);
     BottomTrackFields bt;
     for (std::size_t b = 0; b < kBeams; ++b) {
-        bt.rangeCm[b] =
-            static_cast<std::uint16_t>(std::clamp(std::lround(t.bedRangeM[b] * 100.0), 0L, 65535L));
+        bt.rangeCm[b] = static_cast<std::uint16_t>(
+            std::clamp(std::lround(t.bedBelowTransducerM[b] * 100.0), 0L, 65535L));
         bt.velocity[b] =
             StoredVelocity(values[b] * 1000.0 + noise_.Next(d_.noise.bottomTrackStdMmS));
         bt.correlation[b] = 250;

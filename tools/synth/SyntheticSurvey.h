@@ -35,6 +35,9 @@ struct EnsembleTruth {
     double pitchDeg = 0.0;
     double rollDeg = 0.0;
     std::array<double, kBeams> bedRangeM{};  // slant range along each beam to the bed
+    // Vertical depth below the transducer of each beam's bed hit: what an instrument records
+    // as the beam's bottom-track range.
+    std::array<double, kBeams> bedBelowTransducerM{};
     // Cells wholly above the bed along each beam; the others are stored as bad in that beam.
     std::array<int, kBeams> cellsAboveBed{};
     // Per cell, the water velocity over ground averaged over the cell's depth span (earth axes,

@@ -133,6 +133,7 @@ json EnsembleJson(const EnsembleTruth& t, const Pd0Ensemble& e, std::size_t inde
         {"pitch", t.pitchDeg},
         {"roll", t.rollDeg},
         {"bed_range_m", t.bedRangeM},
+        {"bed_below_transducer_m", t.bedBelowTransducerM},
         {"good_cells", t.goodCells},
         {"discharge_m3_s2",
          {{"top", t.unitDischarge.top},
