@@ -458,6 +458,14 @@ double Depth(const Ensemble& ensemble, int reference) {
     }
 }
 
+std::optional<double> MeasuredDepth(const Ensemble& ensemble, int reference) {
+    if (reference == -1) reference = AppSettings().BottomTrack();
+    if (reference == kBottomTrackDepth && !HasBottomTrack(ensemble)) return std::nullopt;
+    const double depth = Depth(ensemble, reference);
+    if (!(depth > 0)) return std::nullopt;
+    return depth;
+}
+
 double CellDepth(const Ensemble& ensemble, int cell) {
     if (cell < 0 || cell >= CellCount(ensemble)) return 0;
     const int topCm = FirstCellTopCm(ensemble) + cell * ensemble.fixedLeader.DepthCellLengthCm();

@@ -113,6 +113,10 @@ double BottomTrackVerticalRangeCm(const Ensemble& ensemble, int beam);
 // the settings' MaxDepth, or 0 when depths are scaled automatically; with a block and no beam
 // detecting the bottom it is 0.
 double Depth(const Ensemble& ensemble, int reference = -1);
+// The depth by the reference (-1: the settings') when the ping measured one: nothing for a ping
+// not loaded, a depth of 0, or a bottom-track depth without a bottom-track block (where Depth
+// gives a drawing default).
+std::optional<double> MeasuredDepth(const Ensemble& ensemble, int reference = -1);
 // Top edge of cell `cell` (from 0); 0 for a cell the ping does not have.
 double CellDepth(const Ensemble& ensemble, int cell);
 double CellSize(const Ensemble& ensemble);

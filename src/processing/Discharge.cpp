@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <optional>
 
 #include "model/EnsembleQuantities.h"
 #include "model/Units.h"
+#include "processing/VelocityProcessing.h"
 #include "settings/Settings.h"
 
 namespace fluvex {
@@ -16,17 +18,28 @@ namespace {
 constexpr double kSquareMmPerSquareM = 1e6;
 constexpr double kMmPerM = 1000.0;
 
-// Over ground, from the bottom-track velocity (the ground's motion as the head sees it), mm/s.
+// The ground's motion as the head sees it (the boat's velocity over ground negated), mm/s.
 struct BoatVelocity {
     double east = 0.0;
     double north = 0.0;
 };
 
-// Still when any of the three components is bad: no crossing is counted then.
-BoatVelocity BoatVelocityOf(const Ensemble& ensemble) {
+// Whether a ping enters the discharge, and with which boat velocity. Under the navigation
+// reference, surveyors' choice exactly where bottom track fails, the navigation's course and
+// speed over ground: the ping counts when it has a depth and a navigation velocity, with or
+// without bottom track. Otherwise the bottom track's: the ping counts when it has a bottom-track
+// block, and a bad bottom-track velocity leaves the boat still (no crossing is counted then).
+std::optional<BoatVelocity> DischargeBoatVelocity(const Ensemble& ensemble, int velocityReference) {
+    if (velocityReference == kReferenceEditedFile) {
+        const CellVelocity& navigated = ensemble.referenceVelocity;
+        if (!ensemble.loaded || navigated.IsBad() || !MeasuredDepth(ensemble)) return std::nullopt;
+        return BoatVelocity{static_cast<double>(navigated.east),
+                            static_cast<double>(navigated.north)};
+    }
+    if (!HasBottomTrack(ensemble)) return std::nullopt;
     const CellVelocity& bottom = ensemble.bottomTrackVelocity;
-    if (bottom.IsBad()) return {};
-    return {static_cast<double>(bottom.east), static_cast<double>(bottom.north)};
+    if (bottom.IsBad()) return BoatVelocity{};
+    return BoatVelocity{static_cast<double>(bottom.east), static_cast<double>(bottom.north)};
 }
 
 // The component of the water velocity across the track, times the boat speed: m²/s².
@@ -59,8 +72,8 @@ CellGeometry CellGeometryOf(const Ensemble& ensemble) {
 // is valid too: a bad value must never enter a sum.
 class ProfileSums {
 public:
-    ProfileSums(const Ensemble& ensemble, BoatVelocity boat)
-        : ensemble_(ensemble), boat_(boat), overGround_(AppSettings().VelReference() != 0) {}
+    ProfileSums(const Ensemble& ensemble, BoatVelocity boat, bool overGround)
+        : ensemble_(ensemble), boat_(boat), overGround_(overGround) {}
 
     void AddCell(int cell) {
         // Both horizontal components as recorded, whatever the axes.
@@ -121,10 +134,9 @@ int ProfileCells(const Ensemble& ensemble) {
 }
 
 // Cells from the top down to the first whose top edge lies below the bed.
-EnsembleDischarge OrdinaryDischarge(const Ensemble& ensemble) {
+EnsembleDischarge OrdinaryDischarge(const Ensemble& ensemble, ProfileSums sums) {
     const double depth = Units().DisplayToMetres(Depth(ensemble));
     const CellGeometry cells = CellGeometryOf(ensemble);
-    ProfileSums sums(ensemble, BoatVelocityOf(ensemble));
     const int count = ProfileCells(ensemble);
     for (int cell = 0; cell < count && cells.Top(cell) <= depth; ++cell)
         sums.AddCell(cell);
@@ -145,11 +157,10 @@ EnsembleDischarge OrdinaryDischarge(const Ensemble& ensemble) {
 }
 
 // Cells above the bottom cut-off; the bottom layer starts at the first cell below it.
-EnsembleDischarge SonTekDischarge(const Ensemble& ensemble) {
+EnsembleDischarge SonTekDischarge(const Ensemble& ensemble, ProfileSums sums) {
     const int aboveCutOff = LastCell(ensemble);
     const int count = ProfileCells(ensemble);
     const CellGeometry cells = CellGeometryOf(ensemble);
-    ProfileSums sums(ensemble, BoatVelocityOf(ensemble));
     for (int cell = 0; cell < std::min(aboveCutOff, count); ++cell)
         sums.AddCell(cell);
 
@@ -183,8 +194,12 @@ double MeanSpeedTimesMeanDepth(std::span<const ShoreSample> samples) {
 }  // namespace
 
 EnsembleDischarge ComputeEnsembleDischarge(const Ensemble& ensemble) {
-    if (!HasBottomTrack(ensemble)) return {};
-    return ensemble.IsSonTek() ? SonTekDischarge(ensemble) : OrdinaryDischarge(ensemble);
+    const int velocityReference = AppSettings().VelReference();
+    const std::optional<BoatVelocity> boat = DischargeBoatVelocity(ensemble, velocityReference);
+    if (!boat) return {};
+    const ProfileSums sums(ensemble, *boat, velocityReference != kReferenceNone);
+    return ensemble.IsSonTek() ? SonTekDischarge(ensemble, sums)
+                               : OrdinaryDischarge(ensemble, sums);
 }
 
 VolumeUnit VolumeUnitOf(int velocityUnits) {

@@ -41,14 +41,17 @@ struct LineDischarge {
     bool operator==(const LineDischarge&) const = default;
 };
 
-// The discharge of one processed ping, by the depth reference and the bottom cut-off of the
-// settings. All zero without bottom track. The layers are the surface to the top edge of the first
+// The discharge of one processed ping, by the depth reference, the velocity reference and the
+// bottom cut-off of the settings. The boat velocity is the navigation's under the navigation
+// reference (all zero without a depth or a navigation velocity) and the bottom track's otherwise
+// (all zero without bottom track). The layers are the surface to the top edge of the first
 // cell (top), the good cells (measured) and the bottom edge of the last good cell to the bed
 // (bottom, ordinary pings) or the top edge of the first cell below the cut-off to the bed (pings
 // of the other instrument family); the top and bottom layers move at the velocity of the first and
 // the last good cell. A cell whose recorded horizontal components are valid is good even when
 // processing marked it bad, but then adds nothing to the sums; without a valid bottom-track
-// velocity the boat counts as still, so the crossings are zero while the good cells are counted.
+// velocity (under the bottom-track or no reference) the boat counts as still, so the crossings are
+// zero while the good cells are counted.
 EnsembleDischarge ComputeEnsembleDischarge(const Ensemble& ensemble);
 
 // The unit line discharges are shown in, from the settings' VelocityUnits: the length factor

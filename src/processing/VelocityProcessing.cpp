@@ -106,8 +106,7 @@ std::optional<Vector3> EditedFileReference(const Ensemble& ensemble) {
 
 // The ground's velocity relative to the ADCP by `mode`, in full precision; nothing when the
 // mode's data are missing or the rotation cannot turn anything.
-std::optional<Vector3> ExactReference(const Ensemble& ensemble, const Matrix3& rotation,
-                                      int mode) {
+std::optional<Vector3> ExactReference(const Ensemble& ensemble, const Matrix3& rotation, int mode) {
     // An attitude from unusable navigation values (not a number) cannot turn anything.
     if (!IsBoundedRotation(rotation)) return std::nullopt;
     if (mode == kReferenceBottomTrack) return BottomTrackReference(ensemble, rotation);

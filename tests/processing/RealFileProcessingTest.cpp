@@ -130,7 +130,8 @@ TEST_F(BeamCoordinateFile, TurningToEarthKeepsEveryCellsSpeedUnbiasedAndTurnsItB
             if (earth.IsBad()) continue;
             ++compared;
             const double x = (*expected)[0], y = (*expected)[1], z = (*expected)[2];
-            const double change = std::hypot(earth.east, earth.north, earth.up) - std::hypot(x, y, z);
+            const double change =
+                std::hypot(earth.east, earth.north, earth.up) - std::hypot(x, y, z);
             largestSpeedChange = std::max(largestSpeedChange, std::abs(change));
             signedChangeSum += change;
             // The head is nearly level (tilts under 3°), so a horizontal velocity well above the

@@ -150,6 +150,24 @@ INSTANTIATE_TEST_SUITE_P(
                       SurveyCase{"Beam", "beam", 1.5, 1.1, 15, 5, 4}),
     [](const auto& row) { return std::string(row.param.name); });
 
+// Under the navigation reference the boat velocity is the navigation's, so the last third of each
+// line, whose bottom-track velocity was lost while its ranges still found the bed, counts too;
+// under the bottom-track reference it adds nothing.
+TEST_F(SyntheticDischarge, NavigationReferenceCountsPingsThatLostBottomTrack) {
+    std::string description = Description(kEarthSurvey, "uniform");
+    description.replace(description.find("Cells = 16\n"), 11,
+                        "Cells = 16\nBottomTrackLost = 0.34\n");
+    Open(description);
+    for (int line = 0; line < 2; ++line) {
+        const double truth = truth_[static_cast<std::size_t>(line)].line.discharge.Total();
+        AppSettings().SetVelReference(1);
+        EXPECT_LT(Layers(database.ComputeLineDischarge(line)) / truth, 0.8) << "line " << line;
+        AppSettings().SetVelReference(2);
+        EXPECT_NEAR(Layers(database.ComputeLineDischarge(line)) / truth, 1.0, 0.005)
+            << "line " << line;
+    }
+}
+
 // The top and bottom layers move at the first and last good cell's generated velocity, the first
 // cell's top taken from a whole-centimetre half cell. The difference of the layers from the
 // analytic discharge is the error of that extrapolation, reported in docs/performance.md.

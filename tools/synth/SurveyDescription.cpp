@@ -239,6 +239,7 @@ void ReadInstrument(DescriptionReader& r, SurveyDescription& d) {
         r.Fail(*r.Raw("Instrument", "Bin1Distance"), "must exceed half a cell");
     i.transducerDepthDm = r.Scaled("Instrument", "TransducerDepth", 0.2, 0.0, 10.0, 0.1, "dm");
     i.bottomTrack = r.Flag("Instrument", "BottomTrack", true);
+    i.bottomTrackLost = r.Number("Instrument", "BottomTrackLost", 0.0, 0.0, 1.0);
     i.speedOfSound = r.Integer("Instrument", "SpeedOfSound", 1500, 1400, 1600);
     i.temperatureCdeg = static_cast<int>(
         std::lround(100.0 * r.Number("Instrument", "Temperature", 15.0, -5.0, 40.0)));

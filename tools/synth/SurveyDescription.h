@@ -43,6 +43,9 @@ struct InstrumentSetup {
     int bin1Cm = 50;
     int transducerDepthDm = 2;
     bool bottomTrack = true;
+    // The share of each line, at its end, whose bottom-track velocities are lost (stored bad)
+    // while the ranges still find the bed, as when the bottom moves or the echo weakens.
+    double bottomTrackLost = 0.0;
     int speedOfSound = 1500;
     int temperatureCdeg = 1500;
     int salinity = 0;

@@ -112,7 +112,7 @@ private:
     Pd0Ensemble Ensemble(const EnsembleTruth& t, int k);
     BeamValues InFrame(Vec3 relativeEarth, const Mat3& toEarth) const;
     void FillProfile(Pd0Ensemble& e, const EnsembleTruth& t, const Mat3& toEarth);
-    BottomTrackFields BottomTrack(const EnsembleTruth& t, const Mat3& toEarth);
+    BottomTrackFields BottomTrack(const EnsembleTruth& t, const Mat3& toEarth, int k);
     NavigationState Navigation(const EnsembleTruth& t, int k) const;
 
     const SurveyDescription& d_;
@@ -313,15 +313,16 @@ void Synthesizer::FillProfile(Pd0Ensemble& e, const EnsembleTruth& t, const Mat3
     }
 }
 
-BottomTrackFields Synthesizer::BottomTrack(const EnsembleTruth& t, const Mat3& toEarth) {
+BottomTrackFields Synthesizer::BottomTrack(const EnsembleTruth& t, const Mat3& toEarth, int k) {
     // The bottom moves past the boat against the boat's own velocity.
     const BeamValues values = InFrame(-1.0 * t.boatVelocity, toEarth);
+    const bool lost = k >= d_.track.ensembles * (1.0 - d_.instrument.bottomTrackLost);
     BottomTrackFields bt;
     for (std::size_t b = 0; b < kBeams; ++b) {
         bt.rangeCm[b] = static_cast<std::uint16_t>(
             std::clamp(std::lround(t.bedBelowTransducerM[b] * 100.0), 0L, 65535L));
-        bt.velocity[b] =
-            StoredVelocity(values[b] * 1000.0 + noise_.Next(d_.noise.bottomTrackStdMmS));
+        const double noise = noise_.Next(d_.noise.bottomTrackStdMmS);
+        bt.velocity[b] = lost ? kBadVelocity : StoredVelocity(values[b] * 1000.0 + noise);
         bt.correlation[b] = 250;
         bt.amplitude[b] = 200;
         bt.percentGood[b] = 100;
@@ -375,7 +376,7 @@ Pd0Ensemble Synthesizer::Ensemble(const EnsembleTruth& t, int k) {
                   static_cast<std::uint16_t>(i.salinity),
                   static_cast<std::int16_t>(i.temperatureCdeg)};
     FillProfile(e, t, toEarth);
-    if (i.bottomTrack) e.bottomTrack = BottomTrack(t, toEarth);
+    if (i.bottomTrack) e.bottomTrack = BottomTrack(t, toEarth, k);
     for (NavigationKind kind : d_.navigation.blocks)
         e.navigation.push_back(EncodeNavigation(kind, Navigation(t, k)));
     return e;

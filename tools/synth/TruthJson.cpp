@@ -89,6 +89,7 @@ json Setup(const SurveyDescription& d, int lineIndex) {
         {"transducer_depth_m", i.TransducerDepthM()},
         {"first_cell_top_m", i.FirstCellTopM()},
         {"bottom_track", i.bottomTrack},
+        {"bottom_track_lost", i.bottomTrackLost},
         {"interval_s", d.track.intervalHundredths / 100.0},
         {"ensembles", d.track.ensembles},
         {"section",
