@@ -28,7 +28,9 @@ struct EnsembleDischarge {
     bool operator==(const EnsembleDischarge&) const = default;
 };
 
-// A line's discharge in the display unit of volume flow, every value as a magnitude.
+// A line's discharge in the display unit of volume flow, positive for a crossing in either
+// direction: the layers are turned by the sign of the section's flux, so that they add up to the
+// total (a layer flowing against the rest is negative); the edges are magnitudes.
 struct LineDischarge {
     double measured = 0.0;
     double top = 0.0;

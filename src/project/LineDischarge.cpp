@@ -11,17 +11,20 @@ namespace fluvex {
 
 namespace {
 
-LineDischarge ScaledMagnitudes(const DischargeIntegral& integral, const EdgeDischarge& edges,
-                               double factor) {
+// Shown positive for a crossing in either direction: every layer is turned by the sign of the
+// section's flux (not made positive one by one), so that a layer flowing against the rest shows
+// as negative and the columns add up to the total. The edges carry water the same way as the
+// section, so they add to its magnitude.
+LineDischarge ScaledBySign(const DischargeIntegral& integral, const EdgeDischarge& edges,
+                           double factor) {
+    const double turned = integral.Total() < 0 ? -factor : factor;
     LineDischarge line;
-    line.measured = std::abs(factor * integral.Measured());
-    line.top = std::abs(factor * integral.Top());
-    line.bottom = std::abs(factor * integral.Bottom());
+    line.measured = turned * integral.Measured();
+    line.top = turned * integral.Top();
+    line.bottom = turned * integral.Bottom();
     line.startEdge = std::abs(factor * edges.start);
     line.endEdge = std::abs(factor * edges.end);
-    // The edges carry water the same way as the section, whichever way the boat crossed: they add
-    // to its magnitude (added to a negative sum they would take water away).
-    line.total = std::abs(factor * integral.Total()) + line.startEdge + line.endEdge;
+    line.total = turned * integral.Total() + line.startEdge + line.endEdge;
     return line;
 }
 
@@ -48,7 +51,7 @@ LineDischarge IntegrateLineDischarge(std::span<const Ensemble> pings,
     }
     const EdgeDischarge edges =
         options.shore ? EstimateEdges(shore, *options.shore) : EdgeDischarge{};
-    LineDischarge line = ScaledMagnitudes(integral, edges, options.volumeFactor);
+    LineDischarge line = ScaledBySign(integral, edges, options.volumeFactor);
     line.ensembles = static_cast<std::uint32_t>(pings.size());
     return line;
 }

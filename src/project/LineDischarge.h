@@ -22,8 +22,9 @@ struct LineDischargeOptions {
 };
 
 // The time integral of the pings' discharge by the settings' timing source, with the edges of
-// the shore options, scaled by the volume factor, every value a magnitude. Pings not loaded are
-// skipped: the next one's time step spans the gap. `ensembles` is the number of pings given.
+// the shore options, scaled by the volume factor and shown positive (LineDischarge). Pings not
+// loaded are skipped: the next one's time step spans the gap. `ensembles` is the number of pings
+// given.
 LineDischarge IntegrateLineDischarge(std::span<const Ensemble> pings,
                                      const LineDischargeOptions& options);
 

@@ -74,6 +74,20 @@ TEST_F(LineIntegration, EachPingCarriesTheTimeSinceTheLastPingWithGoodCells) {
     EXPECT_EQ(IntegrateLineDischarge(std::span(back).first(1), {}), LineDischarge{.ensembles = 1});
 }
 
+// A surface layer flowing against the rest shows negative and the columns add up to the total,
+// which is positive whichever way the boat crossed.
+TEST_F(LineIntegration, LayersKeepTheirSignAgainstTheSectionsFluxAndAddUpToTheTotal) {
+    for (const std::int16_t bottomEast : {std::int16_t{500}, std::int16_t{-500}}) {
+        std::vector<Ensemble> pings{Ping(0, true, bottomEast), Ping(1, true, bottomEast)};
+        for (Ensemble& ping : pings)
+            ping.cells[0].north = -1000;
+        const LineDischarge line = IntegrateLineDischarge(pings, {});
+        EXPECT_GT(line.total, 0) << bottomEast;
+        EXPECT_LT(line.top, 0) << bottomEast;
+        EXPECT_DOUBLE_EQ(line.measured + line.top + line.bottom, line.total) << bottomEast;
+    }
+}
+
 // Crossings of a parabolic channel 60 m wide and 3 m deep, there and back, as the acquisition
 // suite leaves them, with the head swinging in heading, pitch and roll.
 struct SurveyCase {
