@@ -23,7 +23,6 @@ namespace fluvex {
 
 namespace {
 
-constexpr std::string_view kProgramName = "Fluvex";
 // Entries longer than this are cut: the suite never writes longer names.
 constexpr std::size_t kMaxEntryLength = 255;
 constexpr std::string_view kLineLimitMessage =

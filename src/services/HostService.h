@@ -17,6 +17,9 @@ enum class FolderKind : int {
     ProjectFile = 20,     // the current project file (a path to a file): $FLUVEX_PROJECT
 };
 
+// How the program names itself in its log.
+inline constexpr std::string_view kProgramName = "Fluvex";
+
 // Folders, the program log and the current project file.
 class HostService {
 public:

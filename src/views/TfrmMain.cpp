@@ -14,6 +14,7 @@
 #include <QMessageBox>
 #include <QScopeGuard>
 #include <QScreen>
+#include <QStatusBar>
 #include <QStyle>
 #include <QTimer>
 #include <QToolButton>
@@ -25,6 +26,7 @@
 #include "model/Units.h"
 #include "project/Database.h"
 #include "project/DischargeReport.h"
+#include "project/SurveyDeclination.h"
 #include "readers/CRDIReader.h"
 #include "readers/ReadFeedback.h"
 #include "services/DebugOutput.h"
@@ -434,6 +436,7 @@ void TfrmMain::PollSettings() {
     polled_ = now;
     UpdateStep();
     RepaintViews();
+    AdviseDeclination();
 }
 
 void TfrmMain::RebuildLineList() {
@@ -518,6 +521,7 @@ OpenFilesOutcome TfrmMain::OpenFiles(std::span<const std::filesystem::path> file
                  outcome = OpenSurveyFiles(AppDatabase(), list, prompt);
              }});
     TraceReadWarnings();
+    declinationAdvised_ = false;
     RebuildLineList();
     if (AppDatabase().LineCount() > 0) {
         SelectLine(0, true);
@@ -527,7 +531,21 @@ OpenFilesOutcome TfrmMain::OpenFiles(std::span<const std::filesystem::path> file
     }
     RebuildReferenceGroups();
     UpdateActions();
+    AdviseDeclination();
     return outcome;
+}
+
+// Once per load, in the status bar and the log, not in a box: the user may well know better.
+void TfrmMain::AdviseDeclination() {
+    if (declinationAdvised_) return;
+    const Settings& settings = AppSettings();
+    const std::optional<std::string> warning =
+        DeclinationWarning(AppDatabase(), viewOptions_->Model(), settings.VelReference(),
+                           settings.MagDec(), "set it in View Options, Calculate.");
+    if (!warning) return;
+    declinationAdvised_ = true;
+    Host().Log(kProgramName, *warning);
+    statusBar()->showMessage(QString::fromStdString(*warning));
 }
 
 void TfrmMain::SelectLine(int index, bool refresh) {

@@ -94,6 +94,8 @@ private:
     void PollSettings();
     void RebuildLineList();
     void RebuildReferenceGroups();
+    // Says when the navigation reference meets a declination setting far from the survey's.
+    void AdviseDeclination();
 
     void SaveLayout();
 
@@ -125,6 +127,7 @@ private:
     QTimer* pollTimer_ = nullptr;
     // Long work runs in a local event loop; nothing may start more of it meanwhile.
     bool working_ = false;
+    bool declinationAdvised_ = false;  // since the last load
 
     DockSite* dockSite_ = nullptr;
     TfrmProfile* profile_ = nullptr;

@@ -19,7 +19,6 @@
 
 #include <algorithm>
 #include <array>
-#include <chrono>
 #include <climits>
 #include <cmath>
 #include <vector>
@@ -28,6 +27,7 @@
 #include "model/Units.h"
 #include "processing/MagneticModel.h"
 #include "project/Database.h"
+#include "project/SurveyDeclination.h"
 #include "services/HostService.h"
 #include "services/TextService.h"
 #include "settings/Settings.h"
@@ -72,41 +72,6 @@ std::optional<int> IntegerIn(const QString& text) {
 int RoundToInt(double value) {
     return static_cast<int>(
         std::lround(std::clamp(value, static_cast<double>(INT_MIN), static_cast<double>(INT_MAX))));
-}
-
-// --- The declination calculation's view of the loaded lines ---
-
-// Milliseconds since 1970 of a ping's date and time of day (the time tag stands in for the time
-// of day when the suite's timing is used).
-std::optional<std::int64_t> EnsembleTimeMs(const Ensemble& ensemble) {
-    const auto date = EnsembleDate::Of(ensemble);
-    if (!date) return std::nullopt;
-    using namespace std::chrono;
-    const year_month_day calendarDay{year(date->year),
-                                     month(static_cast<unsigned>(date->month + 1)),
-                                     day(static_cast<unsigned>(date->day))};
-    const auto midnight = sys_days(calendarDay).time_since_epoch();
-    const double secondsOfDay = date->hour * 3600.0 + date->minute * 60.0 + date->seconds;
-    const std::int64_t timeOfDayMs = date->timeTagMs ? static_cast<std::int64_t>(*date->timeTagMs)
-                                                     : std::llround(secondsOfDay * 1000);
-    return duration_cast<milliseconds>(midnight).count() + timeOfDayMs;
-}
-
-EnsembleWalk LoadedEnsembles(Database& database) {
-    return [&database](const EnsembleVisitor& visit) {
-        for (int line = 0; line < database.LineCount(); ++line)
-            for (const Ensemble& ensemble : database.Ensembles(line)) {
-                const auto timeMs = EnsembleTimeMs(ensemble);
-                if (!timeMs) continue;  // not read successfully
-                const NavRecord& nav = ensemble.navigation;
-                if (!visit({*timeMs, nav.x, nav.y, nav.positionValid})) return;
-            }
-    };
-}
-
-GeographicPoint ToGeographic(Database& database, double x, double y) {
-    Geodesy* geodesy = database.GetGeodesy();
-    return geodesy != nullptr ? geodesy->ToGeographic(x, y) : GeographicPoint{};
 }
 
 QLineEdit* NewEdit(const char* name, QWidget* parent) {
@@ -523,10 +488,8 @@ void TfrmViewOptions::ClearBorder() {
 }
 
 void TfrmViewOptions::CalculateDeclination() {
-    Database& database = AppDatabase();
-    const DeclinationCalculation result = fluvex::CalculateDeclination(
-        magneticModel_.get(), database.LineCount(), LoadedEnsembles(database),
-        [&database](double x, double y) { return ToGeographic(database, x, y); });
+    const DeclinationCalculation result =
+        CalculateSurveyDeclination(AppDatabase(), magneticModel_.get());
     if (result.message != DeclinationMessage::None) {
         Prompt().ShowError(TextService::LoadText(static_cast<int>(result.message)),
                            TextService::LoadText(kDeclinationMessageCaption));

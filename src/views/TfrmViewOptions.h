@@ -50,6 +50,8 @@ public:
     // Puts the magnetic declination at the first positioned ping of the loaded lines into the
     // declination field, or tells the user why there is none.
     void CalculateDeclination();
+    // The magnetic model the calculation uses; null when its file could not be read.
+    const MagneticModel* Model() const { return magneticModel_.get(); }
 
     // Closing keeps the dialog's place and size for the next time without applying anything.
     void reject() override;

@@ -43,13 +43,31 @@ check declination 0 '^1\.28148[12]\n$' out -- declination --lat 80 --lon 0 --tim
 check declination-installs-model 0 '' out -- declination --lat 0 --lon 120 --time 2025-01-01
 [ -s "$work/config/WMM.COF" ] || { echo "FAIL WMM.COF not installed"; failures=$((failures + 1)); }
 check declination-bad-time 2 'ISO 8601' err -- declination --lat 0 --lon 0 --time 2025-13-01
-check declination-missing 2 'needs --lat, --lon and --time' err -- declination --lat 0
+check declination-missing 2 'needs --at FILE, or --lat, --lon and --time' err -- declination --lat 0
 check declination-bad-cof 1 'nowhere.cof' err -- declination --lat 0 --lon 0 --time 2025-01-01 --cof "$work/nowhere.cof"
 pd0=$data/pd0
 check info-json 0 '"ensembles": 831' out -- info --json "$pd0/winriver02_transect.PD0"
 check info-table 0 'RDI_withBT.000 +1721 +17-17 +earth' out -- info "$pd0/RDI_withBT.000"
 check info-missing-file 1 'Cannot open .*/none.pd0: no such file' err -- info "$pd0/RDI_test01.000" "$pd0/none.pd0"
 check info-reports-others 1 'RDI_test01.000 +22' out -- info "$pd0/RDI_test01.000" "$pd0/none.pd0"
+# Discharge of a river transect against an independent computation of the same method (vertical
+# bottom-track ranges, the navigation's boat velocity with the survey's own declination).
+within() {  # within NAME EXPECTED PERCENT -- ARGS...: the total of discharge --json
+    local name=$1 expected=$2 percent=$3
+    shift 4
+    "$cli" "$@" discharge --json "$pd0/winriver02_transect.PD0" >"$work/out" 2>"$work/err"
+    if /usr/bin/python3 -c "import json,sys; t=json.load(open('$work/out'))['lines'][0]['total']; sys.exit(abs(t/$expected-1)*100>$percent)"; then
+        echo "ok   $name"
+    else
+        echo "FAIL $name: not within $percent % of $expected"; cat "$work/out"; failures=$((failures + 1))
+    fi
+}
+within discharge-bottom-track 625 1 --
+check declination-at 0 '^19\.7[0-9]+\n$' out -- declination --at "$pd0/winriver02_transect.PD0"
+within discharge-navigation 869 2 -- --set Corrections.VelReference=2 --set "Corrections.MagDec=$(cat "$work/out")"
+check declination-warning 0 'MagDec\) is 0.00° while the magnetic model gives 19.73°' err -- \
+    --set Corrections.VelReference=2 discharge "$pd0/winriver02_transect.PD0"
+check declination-at-no-position 1 'RDI_test01.000: No position' err -- declination --at "$pd0/RDI_test01.000"
 check ensembles-window 0 '"index": 20' out -- ensembles --json "$pd0/RDI_test01.000" --first 20 --count 5
 check ensembles-processed 0 '"processed"' out -- ensembles --json --processed "$pd0/RDI_withBT.000" --count 1
 check ensembles-needs-json 2 'add --json' err -- ensembles "$pd0/RDI_test01.000"

@@ -10,6 +10,7 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStatusBar>
 #include <QThread>
 #include <QToolButton>
 #include <QtTest>
@@ -20,6 +21,7 @@
 
 #include "ViewTestFolders.h"
 #include "model/ColourTables.h"
+#include "processing/MagneticModel.h"
 #include "readers/ReadFeedback.h"
 #include "services/Geodesy.h"
 #include "services/IniFile.h"
@@ -238,6 +240,27 @@ private slots:
             "[Navigation]\nBlocks = 104, 105\nLatitude = 47.3769\nLongitude = 8.5417\n");
         QCOMPARE(Items("rdoVelReference"), QStringList({"None", "ADCP Bottom Track", "GPS"}));
         window_.reset();  // the lines refer to the geodesy
+        AppDatabase().Clear();
+    }
+
+    // Zürich in May 2024: the model gives about 3.4° east, and MagDec is 0.
+    void navigationReferenceWarnsOfAFarDeclinationInTheStatusBarAndLog() {
+        EnsureMagneticModelFile();
+        NewWindow();  // reads the model just installed
+        const std::unique_ptr<Geodesy> geodesy = std::move(Geodesy::Create("auto", 1).geodesy);
+        AppDatabase().SetGeodesy(geodesy.get());
+        AppSettings().SetVelReference(2);
+        OpenInstrumentFiles(
+            "[Navigation]\nBlocks = 104, 105\nLatitude = 47.3769\nLongitude = 8.5417\n");
+        const QString shown = window_->statusBar()->currentMessage();
+        QVERIFY2(shown.contains("MagDec) is 0.00° while the magnetic model gives 3."),
+                 qPrintable(shown));
+        QFile log(QString::fromStdString(
+            (Host().Folder(FolderKind::ProgramData) / "fluvex.log").string()));
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        QVERIFY(log.readAll().contains("the magnetic model gives 3."));
+        QVERIFY(prompt_->Messages().empty());  // no box
+        window_.reset();                       // the lines refer to the geodesy
         AppDatabase().Clear();
     }
 

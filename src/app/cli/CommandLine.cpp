@@ -44,8 +44,10 @@ Commands:
 FILE: instrument files (.000, .pd0 ...), line logs of the survey suite (.log) and archives
 (.zip, .rsqmb), opened as the desktop program opens them.
   declination --lat DEG --lon DEG --time ISO8601 [--height KM] [--cof FILE]
+  declination --at FILE [--cof FILE]
                              magnetic declination in degrees (World Magnetic Model; the
-                             model installed in the settings folder unless --cof is given)
+                             model installed in the settings folder unless --cof is given),
+                             with --at at the first position and date of FILE's survey
 
 Exit status: 0 success, 1 the work failed, 2 wrong usage.
 )";
@@ -62,7 +64,7 @@ constexpr std::array<Command, 6> kCommands{{
     {"ensembles", RunEnsemblesCommand, true},
     {"discharge", RunDischargeCommand, true},
     {"export", RunExportCommand, true},
-    {"declination", RunDeclinationCommand, false},
+    {"declination", RunDeclinationCommand, true},
 }};
 
 struct SettingOverride {

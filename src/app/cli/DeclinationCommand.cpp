@@ -1,12 +1,17 @@
 #include <charconv>
 #include <chrono>
 #include <cmath>
+#include <memory>
 #include <optional>
 #include <ostream>
 
 #include "app/cli/ArgumentList.h"
 #include "app/cli/Commands.h"
+#include "app/cli/OpenedSurvey.h"
 #include "processing/MagneticModel.h"
+#include "project/Database.h"
+#include "project/SurveyDeclination.h"
+#include "services/TextService.h"
 #include "services/TextUtil.h"
 
 namespace fluvex {
@@ -48,34 +53,57 @@ std::optional<int64_t> ParseUtcTime(std::string_view text) {
     return static_cast<int64_t>(days) * 86400000 + static_cast<int64_t>(seconds * 1000);
 }
 
+// The model named by --cof, else the one in the settings folder; null with the reason told.
+std::unique_ptr<MagneticModel> ModelFor(const std::optional<std::string>& coefficients,
+                                        std::ostream& err) {
+    std::string error;
+    const std::filesystem::path file =
+        coefficients ? std::filesystem::path(*coefficients) : EnsureMagneticModelFile(&error);
+    MagneticModelLoad load = file.empty() ? MagneticModelLoad{} : LoadMagneticModel(file);
+    if (!load.model) err << "fluvex-cli: " << (load.error.empty() ? error : load.error) << '\n';
+    return std::move(load.model);
+}
+
+// At the survey's first positioned ping, as the desktop program's Calculate button gives it.
+int SurveyDeclination(CommandContext& context, const std::string& file,
+                      const MagneticModel& model) {
+    const OpenedSurvey survey({file}, context.err);
+    const DeclinationCalculation result = CalculateSurveyDeclination(AppDatabase(), &model);
+    if (result.message != DeclinationMessage::None) {
+        context.err << "fluvex-cli: " << file << ": "
+                    << TextService::LoadText(static_cast<int>(result.message)) << '\n';
+        return kExitFailure;
+    }
+    context.out << FormatFixed(result.degrees, 6) << '\n';
+    return kExitOk;
+}
+
 }  // namespace
 
 int RunDeclinationCommand(CommandContext& context) {
     ArgumentList& arguments = context.arguments;
+    const auto at = arguments.TakeValue("--at");
     const auto latitude = arguments.TakeNumber("--lat");
     const auto longitude = arguments.TakeNumber("--lon");
     const auto timeText = arguments.TakeValue("--time");
     const double height = arguments.TakeNumber("--height").value_or(0);
     const auto coefficients = arguments.TakeValue("--cof");
     if (!arguments.TakePositional().empty()) arguments.Fail("declination takes no file names");
-    if (!arguments.Failed() && (!latitude || !longitude || !timeText))
-        arguments.Fail("declination needs --lat, --lon and --time");
+    if (!arguments.Failed() && at && (latitude || longitude || timeText))
+        arguments.Fail("declination takes either --at FILE or --lat, --lon and --time");
+    if (!arguments.Failed() && !at && (!latitude || !longitude || !timeText))
+        arguments.Fail("declination needs --at FILE, or --lat, --lon and --time");
     const auto time = timeText ? ParseUtcTime(*timeText) : std::nullopt;
-    if (!arguments.Failed() && !time)
+    if (!arguments.Failed() && !at && !time)
         arguments.Fail("--time needs an ISO 8601 date and time such as 2026-03-19T08:00:00Z");
-    if (!arguments.Failed() && (std::abs(*latitude) > 90 || std::abs(*longitude) > 180))
+    if (!arguments.Failed() && !at && (std::abs(*latitude) > 90 || std::abs(*longitude) > 180))
         arguments.Fail("--lat must lie within -90..90 and --lon within -180..180");
     if (arguments.Failed()) return kExitUsage;
 
-    std::string error;
-    const std::filesystem::path file =
-        coefficients ? std::filesystem::path(*coefficients) : EnsureMagneticModelFile(&error);
-    const MagneticModelLoad load = file.empty() ? MagneticModelLoad{} : LoadMagneticModel(file);
-    if (!load.model) {
-        context.err << "fluvex-cli: " << (load.error.empty() ? error : load.error) << '\n';
-        return kExitFailure;
-    }
-    const double degrees = Declination(load.model.get(), *time, *latitude, *longitude, height);
+    const std::unique_ptr<MagneticModel> model = ModelFor(coefficients, context.err);
+    if (!model) return kExitFailure;
+    if (at) return SurveyDeclination(context, *at, *model);
+    const double degrees = Declination(model.get(), *time, *latitude, *longitude, height);
     context.out << FormatFixed(degrees, 6) << '\n';
     return kExitOk;
 }

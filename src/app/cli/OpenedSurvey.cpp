@@ -6,8 +6,11 @@
 #include <ostream>
 
 #include "app/cli/Commands.h"
+#include "processing/MagneticModel.h"
+#include "processing/VelocityProcessing.h"
 #include "project/Database.h"
 #include "project/LineLoading.h"
+#include "project/SurveyDeclination.h"
 #include "readers/CRDIReader.h"
 #include "services/DebugOutput.h"
 #include "services/Geodesy.h"
@@ -28,6 +31,19 @@ std::unique_ptr<Geodesy> ProjectGeodesy(std::ostream& err) {
     return std::move(created.geodesy);
 }
 
+// Under the navigation reference a declination setting far from the survey's own moves the
+// discharge: say so, and go on with the setting.
+void AdviseDeclination(Database& database, std::ostream& err) {
+    const Settings& settings = AppSettings();
+    if (settings.VelReference() != kReferenceEditedFile) return;
+    const MagneticModelLoad load = LoadMagneticModel(EnsureMagneticModelFile());
+    const std::optional<std::string> warning =
+        DeclinationWarning(database, load.model.get(), settings.VelReference(), settings.MagDec(),
+                           "set it with --set Corrections.MagDec=DEGREES (`declination --at FILE` "
+                           "prints the survey's).");
+    if (warning) err << "fluvex-cli: " << *warning << '\n';
+}
+
 }  // namespace
 
 OpenedSurvey::OpenedSurvey(const std::vector<std::string>& files, std::ostream& err)
@@ -41,6 +57,7 @@ OpenedSurvey::OpenedSurvey(const std::vector<std::string>& files, std::ostream& 
     for (int line = 0; line < database.LineCount(); ++line)
         for (const ReadWarning& warning : database.ReadWarnings(line))
             DebugOutput(database.LinePath(line).string() + ": " + DescribeReadWarning(warning));
+    AdviseDeclination(database, err);
 }
 
 OpenedSurvey::~OpenedSurvey() {
