@@ -6,7 +6,7 @@ ASAN_DIR ?= build-asan
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?= -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFLUVEX_WERROR=ON
 
-.PHONY: all deps build test test-fast test-sanitizers bench fuzz demo clean
+.PHONY: all deps build test test-fast test-sanitizers bench fuzz demo install uninstall package clean
 
 all: build
 
@@ -53,6 +53,25 @@ fuzz: deps
 
 demo: build
 	scripts/demo $(BUILD_DIR)
+
+# Installs under PREFIX (DESTDIR honoured, as packagers stage); for a real install the desktop's
+# caches are refreshed so that the menu entry, icon and file types show at once.
+PREFIX ?= /usr/local
+install: build
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD_DIR) --prefix "$(PREFIX)"
+	@if [ -z "$(DESTDIR)" ]; then scripts/refresh-desktop-caches "$(PREFIX)"; fi
+
+# Removes what the last `make install` wrote (CMake's list of installed files).
+uninstall:
+	@test -f $(BUILD_DIR)/install_manifest.txt || { echo "nothing installed from $(BUILD_DIR)"; exit 1; }
+	xargs -d '\n' rm -f -- < $(BUILD_DIR)/install_manifest.txt
+	-rmdir "$(DESTDIR)$(PREFIX)/share/fluvex/help" "$(DESTDIR)$(PREFIX)/share/fluvex" \
+	  "$(DESTDIR)$(PREFIX)/share/doc/fluvex" 2>/dev/null
+	@if [ -z "$(DESTDIR)" ]; then scripts/refresh-desktop-caches "$(PREFIX)"; fi
+
+# The Debian package fluvex_<version>_<arch>.deb in the build folder.
+package: build
+	cd $(BUILD_DIR) && cpack -G DEB
 
 clean:
 	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(FUZZ_DIR)
