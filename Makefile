@@ -59,14 +59,18 @@ demo: build
 PREFIX ?= /usr/local
 install: build
 	DESTDIR="$(DESTDIR)" cmake --install $(BUILD_DIR) --prefix "$(PREFIX)"
+	sed 's|^|$(DESTDIR)|' $(BUILD_DIR)/install_manifest.txt > $(BUILD_DIR)/installed-files.txt
 	@if [ -z "$(DESTDIR)" ]; then scripts/refresh-desktop-caches "$(PREFIX)"; fi
 
-# Removes what the last `make install` wrote (CMake's list of installed files).
+# Removes what the last `make install` wrote, and Fluvex's own folders. It keeps its own list:
+# CMake's install_manifest.txt is overwritten by every install, the tests' included, and leaves
+# DESTDIR out.
 uninstall:
-	@test -f $(BUILD_DIR)/install_manifest.txt || { echo "nothing installed from $(BUILD_DIR)"; exit 1; }
-	xargs -d '\n' rm -f -- < $(BUILD_DIR)/install_manifest.txt
-	-rmdir "$(DESTDIR)$(PREFIX)/share/fluvex/help" "$(DESTDIR)$(PREFIX)/share/fluvex" \
-	  "$(DESTDIR)$(PREFIX)/share/doc/fluvex" 2>/dev/null
+	@test -f $(BUILD_DIR)/installed-files.txt || { echo "nothing installed from $(BUILD_DIR)"; exit 1; }
+	xargs -d '\n' rm -f -- < $(BUILD_DIR)/installed-files.txt
+	grep -E '/share/(doc/)?fluvex/' $(BUILD_DIR)/installed-files.txt | xargs -d '\n' dirname | \
+	  sort -ru | xargs -d '\n' rmdir --ignore-fail-on-non-empty --
+	rm $(BUILD_DIR)/installed-files.txt
 	@if [ -z "$(DESTDIR)" ]; then scripts/refresh-desktop-caches "$(PREFIX)"; fi
 
 # The Debian package fluvex_<version>_<arch>.deb in the build folder.

@@ -10,7 +10,8 @@ trap 'rm -rf "$work"' EXIT
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
-for tool in desktop-file-validate xmllint groff update-mime-database xdg-mime mimetype; do
+for tool in desktop-file-validate update-desktop-database xmllint groff man update-mime-database \
+    xdg-mime mimetype; do
     command -v "$tool" >/dev/null || { echo "install_test: $tool is missing (scripts/install-deps)"; exit 1; }
 done
 
@@ -37,8 +38,10 @@ for size in 48 256; do
     png=$root/share/icons/hicolor/${size}x${size}/apps/fluvex.png
     file "$png" | grep -q "PNG image data, $size x $size," || fail "$png is not a $size px PNG"
 done
+# Asked for its version, no program needs a display.
 for program in fluvex fluvex-cli fluvex-synth; do
-    out=$("$root/bin/$program" --version) || fail "$program --version failed"
+    out=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$root/bin/$program" --version) ||
+        fail "$program --version failed"
     [ "$out" = "$program $version" ] || fail "$program --version says '$out', not '$program $version'"
 done
 
@@ -53,7 +56,7 @@ for type in $(sed -n 's/^MimeType=//p' "$desktop" | tr ';' ' '); do
     grep -q "<mime-type type=\"$type\">" "$mime_xml" || fail "$type of fluvex.desktop is not declared"
 done
 
-export XDG_DATA_HOME=$work/xdg
+export XDG_DATA_HOME=$work/xdg XDG_CONFIG_HOME=$work/config  # not the user's own choices
 mkdir -p "$XDG_DATA_HOME/mime/packages" "$work/files"
 cp "$mime_xml" "$XDG_DATA_HOME/mime/packages/"
 out=$(update-mime-database "$XDG_DATA_HOME/mime" 2>&1) || fail "update-mime-database failed"
@@ -66,6 +69,14 @@ head -c 512 "$data/pd0/RDI_test01.000" | tr '\177' '\000' >"$work/files/other.00
 cp "$data/line-files/seed.kq2" "$work/files/L012_1403_0001.kq2"
 printf 'L012_1403_0001.kq2\r\nL013_1410_0001.kq2\r\n' >"$work/files/survey.log"
 printf 'Dec  7 04:00:01 host started\n' >"$work/files/system.log"
+# A file manager offers Fluvex for the types its entry lists.
+mkdir -p "$XDG_DATA_HOME/applications"
+cp "$desktop" "$XDG_DATA_HOME/applications/"
+update-desktop-database "$XDG_DATA_HOME/applications" 2>/dev/null || fail "update-desktop-database failed"
+for type in $(sed -n 's/^MimeType=//p' "$desktop" | tr ';' ' '); do
+    got=$(xdg-mime query default "$type")
+    [ "$got" = fluvex.desktop ] || fail "xdg-mime opens $type with '$got', not fluvex.desktop"
+done
 while read -r name type; do
     got=$(xdg-mime query filetype "$work/files/$name")
     [ "$got" = "$type" ] || fail "xdg-mime calls $name $got, not $type"
