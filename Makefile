@@ -6,7 +6,7 @@ ASAN_DIR ?= build-asan
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?= -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFLUVEX_WERROR=ON
 
-.PHONY: all deps build test test-fast test-sanitizers bench fuzz demo clean
+.PHONY: all deps build test test-fast test-sanitizers bench fuzz demo install uninstall package clean
 
 all: build
 
@@ -53,6 +53,29 @@ fuzz: deps
 
 demo: build
 	scripts/demo $(BUILD_DIR)
+
+# Installs under PREFIX (DESTDIR honoured, as packagers stage); for a real install the desktop's
+# caches are refreshed so that the menu entry, icon and file types show at once.
+PREFIX ?= /usr/local
+install: build
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD_DIR) --prefix "$(PREFIX)"
+	sed 's|^|$(DESTDIR)|' $(BUILD_DIR)/install_manifest.txt > $(BUILD_DIR)/installed-files.txt
+	@if [ -z "$(DESTDIR)" ]; then scripts/refresh-desktop-caches "$(PREFIX)"; fi
+
+# Removes what the last `make install` wrote, and Fluvex's own folders. It keeps its own list:
+# CMake's install_manifest.txt is overwritten by every install, the tests' included, and leaves
+# DESTDIR out.
+uninstall:
+	@test -f $(BUILD_DIR)/installed-files.txt || { echo "nothing installed from $(BUILD_DIR)"; exit 1; }
+	xargs -d '\n' rm -f -- < $(BUILD_DIR)/installed-files.txt
+	grep -E '/share/(doc/)?fluvex/' $(BUILD_DIR)/installed-files.txt | xargs -d '\n' dirname | \
+	  sort -ru | xargs -d '\n' rmdir --ignore-fail-on-non-empty --
+	rm $(BUILD_DIR)/installed-files.txt
+	@if [ -z "$(DESTDIR)" ]; then scripts/refresh-desktop-caches "$(PREFIX)"; fi
+
+# The Debian package fluvex_<version>_<arch>.deb in the build folder.
+package: build
+	cd $(BUILD_DIR) && cpack -G DEB
 
 clean:
 	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(FUZZ_DIR)

@@ -12,7 +12,7 @@ namespace {
 
 constexpr std::string_view kUsage =
     "usage: fluvex-synth DESCRIPTION.ini OUTPUT_DIR\n"
-    "       fluvex-synth --help\n";
+    "       fluvex-synth --help | --version\n";
 
 constexpr std::string_view kHelp =
     "Writes a synthetic moving-boat ADCP survey: one PD0 file per line (<Name>_<nnn>.PD0), the\n"
@@ -34,6 +34,10 @@ constexpr std::string_view kHelp =
 int main(int argc, char** argv) {
     if (argc == 2 && std::string_view(argv[1]) == "--help") {
         std::cout << kUsage << '\n' << kHelp;
+        return 0;
+    }
+    if (argc == 2 && std::string_view(argv[1]) == "--version") {
+        std::cout << "fluvex-synth " << FLUVEX_VERSION << '\n';
         return 0;
     }
     if (argc != 3) {

@@ -17,6 +17,9 @@ namespace fluvex {
 
 namespace {
 
+// The one description of the command line: --help prints it and the manual page fluvex-cli(1) is
+// made from it, so a new command or option is added here only, in the layout described in
+// cmake/HelpToManPage.py (items indented two spaces, descriptions in the column of the others).
 constexpr const char* kUsage =
     R"(Usage: fluvex-cli [OPTIONS] COMMAND [ARGUMENTS]
 

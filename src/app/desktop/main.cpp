@@ -3,12 +3,15 @@
 
 #include <QApplication>
 #include <QDockWidget>
+#include <QIcon>
 #include <QPixmap>
 #include <QScreen>
 
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "processing/MagneticModel.h"
 #include "project/Database.h"
@@ -25,8 +28,46 @@ namespace {
 
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
+// The one description of the command line: --help prints it and the manual page is made from it
+// (cmake/HelpToManPage.py describes the layout it follows).
 constexpr const char* kUsage =
-    "usage: fluvex [--screenshot FILE.png [--size WIDTHxHEIGHT] [--panel NAME]] [FILES...]\n";
+    R"(Usage: fluvex [--screenshot FILE.png [--size WIDTHxHEIGHT] [--panel NAME]] [FILE...]
+
+The Fluvex desktop program: the main window on the surveys named on the command line, opened as
+File > Open opens them (a file manager's "Open With" passes the chosen files this way).
+
+Options:
+  --screenshot FILE.png      open the files, draw the main window to this PNG picture and end,
+                             with no one at the screen: messages go to stderr and questions are
+                             answered Yes
+  --size WIDTHxHEIGHT        the window's size in pixels for --screenshot (e.g. 1280x800)
+  --panel NAME               the panel brought to the front for --screenshot, by its title or
+                             object name (e.g. Profile)
+  --help                     show this help
+  --version                  show the version
+
+FILE: instrument files (.000, .pd0 ...), line logs of the survey suite (.log) and archives
+(.zip, .rsqmb). Arguments shorter than three characters, or that do not begin with a letter, '/'
+or '.', are passed over.
+
+Exit status: 0 success, 1 a file could not be opened or the picture not written, 2 wrong usage.
+)";
+
+// --help and --version answer before the window system is reached, so they work without a display.
+std::optional<int> AnswerInfoRequest(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view argument = argv[i];
+        if (argument == "--help" || argument == "-h") {
+            std::cout << kUsage;
+            return EXIT_SUCCESS;
+        }
+        if (argument == "--version") {
+            std::cout << "fluvex " << FLUVEX_VERSION << '\n';
+            return EXIT_SUCCESS;
+        }
+    }
+    return std::nullopt;
+}
 
 void RememberScreen(fluvex::Settings& settings) {
     if (const QScreen* screen = QApplication::primaryScreen()) {
@@ -79,15 +120,19 @@ int TakeScreenshot(fluvex::TfrmMain& window, const fluvex::DesktopCommandLine& c
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (const auto status = AnswerInfoRequest(argc, argv)) return *status;
     QApplication application(argc, argv);
     QApplication::setApplicationName("Fluvex");
     QApplication::setApplicationVersion(FLUVEX_VERSION);
+    // Ties the windows to the installed fluvex.desktop and its icon (task bars, Wayland).
+    QGuiApplication::setDesktopFileName("fluvex");
+    QApplication::setWindowIcon(QIcon::fromTheme("fluvex"));
 
     QString error;
     const auto commandLine =
         fluvex::ParseDesktopCommandLine(QApplication::arguments().mid(1), &error);
     if (!commandLine) {
-        std::cerr << "fluvex: " << error.toStdString() << '\n' << kUsage;
+        std::cerr << "fluvex: " << error.toStdString() << "\nTry 'fluvex --help'.\n";
         return kExitUsage;
     }
     // A screenshot is taken without anyone at the screen: messages go to stderr and questions
