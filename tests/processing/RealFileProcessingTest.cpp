@@ -145,6 +145,8 @@ TEST_F(BeamCoordinateFile, TurningToEarthKeepsEveryCellsSpeedUnbiasedAndTurnsItB
         }
     }
     EXPECT_GT(compared, 500);
+    RecordProperty("largest_speed_change_mm_s", std::to_string(largestSpeedChange));
+    RecordProperty("mean_speed_change_mm_s", std::to_string(signedChangeSum / compared));
     EXPECT_LE(largestSpeedChange, 2.0);
     EXPECT_NEAR(signedChangeSum / compared, 0.0, 0.3);
     EXPECT_LE(largestTurnError, 2.0);
