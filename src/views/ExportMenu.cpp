@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "export/RtfReport.h"
 #include "export/TextExports.h"
 #include "export/WorkbookExport.h"
 #include "project/Database.h"
@@ -12,6 +13,7 @@
 #include "services/HostService.h"
 #include "services/UserPrompt.h"
 #include "settings/Settings.h"
+#include "views/ProfilePicture.h"
 
 namespace fluvex {
 
@@ -57,6 +59,15 @@ std::optional<fs::path> ChooseWorkbookFile(QWidget* parent) {
     return Chosen(dialog.selectedFiles().constFirst());
 }
 
+std::optional<fs::path> ChooseRtfFile(QWidget* parent) {
+    QFileDialog dialog(parent, QObject::tr("Save RTF"), StartFolder(),
+                       QObject::tr("Rich Text Files (*.rtf)"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix("rtf");
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    return Chosen(dialog.selectedFiles().constFirst());
+}
+
 LongWork LineExportWork(LineExportKind kind, const fs::path& folder) {
     return {QObject::tr("Export"),
             [](int) { return QObject::tr("Writing the files of every line"); },
@@ -88,6 +99,27 @@ LongWork WorkbookWork(const fs::path& file) {
             [file](ReadFeedback&, UserPrompt& prompt) {
                 std::string error;
                 if (!ExportWorkbook(AppDatabase(), file, &error))
+                    prompt.ShowError("Unable to save file\n" + file.string() + ": " + error,
+                                     "Error");
+            }};
+}
+
+LongWork RtfReportWork(const fs::path& file) {
+    return {QObject::tr("Export"),
+            [file](int) {
+                return QObject::tr("Writing %1").arg(QString::fromStdString(file.string()));
+            },
+            [file](ReadFeedback& feedback, UserPrompt& prompt) {
+                ProfileJpegPictures pictures(AppDatabase(), AppSettings().ShowColorBar);
+                std::string error;
+                const bool written = ExportRtfReport(
+                    AppDatabase(), file, pictures,
+                    [&feedback](int done, int total) {
+                        feedback.SetProgress(static_cast<double>(done) / total);
+                        return !feedback.IsCanceled();
+                    },
+                    &error);
+                if (!written && !feedback.IsCanceled())
                     prompt.ShowError("Unable to save file\n" + file.string() + ": " + error,
                                      "Error");
             }};
