@@ -22,6 +22,7 @@
 #include "model/ColourTables.h"
 #include "readers/ReadFeedback.h"
 #include "services/Geodesy.h"
+#include "services/AtomicFile.h"
 #include "services/IniFile.h"
 #include "services/UserPrompt.h"
 #include "views/BackgroundWork.h"
@@ -152,9 +153,18 @@ private slots:
         fs::create_directories(folder);
         window_->Export(LineExportWork(LineExportKind::Csv, folder));
         window_->Export(WorkbookWork(folder / "survey.xlsx"));
+        QVERIFY(Action("actSaveRTF")->isEnabled());
+        window_->Export(RtfReportWork(folder / "survey.rtf"));
         QVERIFY(fs::file_size(folder / "job_003.csv") > 0);
         QVERIFY(fs::file_size(folder / "survey.xlsx") > 0);
         QVERIFY(prompt_->Messages().empty());
+        std::string report;
+        QVERIFY(ReadWholeFile(folder / "survey.rtf", report));
+        int pictures = 0;
+        for (auto at = report.find("\\jpegblip"); at != std::string::npos;
+             at = report.find("\\jpegblip", at + 1))
+            ++pictures;
+        QCOMPARE(pictures, 3);
 
         // CSV goes on past a line it cannot write, XYZ stops at the first.
         const fs::path missing = folders_->Root() / "no-such-folder";
@@ -167,6 +177,10 @@ private slots:
         window_->Export(CurrentXyziWork(missing / "line.xyz"));
         QCOMPARE(prompt_->Messages().back().caption, (missing / "line.xyz").string());
         QCOMPARE(prompt_->Messages().back().text, std::string("Unable to open file for saving"));
+        window_->Export(RtfReportWork(missing / "survey.rtf"));
+        QCOMPARE(prompt_->Messages().back().text,
+                 "Unable to save file\n" + (missing / "survey.rtf").string() +
+                     ": cannot create a file beside " + (missing / "survey.rtf").string());
     }
 
     void nextPreviousAndIgnoreMoveThroughTheLines() {
