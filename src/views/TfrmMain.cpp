@@ -179,7 +179,11 @@ void TfrmMain::CreateActions() {
             ComesLater(tr("%1 comes with the drawing and report exports.").arg(text));
         }));
     lineActions_.push_back(MakeAction(this, "actSaveRTF", tr("Save RTF Report"), [this] {
-        if (const auto file = ChooseRtfFile(this)) Export(RtfReportWork(*file));
+        if (const auto file = ChooseRtfFile(this)) {
+            Export(RtfReportWork(*file));
+            // Colours scaled to each line for its picture go back to the line on the screen.
+            RepaintViews();
+        }
     }));
     const auto exportToFolder = [this](LineExportKind kind) {
         return [this, kind] {

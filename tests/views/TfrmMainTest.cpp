@@ -4,6 +4,7 @@
 
 #include <QComboBox>
 #include <QDockWidget>
+#include <QFileDialog>
 #include <QLabel>
 #include <QListWidget>
 #include <QPlainTextEdit>
@@ -181,6 +182,29 @@ private slots:
         QCOMPARE(prompt_->Messages().back().text,
                  "Unable to save file\n" + (missing / "survey.rtf").string() +
                      ": cannot create a file beside " + (missing / "survey.rtf").string());
+    }
+
+    // File > Save RTF Report asks where, starting in the program's data folder, and writes there.
+    void saveRtfReportAsksWhereAndWritesThere() {
+        OpenSuiteSurvey();
+        QString title;
+        QStringList filters;
+        QString folder;
+        QTimer::singleShot(0, [&] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            if (dialog == nullptr) return;
+            title = dialog->windowTitle();
+            filters = dialog->nameFilters();
+            folder = dialog->directory().absolutePath();
+            dialog->selectFile("lines");  // the extension comes with the dialog
+            static_cast<QDialog*>(dialog)->accept();  // QFileDialog::accept takes the name
+        });
+        Action("actSaveRTF")->trigger();
+        QCOMPARE(title, QString("Save RTF"));
+        QCOMPARE(filters, QStringList("Rich Text Files (*.rtf)"));
+        QCOMPARE(folder, QString::fromStdString((folders_->Root() / "data").string()));
+        QVERIFY(fs::file_size(folders_->Root() / "data" / "lines.rtf") > 0);
+        QVERIFY(prompt_->Messages().empty());
     }
 
     void nextPreviousAndIgnoreMoveThroughTheLines() {
