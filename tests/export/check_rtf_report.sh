@@ -2,16 +2,13 @@
 # The RTF report read by a real word processor: fluvex-cli writes the report of three generated
 # lines with non-ASCII names, LibreOffice converts it to PDF, and poppler's tools check that it has
 # three pages, each with its line's name and one picture of the section's size.
-# Skips (exit 77) when LibreOffice or poppler-utils are missing; scripts/install-deps installs them.
-# KEEP=DIR keeps the report, the PDF and its pages as PNG pictures in DIR, to look at.
+# Two reports written at once must each hold their own pictures.
+# The reading skips (exit 77) when LibreOffice or poppler-utils are missing; scripts/install-deps
+# installs them. KEEP=DIR keeps the report, the PDF and its pages as PNG pictures in DIR.
 set -u
 cli=$1
 synth=$2
 demo_ini=$3
-for tool in soffice pdfinfo pdftotext pdfimages; do
-    command -v "$tool" >/dev/null ||
-        { echo "SKIP: $tool is missing (LibreOffice writer and poppler-utils read the report)"; exit 77; }
-done
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 export FLUVEX_DATA_DIR=$work/data FLUVEX_CONFIG_DIR=$work/config FLUVEX_CACHE_DIR=$work/cache
@@ -36,6 +33,28 @@ report=$work/out/${names[0]}.rtf
 grep -qF 'Caf\u233? crossing.PD0' "$report" || fail "the heading's é is not written as \\u233?"
 grep -qF '\u916?\u941?\u955?\u964?\u945?.PD0' "$report" || fail "the Greek heading is not written as \\uN?"
 [ -z "$(ls -A "$work/cache" 2>/dev/null)" ] || fail "the report left files in the scratch folder: $(ls "$work/cache")"
+
+# Two reports at once, of different velocity components, are each what it is when written alone.
+for component in 0 1; do
+    "$cli" --set GraphOptions.Velocity=$component export rtf --out "$work/alone$component" "${files[@]}" 2>/dev/null
+done
+for component in 0 1; do
+    "$cli" --set GraphOptions.Velocity=$component export rtf --out "$work/together$component" "${files[@]}" 2>/dev/null &
+done
+wait
+for component in 0 1; do
+    cmp -s "$work/alone$component/${names[0]}.rtf" "$work/together$component/${names[0]}.rtf" ||
+        fail "the report of component $component written beside another differs from it written alone"
+done
+cmp -s "$work/alone0/${names[0]}.rtf" "$work/alone1/${names[0]}.rtf" && fail "the components' reports are the same"
+
+for tool in soffice pdfinfo pdftotext pdfimages; do
+    if ! command -v "$tool" >/dev/null; then
+        [ "$failures" -eq 0 ] || exit 1
+        echo "SKIP: $tool is missing, so the report was not read back (LibreOffice writer and poppler-utils read it)"
+        exit 77
+    fi
+done
 
 # A private LibreOffice profile, so that the check neither waits for nor changes a user's own.
 timeout 180 soffice -env:UserInstallation="file://$work/lo-profile" --headless --convert-to pdf \
