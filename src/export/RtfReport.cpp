@@ -51,7 +51,8 @@ RtfReportResult WriteRtfReport(RtfWriter& writer, std::span<const std::string> h
             result.failure = "a page break could not be written";
             break;
         }
-        result.failure = WriteLine(writer, line, headings[static_cast<std::size_t>(line)], pictures);
+        result.failure =
+            WriteLine(writer, line, headings[static_cast<std::size_t>(line)], pictures);
         if (!result.failure.empty()) break;
         ++result.linesWritten;
         if (progress && !progress(line + 1, total)) {

@@ -98,7 +98,10 @@ TEST(RtfWriter, HeadingTextKeepsEveryCharacter) {
         {"above 32767", "\xEF\xBC\xA1", R"(\u-223?)"},  // U+FF21, as RTF's signed 16 bits
         {"beyond the BMP", "\xF0\x9F\x8C\x8A", R"(\u-10180?\u-8438?)"},  // U+1F30A
         {"controls", "a\tb\nc\x7F", "a b c "},
-        {"broken utf-8", "a\xFF" "b\xC3", R"(a\u-3?b\u-3?)"},
+        {"broken utf-8",
+         "a\xFF"
+         "b\xC3",
+         R"(a\u-3?b\u-3?)"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(RtfHeadingText(c.utf8), c.rtf) << c.name;
@@ -210,16 +213,15 @@ TEST_F(RtfReportFile, ReplacesTheTargetOnlyWithAWholeDocument) {
     FakePictures pictures;
     std::string error;
     ASSERT_TRUE(ExportRtfReport(AppDatabase(), Target(), pictures, {}, &error)) << error;
-    EXPECT_EQ(ReadText(Target()), kHeader + Heading(R"(Fluss \u233?.000)") +
-                                      FakePictures::Fragment(0) + "\\par\\page" +
-                                      Heading(R"(Fluss \u252?.000)") + FakePictures::Fragment(1) +
-                                      kEnd);
+    EXPECT_EQ(ReadText(Target()),
+              kHeader + Heading(R"(Fluss \u233?.000)") + FakePictures::Fragment(0) + "\\par\\page" +
+                  Heading(R"(Fluss \u252?.000)") + FakePictures::Fragment(1) + kEnd);
     ExpectOnlyTheTarget();
 
     // Cancelled after the first line: the target keeps what it held.
     WriteText(Target(), "the report before");
-    EXPECT_FALSE(ExportRtfReport(AppDatabase(), Target(), pictures,
-                                 [](int, int) { return false; }, &error));
+    EXPECT_FALSE(ExportRtfReport(
+        AppDatabase(), Target(), pictures, [](int, int) { return false; }, &error));
     EXPECT_EQ(ReadText(Target()), "the report before");
     ExpectOnlyTheTarget();
 
@@ -232,7 +234,8 @@ TEST_F(RtfReportFile, ReplacesTheTargetOnlyWithAWholeDocument) {
     EXPECT_TRUE(ReadText(Target()).ends_with(Heading(R"(Fluss \u252?.000)") + kEnd));
     ExpectOnlyTheTarget();
 
-    EXPECT_FALSE(ExportRtfReport(AppDatabase(), Root() / "no" / "report.rtf", pictures, {}, &error));
+    EXPECT_FALSE(
+        ExportRtfReport(AppDatabase(), Root() / "no" / "report.rtf", pictures, {}, &error));
     EXPECT_TRUE(error.starts_with("cannot create a file beside ")) << error;
 }
 
