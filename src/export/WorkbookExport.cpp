@@ -14,6 +14,7 @@
 #include "export/TextExports.h"
 #include "model/Units.h"
 #include "project/Database.h"
+#include "services/TextUtil.h"
 
 namespace fluvex {
 
@@ -29,31 +30,6 @@ constexpr std::u32string_view kEmptyName = U"Line";
 // English Excel keeps a sheet of this name for itself.
 constexpr std::u32string_view kReserved = U"History";
 
-// The code point of the UTF-8 sequence at the front of `text`, which is consumed; nothing, with
-// one byte consumed, for a sequence that is broken, overlong, a surrogate or beyond U+10FFFF.
-std::optional<char32_t> TakeCodePoint(std::string_view& text) {
-    const auto lead = static_cast<unsigned char>(text.front());
-    const std::size_t length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
-    constexpr char32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
-    if (lead >= 0x80 && (lead < 0xC2 || lead > 0xF4 || text.size() < length)) {
-        text.remove_prefix(1);
-        return std::nullopt;
-    }
-    char32_t code = length == 1 ? lead : lead & (0x7FU >> length);
-    for (std::size_t i = 1; i < length; ++i) {
-        const auto next = static_cast<unsigned char>(text[i]);
-        if ((next & 0xC0U) != 0x80U) {
-            text.remove_prefix(1);
-            return std::nullopt;
-        }
-        code = (code << 6U) | (next & 0x3FU);
-    }
-    text.remove_prefix(length);
-    const bool surrogate = code >= 0xD800 && code <= 0xDFFF;
-    if (code < kSmallest[length] || surrogate || code > 0x10FFFF) return std::nullopt;
-    return code;
-}
-
 // Characters a sheet name cannot hold, or XML cannot carry.
 bool IsAllowedInSheetName(char32_t code) {
     return code >= 0x20 && code != 0xFFFE && code != 0xFFFF &&
@@ -63,7 +39,7 @@ bool IsAllowedInSheetName(char32_t code) {
 std::u32string SanitizedCodePoints(std::string_view text) {
     std::u32string codes;
     while (!text.empty()) {
-        const std::optional<char32_t> code = TakeCodePoint(text);
+        const std::optional<char32_t> code = TakeUtf8CodePoint(text);
         codes.push_back(code && IsAllowedInSheetName(*code) ? *code : kReplacement);
     }
     if (!codes.empty() && codes.front() == U'\'') codes.front() = kReplacement;

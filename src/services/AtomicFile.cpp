@@ -35,16 +35,6 @@ private:
     int fd_;
 };
 
-bool WriteAll(int fd, std::string_view content) {
-    while (!content.empty()) {
-        const ssize_t written = ::write(fd, content.data(), content.size());
-        if (written < 0 && errno == EINTR) continue;
-        if (written <= 0) return false;
-        content.remove_prefix(static_cast<size_t>(written));
-    }
-    return true;
-}
-
 }  // namespace
 
 bool WriteFileAtomically(const std::filesystem::path& path, std::string_view content,
@@ -63,7 +53,7 @@ bool WriteFileAtomically(const std::filesystem::path& path, std::string_view con
     const mode_t mode = ::stat(path.c_str(), &existing) == 0 ? (existing.st_mode & 07777) : 0644;
     ::fchmod(fd.Get(), mode);
 
-    const bool written = WriteAll(fd.Get(), content) && ::fsync(fd.Get()) == 0;
+    const bool written = WriteAllToDescriptor(fd.Get(), content) && ::fsync(fd.Get()) == 0;
     const int savedErrno = errno;
     const bool closed = ::close(fd.Release()) == 0;
     if (!written || !closed) {
@@ -74,6 +64,16 @@ bool WriteFileAtomically(const std::filesystem::path& path, std::string_view con
     if (ec) {
         std::filesystem::remove(temporary, ec);
         return Fail(error, "cannot replace " + path.string() + ": " + ec.message());
+    }
+    return true;
+}
+
+bool WriteAllToDescriptor(int fd, std::string_view content) {
+    while (!content.empty()) {
+        const ssize_t written = ::write(fd, content.data(), content.size());
+        if (written < 0 && errno == EINTR) continue;
+        if (written <= 0) return false;
+        content.remove_prefix(static_cast<size_t>(written));
     }
     return true;
 }

@@ -13,6 +13,10 @@ namespace fluvex {
 bool WriteFileAtomically(const std::filesystem::path& path, std::string_view content,
                          std::string* error = nullptr);
 
+// Writes all of `content` to an open file descriptor, going on after partial writes and
+// interruptions; false when the system refuses (a full disk).
+bool WriteAllToDescriptor(int descriptor, std::string_view content);
+
 // The whole content of a file; false when it cannot be read.
 bool ReadWholeFile(const std::filesystem::path& path, std::string& content);
 

@@ -75,4 +75,27 @@ std::string FormatPadded(long long value, int width) {
     return value < 0 ? "-" + digits : digits;
 }
 
+std::optional<char32_t> TakeUtf8CodePoint(std::string_view& text) {
+    const auto lead = static_cast<unsigned char>(text.front());
+    const std::size_t length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
+    constexpr char32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (lead >= 0x80 && (lead < 0xC2 || lead > 0xF4 || text.size() < length)) {
+        text.remove_prefix(1);
+        return std::nullopt;
+    }
+    char32_t code = length == 1 ? lead : lead & (0x7FU >> length);
+    for (std::size_t i = 1; i < length; ++i) {
+        const auto next = static_cast<unsigned char>(text[i]);
+        if ((next & 0xC0U) != 0x80U) {
+            text.remove_prefix(1);
+            return std::nullopt;
+        }
+        code = (code << 6U) | (next & 0x3FU);
+    }
+    text.remove_prefix(length);
+    const bool surrogate = code >= 0xD800 && code <= 0xDFFF;
+    if (code < kSmallest[length] || surrogate || code > 0x10FFFF) return std::nullopt;
+    return code;
+}
+
 }  // namespace fluvex

@@ -36,4 +36,9 @@ std::string FormatFixed(double value, int decimals);
 // `value` as "%0Nd": zero-padded to `width` digits.
 std::string FormatPadded(long long value, int width);
 
+// The code point of the UTF-8 sequence at the front of `text` (not empty), which is consumed;
+// nothing, with one byte consumed, for a sequence that is broken, overlong, a surrogate or beyond
+// U+10FFFF.
+std::optional<char32_t> TakeUtf8CodePoint(std::string_view& text);
+
 }  // namespace fluvex

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "export/RtfReport.h"
 #include "export/TextExports.h"
 #include "export/WorkbookExport.h"
 #include "project/Database.h"
@@ -12,6 +13,7 @@
 #include "services/HostService.h"
 #include "services/UserPrompt.h"
 #include "settings/Settings.h"
+#include "views/ProfilePicture.h"
 
 namespace fluvex {
 
@@ -28,6 +30,18 @@ std::optional<fs::path> Chosen(const QString& path) {
     return fs::path(path.toStdString());
 }
 
+// A save dialog starting at `start` (a folder or a proposed file) that adds `suffix` to a name
+// typed without it.
+std::optional<fs::path> ChooseFileToSave(QWidget* parent, const QString& title,
+                                         const QString& start, const QString& filter,
+                                         const QString& suffix) {
+    QFileDialog dialog(parent, title, start, filter);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(suffix);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    return Chosen(dialog.selectedFiles().constFirst());
+}
+
 }  // namespace
 
 std::optional<fs::path> ChooseExportFolder(QWidget* parent) {
@@ -38,23 +52,21 @@ std::optional<fs::path> ChooseExportFolder(QWidget* parent) {
 std::optional<fs::path> ChooseXyziFile(QWidget* parent) {
     const fs::path proposed =
         ExportFileName(Host().Folder(FolderKind::ProgramData), AppDatabase().LineName(-1), ".xyz");
-    QFileDialog dialog(parent, QObject::tr("Save Current Line"),
-                       QString::fromStdString(proposed.string()), QObject::tr("XYZ files(*.xyz)"));
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setDefaultSuffix("xyz");
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-    return Chosen(dialog.selectedFiles().constFirst());
+    return ChooseFileToSave(parent, QObject::tr("Save Current Line"),
+                            QString::fromStdString(proposed.string()),
+                            QObject::tr("XYZ files(*.xyz)"), "xyz");
 }
 
 std::optional<fs::path> ChooseWorkbookFile(QWidget* parent) {
     // The file written is an .xlsx workbook, so it is offered under that name whatever the user
     // types: a workbook called .csv or .xls would not open as what its name says.
-    QFileDialog dialog(parent, QObject::tr("Save to Excel"), StartFolder(),
-                       QObject::tr("Excel Files (*.xlsx)"));
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setDefaultSuffix("xlsx");
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-    return Chosen(dialog.selectedFiles().constFirst());
+    return ChooseFileToSave(parent, QObject::tr("Save to Excel"), StartFolder(),
+                            QObject::tr("Excel Files (*.xlsx)"), "xlsx");
+}
+
+std::optional<fs::path> ChooseRtfFile(QWidget* parent) {
+    return ChooseFileToSave(parent, QObject::tr("Save RTF"), StartFolder(),
+                            QObject::tr("Rich Text Files (*.rtf)"), "rtf");
 }
 
 LongWork LineExportWork(LineExportKind kind, const fs::path& folder) {
@@ -88,6 +100,27 @@ LongWork WorkbookWork(const fs::path& file) {
             [file](ReadFeedback&, UserPrompt& prompt) {
                 std::string error;
                 if (!ExportWorkbook(AppDatabase(), file, &error))
+                    prompt.ShowError("Unable to save file\n" + file.string() + ": " + error,
+                                     "Error");
+            }};
+}
+
+LongWork RtfReportWork(const fs::path& file) {
+    return {QObject::tr("Export"),
+            [file](int) {
+                return QObject::tr("Writing %1").arg(QString::fromStdString(file.string()));
+            },
+            [file](ReadFeedback& feedback, UserPrompt& prompt) {
+                ProfileJpegPictures pictures(AppDatabase(), AppSettings().ShowColorBar);
+                std::string error;
+                const bool written = ExportRtfReport(
+                    AppDatabase(), file, pictures,
+                    [&feedback](int done, int total) {
+                        feedback.SetProgress(static_cast<double>(done) / total);
+                        return !feedback.IsCanceled();
+                    },
+                    &error);
+                if (!written && !feedback.IsCanceled())
                     prompt.ShowError("Unable to save file\n" + file.string() + ": " + error,
                                      "Error");
             }};

@@ -22,6 +22,8 @@ std::optional<std::filesystem::path> ChooseExportFolder(QWidget* parent);
 std::optional<std::filesystem::path> ChooseXyziFile(QWidget* parent);
 // Where the workbook of every line goes.
 std::optional<std::filesystem::path> ChooseWorkbookFile(QWidget* parent);
+// Where the RTF report of every line goes.
+std::optional<std::filesystem::path> ChooseRtfFile(QWidget* parent);
 
 // Writes the per-line files of every loaded line into `folder`.
 LongWork LineExportWork(LineExportKind kind, const std::filesystem::path& folder);
@@ -29,5 +31,7 @@ LongWork LineExportWork(LineExportKind kind, const std::filesystem::path& folder
 LongWork CurrentXyziWork(const std::filesystem::path& file);
 // Writes the workbook of every loaded line.
 LongWork WorkbookWork(const std::filesystem::path& file);
+// Writes the RTF report of every loaded line, each line's section drawn as the profile shows it.
+LongWork RtfReportWork(const std::filesystem::path& file);
 
 }  // namespace fluvex

@@ -175,12 +175,18 @@ void TfrmMain::CreateActions() {
     lineActions_.push_back(actSaveReport_);
     const std::pair<const char*, QString> drawingExports[] = {
         {"actSave2DDXF", tr("Save 2D DXF")},
-        {"actSave3DDXF", tr("Save 3D DXF")},
-        {"actSaveRTF", tr("Save RTF Report")}};
+        {"actSave3DDXF", tr("Save 3D DXF")}};
     for (const auto& [name, text] : drawingExports)
         lineActions_.push_back(MakeAction(this, name, text, [this, text] {
             ComesLater(tr("%1 comes with the drawing and report exports.").arg(text));
         }));
+    lineActions_.push_back(MakeAction(this, "actSaveRTF", tr("Save RTF Report"), [this] {
+        if (const auto file = ChooseRtfFile(this)) {
+            Export(RtfReportWork(*file));
+            // Colours scaled to each line for its picture go back to the line on the screen.
+            RepaintViews();
+        }
+    }));
     const auto exportToFolder = [this](LineExportKind kind) {
         return [this, kind] {
             if (const auto folder = ChooseExportFolder(this)) Export(LineExportWork(kind, *folder));

@@ -96,7 +96,8 @@ check export-one-line 0 '' out -- export csv --line 1 --out "$work/one" "$log"
     { echo "FAIL --line"; failures=$((failures + 1)); }
 touch "$work/not-a-folder"
 check export-bad-folder 1 'cannot use .* as the output folder' err -- export csv --out "$work/not-a-folder" "$log"
-check export-usage 2 'csv, xyz, xyzi or xlsx' err -- export pdf --out "$work/exports" "$log"
+check export-usage 2 'csv, xyz, xyzi, xlsx or rtf' err -- export pdf --out "$work/exports" "$log"
+check export-rtf-line 2 'the report hold every line' err -- export rtf --line 1 --out "$work/exports" "$log"
 rm "$work"/survey/s/raw/s_001.000
 check log-missing-raw 0 'Failed to load ADCP file matching :.*s_001_[0-9]+\.kq2 in RAW folder.\nContinue loading files\? Yes' err -- info "$log"
 check help 0 'Usage: fluvex-cli' out -- --help

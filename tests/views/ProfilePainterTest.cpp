@@ -24,6 +24,7 @@
 #include "services/UserPrompt.h"
 #include "settings/Settings.h"
 #include "views/ProfilePainter.h"
+#include "views/ProfilePicture.h"
 #include "views/ProfilePrinter.h"
 
 using namespace fluvex;
@@ -202,6 +203,43 @@ private slots:
             for (int x = 0; x < painted.image.width(); ++x)
                 if (ColourAt(painted.image, {x, y}) != kWhite)
                     QFAIL(qPrintable(QString("pixel (%1, %2) painted").arg(x).arg(y)));
+    }
+
+    // The report's picture: the section laid out for its own size with the colour bar when the
+    // option is on, as a JPEG that reads back.
+    void reportPictureIsTheSectionAsJpeg() {
+        QVERIFY(OpenSurvey());
+        const QRgb stream = ToQRgb(VelocityColour(kStreamMms, kNorthVelocity));
+        for (const bool colourBar : {true, false}) {
+            AppSettings().ShowColorBar = colourBar;
+            ProfileJpegPictures pictures(AppDatabase(), colourBar);
+            const std::vector<unsigned char> jpeg = pictures.LineJpeg(0, 650, 400);
+            QImage image;
+            QVERIFY(image.loadFromData(jpeg.data(), static_cast<int>(jpeg.size()), "JPEG"));
+            QCOMPARE(image.size(), QSize(650, 400));
+
+            QImage surface(650, 400, QImage::Format_RGB32);
+            const QPainter painter(&surface);
+            const ProfileLayout layout = ComputeProfileLayout(
+                AppDatabase(), 0, {0, 0, 650, 400}, false, MeasureText(painter.fontMetrics()));
+            const QRgb cell = ColourAt(image, CellCentre(layout, 20, 5));
+            QVERIFY2(Near(cell, stream, 24), Hex(cell));
+            if (!colourBar) {  // the section takes the bar's room
+                QCOMPARE(layout.plot.right, 650 - layout.text.digitWidth);
+                continue;
+            }
+            // Half way down the gradient, half way through the table.
+            const PixelRect& bar = layout.colourBar;
+            const int top = bar.top + layout.text.textHeight + layout.text.digitWidth;
+            const int bottom = bar.bottom - layout.text.textHeight;
+            const QRgb middle =
+                ColourAt(image, {bar.left + layout.colourBarBand / 2, (top + bottom) / 2});
+            const ColourTableProperties& range = CurrentVelocityTable()->Properties();
+            const QRgb expected =
+                ToQRgb(CurrentVelocityTable()->Colour((range.minimum + range.maximum) / 2));
+            QVERIFY2(Near(middle, expected, 24), Hex(middle) + " for " + Hex(expected));
+        }
+        QVERIFY(ProfileJpegPictures(AppDatabase(), true).LineJpeg(0, 0, 400).empty());
     }
 
     void colourBarRunsFromTheMinimum_data() {

@@ -4,6 +4,7 @@
 
 #include <QComboBox>
 #include <QDockWidget>
+#include <QFileDialog>
 #include <QLabel>
 #include <QListWidget>
 #include <QPlainTextEdit>
@@ -24,6 +25,7 @@
 #include "processing/MagneticModel.h"
 #include "readers/ReadFeedback.h"
 #include "services/Geodesy.h"
+#include "services/AtomicFile.h"
 #include "services/IniFile.h"
 #include "services/UserPrompt.h"
 #include "views/BackgroundWork.h"
@@ -169,6 +171,39 @@ private slots:
         window_->Export(CurrentXyziWork(missing / "line.xyz"));
         QCOMPARE(prompt_->Messages().back().caption, (missing / "line.xyz").string());
         QCOMPARE(prompt_->Messages().back().text, std::string("Unable to open file for saving"));
+        window_->Export(RtfReportWork(missing / "survey.rtf"));
+        QCOMPARE(prompt_->Messages().back().text,
+                 "Unable to save file\n" + (missing / "survey.rtf").string() +
+                     ": cannot create a file beside " + (missing / "survey.rtf").string());
+    }
+
+    // File > Save RTF Report asks where, starting in the program's data folder, and writes there.
+    void saveRtfReportAsksWhereAndWritesThere() {
+        OpenSuiteSurvey();
+        QString title;
+        QStringList filters;
+        QString folder;
+        QTimer::singleShot(0, [&] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            if (dialog == nullptr) return;
+            title = dialog->windowTitle();
+            filters = dialog->nameFilters();
+            folder = dialog->directory().absolutePath();
+            dialog->selectFile("lines");  // the extension comes with the dialog
+            static_cast<QDialog*>(dialog)->accept();  // QFileDialog::accept takes the name
+        });
+        Action("actSaveRTF")->trigger();
+        QCOMPARE(title, QString("Save RTF"));
+        QCOMPARE(filters, QStringList("Rich Text Files (*.rtf)"));
+        QCOMPARE(folder, QString::fromStdString((folders_->Root() / "data").string()));
+        std::string report;
+        QVERIFY(ReadWholeFile(folders_->Root() / "data" / "lines.rtf", report));
+        int pictures = 0;
+        for (auto at = report.find("\\jpegblip"); at != std::string::npos;
+             at = report.find("\\jpegblip", at + 1))
+            ++pictures;
+        QCOMPARE(pictures, 3);
+        QVERIFY(prompt_->Messages().empty());
     }
 
     void nextPreviousAndIgnoreMoveThroughTheLines() {

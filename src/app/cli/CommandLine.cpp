@@ -40,9 +40,9 @@ Commands:
                              a line's ensembles in time order, as recorded (and, with
                              --processed, as processed with the current settings)
   discharge [--json] FILE... the discharge report of every line (JSON: figures and unit)
-  export csv|xyz|xyzi|xlsx --out DIR [--line N] FILE...
-                             one file per line (csv, xyz, xyzi) or one workbook of all lines
-                             (xlsx, named after the first FILE) in DIR
+  export csv|xyz|xyzi|xlsx|rtf --out DIR [--line N] FILE...
+                             one file per line (csv, xyz, xyzi) or one workbook (xlsx) or
+                             RTF report (rtf) of all lines, named after the first FILE, in DIR
 
 FILE: instrument files (.000, .pd0 ...), line logs of the survey suite (.log) and archives
 (.zip, .rsqmb), opened as the desktop program opens them.

@@ -1,6 +1,7 @@
 // fluvex-cli export: the desktop program's exports of every loaded line (or one) into a folder.
 
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -8,7 +9,9 @@
 #include "app/cli/ArgumentList.h"
 #include "app/cli/Commands.h"
 #include "app/cli/OpenedSurvey.h"
+#include "app/cli/ReportPictures.h"
 #include "export/LineExports.h"
+#include "export/RtfReport.h"
 #include "export/WorkbookExport.h"
 #include "project/Database.h"
 #include "services/UserPrompt.h"
@@ -19,10 +22,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// What `export` writes: a file per line of one kind, or the workbook of every line.
+// What `export` writes: a file per line of one kind, or the workbook or the report of every line.
 struct ExportChoice {
     bool workbook = false;
     LineExportKind lineKind = LineExportKind::Csv;
+    bool rtfReport = false;
 };
 
 std::optional<ExportChoice> ParseKind(std::string_view word) {
@@ -30,6 +34,7 @@ std::optional<ExportChoice> ParseKind(std::string_view word) {
     if (word == "xyz") return ExportChoice{false, LineExportKind::Xyz};
     if (word == "xyzi") return ExportChoice{false, LineExportKind::Xyzi};
     if (word == "xlsx") return ExportChoice{true};
+    if (word == "rtf") return ExportChoice{false, LineExportKind::Csv, true};
     return std::nullopt;
 }
 
@@ -46,13 +51,36 @@ bool ExportLines(LineExportKind kind, std::optional<int> only, const fs::path& f
                                });
 }
 
-// The workbook holds every line; it is named after the first file given.
+// The workbook and the report hold every line; they are named after the first file given.
+fs::path WholeSurveyFile(const std::string& firstFile, const fs::path& folder,
+                         const char* extension) {
+    return folder / fs::path(firstFile).filename().replace_extension(extension);
+}
+
+bool Saved(bool written, const fs::path& file, const std::string& error, std::ostream& err) {
+    if (!written) err << "Error: " << file.string() << ": Unable to save file: " << error << '\n';
+    return written;
+}
+
 bool ExportWorkbookOf(const std::string& firstFile, const fs::path& folder, std::ostream& err) {
-    const fs::path file = folder / fs::path(firstFile).filename().replace_extension(".xlsx");
+    const fs::path file = WholeSurveyFile(firstFile, folder, ".xlsx");
     std::string error;
-    if (ExportWorkbook(AppDatabase(), file, &error)) return true;
-    err << "Error: " << file.string() << ": Unable to save file: " << error << '\n';
-    return false;
+    return Saved(ExportWorkbook(AppDatabase(), file, &error), file, error, err);
+}
+
+bool ExportRtfReportOf(const std::string& firstFile, const fs::path& folder, std::ostream& err) {
+    const fs::path file = WholeSurveyFile(firstFile, folder, ".rtf");
+    std::string error;
+    const std::unique_ptr<ReportPictures> pictures = OpenReportPictures(error);
+    if (!pictures) return Saved(false, file, error, err);
+    BatchProgress progress(err, "export: lines");
+    const bool written = ExportRtfReport(AppDatabase(), file, *pictures,
+                                         [&progress](int done, int total) {
+                                             progress.Show(done, total);
+                                             return true;
+                                         },
+                                         &error);
+    return Saved(written, file, error, err);
 }
 
 }  // namespace
@@ -64,13 +92,14 @@ int RunExportCommand(CommandContext& context) {
     const std::optional<std::string> word = arguments.TakeFirstWord();
     const std::vector<std::string> files = arguments.TakePositional();
     const std::optional<ExportChoice> kind = word ? ParseKind(*word) : std::nullopt;
-    if (!arguments.Failed() && !kind) arguments.Fail("export needs csv, xyz, xyzi or xlsx");
+    if (!arguments.Failed() && !kind) arguments.Fail("export needs csv, xyz, xyzi, xlsx or rtf");
     if (!arguments.Failed() && !out) arguments.Fail("export needs --out DIR");
     if (!arguments.Failed() && files.empty()) arguments.Fail("export needs FILE...");
     if (arguments.Failed()) return kExitUsage;
     const ExportChoice choice = *kind;
-    if (choice.workbook && only) {
-        arguments.Fail("the workbook holds every line: --line is for csv, xyz and xyzi");
+    if ((choice.workbook || choice.rtfReport) && only) {
+        arguments.Fail("the workbook and the report hold every line: --line is for csv, xyz and "
+                       "xyzi");
         return kExitUsage;
     }
 
@@ -86,8 +115,9 @@ int RunExportCommand(CommandContext& context) {
                     << " line(s) loaded\n";
         return kExitFailure;
     }
-    const bool written = choice.workbook ? ExportWorkbookOf(files.front(), *out, context.err)
-                                         : ExportLines(choice.lineKind, only, *out, context.err);
+    const bool written = choice.workbook    ? ExportWorkbookOf(files.front(), *out, context.err)
+                         : choice.rtfReport ? ExportRtfReportOf(files.front(), *out, context.err)
+                                            : ExportLines(choice.lineKind, only, *out, context.err);
     return written ? survey.Status() : kExitFailure;
 }
 

@@ -1,0 +1,240 @@
+// The RTF report byte by byte: its fixed fragments, the heading text a word processor reads back
+// whatever the line's name, the picture's hexadecimal lines, page breaks only between lines, and
+// a report cut short that still ends as a document; then the file beside its target.
+
+#include "export/RtfReport.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "TestEnvironment.h"
+#include "export/RtfWriter.h"
+#include "project/Database.h"
+#include "services/Geodesy.h"
+#include "services/UserPrompt.h"
+#include "synth/SurveyDescription.h"
+#include "synth/SyntheticSurvey.h"
+
+namespace fluvex {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kHeader =
+    R"({\rtf1\ansi\deff0\adeflang1025{\fonttbl{\f4\fswiss\fprq2\fcharset128 Arial;}})"
+    R"({\colortbl;\red0\green0\blue0;\red128\green128\blue128;}{\*\pgdscno0})"
+    R"(\paperh15840\paperw12240\margl1134\margr1134\margt1134\margb1134\sectd\sbknone)"
+    R"(\pgwsxn12240\pghsxn15840\marglsxn1134\margrsxn1134\margtsxn1134\margbsxn1134)"
+    R"(\ftnbj\ftnstart1\ftnrstcont\ftnnar\aenddoc\aftnrstcont\aftnstart1\aftnnrlc )";
+const std::string kHeadingStart =
+    R"(\pard\plain\ltrpar\s1\ql\rtlch\af4\afs20\ab\ltrch\dbch\af5\hich\f4\fs20\b)"
+    R"(\loch\f4\fs20\b{\rtlch\ltrch\loch\f4\fs20\i0\b )";
+const std::string kEnd = R"(\par })";
+
+std::string Heading(const std::string& text) {
+    return kHeadingStart + text + "\n\\par }";
+}
+
+// A stand-in JPEG per line (its number in the third byte); none for `undrawable`.
+class FakePictures final : public ReportPictures {
+public:
+    explicit FakePictures(int undrawable = -1) : undrawable_(undrawable) {}
+    std::vector<unsigned char> LineJpeg(int line, int width, int height) override {
+        EXPECT_EQ(width, 650);
+        EXPECT_EQ(height, 400);
+        if (line == undrawable_) return {};
+        return {0xFF, 0xD8, static_cast<unsigned char>(line), 0xFF, 0xD9};
+    }
+    static std::string Fragment(int line) {
+        return "{\n\\par\\par\\*\\shppict{\\pict\\picw650\\pich400\\jpegblip \nffd80" +
+               std::to_string(line) + "ffd9}}";
+    }
+
+private:
+    int undrawable_;
+};
+
+// Collects what the writer writes; refuses any write that would take it past `budget` bytes,
+// as a disk that fills up does.
+struct Document {
+    std::string bytes;
+    std::size_t budget = std::string::npos;
+    RtfWriter Writer() {
+        return RtfWriter([this](std::string_view fragment) {
+            if (bytes.size() + fragment.size() > budget) return false;
+            bytes += fragment;
+            return true;
+        });
+    }
+};
+
+TEST(RtfWriter, FixedFragmentsAreByteForByte) {
+    ASSERT_EQ(kHeader.size(), 375U);
+    ASSERT_EQ(kHeadingStart.size(), 120U);
+    Document document;
+    RtfWriter writer = document.Writer();
+    ASSERT_TRUE(writer.Start());
+    EXPECT_EQ(document.bytes, kHeader);
+    ASSERT_TRUE(writer.AddHeading("Line 7"));
+    ASSERT_TRUE(writer.AddPageBreak());
+    ASSERT_TRUE(writer.Finish());
+    EXPECT_EQ(document.bytes, kHeader + Heading("Line 7") + "\\par\\page" + kEnd);
+}
+
+TEST(RtfWriter, HeadingTextKeepsEveryCharacter) {
+    const struct {
+        const char* name;
+        const char* utf8;
+        const char* rtf;
+    } cases[] = {
+        {"ascii", "Line_003 a-b.000", "Line_003 a-b.000"},
+        {"rtf specials", R"(a\b{c}d)", R"(a\\b\{c\}d)"},
+        // The heading font's declared character set would read these bytes as other characters.
+        {"latin", "Café Müller Ørsted", R"(Caf\u233? M\u252?ller \u216?rsted)"},
+        {"greek", "Δέλτα", R"(\u916?\u941?\u955?\u964?\u945?)"},
+        {"above 32767", "\xEF\xBC\xA1", R"(\u-223?)"},  // U+FF21, as RTF's signed 16 bits
+        {"beyond the BMP", "\xF0\x9F\x8C\x8A", R"(\u-10180?\u-8438?)"},  // U+1F30A
+        {"controls", "a\tb\nc\x7F", "a b c "},
+        {"broken utf-8",
+         "a\xFF"
+         "b\xC3",
+         R"(a\u-3?b\u-3?)"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(RtfHeadingText(c.utf8), c.rtf) << c.name;
+    // "Caf\u233?M..." reads "CaféM": the space after an escape is text, not its delimiter.
+    EXPECT_EQ(RtfHeadingText("é x"), R"(\u233? x)");
+}
+
+TEST(RtfWriter, PictureHexHasALineFeedAfterEvery64Bytes) {
+    std::vector<unsigned char> jpeg(130);
+    for (std::size_t i = 0; i < jpeg.size(); ++i)
+        jpeg[i] = static_cast<unsigned char>(i == 100 ? 0xAB : i);
+    const std::string picture = RtfPicture(jpeg, 650, 400);
+    const std::string prefix = "{\n\\par\\par\\*\\shppict{\\pict\\picw650\\pich400\\jpegblip \n";
+    ASSERT_TRUE(picture.starts_with(prefix));
+    // Two full lines of 64 bytes and one of 2, then the picture's end.
+    const std::string hex = picture.substr(prefix.size());
+    ASSERT_EQ(hex.size(), 2 * 129 + 4 + 2);
+    EXPECT_EQ(hex.substr(0, 8), "00010203");
+    EXPECT_EQ(hex.substr(128, 3), "\n40");
+    EXPECT_EQ(hex.substr(129 + 72, 2), "ab");  // lower case
+    EXPECT_EQ(hex.substr(2 * 129 - 3), "7f\n8081}}");
+}
+
+TEST(RtfReport, PageBreaksOnlyBetweenLines) {
+    for (const std::vector<std::string>& names :
+         {std::vector<std::string>{"one"}, std::vector<std::string>{"one", "two", "three"}}) {
+        Document document;
+        RtfWriter writer = document.Writer();
+        FakePictures pictures;
+        ASSERT_TRUE(writer.Start());
+        const RtfReportResult result = WriteRtfReport(writer, names, pictures);
+        EXPECT_EQ(result.linesWritten, static_cast<int>(names.size()));
+        EXPECT_TRUE(result.ended && result.failure.empty() && !result.cancelled);
+        std::string expected = kHeader;
+        for (std::size_t line = 0; line < names.size(); ++line) {
+            if (line > 0) expected += "\\par\\page";
+            expected += Heading(names[line]) + FakePictures::Fragment(static_cast<int>(line));
+        }
+        EXPECT_EQ(document.bytes, expected + kEnd);
+    }
+}
+
+TEST(RtfReport, ALineThatCannotBeWrittenEndsTheDocument) {
+    const std::vector<std::string> names{"one", "two"};
+    {  // The disk is full after the header, all but the end's few bytes.
+        Document document{{}, kHeader.size() + kEnd.size()};
+        RtfWriter writer = document.Writer();
+        FakePictures pictures;
+        ASSERT_TRUE(writer.Start());
+        const RtfReportResult result = WriteRtfReport(writer, names, pictures);
+        EXPECT_EQ(result.linesWritten, 0);
+        EXPECT_EQ(result.failure, "the heading of one could not be written");
+        EXPECT_TRUE(result.ended);
+        EXPECT_EQ(document.bytes, kHeader + kEnd);
+    }
+    {  // The second line's picture cannot be drawn: its heading stays, nothing after it.
+        Document document;
+        RtfWriter writer = document.Writer();
+        FakePictures pictures(1);
+        ASSERT_TRUE(writer.Start());
+        const RtfReportResult result = WriteRtfReport(writer, names, pictures);
+        EXPECT_EQ(result.linesWritten, 1);
+        EXPECT_EQ(result.failure, "the picture of two could not be drawn");
+        EXPECT_EQ(document.bytes, kHeader + Heading("one") + FakePictures::Fragment(0) +
+                                      "\\par\\page" + Heading("two") + kEnd);
+    }
+}
+
+class RtfReportFile : public test::TemporaryHostFolders {
+protected:
+    void SetUp() override {
+        TemporaryHostFolders::SetUp();
+        geodesy_ = Geodesy::Create("EPSG:32632", 1.0).geodesy;
+        AppDatabase().SetGeodesy(geodesy_.get());
+        const auto description = synth::ParseSurveyDescription(
+            "[Survey]\nName = r\n[Track]\nEnsembles = 5\n"
+            "[Navigation]\nBlocks = 104\nLatitude = 47\nLongitude = 8\n");
+        const std::vector<std::uint8_t> bytes =
+            synth::EncodeLine(synth::GenerateLine(description, 0));
+        RecordingPrompt prompt;
+        for (const char* name : {"Fluss é.000", "Fluss ü.000"}) {
+            std::ofstream(Root() / name, std::ios::binary)
+                .write(reinterpret_cast<const char*>(bytes.data()),
+                       static_cast<std::streamsize>(bytes.size()));
+            ASSERT_TRUE(AppDatabase().AddLine(Root() / name, {}, prompt));
+        }
+        fs::create_directories(Root() / "out");
+        WriteText(Target(), "the report before");
+    }
+
+    fs::path Target() const { return Root() / "out" / "report.rtf"; }
+    // Nothing but the target in its folder: no temporary file is left behind.
+    void ExpectOnlyTheTarget() const {
+        int files = 0;
+        for (const auto& entry : fs::directory_iterator(Root() / "out")) {
+            EXPECT_EQ(entry.path(), Target());
+            ++files;
+        }
+        EXPECT_EQ(files, 1);
+    }
+
+    std::unique_ptr<Geodesy> geodesy_;
+};
+
+TEST_F(RtfReportFile, ReplacesTheTargetOnlyWithAWholeDocument) {
+    FakePictures pictures;
+    std::string error;
+    ASSERT_TRUE(ExportRtfReport(AppDatabase(), Target(), pictures, {}, &error)) << error;
+    EXPECT_EQ(ReadText(Target()),
+              kHeader + Heading(R"(Fluss \u233?.000)") + FakePictures::Fragment(0) + "\\par\\page" +
+                  Heading(R"(Fluss \u252?.000)") + FakePictures::Fragment(1) + kEnd);
+    ExpectOnlyTheTarget();
+
+    // Cancelled after the first line: the target keeps what it held.
+    WriteText(Target(), "the report before");
+    EXPECT_FALSE(ExportRtfReport(
+        AppDatabase(), Target(), pictures, [](int, int) { return false; }, &error));
+    EXPECT_EQ(ReadText(Target()), "the report before");
+    ExpectOnlyTheTarget();
+
+    // A line that cannot be drawn: the lines before it are kept, and the caller is told.
+    FakePictures secondUndrawable(1);
+    EXPECT_FALSE(ExportRtfReport(AppDatabase(), Target(), secondUndrawable, {}, &error));
+    EXPECT_EQ(error,
+              "the picture of Fluss ü.000 could not be drawn: the report holds the 1 line(s) "
+              "before it");
+    EXPECT_TRUE(ReadText(Target()).ends_with(Heading(R"(Fluss \u252?.000)") + kEnd));
+    ExpectOnlyTheTarget();
+
+    EXPECT_FALSE(
+        ExportRtfReport(AppDatabase(), Root() / "no" / "report.rtf", pictures, {}, &error));
+    EXPECT_TRUE(error.starts_with("cannot create a file beside ")) << error;
+}
+
+}  // namespace
+}  // namespace fluvex
