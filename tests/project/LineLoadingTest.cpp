@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <zip.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -186,8 +187,9 @@ TEST_F(LineLoadingTest, ArchivesAreTakenOutWithoutLeavingTheArchiveFolder) {
     EXPECT_EQ(ReadText(destination / "Line 4.ydff"), "kept");
     EXPECT_FALSE(fs::exists(Root() / "data" / "evil.ydff"));
     EXPECT_FALSE(fs::exists(Root() / "evil.ydff"));
-    ASSERT_FALSE(prompt.Messages().empty());
-    EXPECT_NE(prompt.Messages()[0].text.find("../evil.ydff"), std::string::npos);
+    EXPECT_TRUE(std::ranges::any_of(prompt.Messages(), [](const auto& message) {
+        return message.text.find("../evil.ydff") != std::string::npos;
+    }));
 
     WriteText(Root() / "broken.zip", "not a zip");
     EXPECT_FALSE(database.OpenArchive(Root() / "broken.zip", prompt));

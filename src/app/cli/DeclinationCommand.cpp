@@ -1,6 +1,7 @@
 #include <charconv>
 #include <chrono>
 #include <cmath>
+#include <cstdint>
 #include <optional>
 #include <ostream>
 
@@ -48,6 +49,25 @@ std::optional<int64_t> ParseUtcTime(std::string_view text) {
     return static_cast<int64_t>(days) * 86400000 + static_cast<int64_t>(seconds * 1000);
 }
 
+// Heights the model can be asked about: up to 850 km above the ellipsoid, as the model states,
+// and down to the deepest sea floor, 11 km below it.
+constexpr double kLowestHeightKm = -11.0;
+constexpr double kHighestHeightKm = 850.0;
+
+// The value is still printed (the user may want the extrapolation), but never silently.
+void WarnOutsideModel(const MagneticModel& model, double decimalYear, double heightKm,
+                      std::ostream& err) {
+    if (!model.Covers(decimalYear))
+        err << "fluvex-cli: warning: " << FormatFixed(decimalYear, 2) << " lies outside the years "
+            << FormatFixed(model.Epoch(), 1) << " to "
+            << FormatFixed(model.Epoch() + MagneticModel::kValidYears, 1) << " that "
+            << model.Name() << " covers: the declination is extrapolated and may be far off\n";
+    if (!(heightKm >= kLowestHeightKm && heightKm <= kHighestHeightKm))
+        err << "fluvex-cli: warning: a height of " << FormatFixed(heightKm, 3)
+            << " km lies outside " << FormatFixed(kLowestHeightKm, 0) << " to "
+            << FormatFixed(kHighestHeightKm, 0) << " km, where the model holds\n";
+}
+
 }  // namespace
 
 int RunDeclinationCommand(CommandContext& context) {
@@ -75,7 +95,9 @@ int RunDeclinationCommand(CommandContext& context) {
         context.err << "fluvex-cli: " << (load.error.empty() ? error : load.error) << '\n';
         return kExitFailure;
     }
-    const double degrees = Declination(load.model.get(), *time, *latitude, *longitude, height);
+    const std::int64_t timeMs = time.value_or(0);  // checked above
+    WarnOutsideModel(*load.model, CalendarDecimalYear(timeMs), height, context.err);
+    const double degrees = Declination(load.model.get(), timeMs, *latitude, *longitude, height);
     context.out << FormatFixed(degrees, 6) << '\n';
     return kExitOk;
 }

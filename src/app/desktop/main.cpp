@@ -6,9 +6,11 @@
 #include <QPixmap>
 #include <QScreen>
 
+#include <algorithm>
 #include <iostream>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "processing/MagneticModel.h"
 #include "project/Database.h"
@@ -83,9 +85,11 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName("Fluvex");
     QApplication::setApplicationVersion(FLUVEX_VERSION);
 
+    // From argv, which QApplication has cleared of its own options: QApplication::arguments()
+    // would have turned bytes that are not UTF-8 in file names into replacement characters.
+    const std::vector<std::string> arguments(argv + std::min(argc, 1), argv + argc);
     QString error;
-    const auto commandLine =
-        fluvex::ParseDesktopCommandLine(QApplication::arguments().mid(1), &error);
+    const auto commandLine = fluvex::ParseDesktopCommandLine(arguments, &error);
     if (!commandLine) {
         std::cerr << "fluvex: " << error.toStdString() << '\n' << kUsage;
         return kExitUsage;
