@@ -132,14 +132,6 @@ private:
     std::vector<std::uint16_t> prefixSums_;  // [i]: sum of buffer_[0, i) modulo 65536
 };
 
-// How far to move when no frame starts at bytes[0]: to the next 0x7F, the only byte a header
-// can start with, or past everything in hand.
-std::size_t DistanceToNextHeaderByte(std::span<const std::uint8_t> bytes) {
-    constexpr std::uint8_t headerByte = 0x7F;
-    const auto next = std::find(bytes.begin() + 1, bytes.end(), headerByte);
-    return static_cast<std::size_t>(next - bytes.begin());
-}
-
 // The index entries [first, end) that one chunk read starting at entry `first` can hold.
 std::size_t EndOfChunk(const std::vector<IndexEntry>& index, std::size_t first) {
     const std::uint64_t chunkStart = index[first].fileOffset;
@@ -183,7 +175,7 @@ public:
                 return Finish();
             case FrameVerdict::NotAFrame:
                 if (!skippedFrom_) skippedFrom_ = position_;
-                position_ += DistanceToNextHeaderByte(bytes);
+                position_ += DistanceToNextCandidate(bytes);
                 return true;
         }
         return Finish();

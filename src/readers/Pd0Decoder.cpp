@@ -1,5 +1,6 @@
 #include "readers/Pd0Decoder.h"
 
+#include <algorithm>
 #include <array>
 #include <numeric>
 
@@ -152,26 +153,42 @@ bool FrameChecksumMatches(std::span<const std::uint8_t> frame) {
 
 namespace {
 
+constexpr std::size_t kThroughFirstOffset = kFrameHeaderSize + 2;
+
 // What a frame has to hold before its byte count is believed or its sum is worth taking (the
-// decoder refuses any frame without it): at least one data type, an offset table inside the byte count, and a first data type
-// that starts after the table with room for its ID. Garbage fails here in constant time (a run of
-// 0x7F bytes claims 127 data types at offset 0x7F7F, which is the byte count itself).
-bool HeaderIsPlausible(const LittleEndianView& view, std::size_t byteCount) {
-    constexpr std::size_t firstOffsetEnd = kFrameHeaderSize + 2;
-    const std::size_t typeCount = view.U8(5);
+// decoder refuses any frame without it): an ensemble or waves header, at least one data type,
+// an offset table inside the byte count, and a first data type that starts after the table with
+// room for its ID. Garbage fails here in constant time (a run of 0x7F bytes claims 127 data types
+// at offset 0x7F7F, which is the byte count itself). `header`: the first kThroughFirstOffset bytes.
+bool MayStartFrame(std::span<const std::uint8_t, kThroughFirstOffset> header) {
+    const auto u16 = [&header](std::size_t at) {
+        return static_cast<std::size_t>(header[at] | (header[at + 1] << 8U));
+    };
+    const std::size_t id = u16(0);
+    const std::size_t byteCount = u16(2);
+    const std::size_t typeCount = header[5];
     const std::size_t tableEnd = kFrameHeaderSize + 2 * typeCount;
-    if (typeCount == 0 || tableEnd > byteCount) return false;
-    const std::size_t firstOffset = view.U16(kFrameHeaderSize);
-    return view.Size() >= firstOffsetEnd && firstOffset >= tableEnd &&
+    const std::size_t firstOffset = u16(kFrameHeaderSize);
+    return (id == kEnsembleHeaderId || id == kWavesRecordHeaderId) && typeCount > 0 &&
+           tableEnd <= byteCount && firstOffset >= tableEnd &&
            firstOffset + kBlockIdSize <= byteCount;
 }
 
 }  // namespace
 
+std::size_t DistanceToNextCandidate(std::span<const std::uint8_t> bytes) {
+    constexpr std::uint8_t headerByte = 0x7F;
+    std::size_t at = 1;
+    for (; at + kThroughFirstOffset <= bytes.size(); ++at) {
+        if (bytes[at] == headerByte && MayStartFrame(bytes.subspan(at).first<kThroughFirstOffset>()))
+            return at;
+    }
+    return std::min(at, bytes.size());
+}
+
 FrameCheck CheckFrameHeader(std::span<const std::uint8_t> bytes, bool endOfFile) {
     const LittleEndianView view(bytes);
     constexpr std::size_t idAndByteCount = 4;
-    constexpr std::size_t throughFirstOffset = kFrameHeaderSize + 2;
     if (view.Size() < idAndByteCount) {
         return {.verdict = endOfFile ? FrameVerdict::NotAFrame : FrameVerdict::NeedMoreBytes};
     }
@@ -189,9 +206,9 @@ FrameCheck CheckFrameHeader(std::span<const std::uint8_t> bytes, bool endOfFile)
     const bool trusted = byteCount <= kMaxUncheckedByteCount && check.kind == FrameKind::Ensemble;
     // Even a trusted byte count is taken only with a header that could be decoded: garbage just
     // before an ensemble would otherwise swallow its first bytes.
-    if (view.Size() < throughFirstOffset && !endOfFile)
+    if (bytes.size() < kThroughFirstOffset && !endOfFile)
         return {.verdict = FrameVerdict::NeedMoreBytes};
-    if (view.Size() < throughFirstOffset || !HeaderIsPlausible(view, byteCount))
+    if (bytes.size() < kThroughFirstOffset || !MayStartFrame(bytes.first<kThroughFirstOffset>()))
         return {.verdict = FrameVerdict::NotAFrame};
     if (bytes.size() < check.length) {
         // An oversized byte count that cannot be checked is as likely to be garbage as not.

@@ -57,6 +57,11 @@ FrameCheck CheckFrame(std::span<const std::uint8_t> bytes, bool endOfFile);
 // must match its checksum is a Frame with `checksumNeeded` set.
 FrameCheck CheckFrameHeader(std::span<const std::uint8_t> bytes, bool endOfFile);
 
+// How far from bytes[0] the next byte lies at which a frame may start (it passes every test of
+// CheckFrameHeader short of the byte count being in hand), or where too few bytes are left to
+// tell; at least 1 for non-empty bytes. The scan's fast path over what is not a frame.
+std::size_t DistanceToNextCandidate(std::span<const std::uint8_t> bytes);
+
 // The checksum of a frame: the u16 after the byte count equals the sum of the counted bytes
 // modulo 65536. False when `frame` is shorter than its byte count + 2.
 bool FrameChecksumMatches(std::span<const std::uint8_t> frame);

@@ -39,8 +39,9 @@ public:
     // (a small archive must not fill the disk).
     std::optional<std::string> Refusal(std::size_t entry) const;
     static constexpr std::uint64_t kMaxEntryBytes = std::uint64_t{4} << 30;
-    // Instrument data packs a few times smaller; a thousandfold is an archive made to unpack big.
-    static constexpr std::uint64_t kMaxExpansion = 1000;
+    // Instrument data packs a few to twenty times smaller (bad-value cells pack best); deflate
+    // cannot pack more than about 1030 times, so a limit near that would catch only perfect bombs.
+    static constexpr std::uint64_t kMaxExpansion = 200;
 
     // Streams the entry's bytes into exactly `file` (created or truncated), never more than the
     // size the archive states for it. False on any read or write error or a refused entry; a

@@ -184,11 +184,10 @@ std::string Geodesy::Impl::UseCrs(std::string_view crsText) {
 bool AreaOfUse::Holds(double latitude, double longitude) const {
     constexpr double margin = 1.0;
     if (latitude < south - margin || latitude > north + margin) return false;
-    const auto inside = [&](double lon) {
-        // West beyond east: the area crosses the antimeridian.
-        return west <= east ? lon >= west - margin && lon <= east + margin
-                            : lon >= west - margin || lon <= east + margin;
-    };
+    // West beyond east: the area crosses the antimeridian.
+    if (west > east) return longitude >= west - margin || longitude <= east + margin;
+    // The margin may reach across 180 degrees.
+    const auto inside = [&](double lon) { return lon >= west - margin && lon <= east + margin; };
     return inside(longitude) || inside(longitude - 360.0) || inside(longitude + 360.0);
 }
 

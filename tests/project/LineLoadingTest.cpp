@@ -4,6 +4,7 @@
 #include <zip.h>
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -190,6 +191,25 @@ TEST_F(LineLoadingTest, ArchivesAreTakenOutWithoutLeavingTheArchiveFolder) {
     EXPECT_TRUE(std::ranges::any_of(prompt.Messages(), [](const auto& message) {
         return message.text.find("../evil.ydff") != std::string::npos;
     }));
+
+    // A second archive with the same folder and name has its own copy, not the first one's.
+    for (const char* content : {"first survey", "second survey"}) {
+        const fs::path other = Root() / content / "survey.zip";
+        fs::create_directories(other.parent_path());
+        zip_t* second = zip_open(other.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+        ASSERT_NE(second, nullptr);
+        zip_file_add(second, "Survey/Line 4/data.ydff",
+                     zip_source_buffer(second, content, std::strlen(content), 0), 0);
+        ASSERT_EQ(zip_close(second), 0);
+        EXPECT_TRUE(database.OpenArchive(other, prompt));
+    }
+    std::vector<std::string> copies;
+    for (const auto& item : fs::recursive_directory_iterator(destination))
+        if (item.path().filename() == "Line 4.ydff" && item.path().parent_path() != destination)
+            copies.push_back(ReadText(item.path()));
+    std::ranges::sort(copies);
+    EXPECT_EQ(copies, (std::vector<std::string>{"first survey", std::string(kBytes, sizeof kBytes),
+                                                "second survey"}));
 
     WriteText(Root() / "broken.zip", "not a zip");
     EXPECT_FALSE(database.OpenArchive(Root() / "broken.zip", prompt));
