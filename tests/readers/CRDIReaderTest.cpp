@@ -6,6 +6,8 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <numeric>
 #include <random>
@@ -607,6 +609,36 @@ TEST_F(CRDIReaderFile, HeaderLikeGarbageIsSkippedAndTheEnsembleAfterItFound) {
         ASSERT_EQ(reader.Warnings().size(), 1U);
         EXPECT_EQ(reader.Warnings()[0].problem, ReadProblem::SkippedBytes);
         EXPECT_EQ(reader.Warnings()[0].length, garbage.size() + 1);
+    }
+}
+
+// The regression net of the hostile-input runs: a real file cut at every few offsets and with
+// bytes flipped at random always opens, never gains an ensemble, and keeps every whole ensemble
+// before the damage.
+TEST_F(CRDIReaderFile, CutAndFlippedRealFilesOpenWithoutGainingEnsembles) {
+    std::ifstream in(std::filesystem::path(FLUVEX_TEST_DATA) / "pd0" / "RDI_test01.000",
+                     std::ios::binary);
+    const Bytes real((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ASSERT_EQ(OpenBytes(real), OpenStatus::Ok);
+    const int whole = reader.Count();
+    const std::vector<std::uint64_t> offsets = IndexedOffsets();
+    for (std::size_t cut = 0; cut < real.size(); cut += 97) {
+        ASSERT_EQ(OpenBytes(Bytes(real.begin(), real.begin() + static_cast<std::ptrdiff_t>(cut))),
+                  OpenStatus::Ok);
+        // Ensembles that end before the cut (each reaches to the next one, the last to the end).
+        long before = 0;
+        for (std::size_t i = 0; i < offsets.size(); ++i)
+            before += (i + 1 < offsets.size() ? offsets[i + 1] : real.size()) <= cut;
+        EXPECT_GE(reader.Count(), before) << "cut at " << cut;
+        EXPECT_LE(reader.Count(), whole);
+    }
+    std::mt19937 random(16);
+    for (int flip = 0; flip < 200; ++flip) {
+        Bytes damaged = real;
+        for (int k = 0; k < 4; ++k)
+            damaged[random() % damaged.size()] ^= static_cast<std::uint8_t>(1U << (random() % 8));
+        ASSERT_EQ(OpenBytes(damaged), OpenStatus::Ok);
+        EXPECT_LE(reader.Count(), whole);
     }
 }
 
