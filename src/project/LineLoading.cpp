@@ -317,6 +317,43 @@ void Database::NoteSuiteTiming(const CRDIReader& reader, bool withLineFile) {
     if (!withLineFile || !tagsIncrease) suiteTimingUnavailable_ = true;
 }
 
+namespace {
+
+// Takes one instrument entry out into the archive's folder: its copy, or nothing when it was
+// refused or failed (said through `prompt`).
+std::optional<std::filesystem::path> TakeOut(const Archive& archive, std::size_t entry,
+                                             const std::filesystem::path& archiveFile,
+                                             const std::filesystem::path& folder,
+                                             std::set<std::string>& usedNames, UserPrompt& prompt) {
+    const std::string entryName = archive.EntryName(entry);
+    const std::string where = "The archive entry " + entryName + " of " + archiveFile.string();
+    const auto copyName = ArchiveCopyName(entryName);
+    if (!copyName) {
+        prompt.ShowError(where + " is not taken out: its name leads out of the archive folder.");
+        return std::nullopt;
+    }
+    if (const auto refusal = archive.Refusal(entry)) {
+        prompt.ShowError(where + " is not taken out: " + *refusal + ".");
+        return std::nullopt;
+    }
+    const std::filesystem::path copy = folder / (UnusedName(*copyName, usedNames) + ".ydff");
+    // Written beside and renamed over: a reader of the last copy keeps its own bytes, and a
+    // failed extraction leaves nothing.
+    std::filesystem::path part = copy;
+    part += ".part";
+    std::error_code renameError;
+    const bool extracted = archive.ExtractTo(entry, part);
+    if (extracted) std::filesystem::rename(part, copy, renameError);
+    if (!extracted || renameError) {
+        std::filesystem::remove(part, renameError);
+        prompt.ShowError("Cannot take " + entryName + " out of " + archiveFile.string());
+        return std::nullopt;
+    }
+    return copy;
+}
+
+}  // namespace
+
 bool Database::OpenArchive(const std::filesystem::path& archiveFile, UserPrompt& prompt,
                            int* notLoaded) {
     std::string error;
@@ -335,42 +372,17 @@ bool Database::OpenArchive(const std::filesystem::path& archiveFile, UserPrompt&
         const std::string entryName = archive->EntryName(entry);
         if (!HasExtension(std::filesystem::path(ForwardSlashes(entryName)), ".ydff")) continue;
         ++found;
-        const std::string where = "The archive entry " + entryName + " of " + archiveFile.string();
-        const auto copyName = ArchiveCopyName(entryName);
-        if (!copyName) {
-            prompt.ShowError(where + " is not taken out: its name leads out of the archive folder.");
-            ++missed;
-            continue;
-        }
-        if (const auto refusal = archive->Refusal(entry)) {
-            prompt.ShowError(where + " is not taken out: " + *refusal + ".");
-            ++missed;
-            continue;
-        }
         if (lineCount_ == kMaxLines) {
             prompt.ShowError(kLineLimitMessage);
             ++missed;
             break;
         }
-        const std::filesystem::path copy = folder / (UnusedName(*copyName, usedNames) + ".ydff");
-        // Written beside and renamed over: a reader of the last copy keeps its own bytes, and a
-        // failed extraction leaves nothing.
-        std::filesystem::path part = copy;
-        part += ".part";
-        std::error_code renameError;
-        const bool extracted = archive->ExtractTo(entry, part);
-        if (extracted) std::filesystem::rename(part, copy, renameError);
-        if (!extracted || renameError) {
-            std::filesystem::remove(part, ignored);
-            prompt.ShowError("Cannot take " + entryName + " out of " + archiveFile.string());
-            ++missed;
-            continue;
-        }
-        if (!AddLine(copy, std::nullopt, prompt)) {
-            prompt.ShowError(CannotOpenMessage(copy) + " (" + entryName + " of " +
+        const auto copy = TakeOut(*archive, entry, archiveFile, folder, usedNames, prompt);
+        if (copy && AddLine(*copy, std::nullopt, prompt)) continue;
+        if (copy)
+            prompt.ShowError(CannotOpenMessage(*copy) + " (" + entryName + " of " +
                              archiveFile.string() + ")");
-            ++missed;
-        }
+        ++missed;
     }
     if (notLoaded != nullptr) *notLoaded += missed;
     if (found == 0) {
