@@ -129,9 +129,10 @@ void BM_Pd0ScanHostileBytes(benchmark::State& state) {
     const bool plausibleHeaders = state.range(0) != 0;
     const fs::path path = fs::temp_directory_path() / "fluvex-bench-hostile.pd0";
     {
-        const std::vector<std::uint8_t> pattern = plausibleHeaders
-                                                      ? std::vector<std::uint8_t>{0x7F, 0x7F, 0x00, 0x80, 0x00, 0x01, 0x08, 0x00}
-                                                      : std::vector<std::uint8_t>{0x7F};
+        const std::vector<std::uint8_t> pattern =
+            plausibleHeaders
+                ? std::vector<std::uint8_t>{0x7F, 0x7F, 0x00, 0x80, 0x00, 0x01, 0x08, 0x00}
+                : std::vector<std::uint8_t>{0x7F};
         std::vector<char> block(std::size_t{1} << 20);
         for (std::size_t i = 0; i < block.size(); ++i)
             block[i] = static_cast<char>(pattern[i % pattern.size()]);

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cctype>
-#include <fstream>
 #include <cstdint>
+#include <fstream>
 #include <map>
 #include <set>
 #include <vector>
@@ -211,7 +211,8 @@ bool Database::LoadLog(const std::filesystem::path& logFile, UserPrompt& prompt,
     }
     // The raw folder is found from the log's own folder: from "demo.log" or "./demo.log" too.
     std::error_code error;
-    const std::filesystem::path logPath = std::filesystem::absolute(logFile, error).lexically_normal();
+    const std::filesystem::path logPath =
+        std::filesystem::absolute(logFile, error).lexically_normal();
     const std::filesystem::path logFolder = logFile.parent_path();
     RawFileFinder rawFiles(RawFolderOfLog(logPath));
     int loaded = 0;
@@ -220,14 +221,12 @@ bool Database::LoadLog(const std::filesystem::path& logFile, UserPrompt& prompt,
         if (Trim(*entry).empty()) continue;
         if (lineCount_ == kMaxLines) {
             prompt.ShowError(kLineLimitMessage);
-            missed += static_cast<int>(std::count_if(entry, entries->end(), [](const auto& e) {
-                return !Trim(e).empty();
-            }));
+            missed += static_cast<int>(std::count_if(
+                entry, entries->end(), [](const auto& e) { return !Trim(e).empty(); }));
             break;
         }
         const std::filesystem::path lineFile = logFolder / ForwardSlashes(*entry);
-        const auto rawFile =
-            entry->size() > kMaxEntryLength ? std::nullopt : rawFiles.Find(*entry);
+        const auto rawFile = entry->size() > kMaxEntryLength ? std::nullopt : rawFiles.Find(*entry);
         if (rawFile && AddLine(*rawFile, lineFile, prompt)) {
             ++loaded;
             continue;
@@ -235,7 +234,8 @@ bool Database::LoadLog(const std::filesystem::path& logFile, UserPrompt& prompt,
         ++missed;
         if (!prompt.AskYesNo(FailedToLoadQuestion(lineFile))) break;
     }
-    if (loaded + missed == 0) prompt.ShowError("The line log " + logFile.string() + " lists no lines.");
+    if (loaded + missed == 0)
+        prompt.ShowError("The line log " + logFile.string() + " lists no lines.");
     if (notLoaded != nullptr) *notLoaded += missed;
     return loaded > 0;
 }

@@ -102,7 +102,8 @@ public:
         constexpr std::size_t checksumSize = 2;
         const auto start = static_cast<std::size_t>(position - base_);
         const std::size_t byteCount = length - checksumSize;
-        const auto sum = static_cast<std::uint16_t>(prefixSums_[start + byteCount] - prefixSums_[start]);
+        const auto sum =
+            static_cast<std::uint16_t>(prefixSums_[start + byteCount] - prefixSums_[start]);
         const auto stored = static_cast<std::uint16_t>(buffer_[start + byteCount] |
                                                        (buffer_[start + byteCount + 1] << 8U));
         return sum == stored;

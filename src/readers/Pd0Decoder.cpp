@@ -180,7 +180,8 @@ std::size_t DistanceToNextCandidate(std::span<const std::uint8_t> bytes) {
     constexpr std::uint8_t headerByte = 0x7F;
     std::size_t at = 1;
     for (; at + kThroughFirstOffset <= bytes.size(); ++at) {
-        if (bytes[at] == headerByte && MayStartFrame(bytes.subspan(at).first<kThroughFirstOffset>()))
+        if (bytes[at] == headerByte &&
+            MayStartFrame(bytes.subspan(at).first<kThroughFirstOffset>()))
             return at;
     }
     return std::min(at, bytes.size());
@@ -226,7 +227,8 @@ FrameCheck CheckFrame(std::span<const std::uint8_t> bytes, bool endOfFile) {
     FrameCheck check = CheckFrameHeader(bytes, endOfFile);
     if (check.checksumNeeded) {
         check.checksumNeeded = false;
-        if (!FrameChecksumMatches(bytes.first(check.length))) check.verdict = FrameVerdict::NotAFrame;
+        if (!FrameChecksumMatches(bytes.first(check.length)))
+            check.verdict = FrameVerdict::NotAFrame;
     }
     return check;
 }
@@ -258,7 +260,8 @@ bool ClockIsPossible(const VariableLeader& clock) {
     const int month = clock.RtcMonth();  // held from 0
     if (month > 11) return false;
     const bool leapYear = clock.RtcYear() % 4 == 0;  // two-digit years: 2000-2099
-    const int monthLength = monthLengths[static_cast<std::size_t>(month)] + (month == 1 && leapYear);
+    const int monthLength =
+        monthLengths[static_cast<std::size_t>(month)] + (month == 1 && leapYear);
     return clock.RtcDay() >= 1 && clock.RtcDay() <= monthLength && clock.RtcHour() <= 23 &&
            clock.RtcMinute() <= 59 && clock.RtcSecond() <= 59 && clock.RtcHundredths() <= 99;
 }

@@ -77,8 +77,8 @@ std::string Archive::EntryName(std::size_t entry) const {
 std::optional<std::string> Archive::Refusal(std::size_t entry) const {
     zip_stat_t stat;
     zip_stat_init(&stat);
-    if (zip_stat_index(archive_.get(), entry, 0, &stat) != 0 ||
-        (stat.valid & ZIP_STAT_SIZE) == 0 || (stat.valid & ZIP_STAT_COMP_SIZE) == 0)
+    if (zip_stat_index(archive_.get(), entry, 0, &stat) != 0 || (stat.valid & ZIP_STAT_SIZE) == 0 ||
+        (stat.valid & ZIP_STAT_COMP_SIZE) == 0)
         return "its size is not known";
     if (stat.size > kMaxEntryBytes)
         return "it would unpack to " + std::to_string(stat.size) + " bytes, over the limit of " +

@@ -44,7 +44,8 @@ std::optional<DesktopCommandLine> ParseDesktopCommandLine(const std::vector<std:
             if (IsFileArgument(argument)) result.files.emplace_back(argument);
             continue;
         }
-        if (i + 1 == arguments.size()) return fail(QString::fromStdString(argument) + " needs a value");
+        if (i + 1 == arguments.size())
+            return fail(QString::fromStdString(argument) + " needs a value");
         const std::string& value = arguments[++i];
         if (argument == "--screenshot") {
             result.screenshot = std::filesystem::path(value);

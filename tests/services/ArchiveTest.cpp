@@ -95,8 +95,7 @@ TEST_F(ArchiveTest, RefusesEntriesThatWouldUnpackFarBeyondTheirSize) {
     std::string varied(2 << 20, '\0');
     for (std::size_t i = 0; i < varied.size(); ++i)
         varied[i] = static_cast<char>((i * 2654435761U) >> 13U);
-    const auto archive =
-        OpenOrFail(WriteZip({{"bomb.ydff", zeros}, {"line.ydff", varied}}, true));
+    const auto archive = OpenOrFail(WriteZip({{"bomb.ydff", zeros}, {"line.ydff", varied}}, true));
     ASSERT_NE(archive, nullptr);
     const auto refusal = archive->Refusal(0);
     ASSERT_TRUE(refusal.has_value());
