@@ -11,6 +11,7 @@
 
 #include "TestEnvironment.h"
 #include "project/Database.h"
+#include "services/Geodesy.h"
 #include "services/UserPrompt.h"
 #include "settings/Settings.h"
 #include "synth/SurveyDescription.h"
@@ -169,6 +170,33 @@ TEST_F(LineLoadingTest, StopsAtTheLineLimit) {
     ASSERT_EQ(prompt.Messages().size(), 1U);
     EXPECT_EQ(prompt.Messages()[0].text,
               "Line limit of 512 reached; the remaining files are not loaded.");
+}
+
+// Alaska, then Maine, on an "auto" grid the Alaska file fixes: the Maine file is named once,
+// with the zone that fits it.
+TEST_F(LineLoadingTest, AFileOutsideTheGridsAreaOfUseIsNamedWithTheZoneThatFits) {
+    std::vector<fs::path> files;
+    for (const char* place :
+         {"Latitude = 61.2\nLongitude = -149.9", "Latitude = 44.9\nLongitude = -68.7"}) {
+        const auto description = synth::ParseSurveyDescription(
+            "[Survey]\nName = s\n[Track]\nEnsembles = 3\n[Navigation]\nBlocks = 100\n" +
+            std::string(place) + "\n");
+        for (const fs::path& file :
+             synth::WriteSurvey(description, Root() / std::to_string(files.size())))
+            if (file.extension() == ".PD0") files.push_back(file);
+    }
+    ASSERT_EQ(files.size(), 2U);
+    auto geodesy = Geodesy::Create("auto", 1.0).geodesy;
+    database.SetGeodesy(geodesy.get());
+    RecordingPrompt prompt;
+    EXPECT_EQ(OpenSurveyFiles(database, files, prompt).failedFiles, 0);
+    database.Clear();
+    database.SetGeodesy(nullptr);
+    ASSERT_EQ(prompt.Messages().size(), 1U);
+    const std::string& text = prompt.Messages()[0].text;
+    EXPECT_NE(text.find(files[1].string()), std::string::npos) << text;
+    EXPECT_NE(text.find("UTM zone 6N"), std::string::npos) << text;
+    EXPECT_NE(text.find("EPSG:32619"), std::string::npos) << text;
 }
 
 TEST_F(LineLoadingTest, ArchivesAreTakenOutWithoutLeavingTheArchiveFolder) {
