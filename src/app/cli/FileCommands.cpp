@@ -217,7 +217,7 @@ int RunEnsemblesCommand(CommandContext& context) {
     for (size_t i = begin; i < end; ++i)
         records.push_back(EnsembleRecord(static_cast<int>(i), ensembles[i], processed));
     context.out << JsonText(records, 1) << '\n';
-    return kExitOk;
+    return survey.Status();
 }
 
 }  // namespace fluvex
