@@ -34,22 +34,28 @@ bench: build
 	$(BUILD_DIR)/bench/fluvex_bench
 	QT_QPA_PLATFORM=offscreen $(BUILD_DIR)/bench/fluvex_view_bench
 
-# libFuzzer over the PD0 decoder and whole-file open, seeded with the real files;
-# FUZZ_SECONDS per target.
+# libFuzzer over the PD0 decoder and whole-file open (seeded with the real files and a dictionary
+# of header bytes), the suite's line files, line logs and archives; FUZZ_SECONDS per target.
 FUZZ_DIR ?= build-fuzz
 FUZZ_SECONDS ?= 300
 fuzz: deps
 	cmake -S . -B $(FUZZ_DIR) -G Ninja -DCMAKE_CXX_COMPILER=clang++-14 \
 	  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFLUVEX_BUILD_FUZZ=ON -DFLUVEX_SANITIZE=address,undefined \
 	  -DFLUVEX_BUILD_VIEWS=OFF -DFLUVEX_BUILD_BENCH=OFF
-	cmake --build $(FUZZ_DIR) -j $(JOBS) --target pd0_decoder_fuzz pd0_open_fuzz line_files_fuzz
-	mkdir -p $(FUZZ_DIR)/corpus/decoder $(FUZZ_DIR)/corpus/open $(FUZZ_DIR)/corpus/line-files
+	cmake --build $(FUZZ_DIR) -j $(JOBS) --target pd0_decoder_fuzz pd0_open_fuzz line_files_fuzz \
+	  archive_fuzz log_reader_fuzz
+	mkdir -p $(FUZZ_DIR)/corpus/decoder $(FUZZ_DIR)/corpus/open $(FUZZ_DIR)/corpus/line-files \
+	  $(FUZZ_DIR)/corpus/archives $(FUZZ_DIR)/corpus/logs
 	$(FUZZ_DIR)/tools/fuzz/pd0_decoder_fuzz -max_total_time=$(FUZZ_SECONDS) -max_len=70000 \
-	  $(FUZZ_DIR)/corpus/decoder tests/data/pd0
+	  -dict=tools/fuzz/pd0.dict $(FUZZ_DIR)/corpus/decoder tests/data/pd0
 	$(FUZZ_DIR)/tools/fuzz/pd0_open_fuzz -max_total_time=$(FUZZ_SECONDS) -max_len=150000 \
-	  $(FUZZ_DIR)/corpus/open tests/data/pd0
+	  -dict=tools/fuzz/pd0.dict $(FUZZ_DIR)/corpus/open tests/data/pd0
 	$(FUZZ_DIR)/tools/fuzz/line_files_fuzz -max_total_time=$(FUZZ_SECONDS) -max_len=20000 \
 	  $(FUZZ_DIR)/corpus/line-files tests/data/line-files
+	$(FUZZ_DIR)/tools/fuzz/archive_fuzz -max_total_time=$(FUZZ_SECONDS) -max_len=20000 \
+	  $(FUZZ_DIR)/corpus/archives tools/fuzz/seeds/archives
+	$(FUZZ_DIR)/tools/fuzz/log_reader_fuzz -max_total_time=$(FUZZ_SECONDS) -max_len=4000 \
+	  $(FUZZ_DIR)/corpus/logs tools/fuzz/seeds/logs
 
 demo: build
 	scripts/demo $(BUILD_DIR)

@@ -122,4 +122,38 @@ void BM_ReprocessAll(benchmark::State& state) {
 }
 BENCHMARK(BM_ReprocessAll)->Unit(benchmark::kMillisecond)->Iterations(5);
 
+// Scanning 100 MB of hostile bytes that hold no ensemble: a run of 0x7F (a header at every byte
+// claiming 32 KB), and a repeated 8-byte header that passes every test short of its checksum
+// (one 32 KB checksum every 8 bytes). Either must scan within a small factor of a real file.
+void BM_Pd0ScanHostileBytes(benchmark::State& state) {
+    const bool plausibleHeaders = state.range(0) != 0;
+    const fs::path path = fs::temp_directory_path() / "fluvex-bench-hostile.pd0";
+    {
+        const std::vector<std::uint8_t> pattern =
+            plausibleHeaders
+                ? std::vector<std::uint8_t>{0x7F, 0x7F, 0x00, 0x80, 0x00, 0x01, 0x08, 0x00}
+                : std::vector<std::uint8_t>{0x7F};
+        std::vector<char> block(std::size_t{1} << 20);
+        for (std::size_t i = 0; i < block.size(); ++i)
+            block[i] = static_cast<char>(pattern[i % pattern.size()]);
+        std::ofstream out(path, std::ios::binary | std::ios::trunc);
+        for (int i = 0; i < 100; ++i)
+            out.write(block.data(), static_cast<std::streamsize>(block.size()));
+    }
+    for (auto _ : state) {
+        fluvex::CRDIReader reader;
+        if (reader.Open(path) != fluvex::OpenStatus::Ok) state.SkipWithError("open");
+        benchmark::DoNotOptimize(reader.Count());
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * (100 << 20));
+    std::error_code ignored;
+    fs::remove(path, ignored);
+}
+BENCHMARK(BM_Pd0ScanHostileBytes)
+    ->ArgName("plausible_headers")
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
+
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <string>
 
 namespace fluvex {
 
@@ -23,12 +24,16 @@ struct LineRange {
 // Told after each line with the lines done and the lines to do; returning false stops the
 // export before the next line.
 using LineExportProgress = std::function<bool(int done, int total)>;
+// Told, in words, of a line written under another name than its own.
+using LineExportNotice = std::function<void(const std::string& text)>;
 
 // Writes the lines' files into `folder`; true when every line was written. Each failure is shown
-// through `prompt` with the file's name.
+// through `prompt` with the file's name. No file written by this export is written over: a line
+// whose name an earlier line took gets NAME_2 (NAME_3 ...), and `notice` is told.
 bool ExportLinesToFolder(Database& database, LineExportKind kind, LineRange lines,
                          const std::filesystem::path& folder, UserPrompt& prompt,
-                         const LineExportProgress& progress = {});
+                         const LineExportProgress& progress = {},
+                         const LineExportNotice& notice = {});
 
 // Writes one line's XYZI file under a name the user chose; a failure is shown through `prompt`.
 bool ExportLineXyzi(Database& database, int line, const std::filesystem::path& file,

@@ -63,15 +63,19 @@ public:
     void SetFeedback(ReadFeedback* feedback) { feedback_ = feedback; }
 
     // --- Loading (LineLoading.cpp) ---
-    // Every line of the survey suite's line log; true when at least one was loaded.
-    bool LoadLog(const std::filesystem::path& logFile, UserPrompt& prompt);
+    // Every line of the survey suite's line log; true when at least one was loaded. Entries
+    // that were not loaded are named through `prompt` and added to `notLoaded`.
+    bool LoadLog(const std::filesystem::path& logFile, UserPrompt& prompt,
+                 int* notLoaded = nullptr);
     // Opens an instrument file and appends it as a line, merging the navigation and the planned
     // line of the suite's line file when one is given. False when the file was not opened.
     bool AddLine(const std::filesystem::path& rawFile,
                  const std::optional<std::filesystem::path>& lineFile, UserPrompt& prompt);
-    // Takes the instrument files out of an archive and appends them; false when the archive
-    // could not be opened.
-    bool OpenArchive(const std::filesystem::path& archive, UserPrompt& prompt);
+    // Takes the instrument files out of an archive, each archive into a folder of its own, and
+    // appends them; false when the archive could not be opened or holds no instrument file.
+    // Entries that were not loaded are named through `prompt` and added to `notLoaded`.
+    bool OpenArchive(const std::filesystem::path& archive, UserPrompt& prompt,
+                     int* notLoaded = nullptr);
 
     // --- The collection ---
     void Clear();
@@ -164,6 +168,7 @@ private:
     Line& Slot(int line) { return *lines_[static_cast<std::size_t>(line)]; }
     void AttachLineFile(int line, const std::filesystem::path& lineFile, double headingOffset,
                         UserPrompt& prompt);
+    void WarnOfPositionsOutsideGrid(const std::filesystem::path& file, UserPrompt& prompt);
     void NoteSuiteTiming(const CRDIReader& reader, bool withLineFile);
 
     Geodesy* geodesy_ = nullptr;

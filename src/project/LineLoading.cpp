@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
 #include <fstream>
 #include <map>
+#include <set>
 #include <vector>
 
 #include "model/Units.h"
@@ -14,6 +16,7 @@
 #include "readers/YDFFReader.h"
 #include "services/Archive.h"
 #include "services/EditedFile.h"
+#include "services/Geodesy.h"
 #include "services/HostService.h"
 #include "services/TextUtil.h"
 #include "services/UserPrompt.h"
@@ -23,8 +26,9 @@ namespace fluvex {
 
 namespace {
 
-// Entries longer than this are cut: the suite never writes longer names.
-constexpr std::size_t kMaxEntryLength = 255;
+// The suite never writes longer entries; a longer line is not a file name (a log that is not
+// a log, say) and is refused with its start rather than read without end.
+constexpr std::size_t kMaxEntryLength = 4096;
 constexpr std::string_view kLineLimitMessage =
     "Line limit of 512 reached; the remaining files are not loaded.";
 
@@ -45,7 +49,7 @@ bool HasExtension(const std::filesystem::path& file, std::string_view lowerExten
     return Lowered(file.extension().string()) == lowerExtension;
 }
 
-// Reads the entries of a line log, each cut to kMaxEntryLength however long its line is.
+// Reads the entries of a line log; an entry longer than kMaxEntryLength keeps only its start.
 std::optional<std::vector<std::string>> ReadLogEntries(const std::filesystem::path& logFile) {
     std::ifstream in(logFile, std::ios::binary);
     if (!in) return std::nullopt;
@@ -55,7 +59,7 @@ std::optional<std::vector<std::string>> ReadLogEntries(const std::filesystem::pa
         if (c == '\n') {
             entries.push_back(std::move(entry));
             entry.clear();
-        } else if (c != '\r' && entry.size() < kMaxEntryLength) {
+        } else if (c != '\r' && entry.size() <= kMaxEntryLength) {
             entry.push_back(static_cast<char>(c));
         }
     }
@@ -77,13 +81,46 @@ bool IsEditedFile(const std::filesystem::path& lineFile) {
     return Lowered(lineFile.string()).find(".kq2") != std::string::npos;
 }
 
-std::string CannotOpenMessage(const std::filesystem::path& file) {
+// `kind`: what the file was taken for; an instrument file unless said.
+std::string CannotOpenMessage(const std::filesystem::path& file, std::string_view kind = {}) {
     std::error_code error;
     const char* why = !std::filesystem::exists(file, error)            ? "no such file"
                       : !std::filesystem::is_regular_file(file, error) ? "not a file"
+                      : !kind.empty()                                  ? "cannot be read"
                       : IsSonTekFile(file) ? "files of this instrument family cannot be read yet"
                                            : "no ADCP ensembles found in it";
-    return "Cannot open " + file.string() + ": " + why;
+    const std::string what = kind.empty() ? "" : std::string(kind) + " ";
+    return "Cannot open " + what + file.string() + ": " + why;
+}
+
+// The folder an archive's files are taken out to: its own, named after it and keyed by its full
+// path, size and time, so that two archives never share a copy (a survey must never be shown
+// another survey's data because both had a "Line 4" folder).
+std::filesystem::path ArchiveFolderOf(const std::filesystem::path& archiveFile) {
+    std::error_code error;
+    const auto absolute = std::filesystem::absolute(archiveFile, error).lexically_normal();
+    const auto size = std::filesystem::file_size(archiveFile, error);
+    const auto time = std::filesystem::last_write_time(archiveFile, error);
+    const std::string key = absolute.string() + '\n' + std::to_string(size) + '\n' +
+                            std::to_string(time.time_since_epoch().count());
+    std::uint64_t hash = 14695981039346656037ULL;  // 64-bit FNV-1a
+    for (const char c : key) {
+        hash ^= static_cast<unsigned char>(c);
+        hash *= 1099511628211ULL;
+    }
+    constexpr std::string_view digits = "0123456789abcdef";
+    std::string name = archiveFile.stem().string() + '-';
+    for (int shift = 60; shift >= 0; shift -= 4)
+        name += digits[(hash >> static_cast<unsigned>(shift)) & 0xFU];
+    return Host().Folder(FolderKind::ArchiveOutput) / name;
+}
+
+// `name`, or name_2, name_3 ... when an earlier entry of the archive took it.
+std::string UnusedName(const std::string& name, std::set<std::string>& used) {
+    std::string candidate = name;
+    for (int n = 2; !used.insert(Lowered(candidate)).second; ++n)
+        candidate = name + "_" + std::to_string(n);
+    return candidate;
 }
 
 }  // namespace
@@ -164,27 +201,41 @@ std::optional<std::string> ArchiveCopyName(std::string_view entry) {
 // ---------------------------------------------------------------------------------------------
 // The collection's loaders
 
-bool Database::LoadLog(const std::filesystem::path& logFile, UserPrompt& prompt) {
+bool Database::LoadLog(const std::filesystem::path& logFile, UserPrompt& prompt, int* notLoaded) {
     Host().Log(kProgramName, logFile.string());
     const auto entries = ReadLogEntries(logFile);
-    if (!entries) return false;
+    if (!entries) {
+        prompt.ShowError(CannotOpenMessage(logFile, "line log"));
+        return false;
+    }
+    // The raw folder is found from the log's own folder: from "demo.log" or "./demo.log" too.
+    std::error_code error;
+    const std::filesystem::path logPath =
+        std::filesystem::absolute(logFile, error).lexically_normal();
     const std::filesystem::path logFolder = logFile.parent_path();
-    RawFileFinder rawFiles(RawFolderOfLog(logFile));
+    RawFileFinder rawFiles(RawFolderOfLog(logPath));
     int loaded = 0;
-    for (const std::string& entry : *entries) {
-        if (Trim(entry).empty()) continue;
+    int missed = 0;
+    for (auto entry = entries->begin(); entry != entries->end(); ++entry) {
+        if (Trim(*entry).empty()) continue;
         if (lineCount_ == kMaxLines) {
             prompt.ShowError(kLineLimitMessage);
+            missed += static_cast<int>(std::count_if(
+                entry, entries->end(), [](const auto& e) { return !Trim(e).empty(); }));
             break;
         }
-        const std::filesystem::path lineFile = logFolder / ForwardSlashes(entry);
-        const auto rawFile = rawFiles.Find(entry);
+        const std::filesystem::path lineFile = logFolder / ForwardSlashes(*entry);
+        const auto rawFile = entry->size() > kMaxEntryLength ? std::nullopt : rawFiles.Find(*entry);
         if (rawFile && AddLine(*rawFile, lineFile, prompt)) {
             ++loaded;
             continue;
         }
+        ++missed;
         if (!prompt.AskYesNo(FailedToLoadQuestion(lineFile))) break;
     }
+    if (loaded + missed == 0)
+        prompt.ShowError("The line log " + logFile.string() + " lists no lines.");
+    if (notLoaded != nullptr) *notLoaded += missed;
     return loaded > 0;
 }
 
@@ -201,6 +252,7 @@ bool Database::AddLine(const std::filesystem::path& rawFile,
         {offsets.rollDegrees, offsets.pitchDegrees, offsets.headingDegrees});
     line->reader->SetAlignmentMatrix(offsets.mounting);
     line->reader->SetFeedback(feedback_);
+    if (geodesy_ != nullptr) geodesy_->TakePositionOutsideArea();
     // A file without a single ping is not a line: most likely not an instrument file at all.
     if (line->reader->Open(rawFile) != OpenStatus::Ok || line->reader->Count() == 0) return false;
     line->path = rawFile;
@@ -215,7 +267,24 @@ bool Database::AddLine(const std::filesystem::path& rawFile,
         lineFileFlag_ = false;
     NoteSuiteTiming(*Slot(slot).reader, lineFile.has_value());
     AppSettings().Invalidate(slot);
+    WarnOfPositionsOutsideGrid(rawFile, prompt);
     return true;
+}
+
+// Said once per file: every position of it is then suspect, and the fix is the project's CRS.
+void Database::WarnOfPositionsOutsideGrid(const std::filesystem::path& file, UserPrompt& prompt) {
+    if (geodesy_ == nullptr) return;
+    const auto outside = geodesy_->TakePositionOutsideArea();
+    if (!outside) return;
+    prompt.ShowError("The positions of " + file.string() + " (first at latitude " +
+                         FormatFixed(outside->latitude, 5) + ", longitude " +
+                         FormatFixed(outside->longitude, 5) + ") lie outside the area of use of " +
+                         geodesy_->CrsName() +
+                         ": their grid coordinates and distances are distorted. The CRS that "
+                         "fits them is " +
+                         Geodesy::UtmCrsOf(outside->latitude, outside->longitude) +
+                         " (CRS in the project file's [Geodesy] section).",
+                     "Warning");
 }
 
 void Database::AttachLineFile(int line, const std::filesystem::path& lineFile, double headingOffset,
@@ -247,42 +316,78 @@ void Database::NoteSuiteTiming(const CRDIReader& reader, bool withLineFile) {
     if (!withLineFile || !tagsIncrease) suiteTimingUnavailable_ = true;
 }
 
-bool Database::OpenArchive(const std::filesystem::path& archiveFile, UserPrompt& prompt) {
+namespace {
+
+// Takes one instrument entry out into the archive's folder: its copy, or nothing when it was
+// refused or failed (said through `prompt`).
+std::optional<std::filesystem::path> TakeOut(const Archive& archive, std::size_t entry,
+                                             const std::filesystem::path& archiveFile,
+                                             const std::filesystem::path& folder,
+                                             std::set<std::string>& usedNames, UserPrompt& prompt) {
+    const std::string entryName = archive.EntryName(entry);
+    const std::string where = "The archive entry " + entryName + " of " + archiveFile.string();
+    const auto copyName = ArchiveCopyName(entryName);
+    if (!copyName) {
+        prompt.ShowError(where + " is not taken out: its name leads out of the archive folder.");
+        return std::nullopt;
+    }
+    if (const auto refusal = archive.Refusal(entry)) {
+        prompt.ShowError(where + " is not taken out: " + *refusal + ".");
+        return std::nullopt;
+    }
+    const std::filesystem::path copy = folder / (UnusedName(*copyName, usedNames) + ".ydff");
+    // Written beside and renamed over: a reader of the last copy keeps its own bytes, and a
+    // failed extraction leaves nothing.
+    std::filesystem::path part = copy;
+    part += ".part";
+    std::error_code renameError;
+    const bool extracted = archive.ExtractTo(entry, part);
+    if (extracted) std::filesystem::rename(part, copy, renameError);
+    if (!extracted || renameError) {
+        std::filesystem::remove(part, renameError);
+        prompt.ShowError("Cannot take " + entryName + " out of " + archiveFile.string());
+        return std::nullopt;
+    }
+    return copy;
+}
+
+}  // namespace
+
+bool Database::OpenArchive(const std::filesystem::path& archiveFile, UserPrompt& prompt,
+                           int* notLoaded) {
     std::string error;
     const auto archive = Archive::Open(archiveFile, &error);
     if (!archive) {
         prompt.ShowError("Cannot open archive " + archiveFile.string() + ": " + error);
         return false;
     }
-    const std::filesystem::path scratch = Host().Folder(FolderKind::Scratch);
-    const std::filesystem::path destination = Host().Folder(FolderKind::ArchiveOutput);
+    const std::filesystem::path folder = ArchiveFolderOf(archiveFile);
     std::error_code ignored;
-    std::filesystem::create_directories(scratch, ignored);
-    std::filesystem::create_directories(destination, ignored);
+    std::filesystem::create_directories(folder, ignored);
+    std::set<std::string> usedNames;
+    int found = 0;
+    int missed = 0;
     for (std::size_t entry = 0; entry < archive->EntryCount(); ++entry) {
         const std::string entryName = archive->EntryName(entry);
         if (!HasExtension(std::filesystem::path(ForwardSlashes(entryName)), ".ydff")) continue;
-        const auto copyName = ArchiveCopyName(entryName);
-        if (!copyName) {
-            prompt.ShowError("The archive entry " + entryName + " of " + archiveFile.string() +
-                             " is not taken out: its name leads out of the archive folder.");
-            continue;
-        }
+        ++found;
         if (lineCount_ == kMaxLines) {
             prompt.ShowError(kLineLimitMessage);
+            ++missed;
             break;
         }
-        const std::filesystem::path extracted = scratch / ("archive-entry.ydff");
-        const std::filesystem::path copy = destination / (*copyName + ".ydff");
-        if (!archive->ExtractTo(entry, extracted)) {
-            prompt.ShowError("Cannot take " + entryName + " out of " + archiveFile.string());
-            continue;
-        }
-        // An earlier copy is never overwritten: it may be the only one left of another survey.
-        std::filesystem::copy_file(extracted, copy, std::filesystem::copy_options::skip_existing,
-                                   ignored);
-        std::filesystem::remove(extracted, ignored);
-        AddLine(copy, std::nullopt, prompt);
+        const auto copy = TakeOut(*archive, entry, archiveFile, folder, usedNames, prompt);
+        if (copy && AddLine(*copy, std::nullopt, prompt)) continue;
+        if (copy)
+            prompt.ShowError(CannotOpenMessage(*copy) + " (" + entryName + " of " +
+                             archiveFile.string() + ")");
+        ++missed;
+    }
+    if (notLoaded != nullptr) *notLoaded += missed;
+    if (found == 0) {
+        std::filesystem::remove(folder, ignored);  // only when empty
+        prompt.ShowError("The archive " + archiveFile.string() + " holds no instrument files.");
+        return false;
     }
     return true;
 }
@@ -292,20 +397,24 @@ bool Database::OpenArchive(const std::filesystem::path& archiveFile, UserPrompt&
 
 namespace {
 
-bool LoadOneFile(Database& database, const std::filesystem::path& file, UserPrompt& prompt) {
-    if (HasExtension(file, ".log")) return database.LoadLog(file, prompt);
+// The number of files asked for (the file itself, or the lines of a log or archive) that were
+// not loaded; each has been named through `prompt`.
+int LoadOneFile(Database& database, const std::filesystem::path& file, UserPrompt& prompt) {
+    int notLoaded = 0;
+    if (HasExtension(file, ".log"))
+        return database.LoadLog(file, prompt, &notLoaded) ? notLoaded : std::max(notLoaded, 1);
     if (HasExtension(file, ".zip") || HasExtension(file, ".rsqmb"))
-        return database.OpenArchive(file, prompt);
+        return database.OpenArchive(file, prompt, &notLoaded) ? notLoaded : notLoaded + 1;
     if (database.LineCount() == Database::kMaxLines) {
         prompt.ShowError(kLineLimitMessage);
-        return false;
+        return 1;
     }
     if (!database.AddLine(file, std::nullopt, prompt)) {
         prompt.ShowError(CannotOpenMessage(file));
-        return false;
+        return 1;
     }
     database.BuildPlannedLineFromTrack(database.LineCount() - 1);
-    return true;
+    return 0;
 }
 
 void AlignOptionsWithLines(Database& database) {
@@ -322,7 +431,7 @@ OpenFilesOutcome OpenSurveyFiles(Database& database, std::span<const std::filesy
     database.Clear();
     OpenFilesOutcome outcome;
     for (const std::filesystem::path& file : files)
-        if (!LoadOneFile(database, file, prompt)) ++outcome.failedFiles;
+        outcome.failedFiles += LoadOneFile(database, file, prompt);
     AlignOptionsWithLines(database);
     return outcome;
 }

@@ -52,7 +52,9 @@ std::optional<std::string> ArchiveCopyName(std::string_view entry);
 
 // What opening a user's files did.
 struct OpenFilesOutcome {
-    int failedFiles = 0;  // files that added no line
+    // Files asked for and not loaded: a file that added no line, or a line of a log or archive
+    // that could not be read. Each was named through the prompt.
+    int failedFiles = 0;
 };
 
 // The files a user opened, in order, as the main window opens them: the collection cleared,

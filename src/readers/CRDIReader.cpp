@@ -89,8 +89,29 @@ public:
 
     bool AtEndOfFile() const { return endOfFile_; }
 
+    // Whether the frame of `length` bytes at `position` (whole in the window) matches its
+    // checksum. The sums of every prefix of the window are taken once, on the first frame that
+    // needs them, so that each candidate costs the same whatever its byte count: garbage full of
+    // headers is then scanned about as fast as a real file.
+    bool ChecksumMatches(std::uint64_t position, std::size_t length) {
+        if (prefixSums_.empty()) {
+            prefixSums_.resize(filled_ + 1);
+            for (std::size_t i = 0; i < filled_; ++i)
+                prefixSums_[i + 1] = static_cast<std::uint16_t>(prefixSums_[i] + buffer_[i]);
+        }
+        constexpr std::size_t checksumSize = 2;
+        const auto start = static_cast<std::size_t>(position - base_);
+        const std::size_t byteCount = length - checksumSize;
+        const auto sum =
+            static_cast<std::uint16_t>(prefixSums_[start + byteCount] - prefixSums_[start]);
+        const auto stored = static_cast<std::uint16_t>(buffer_[start + byteCount] |
+                                                       (buffer_[start + byteCount + 1] << 8U));
+        return sum == stored;
+    }
+
     // Keeps the bytes from `position` on and reads more after them. False on a read error.
     bool Advance(std::uint64_t position) {
+        prefixSums_.clear();
         const auto kept = From(position);
         std::memmove(buffer_.data(), kept.data(), kept.size());
         base_ = position;
@@ -109,15 +130,8 @@ private:
     std::uint64_t base_ = 0;  // file position of buffer_[0]
     std::size_t filled_ = 0;
     bool endOfFile_ = false;
+    std::vector<std::uint16_t> prefixSums_;  // [i]: sum of buffer_[0, i) modulo 65536
 };
-
-// How far to move when no frame starts at bytes[0]: to the next 0x7F, the only byte a header
-// can start with, or past everything in hand.
-std::size_t DistanceToNextHeaderByte(std::span<const std::uint8_t> bytes) {
-    constexpr std::uint8_t headerByte = 0x7F;
-    const auto next = std::find(bytes.begin() + 1, bytes.end(), headerByte);
-    return static_cast<std::size_t>(next - bytes.begin());
-}
 
 // The index entries [first, end) that one chunk read starting at entry `first` can hold.
 std::size_t EndOfChunk(const std::vector<IndexEntry>& index, std::size_t first) {
@@ -146,7 +160,9 @@ public:
     bool Step() {
         const auto bytes = window_.From(position_);
         if (bytes.empty() && window_.AtEndOfFile()) return Finish();
-        const FrameCheck frame = CheckFrame(bytes, window_.AtEndOfFile());
+        FrameCheck frame = CheckFrameHeader(bytes, window_.AtEndOfFile());
+        if (frame.checksumNeeded && !window_.ChecksumMatches(position_, frame.length))
+            frame.verdict = FrameVerdict::NotAFrame;
         switch (frame.verdict) {
             case FrameVerdict::NeedMoreBytes:
                 if (window_.Advance(position_)) return true;
@@ -160,7 +176,7 @@ public:
                 return Finish();
             case FrameVerdict::NotAFrame:
                 if (!skippedFrom_) skippedFrom_ = position_;
-                position_ += DistanceToNextHeaderByte(bytes);
+                position_ += DistanceToNextCandidate(bytes);
                 return true;
         }
         return Finish();
@@ -280,10 +296,9 @@ void CRDIReader::LoadEntry(std::span<const std::uint8_t> bytes, std::size_t entr
         ensemble.navigation = navigationRecords_[entry];
         ensemble.MarkAbsent(PresentBit::EmbeddedPosition);
     }
-    // The time functions refuse an impossible clock date by clearing the loaded flag; such a
-    // ping could never be placed in time, so it is refused here rather than sorted as time 0.
-    EnsembleTime(ensemble);
-    if (!ensemble.loaded) {
+    // A ping whose clock cannot be a moment in time would be sorted and differenced as if it
+    // were one (second 99 is 40 s later than the next minute's first ping): refused.
+    if (!ClockIsPossible(ensemble.variableLeader)) {
         ensembles_.pop_back();
         RefuseEntry(entry, ReadProblem::InvalidClock);
         return;
@@ -463,7 +478,7 @@ std::string DescribeReadWarning(const ReadWarning& warning) {
             return text +
                    "ensemble refused: " + std::string(DescribeDecodeStatus(warning.decodeStatus));
         case ReadProblem::InvalidClock:
-            return text + "ensemble refused: impossible month or day in the instrument clock";
+            return text + "ensemble refused: impossible date or time in the instrument clock";
     }
     return text;
 }

@@ -47,7 +47,7 @@ enum class ReadProblem : std::uint8_t {
     TruncatedEnsemble,  // the file ends inside an ensemble
     ReadFailed,         // the system refused a read, or the file shrank after the scan
     Undecodable,        // framed, but not a usable ensemble: see decodeStatus
-    InvalidClock,       // the instrument clock holds an impossible month or day
+    InvalidClock,       // the instrument clock holds an impossible date or time
 };
 
 struct ReadWarning {

@@ -1,5 +1,7 @@
 #include "readers/Pd0Decoder.h"
 
+#include <algorithm>
+#include <array>
 #include <numeric>
 
 #include "model/Ensemble.h"
@@ -149,7 +151,43 @@ bool FrameChecksumMatches(std::span<const std::uint8_t> frame) {
     return (sum & 0xFFFFU) == view.U16(byteCount);
 }
 
-FrameCheck CheckFrame(std::span<const std::uint8_t> bytes, bool endOfFile) {
+namespace {
+
+constexpr std::size_t kThroughFirstOffset = kFrameHeaderSize + 2;
+
+// What a frame has to hold before its byte count is believed or its sum is worth taking (the
+// decoder refuses any frame without it): an ensemble or waves header, at least one data type,
+// an offset table inside the byte count, and a first data type that starts after the table with
+// room for its ID. Garbage fails here in constant time (a run of 0x7F bytes claims 127 data types
+// at offset 0x7F7F, which is the byte count itself). `header`: the first kThroughFirstOffset bytes.
+bool MayStartFrame(std::span<const std::uint8_t, kThroughFirstOffset> header) {
+    const auto u16 = [&header](std::size_t at) {
+        return static_cast<std::size_t>(header[at] | (header[at + 1] << 8U));
+    };
+    const std::size_t id = u16(0);
+    const std::size_t byteCount = u16(2);
+    const std::size_t typeCount = header[5];
+    const std::size_t tableEnd = kFrameHeaderSize + 2 * typeCount;
+    const std::size_t firstOffset = u16(kFrameHeaderSize);
+    return (id == kEnsembleHeaderId || id == kWavesRecordHeaderId) && typeCount > 0 &&
+           tableEnd <= byteCount && firstOffset >= tableEnd &&
+           firstOffset + kBlockIdSize <= byteCount;
+}
+
+}  // namespace
+
+std::size_t DistanceToNextCandidate(std::span<const std::uint8_t> bytes) {
+    constexpr std::uint8_t headerByte = 0x7F;
+    std::size_t at = 1;
+    for (; at + kThroughFirstOffset <= bytes.size(); ++at) {
+        if (bytes[at] == headerByte &&
+            MayStartFrame(bytes.subspan(at).first<kThroughFirstOffset>()))
+            return at;
+    }
+    return std::min(at, bytes.size());
+}
+
+FrameCheck CheckFrameHeader(std::span<const std::uint8_t> bytes, bool endOfFile) {
     const LittleEndianView view(bytes);
     constexpr std::size_t idAndByteCount = 4;
     if (view.Size() < idAndByteCount) {
@@ -164,15 +202,33 @@ FrameCheck CheckFrame(std::span<const std::uint8_t> bytes, bool endOfFile) {
     FrameCheck check{.verdict = FrameVerdict::Frame,
                      .kind = KindOf(headerId),
                      .length = std::size_t{byteCount} + kChecksumSize};
-    const bool trusted = byteCount <= kMaxUncheckedByteCount;
+    // A waves record is skipped whole, so a wrong byte count would swallow what follows it: it
+    // is believed only with its checksum, as are large ensembles.
+    const bool trusted = byteCount <= kMaxUncheckedByteCount && check.kind == FrameKind::Ensemble;
+    // Even a trusted byte count is taken only with a header that could be decoded: garbage just
+    // before an ensemble would otherwise swallow its first bytes.
+    if (bytes.size() < kThroughFirstOffset && !endOfFile)
+        return {.verdict = FrameVerdict::NeedMoreBytes};
+    if (bytes.size() < kThroughFirstOffset || !MayStartFrame(bytes.first<kThroughFirstOffset>()))
+        return {.verdict = FrameVerdict::NotAFrame};
     if (bytes.size() < check.length) {
         // An oversized byte count that cannot be checked is as likely to be garbage as not.
         if (!endOfFile)
             check.verdict = FrameVerdict::NeedMoreBytes;
         else
             check.verdict = trusted ? FrameVerdict::Truncated : FrameVerdict::NotAFrame;
-    } else if (!trusted && !FrameChecksumMatches(bytes.first(check.length))) {
-        check.verdict = FrameVerdict::NotAFrame;
+    } else {
+        check.checksumNeeded = !trusted;
+    }
+    return check;
+}
+
+FrameCheck CheckFrame(std::span<const std::uint8_t> bytes, bool endOfFile) {
+    FrameCheck check = CheckFrameHeader(bytes, endOfFile);
+    if (check.checksumNeeded) {
+        check.checksumNeeded = false;
+        if (!FrameChecksumMatches(bytes.first(check.length)))
+            check.verdict = FrameVerdict::NotAFrame;
     }
     return check;
 }
@@ -197,6 +253,17 @@ std::string_view DescribeDecodeStatus(DecodeStatus status) {
             return "no fixed leader, variable leader or velocity block";
     }
     return "unknown";
+}
+
+bool ClockIsPossible(const VariableLeader& clock) {
+    constexpr std::array<int, 12> monthLengths{31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const int month = clock.RtcMonth();  // held from 0
+    if (month > 11) return false;
+    const bool leapYear = clock.RtcYear() % 4 == 0;  // two-digit years: 2000-2099
+    const int monthLength =
+        monthLengths[static_cast<std::size_t>(month)] + (month == 1 && leapYear);
+    return clock.RtcDay() >= 1 && clock.RtcDay() <= monthLength && clock.RtcHour() <= 23 &&
+           clock.RtcMinute() <= 59 && clock.RtcSecond() <= 59 && clock.RtcHundredths() <= 99;
 }
 
 DecodeStatus DecodeEnsemble(Ensemble& ensemble, std::span<const std::uint8_t> bytes,

@@ -16,6 +16,7 @@
 namespace fluvex {
 
 class Geodesy;
+class VariableLeader;
 struct Ensemble;
 
 inline constexpr std::uint16_t kEnsembleHeaderId = 0x7F7F;
@@ -42,12 +43,24 @@ struct FrameCheck {
     FrameVerdict verdict = FrameVerdict::NotAFrame;
     FrameKind kind = FrameKind::Ensemble;
     std::size_t length = 0;  // byte count + 2: the checksum is part of the frame
+    // A whole Frame that still has to match its checksum (CheckFrameHeader only).
+    bool checksumNeeded = false;
 };
 
 // What starts at `bytes[0]`. `endOfFile`: no bytes follow `bytes`, so NeedMoreBytes is never
-// the answer. A frame over kMaxUncheckedByteCount whose checksum does not match, or that the file
-// ends inside, is not a frame.
+// the answer. A waves record, or an ensemble over kMaxUncheckedByteCount, whose checksum does not
+// match, or that the file ends inside, is not a frame.
 FrameCheck CheckFrame(std::span<const std::uint8_t> bytes, bool endOfFile);
+
+// CheckFrame without the checksum: every test that costs constant time, so that a scanner which
+// can sum any range in constant time (see the scan) never sums a candidate twice. A frame that
+// must match its checksum is a Frame with `checksumNeeded` set.
+FrameCheck CheckFrameHeader(std::span<const std::uint8_t> bytes, bool endOfFile);
+
+// How far from bytes[0] the next byte lies at which a frame may start (it passes every test of
+// CheckFrameHeader short of the byte count being in hand), or where too few bytes are left to
+// tell; at least 1 for non-empty bytes. The scan's fast path over what is not a frame.
+std::size_t DistanceToNextCandidate(std::span<const std::uint8_t> bytes);
 
 // The checksum of a frame: the u16 after the byte count equals the sum of the counted bytes
 // modulo 65536. False when `frame` is shorter than its byte count + 2.
@@ -66,6 +79,10 @@ enum class DecodeStatus : std::uint8_t {
 };
 
 std::string_view DescribeDecodeStatus(DecodeStatus status);
+
+// Whether the variable leader's clock (month held from 0) names a real moment: a month of the
+// year, a day of that month, hour 0-23, minute and second 0-59, hundredths 0-99.
+bool ClockIsPossible(const VariableLeader& clock);
 
 // Decodes one ensemble (`bytes` from its 0x7F 0x7F header; at least byte count bytes, the
 // checksum is neither needed nor checked) into `ensemble`, which is cleared of any earlier ping

@@ -2,7 +2,10 @@
 
 #include <zip.h>
 
+#include <cstdint>
 #include <fstream>
+#include <optional>
+#include <string>
 #include <system_error>
 #include <vector>
 
@@ -26,13 +29,17 @@ std::string OpenFailure(int code) {
     return message;
 }
 
-bool CopyEntry(zip_file_t& entry, std::ofstream& out) {
+// Copies at most `limit` bytes: an entry that holds more than its stated size is refused.
+bool CopyEntry(zip_file_t& entry, std::ofstream& out, std::uint64_t limit) {
     std::vector<char> chunk(kChunkBytes);
+    std::uint64_t copied = 0;
     for (;;) {
         // libzip checks the entry's CRC when the last bytes are read.
         const zip_int64_t read = zip_fread(&entry, chunk.data(), chunk.size());
         if (read < 0) return false;
         if (read == 0) break;
+        copied += static_cast<std::uint64_t>(read);
+        if (copied > limit) return false;
         if (!out.write(chunk.data(), read)) return false;
     }
     out.close();
@@ -67,12 +74,34 @@ std::string Archive::EntryName(std::size_t entry) const {
     return name ? name : "";
 }
 
+std::optional<std::string> Archive::Refusal(std::size_t entry) const {
+    zip_stat_t stat;
+    zip_stat_init(&stat);
+    if (zip_stat_index(archive_.get(), entry, 0, &stat) != 0 || (stat.valid & ZIP_STAT_SIZE) == 0 ||
+        (stat.valid & ZIP_STAT_COMP_SIZE) == 0)
+        return "its size is not known";
+    if (stat.size > kMaxEntryBytes)
+        return "it would unpack to " + std::to_string(stat.size) + " bytes, over the limit of " +
+               std::to_string(kMaxEntryBytes);
+    // Tiny entries may pack badly or well: the ratio means nothing below a megabyte.
+    constexpr std::uint64_t smallEntry = 1 << 20;
+    if (stat.size > smallEntry && stat.size / kMaxExpansion > stat.comp_size)
+        return "it would unpack to " + std::to_string(stat.size) + " bytes from " +
+               std::to_string(stat.comp_size) + ", more than " + std::to_string(kMaxExpansion) +
+               " times its packed size";
+    return std::nullopt;
+}
+
 bool Archive::ExtractTo(std::size_t entry, const std::filesystem::path& file) const {
+    if (Refusal(entry)) return false;
+    zip_stat_t stat;
+    zip_stat_init(&stat);
+    if (zip_stat_index(archive_.get(), entry, 0, &stat) != 0) return false;
     const EntryHandle source(zip_fopen_index(archive_.get(), entry, 0));
     if (!source) return false;
     std::ofstream out(file, std::ios::binary | std::ios::trunc);
     if (!out) return false;
-    if (CopyEntry(*source, out)) return true;
+    if (CopyEntry(*source, out, stat.size)) return true;
     out.close();
     std::error_code ignored;
     std::filesystem::remove(file, ignored);

@@ -3,8 +3,10 @@
 // Zip archives (.zip, .rsqmb) read through libzip.
 
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 
 struct zip;  // libzip's archive (zip_t)
@@ -32,8 +34,18 @@ public:
     // UTF-8 and otherwise as stored: it may hold '/' or '\' separators, a leading '/' or "..".
     // Empty when the entry does not exist.
     std::string EntryName(std::size_t entry) const;
-    // Streams the entry's bytes into exactly `file` (created or truncated). False on any read or
-    // write error; a partly written file is removed.
+    // Why the entry is not taken out, or nothing when it may be: an entry that would unpack to
+    // more than kMaxEntryBytes, or to more than kMaxExpansion times its stored size, is refused
+    // (a small archive must not fill the disk).
+    std::optional<std::string> Refusal(std::size_t entry) const;
+    static constexpr std::uint64_t kMaxEntryBytes = std::uint64_t{4} << 30;
+    // Instrument data packs a few to twenty times smaller (bad-value cells pack best); deflate
+    // cannot pack more than about 1030 times, so a limit near that would catch only perfect bombs.
+    static constexpr std::uint64_t kMaxExpansion = 200;
+
+    // Streams the entry's bytes into exactly `file` (created or truncated), never more than the
+    // size the archive states for it. False on any read or write error or a refused entry; a
+    // partly written file is removed.
     bool ExtractTo(std::size_t entry, const std::filesystem::path& file) const;
 
 private:

@@ -114,6 +114,9 @@ struct Geodesy::Impl {
     double metresPerUnit;
     double projectUnitsPerCrsUnit = 1.0;
     std::string crsName;
+    // Where the CRS is meant to be used (degrees), when PROJ knows it.
+    std::optional<AreaOfUse> area;
+    std::optional<GeographicPoint> firstOutsideArea;
 
 private:
     static void RecordProjMessage(void* impl, int level, const char* message);
@@ -168,7 +171,24 @@ std::string Geodesy::Impl::UseCrs(std::string_view crsText) {
     toGrid = std::move(transform);
     projectUnitsPerCrsUnit = *metresPerCrsUnit / metresPerUnit;
     crsName = name;
+    AreaOfUse bounds;
+    if (proj_get_area_of_use(context.get(), projected.get(), &bounds.west, &bounds.south,
+                             &bounds.east, &bounds.north, nullptr) != 0 &&
+        bounds.west > -1000.0)
+        area = bounds;
     return {};
+}
+
+// With a degree to spare: a grid serves well a little past its official edge, and a line that
+// crosses a zone border is no reason to warn.
+bool AreaOfUse::Holds(double latitude, double longitude) const {
+    constexpr double margin = 1.0;
+    if (latitude < south - margin || latitude > north + margin) return false;
+    // West beyond east: the area crosses the antimeridian.
+    if (west > east) return longitude >= west - margin || longitude <= east + margin;
+    // The margin may reach across 180 degrees.
+    const auto inside = [&](double lon) { return lon >= west - margin && lon <= east + margin; };
+    return inside(longitude) || inside(longitude - 360.0) || inside(longitude + 360.0);
 }
 
 ObjectPtr Geodesy::Impl::CreateObject(std::string_view definition) {
@@ -247,7 +267,17 @@ GridPoint Geodesy::ToGrid(double latitude, double longitude) {
     const double x = grid.xy.x * impl_->projectUnitsPerCrsUnit;
     const double y = grid.xy.y * impl_->projectUnitsPerCrsUnit;
     if (!std::isfinite(x) || !std::isfinite(y)) return {};
+    if (!impl_->firstOutsideArea && impl_->area && !impl_->area->Holds(latitude, longitude))
+        impl_->firstOutsideArea = GeographicPoint{latitude, longitude, true};
     return {x, y, true};
+}
+
+std::optional<GeographicPoint> Geodesy::TakePositionOutsideArea() {
+    return std::exchange(impl_->firstOutsideArea, std::nullopt);
+}
+
+std::string Geodesy::UtmCrsOf(double latitude, double longitude) {
+    return UtmCrsCode(latitude, longitude);
 }
 
 GeographicPoint Geodesy::ToGeographic(double x, double y) {

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -19,6 +20,15 @@ struct GeographicPoint {
     double latitude = 0.0;
     double longitude = 0.0;
     bool ok = false;
+};
+
+// Where a CRS is meant to be used, in degrees; west beyond east where it crosses 180.
+struct AreaOfUse {
+    double west = 0.0;
+    double south = 0.0;
+    double east = 0.0;
+    double north = 0.0;
+    bool Holds(double latitude, double longitude) const;
 };
 
 struct GeodesyCreation;
@@ -51,6 +61,13 @@ public:
 
     // The CRS in use, e.g. "WGS 84 / UTM zone 15N"; empty while an "auto" zone is not yet fixed.
     const std::string& CrsName() const;
+
+    // The first position that ToGrid converted, since the last call, outside the CRS's area of
+    // use as PROJ states it (a survey in Maine on the Alaska zone an "auto" CRS took from an
+    // earlier file): its grid coordinates and distances are distorted. Forgotten once taken.
+    std::optional<GeographicPoint> TakePositionOutsideArea();
+    // The WGS 84 UTM zone of a position as an EPSG code, e.g. "EPSG:32619".
+    static std::string UtmCrsOf(double latitude, double longitude);
 
 private:
     std::unique_ptr<Impl> impl_;

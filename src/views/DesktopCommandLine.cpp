@@ -10,9 +10,10 @@ constexpr int kShortestFileArgument = 3;
 
 // The file rule of the command line: a path names a file when it starts the way paths start
 // here (a letter, an absolute '/' or a relative '.'), which leaves out switches.
-bool IsFileArgument(const QString& argument) {
-    if (argument.size() < kShortestFileArgument) return false;
-    const QChar first = argument.front();
+bool IsFileArgument(const std::string& argument) {
+    const QString text = QString::fromUtf8(argument);
+    if (text.size() < kShortestFileArgument) return false;
+    const QChar first = text.front();
     return first.isLetter() || first == '/' || first == '.';
 }
 
@@ -27,31 +28,34 @@ std::optional<QSize> ParseSize(const QString& text) {
 
 }  // namespace
 
-std::optional<DesktopCommandLine> ParseDesktopCommandLine(const QStringList& arguments,
+std::optional<DesktopCommandLine> ParseDesktopCommandLine(const std::vector<std::string>& arguments,
                                                           QString* error) {
     DesktopCommandLine result;
     const auto fail = [error](const QString& why) {
         if (error != nullptr) *error = why;
         return std::nullopt;
     };
-    for (qsizetype i = 0; i < arguments.size(); ++i) {
-        const QString& argument = arguments[i];
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
         const bool isOption =
             argument == "--screenshot" || argument == "--size" || argument == "--panel";
         if (!isOption) {
-            if (IsFileArgument(argument)) result.files.emplace_back(argument.toStdString());
+            // The bytes as the system gave them: a name that is not UTF-8 still opens.
+            if (IsFileArgument(argument)) result.files.emplace_back(argument);
             continue;
         }
-        if (i + 1 == arguments.size()) return fail(argument + " needs a value");
-        const QString& value = arguments[++i];
+        if (i + 1 == arguments.size())
+            return fail(QString::fromStdString(argument) + " needs a value");
+        const std::string& value = arguments[++i];
         if (argument == "--screenshot") {
-            result.screenshot = std::filesystem::path(value.toStdString());
+            result.screenshot = std::filesystem::path(value);
         } else if (argument == "--panel") {
-            result.panel = value;
-        } else if (const auto size = ParseSize(value)) {
+            result.panel = QString::fromUtf8(value);
+        } else if (const auto size = ParseSize(QString::fromUtf8(value))) {
             result.size = *size;
         } else {
-            return fail("--size wants WIDTHxHEIGHT in pixels, e.g. 1280x800, not " + value);
+            return fail("--size wants WIDTHxHEIGHT in pixels, e.g. 1280x800, not " +
+                        QString::fromUtf8(value));
         }
     }
     if (!result.screenshot && (!result.size.isEmpty() || !result.panel.isEmpty()))

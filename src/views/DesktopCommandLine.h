@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace fluvex {
@@ -22,9 +23,10 @@ struct DesktopCommandLine {
     QString panel;  // panel brought to the front for the screenshot (object name or title)
 };
 
-// The arguments without the program name. Nothing, with `error` set, when an option lacks its
+// The arguments without the program name, as the system gave them (file names need not be
+// UTF-8). Nothing, with `error` set, when an option lacks its
 // value, --size is not WxH, or --size or --panel come without --screenshot.
-std::optional<DesktopCommandLine> ParseDesktopCommandLine(const QStringList& arguments,
+std::optional<DesktopCommandLine> ParseDesktopCommandLine(const std::vector<std::string>& arguments,
                                                           QString* error);
 
 }  // namespace fluvex

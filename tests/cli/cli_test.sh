@@ -98,8 +98,47 @@ touch "$work/not-a-folder"
 check export-bad-folder 1 'cannot use .* as the output folder' err -- export csv --out "$work/not-a-folder" "$log"
 check export-usage 2 'csv, xyz, xyzi, xlsx or rtf' err -- export pdf --out "$work/exports" "$log"
 check export-rtf-line 2 'the report hold every line' err -- export rtf --line 1 --out "$work/exports" "$log"
+# The log's own folder, however it is named.
+check log-from-its-folder 0 '\n1 +s_002.000 +20 ' out -- info "$log"
+(cd "$work/survey/s/edit" && "$cli" info s.log >"$work/out" 2>&1 && "$cli" info ./s.log >>"$work/out" 2>&1) &&
+    [ "$(grep -c 's_002.000 *20 ' "$work/out")" -eq 2 ] ||
+    { echo "FAIL log from its folder"; cat "$work/out"; failures=$((failures + 1)); }
+# Whatever was asked for and not loaded is named, and the status says so.
+long=$(printf 'x%.0s' $(seq 300))
+printf 's_002.kq2\n%s/s_002.kq2\n' "$long" >"$work/survey/s/edit/long.log"
+check log-long-entry 1 "Failed to load ADCP file matching :.*x{300}/s_002.kq2" err -- info "$work/survey/s/edit/long.log"
+printf '\n  \r\n' >"$work/survey/s/edit/blank.log"
+check log-blank 1 'line log .*blank.log lists no lines' err -- info "$work/survey/s/edit/blank.log"
+: >"$work/survey/s/edit/empty.log"
+check log-empty 1 'empty.log lists no lines' err -- info "$work/survey/s/edit/empty.log"
+check log-absent 1 'Cannot open line log .*none.log: no such file' err -- info "$work/none.log"
+(cd "$work" && printf 'sample' >data.ydff && /usr/bin/python3 -c 'import zipfile,sys; z=zipfile.ZipFile("lines.zip","w"); z.write("data.ydff","Line 4/data.ydff")')
+check archive-unreadable-line 1 'Cannot open .*Line 4.ydff.*Line 4/data.ydff of .*lines.zip' err -- info "$work/lines.zip"
 rm "$work"/survey/s/raw/s_001.000
-check log-missing-raw 0 'Failed to load ADCP file matching :.*s_001_[0-9]+\.kq2 in RAW folder.\nContinue loading files\? Yes' err -- info "$log"
+check ensembles-missing-file 1 'Cannot open .*none.pd0: no such file' err -- ensembles --json --count 1 "$pd0/RDI_test01.000" "$pd0/none.pd0"
+check log-missing-raw 1 'Failed to load ADCP file matching :.*s_001_[0-9]+\.kq2 in RAW folder.\nContinue loading files\? Yes' err -- info "$log"
+# A name that is not UTF-8 (Latin-1 "cafe" with an acute e) is written replaced in JSON.
+cp "$pd0/RDI_test01.000" "$work/caf"$'\xe9'".PD0"
+check json-latin1-name 0 '"name": "caf[^"]+\.PD0"' out -- info --json "$work/caf"$'\xe9'".PD0"
+iconv -f UTF-8 -t UTF-8 "$work/out" >/dev/null || { echo "FAIL JSON not UTF-8"; failures=$((failures + 1)); }
+check discharge-latin1-name 0 '' out -- discharge --json "$work/caf"$'\xe9'".PD0"
+# Two lines of one name: the second file gets its own name.
+mkdir -p "$work/a" "$work/b"
+cp "$pd0/RDI_test01.000" "$work/a/same.PD0"; cp "$pd0/RDI_test01.000" "$work/b/same.PD0"
+cp "$pd0/RDI_test01.000" "$work/a/same.000"
+check export-same-names 0 'same.PD0 is written to .*same_2.csv(?s).*same_3.csv' err -- \
+    export csv --out "$work/same" "$work/a/same.PD0" "$work/b/same.PD0" "$work/a/same.000"
+[ -s "$work/same/same.csv" ] && [ -s "$work/same/same_2.csv" ] && [ -s "$work/same/same_3.csv" ] ||
+    { echo "FAIL same names"; ls "$work/same"; failures=$((failures + 1)); }
+# Outside the model's years or heights: the value, and a warning.
+check declination-1900 0 'outside the years 2025.0 to 2030.0' err -- declination --lat 45 --lon 0 --time 1900-01-01
+check declination-2200 0 '^-?[0-9]+\.[0-9]{6}\n$' out -- declination --lat 45 --lon 0 --time 2200-01-01
+check declination-depth 0 'height of -7000.000 km lies outside' err -- declination --lat 45 --lon 0 --time 2026-01-01 --height -7000
+check declination-in-range 0 '' err -- declination --lat 45 --lon 0 --time 2026-01-01 --height 0.1
+[ -s "$work/err" ] && { echo "FAIL declination warns in range"; failures=$((failures + 1)); }
+here=$(dirname "$0")
+/usr/bin/python3 "$here/readme_examples.py" "$cli" "$here/../../README.md" "$data" "$here/../../resources/WMM2025.COF" ||
+    failures=$((failures + 1))
 check help 0 'Usage: fluvex-cli' out -- --help
 check version 0 '^fluvex-cli [0-9]+\.[0-9]+' out -- --version
 

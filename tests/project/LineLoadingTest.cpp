@@ -3,12 +3,15 @@
 #include <gtest/gtest.h>
 #include <zip.h>
 
+#include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "TestEnvironment.h"
 #include "project/Database.h"
+#include "services/Geodesy.h"
 #include "services/UserPrompt.h"
 #include "settings/Settings.h"
 #include "synth/SurveyDescription.h"
@@ -169,6 +172,33 @@ TEST_F(LineLoadingTest, StopsAtTheLineLimit) {
               "Line limit of 512 reached; the remaining files are not loaded.");
 }
 
+// Alaska, then Maine, on an "auto" grid the Alaska file fixes: the Maine file is named once,
+// with the zone that fits it.
+TEST_F(LineLoadingTest, AFileOutsideTheGridsAreaOfUseIsNamedWithTheZoneThatFits) {
+    std::vector<fs::path> files;
+    for (const char* place :
+         {"Latitude = 61.2\nLongitude = -149.9", "Latitude = 44.9\nLongitude = -68.7"}) {
+        const auto description = synth::ParseSurveyDescription(
+            "[Survey]\nName = s\n[Track]\nEnsembles = 3\n[Navigation]\nBlocks = 100\n" +
+            std::string(place) + "\n");
+        for (const fs::path& file :
+             synth::WriteSurvey(description, Root() / std::to_string(files.size())))
+            if (file.extension() == ".PD0") files.push_back(file);
+    }
+    ASSERT_EQ(files.size(), 2U);
+    auto geodesy = Geodesy::Create("auto", 1.0).geodesy;
+    database.SetGeodesy(geodesy.get());
+    RecordingPrompt prompt;
+    EXPECT_EQ(OpenSurveyFiles(database, files, prompt).failedFiles, 0);
+    database.Clear();
+    database.SetGeodesy(nullptr);
+    ASSERT_EQ(prompt.Messages().size(), 1U);
+    const std::string& text = prompt.Messages()[0].text;
+    EXPECT_NE(text.find(files[1].string()), std::string::npos) << text;
+    EXPECT_NE(text.find("UTM zone 6N"), std::string::npos) << text;
+    EXPECT_NE(text.find("EPSG:32619"), std::string::npos) << text;
+}
+
 TEST_F(LineLoadingTest, ArchivesAreTakenOutWithoutLeavingTheArchiveFolder) {
     const fs::path archive = Root() / "survey.zip";
     int error = 0;
@@ -186,8 +216,28 @@ TEST_F(LineLoadingTest, ArchivesAreTakenOutWithoutLeavingTheArchiveFolder) {
     EXPECT_EQ(ReadText(destination / "Line 4.ydff"), "kept");
     EXPECT_FALSE(fs::exists(Root() / "data" / "evil.ydff"));
     EXPECT_FALSE(fs::exists(Root() / "evil.ydff"));
-    ASSERT_FALSE(prompt.Messages().empty());
-    EXPECT_NE(prompt.Messages()[0].text.find("../evil.ydff"), std::string::npos);
+    EXPECT_TRUE(std::ranges::any_of(prompt.Messages(), [](const auto& message) {
+        return message.text.find("../evil.ydff") != std::string::npos;
+    }));
+
+    // A second archive with the same folder and name has its own copy, not the first one's.
+    for (const char* content : {"first survey", "second survey"}) {
+        const fs::path other = Root() / content / "survey.zip";
+        fs::create_directories(other.parent_path());
+        zip_t* second = zip_open(other.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+        ASSERT_NE(second, nullptr);
+        zip_file_add(second, "Survey/Line 4/data.ydff",
+                     zip_source_buffer(second, content, std::strlen(content), 0), 0);
+        ASSERT_EQ(zip_close(second), 0);
+        EXPECT_TRUE(database.OpenArchive(other, prompt));
+    }
+    std::vector<std::string> copies;
+    for (const auto& item : fs::recursive_directory_iterator(destination))
+        if (item.path().filename() == "Line 4.ydff" && item.path().parent_path() != destination)
+            copies.push_back(ReadText(item.path()));
+    std::ranges::sort(copies);
+    EXPECT_EQ(copies, (std::vector<std::string>{"first survey", std::string(kBytes, sizeof kBytes),
+                                                "second survey"}));
 
     WriteText(Root() / "broken.zip", "not a zip");
     EXPECT_FALSE(database.OpenArchive(Root() / "broken.zip", prompt));

@@ -6,6 +6,8 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <numeric>
 #include <random>
@@ -58,9 +60,13 @@ struct Ping {
     int cells = 4;
     std::uint16_t number = 1;
     std::uint32_t timeTag = 0;
+    std::uint8_t year = 21;
     std::uint8_t month = 3;
     std::uint8_t day = 10;
+    std::uint8_t hour = 0;
+    std::uint8_t minute = 0;
     std::uint8_t second = 0;
+    std::uint8_t hundredths = 0;
     std::uint16_t transducerDepthDm = 5;
 };
 
@@ -75,10 +81,13 @@ Bytes FixedLeaderBlock(const Ping& ping) {
 Bytes VariableLeaderBlock(const Ping& ping) {
     Bytes block = Block(0x0080, 65);
     PutU16(block, 2, ping.number);
-    block.at(4) = 21;
+    block.at(4) = ping.year;
     block.at(5) = ping.month;
     block.at(6) = ping.day;
+    block.at(7) = ping.hour;
+    block.at(8) = ping.minute;
     block.at(9) = ping.second;
+    block.at(10) = ping.hundredths;
     PutU16(block, 16, ping.transducerDepthDm);
     return block;
 }
@@ -539,6 +548,98 @@ TEST_F(CRDIReaderFile, RefusedEnsemblesAreReportedWithTheirOffsets) {
     EXPECT_EQ(DescribeReadWarning(reader.Warnings()[0]),
               "offset " + std::to_string(second) + ", " + std::to_string(noVariableLeader.size()) +
                   " bytes: ensemble refused: no fixed leader, variable leader or velocity block");
+}
+
+TEST_F(CRDIReaderFile, EveryClockFieldIsChecked) {
+    struct Case {
+        const char* what;
+        Ping ping;
+        bool kept;
+    };
+    const Case cases[] = {
+        {"day 0", {.day = 0}, false},
+        {"31 February", {.month = 2, .day = 31}, false},
+        {"29 February 2021", {.year = 21, .month = 2, .day = 29}, false},
+        {"29 February 2020", {.year = 20, .month = 2, .day = 29}, true},
+        {"31 April", {.month = 4, .day = 31}, false},
+        {"hour 25", {.hour = 25}, false},
+        {"minute 60", {.minute = 60}, false},
+        {"second 99", {.second = 99}, false},
+        {"hundredths 100", {.hundredths = 100}, false},
+        {"31 December 23:59:59.99",
+         {.month = 12, .day = 31, .hour = 23, .minute = 59, .second = 59, .hundredths = 99},
+         true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_EQ(OpenBytes(Joined({PingFrame({}), PingFrame(c.ping)})), OpenStatus::Ok);
+        EXPECT_EQ(reader.Count(), c.kept ? 2 : 1);
+        EXPECT_EQ(reader.Warnings().size(), c.kept ? 0U : 1U);
+        if (!c.kept) {
+            EXPECT_EQ(reader.Warnings().at(0).problem, ReadProblem::InvalidClock);
+        }
+    }
+}
+
+TEST_F(CRDIReaderFile, ACutWavesRecordDoesNotSwallowTheNextFile) {
+    const Bytes waves = Frame({Block(0x0501, 300)}, kWavesRecordHeaderId);
+    const Bytes cut(waves.begin(), waves.begin() + 100);
+    const Bytes next = Joined({PingFrame({.number = 1}), PingFrame({.number = 2})});
+    ASSERT_EQ(OpenBytes(Joined({PingFrame({.number = 0}), cut, next})), OpenStatus::Ok);
+    EXPECT_EQ(Numbers(), (std::vector<int>{0, 1, 2}));
+    // Alone, a waves record with a wrong checksum is skipped byte by byte, not trusted.
+    Bytes corrupt = waves;
+    corrupt[50] ^= 0x01U;
+    ASSERT_EQ(OpenBytes(Joined({corrupt, PingFrame({.number = 3})})), OpenStatus::Ok);
+    EXPECT_EQ(Numbers(), (std::vector<int>{3}));
+    EXPECT_EQ(reader.Warnings().at(0).problem, ReadProblem::SkippedBytes);
+}
+
+// Bytes that are nothing but headers: every position a candidate claiming 32 KB. Each must be
+// rejected without summing its claimed length, or a few MB take minutes (see the bench).
+TEST_F(CRDIReaderFile, HeaderLikeGarbageIsSkippedAndTheEnsembleAfterItFound) {
+    const Bytes plausible{0x7F, 0x7F, 0x00, 0x80, 0x00, 0x01, 0x08, 0x00};
+    for (const Bytes& pattern : {Bytes{0x7F}, plausible}) {
+        Bytes garbage;
+        while (garbage.size() < (std::size_t{3} << 20))
+            garbage.insert(garbage.end(), pattern.begin(), pattern.end());
+        ASSERT_EQ(OpenBytes(Joined({garbage, Bytes{0x00}, PingFrame({.number = 7})})),
+                  OpenStatus::Ok);
+        EXPECT_EQ(Numbers(), (std::vector<int>{7}));
+        ASSERT_EQ(reader.Warnings().size(), 1U);
+        EXPECT_EQ(reader.Warnings()[0].problem, ReadProblem::SkippedBytes);
+        EXPECT_EQ(reader.Warnings()[0].length, garbage.size() + 1);
+    }
+}
+
+// The regression net of the hostile-input runs: a real file cut at every few offsets and with
+// bytes flipped at random always opens, never gains an ensemble, and keeps every whole ensemble
+// before the damage.
+TEST_F(CRDIReaderFile, CutAndFlippedRealFilesOpenWithoutGainingEnsembles) {
+    std::ifstream in(std::filesystem::path(FLUVEX_TEST_DATA) / "pd0" / "RDI_test01.000",
+                     std::ios::binary);
+    const Bytes real((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ASSERT_EQ(OpenBytes(real), OpenStatus::Ok);
+    const int whole = reader.Count();
+    const std::vector<std::uint64_t> offsets = IndexedOffsets();
+    for (std::size_t cut = 0; cut < real.size(); cut += 97) {
+        ASSERT_EQ(OpenBytes(Bytes(real.begin(), real.begin() + static_cast<std::ptrdiff_t>(cut))),
+                  OpenStatus::Ok);
+        // Ensembles that end before the cut (each reaches to the next one, the last to the end).
+        long before = 0;
+        for (std::size_t i = 0; i < offsets.size(); ++i)
+            before += (i + 1 < offsets.size() ? offsets[i + 1] : real.size()) <= cut;
+        EXPECT_GE(reader.Count(), before) << "cut at " << cut;
+        EXPECT_LE(reader.Count(), whole);
+    }
+    std::mt19937 random(16);
+    for (int flip = 0; flip < 200; ++flip) {
+        Bytes damaged = real;
+        for (int k = 0; k < 4; ++k)
+            damaged[random() % damaged.size()] ^= static_cast<std::uint8_t>(1U << (random() % 8));
+        ASSERT_EQ(OpenBytes(damaged), OpenStatus::Ok);
+        EXPECT_LE(reader.Count(), whole);
+    }
 }
 
 TEST_F(CRDIReaderFile, SortIsStableForEqualTimesInEitherClock) {

@@ -90,6 +90,22 @@ TEST_F(ArchiveTest, DamagedEntryLeavesNoFile) {
     EXPECT_FALSE(std::filesystem::exists(Root() / "copy.ydff"));
 }
 
+TEST_F(ArchiveTest, RefusesEntriesThatWouldUnpackFarBeyondTheirSize) {
+    const std::string zeros(20 << 20, '\0');
+    std::string varied(2 << 20, '\0');
+    for (std::size_t i = 0; i < varied.size(); ++i)
+        varied[i] = static_cast<char>((i * 2654435761U) >> 13U);
+    const auto archive = OpenOrFail(WriteZip({{"bomb.ydff", zeros}, {"line.ydff", varied}}, true));
+    ASSERT_NE(archive, nullptr);
+    const auto refusal = archive->Refusal(0);
+    ASSERT_TRUE(refusal.has_value());
+    EXPECT_NE(refusal->find("20971520 bytes"), std::string::npos) << *refusal;
+    EXPECT_FALSE(archive->ExtractTo(0, Root() / "bomb.ydff"));
+    EXPECT_FALSE(std::filesystem::exists(Root() / "bomb.ydff"));
+    EXPECT_EQ(archive->Refusal(1), std::nullopt);
+    EXPECT_TRUE(archive->ExtractTo(1, Root() / "line.ydff"));
+}
+
 TEST_F(ArchiveTest, RefusesWhatIsNotAnArchiveAndSaysWhy) {
     WriteText(Root() / "text.zip", "RAWLINE 1\nNAME not a zip\n");
     WriteText(Root() / "empty.zip", "");

@@ -189,6 +189,30 @@ TEST(GeodesyAutoZone, FixedByTheFirstPositionConverted) {
     EXPECT_EQ(geodesy->CrsName(), "WGS 84 / UTM zone 15S");
 }
 
+// A survey in Alaska and one in Maine in one run: the Maine positions on the Alaska zone are told,
+// once, with the zone that fits them. Inside the zone, and a degree past its edge, nothing is.
+TEST(GeodesyAutoZone, PositionsOutsideTheGridsAreaOfUseAreTold) {
+    const auto geodesy = Make("auto");
+    ASSERT_TRUE(geodesy);
+    ASSERT_TRUE(geodesy->ToGrid(61.2, -149.9).ok);  // Anchorage: zone 6N
+    ASSERT_TRUE(geodesy->ToGrid(61.0, -143.5).ok);  // half a degree past the zone's edge
+    EXPECT_EQ(geodesy->TakePositionOutsideArea(), std::nullopt);
+    ASSERT_TRUE(geodesy->ToGrid(44.9, -68.7).ok);  // Bangor, Maine
+    ASSERT_TRUE(geodesy->ToGrid(45.0, -68.6).ok);
+    const auto outside = geodesy->TakePositionOutsideArea();
+    ASSERT_TRUE(outside.has_value());
+    EXPECT_DOUBLE_EQ(outside->latitude, 44.9);
+    EXPECT_EQ(Geodesy::UtmCrsOf(outside->latitude, outside->longitude), "EPSG:32619");
+    EXPECT_EQ(geodesy->TakePositionOutsideArea(), std::nullopt);  // told once
+
+    // Areas across the antimeridian (zone 60 runs 174E to 180E; this one 170E to 170W).
+    const AreaOfUse across{.west = 170.0, .south = -60.0, .east = -170.0, .north = -20.0};
+    EXPECT_TRUE(across.Holds(-40.0, 179.0));
+    EXPECT_TRUE(across.Holds(-40.0, -175.0));
+    EXPECT_FALSE(across.Holds(-40.0, 150.0));
+    EXPECT_FALSE(across.Holds(0.0, 179.0));
+}
+
 TEST(GeodesyAutoZone, ZoneAndHemisphereAtTheirEdges) {
     const struct {
         double latitude;

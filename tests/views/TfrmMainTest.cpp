@@ -580,7 +580,10 @@ private slots:
         QFETCH(QStringList, files);
         QFETCH(bool, valid);
         QString error;
-        const auto parsed = ParseDesktopCommandLine(arguments, &error);
+        std::vector<std::string> bytes;
+        for (const QString& argument : arguments)
+            bytes.push_back(argument.toStdString());
+        const auto parsed = ParseDesktopCommandLine(bytes, &error);
         QCOMPARE(parsed.has_value(), valid);
         QCOMPARE(error.isEmpty(), valid);
         if (!parsed) return;
@@ -588,6 +591,14 @@ private slots:
         for (const fs::path& file : parsed->files)
             names << QString::fromStdString(file.string());
         QCOMPARE(names, files);
+    }
+
+    void commandLineKeepsFileNameBytes() {
+        const std::string latin1Name = "caf\xe9.PD0";
+        QString error;
+        const auto parsed = ParseDesktopCommandLine({latin1Name}, &error);
+        QVERIFY(parsed && parsed->files.size() == 1);
+        QCOMPARE(parsed->files[0].string(), latin1Name);
     }
 };
 

@@ -43,14 +43,19 @@ Commands:
   export csv|xyz|xyzi|xlsx|rtf --out DIR [--line N] FILE...
                              one file per line (csv, xyz, xyzi) or one workbook (xlsx) or
                              RTF report (rtf) of all lines, named after the first FILE, in DIR
-
-FILE: instrument files (.000, .pd0 ...), line logs of the survey suite (.log) and archives
-(.zip, .rsqmb), opened as the desktop program opens them.
   declination --lat DEG --lon DEG --time ISO8601 [--height KM] [--cof FILE]
   declination --at FILE [--cof FILE]
                              magnetic declination in degrees (World Magnetic Model; the
-                             model installed in the settings folder unless --cof is given),
+                             model installed in the settings folder unless --cof is given;
+                             the shipped WMM-2025 covers 2025.0 to 2030.0: other times, and
+                             heights outside -11..850 km, are extrapolated with a warning),
                              with --at at the first position and date of FILE's survey
+
+FILE: instrument files (.000, .pd0 ...), line logs of the survey suite (.log) and archives
+(.zip, .rsqmb), opened as the desktop program opens them. Every file, or line of a log or
+archive, that was asked for and not loaded is named on stderr, and the exit status is 1.
+export: lines of the same name get NAME_2, NAME_3 ... rather than overwrite each other; XYZ
+and XYZI files both end in .xyz, so export them to different folders.
 
 Exit status: 0 success, 1 the work failed, 2 wrong usage.
 )";

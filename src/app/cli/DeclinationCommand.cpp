@@ -1,6 +1,7 @@
 #include <charconv>
 #include <chrono>
 #include <cmath>
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <ostream>
@@ -53,6 +54,25 @@ std::optional<int64_t> ParseUtcTime(std::string_view text) {
     return static_cast<int64_t>(days) * 86400000 + static_cast<int64_t>(seconds * 1000);
 }
 
+// Heights the model can be asked about: up to 850 km above the ellipsoid, as the model states,
+// and down to the deepest sea floor, 11 km below it.
+constexpr double kLowestHeightKm = -11.0;
+constexpr double kHighestHeightKm = 850.0;
+
+// The value is still printed (the user may want the extrapolation), but never silently.
+void WarnOutsideModel(const MagneticModel& model, double decimalYear, double heightKm,
+                      std::ostream& err) {
+    if (!model.Covers(decimalYear))
+        err << "fluvex-cli: warning: " << FormatFixed(decimalYear, 2) << " lies outside the years "
+            << FormatFixed(model.Epoch(), 1) << " to "
+            << FormatFixed(model.Epoch() + MagneticModel::kValidYears, 1) << " that "
+            << model.Name() << " covers: the declination is extrapolated and may be far off\n";
+    if (!(heightKm >= kLowestHeightKm && heightKm <= kHighestHeightKm))
+        err << "fluvex-cli: warning: a height of " << FormatFixed(heightKm, 3)
+            << " km lies outside " << FormatFixed(kLowestHeightKm, 0) << " to "
+            << FormatFixed(kHighestHeightKm, 0) << " km, where the model holds\n";
+}
+
 // The model named by --cof, else the one in the settings folder; null with the reason told.
 std::unique_ptr<MagneticModel> ModelFor(const std::optional<std::string>& coefficients,
                                         std::ostream& err) {
@@ -99,6 +119,19 @@ int RunDeclinationCommand(CommandContext& context) {
     if (!arguments.Failed() && !at && (std::abs(*latitude) > 90 || std::abs(*longitude) > 180))
         arguments.Fail("--lat must lie within -90..90 and --lon within -180..180");
     if (arguments.Failed()) return kExitUsage;
+
+    std::string error;
+    const std::filesystem::path file =
+        coefficients ? std::filesystem::path(*coefficients) : EnsureMagneticModelFile(&error);
+    const MagneticModelLoad load = file.empty() ? MagneticModelLoad{} : LoadMagneticModel(file);
+    if (!load.model) {
+        context.err << "fluvex-cli: " << (load.error.empty() ? error : load.error) << '\n';
+        return kExitFailure;
+    }
+    const std::int64_t timeMs = time.value_or(0);  // checked above
+    WarnOutsideModel(*load.model, CalendarDecimalYear(timeMs), height, context.err);
+    const double degrees = Declination(load.model.get(), timeMs, *latitude, *longitude, height);
+}
 
     const std::unique_ptr<MagneticModel> model = ModelFor(coefficients, context.err);
     if (!model) return kExitFailure;

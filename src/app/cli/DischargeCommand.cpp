@@ -7,6 +7,7 @@
 
 #include "app/cli/ArgumentList.h"
 #include "app/cli/Commands.h"
+#include "app/cli/JsonOutput.h"
 #include "app/cli/OpenedSurvey.h"
 #include "processing/Discharge.h"
 #include "project/Database.h"
@@ -47,7 +48,7 @@ int RunDischargeCommand(CommandContext& context) {
     const auto show = [&progress](int done, int total) { progress.Show(done, total); };
     const std::vector<LineDischargeRow> rows = ComputeAllLineDischarges(AppDatabase(), show);
     if (asJson) {
-        context.out << DischargeJson(rows).dump(2) << '\n';
+        context.out << JsonText(DischargeJson(rows), 2) << '\n';
     } else {
         for (const std::string& line :
              FormatDischargeReport(rows, AppSettings().VelocityUnits))

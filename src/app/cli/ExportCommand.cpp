@@ -44,11 +44,13 @@ bool ExportLines(LineExportKind kind, std::optional<int> only, const fs::path& f
     const LineRange lines{only.value_or(0), only ? *only + 1 : AppDatabase().LineCount()};
     BatchProgress progress(err, "export: lines");
     StderrPrompt prompt;
-    return ExportLinesToFolder(AppDatabase(), kind, lines, folder, prompt,
-                               [&progress](int done, int total) {
-                                   progress.Show(done, total);
-                                   return true;
-                               });
+    return ExportLinesToFolder(
+        AppDatabase(), kind, lines, folder, prompt,
+        [&progress](int done, int total) {
+            progress.Show(done, total);
+            return true;
+        },
+        [&err](const std::string& text) { err << "fluvex-cli: " << text << '\n'; });
 }
 
 // The workbook and the report hold every line; they are named after the first file given.

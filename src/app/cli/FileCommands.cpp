@@ -10,6 +10,7 @@
 
 #include "app/cli/ArgumentList.h"
 #include "app/cli/Commands.h"
+#include "app/cli/JsonOutput.h"
 #include "app/cli/OpenedSurvey.h"
 #include "model/EnsembleQuantities.h"
 #include "project/Database.h"
@@ -183,7 +184,7 @@ int RunInfoCommand(CommandContext& context) {
     for (int line = 0; line < database.LineCount(); ++line)
         summaries.push_back(LineSummary(database, line));
     if (asJson)
-        context.out << summaries.dump(2) << '\n';
+        context.out << JsonText(summaries, 2) << '\n';
     else
         PrintSummaryTable(summaries, context.out);
     return survey.Status();
@@ -215,8 +216,8 @@ int RunEnsemblesCommand(CommandContext& context) {
     json records = json::array();
     for (size_t i = begin; i < end; ++i)
         records.push_back(EnsembleRecord(static_cast<int>(i), ensembles[i], processed));
-    context.out << records.dump(1) << '\n';
-    return kExitOk;
+    context.out << JsonText(records, 1) << '\n';
+    return survey.Status();
 }
 
 }  // namespace fluvex

@@ -7,11 +7,13 @@
 #include <QPixmap>
 #include <QScreen>
 
+#include <algorithm>
 #include <iostream>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "processing/MagneticModel.h"
 #include "project/Database.h"
@@ -128,9 +130,11 @@ int main(int argc, char** argv) {
     QGuiApplication::setDesktopFileName("fluvex");
     QApplication::setWindowIcon(QIcon::fromTheme("fluvex"));
 
+    // From argv, which QApplication has cleared of its own options: QApplication::arguments()
+    // would have turned bytes that are not UTF-8 in file names into replacement characters.
+    const std::vector<std::string> arguments(argv + std::min(argc, 1), argv + argc);
     QString error;
-    const auto commandLine =
-        fluvex::ParseDesktopCommandLine(QApplication::arguments().mid(1), &error);
+    const auto commandLine = fluvex::ParseDesktopCommandLine(arguments, &error);
     if (!commandLine) {
         std::cerr << "fluvex: " << error.toStdString() << "\nTry 'fluvex --help'.\n";
         return kExitUsage;
