@@ -120,23 +120,12 @@ int RunDeclinationCommand(CommandContext& context) {
         arguments.Fail("--lat must lie within -90..90 and --lon within -180..180");
     if (arguments.Failed()) return kExitUsage;
 
-    std::string error;
-    const std::filesystem::path file =
-        coefficients ? std::filesystem::path(*coefficients) : EnsureMagneticModelFile(&error);
-    const MagneticModelLoad load = file.empty() ? MagneticModelLoad{} : LoadMagneticModel(file);
-    if (!load.model) {
-        context.err << "fluvex-cli: " << (load.error.empty() ? error : load.error) << '\n';
-        return kExitFailure;
-    }
-    const std::int64_t timeMs = time.value_or(0);  // checked above
-    WarnOutsideModel(*load.model, CalendarDecimalYear(timeMs), height, context.err);
-    const double degrees = Declination(load.model.get(), timeMs, *latitude, *longitude, height);
-}
-
     const std::unique_ptr<MagneticModel> model = ModelFor(coefficients, context.err);
     if (!model) return kExitFailure;
     if (at) return SurveyDeclination(context, *at, *model);
-    const double degrees = Declination(model.get(), *time, *latitude, *longitude, height);
+    const std::int64_t timeMs = time.value_or(0);  // checked above
+    WarnOutsideModel(*model, CalendarDecimalYear(timeMs), height, context.err);
+    const double degrees = Declination(model.get(), timeMs, *latitude, *longitude, height);
     context.out << FormatFixed(degrees, 6) << '\n';
     return kExitOk;
 }
