@@ -40,6 +40,10 @@ Commands:
   export csv|xyz|xyzi|xlsx --out DIR [--line N] FILE...
                              one file per line (csv, xyz, xyzi) or one workbook of all lines
                              (xlsx, named after the first FILE) in DIR
+  export dxf2d|dxf3d --out DIR [--line N] FILE...
+                             the plan drawing (dxf2d) or the 3-D vector drawing (dxf3d) of every
+                             line (or line N), named after its first line, in DIR; the
+                             TrackOptions settings apply
 
 FILE: instrument files (.000, .pd0 ...), line logs of the survey suite (.log) and archives
 (.zip, .rsqmb), opened as the desktop program opens them.
