@@ -33,21 +33,21 @@ void ViewMapping::ZoomOut() {
 double ViewMapping::Scale() const {
     const double w = view_.Width();
     const double h = view_.Height();
-    if (viewport_.width <= 0 || viewport_.height <= 0) return 0.0;
+    if (viewport_.Width() <= 0 || viewport_.Height() <= 0) return 0.0;
     // A view without width or height (one point, or nothing at all) is shown one unit wide.
-    const double sx = w > 0 && std::isfinite(w) ? viewport_.width / w : 0.0;
-    const double sy = h > 0 && std::isfinite(h) ? viewport_.height / h : 0.0;
+    const double sx = w > 0 && std::isfinite(w) ? viewport_.Width() / w : 0.0;
+    const double sy = h > 0 && std::isfinite(h) ? viewport_.Height() / h : 0.0;
     if (sx > 0 && sy > 0) return std::min(sx, sy);
     if (sx > 0 || sy > 0) return std::max(sx, sy);
-    return std::min(viewport_.width, viewport_.height);
+    return std::min(viewport_.Width(), viewport_.Height());
 }
 
 PixelPoint ViewMapping::WorldToPixel(double x, double y) const {
     const double s = Scale();
     const double cx = (view_.minX + view_.maxX) / 2;
     const double cy = (view_.minY + view_.maxY) / 2;
-    return {viewport_.left + viewport_.width / 2.0 + (x - cx) * s,
-            viewport_.top + viewport_.height / 2.0 - (y - cy) * s};
+    return {viewport_.left + viewport_.Width() / 2.0 + (x - cx) * s,
+            viewport_.top + viewport_.Height() / 2.0 - (y - cy) * s};
 }
 
 WorldPoint ViewMapping::PixelToWorld(const PixelPoint& pixel) const {
@@ -55,8 +55,8 @@ WorldPoint ViewMapping::PixelToWorld(const PixelPoint& pixel) const {
     const double cx = (view_.minX + view_.maxX) / 2;
     const double cy = (view_.minY + view_.maxY) / 2;
     if (s <= 0) return {cx, cy, 0.0};
-    return {cx + (pixel.x - viewport_.left - viewport_.width / 2.0) / s,
-            cy - (pixel.y - viewport_.top - viewport_.height / 2.0) / s, 0.0};
+    return {cx + (pixel.x - viewport_.left - viewport_.Width() / 2.0) / s,
+            cy - (pixel.y - viewport_.top - viewport_.Height() / 2.0) / s, 0.0};
 }
 
 }  // namespace fluvex

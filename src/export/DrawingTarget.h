@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "model/ColourLookup.h"
+#include "project/ProfileScales.h"
 
 namespace fluvex {
 
@@ -27,14 +28,6 @@ struct WorldRect {
     double maxY = 0.0;
     double Width() const { return maxX - minX; }
     double Height() const { return maxY - minY; }
-};
-
-// Pixels of the drawing surface: left, top, width and height.
-struct PixelRect {
-    int left = 0;
-    int top = 0;
-    int width = 0;
-    int height = 0;
 };
 
 struct PixelPoint {
