@@ -39,6 +39,8 @@ void ScreenTarget::DrawLine(const WorldPoint& from, const WorldPoint& to) {
 void ScreenTarget::SetFont(double size, double angleDegrees, int weight) {
     font_.setPixelSize(std::max(1, static_cast<int>(std::lround(size * kLabelPixels))));
     font_.setWeight(weight >= 600 ? QFont::Bold : QFont::Normal);
+    // Plain pixels: a label shows in its arrow's colour only, never blended into the paper.
+    font_.setStyleStrategy(QFont::NoAntialias);
     fontAngle_ = angleDegrees;
 }
 
