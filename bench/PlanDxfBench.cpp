@@ -29,8 +29,8 @@ void BM_PlanDxf(benchmark::State& state) {
     const fs::path file = fs::temp_directory_path() / "fluvex-bench-plan.dxf";
     for (auto _ : state)
         if (!fluvex::ExportPlanDxf(database, BenchOptions(), fluvex::Units(),
-                                   fluvex::CurrentVelocityTable(), {0, database.LineCount()},
-                                   file, prompt))
+                                   fluvex::CurrentVelocityTable(), {0, database.LineCount()}, file,
+                                   prompt))
             state.SkipWithError("export");
     state.counters["MB"] = static_cast<double>(fs::file_size(file)) / 1e6;
     fs::remove(file);

@@ -56,11 +56,13 @@ double Paint(QImage& image, std::chrono::milliseconds budget, int& slices) {
 void BM_SurveyPicture(benchmark::State& state) {
     bench::Application();
     bench::OpenSurveyLog();
-    for (int line = 0; line < AppDatabase().LineCount(); ++line) AppDatabase().Ensembles(line);
+    for (int line = 0; line < AppDatabase().LineCount(); ++line)
+        AppDatabase().Ensembles(line);
     QImage image(1600, 1000, QImage::Format_RGB32);
     double first = 0;
     int slices = 0;
-    for (auto _ : state) first = Paint(image, std::chrono::milliseconds(100), slices);
+    for (auto _ : state)
+        first = Paint(image, std::chrono::milliseconds(100), slices);
     state.counters["first_slice_ms"] = first * 1000;
     state.counters["slices"] = slices;
 }

@@ -152,8 +152,7 @@ DxfUnits DxfUnitsOf(const UnitSystem& units) {
 
 bool ExportPlanDxf(Database& database, const PlanOptions& options, const UnitSystem& units,
                    const ColourLookup* colours, LineRange lines, const fs::path& file,
-                   UserPrompt& prompt,
-                   const LineExportProgress& progress) {
+                   UserPrompt& prompt, const LineExportProgress& progress) {
     DxfWriter writer(DxfUnitsOf(units));
     DxfTarget target(writer);
     target.BeginPicture();

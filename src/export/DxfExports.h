@@ -21,8 +21,9 @@ class UserPrompt;
 // The drawing unit of the display distance unit: metres or feet.
 DxfUnits DxfUnitsOf(const UnitSystem& units);
 
-// Both draw lines `lines.first` to `lines.end - 1` into `file` and report a failure through `prompt`; false when nothing was written.
-// `progress` is told after each line; returning false stops the export without a file.
+// Both draw lines `lines.first` to `lines.end - 1` into `file` and report a failure through
+// `prompt`; false when nothing was written. `progress` is told after each line; returning false
+// stops the export without a file.
 bool ExportPlanDxf(Database& database, const PlanOptions& options, const UnitSystem& units,
                    const ColourLookup* colours, LineRange lines, const std::filesystem::path& file,
                    UserPrompt& prompt, const LineExportProgress& progress = {});

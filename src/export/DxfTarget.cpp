@@ -9,7 +9,8 @@ namespace {
 std::vector<DxfPoint> ToDxf(std::span<const WorldPoint> points) {
     std::vector<DxfPoint> out;
     out.reserve(points.size());
-    for (const WorldPoint& p : points) out.push_back({p.x, p.y, p.z});
+    for (const WorldPoint& p : points)
+        out.push_back({p.x, p.y, p.z});
     return out;
 }
 

@@ -65,7 +65,8 @@ std::size_t AppendCharacter(std::string_view text, std::size_t i, std::string& o
     constexpr char kHex[] = "0123456789ABCDEF";
     out += "\\U+";
     const int digits = codePoint > 0xFFFF ? 5 : 4;
-    for (int shift = (digits - 1) * 4; shift >= 0; shift -= 4) out += kHex[(codePoint >> shift) & 0xF];
+    for (int shift = (digits - 1) * 4; shift >= 0; shift -= 4)
+        out += kHex[(codePoint >> shift) & 0xF];
     return length;
 }
 
@@ -162,7 +163,8 @@ public:
         Tables();
         Blocks();
         w_.sectionEntities();
-        for (const Entity& entity : d_.entities_) WriteEntity(entity);
+        for (const Entity& entity : d_.entities_)
+            WriteEntity(entity);
         w_.sectionEnd();
         dxf_.writeObjects(w_);
         dxf_.writeObjectsEnd(w_);
@@ -226,10 +228,14 @@ private:
 
     void WriteEntity(const Entity& entity) {
         switch (entity.kind) {
-            case Kind::FlatPolyline: return FlatPolyline(entity);
-            case Kind::Polyline3D: return Polyline3D(entity);
-            case Kind::FilledPolygon: return FilledPolygon(entity);
-            case Kind::Text: return Text(entity);
+            case Kind::FlatPolyline:
+                return FlatPolyline(entity);
+            case Kind::Polyline3D:
+                return Polyline3D(entity);
+            case Kind::FilledPolygon:
+                return FilledPolygon(entity);
+            case Kind::Text:
+                return Text(entity);
         }
     }
 
@@ -295,8 +301,8 @@ private:
         // dxflib takes the angle in radians and writes degrees.
         const double radians = entity.angle * std::numbers::pi / 180;
         dxf_.writeText(w_,
-                       DL_TextData(at.x, at.y, at.z, at.x, at.y, at.z, entity.height, 1.0, 0, 0,
-                                   0, entity.text, "Standard", radians),
+                       DL_TextData(at.x, at.y, at.z, at.x, at.y, at.z, entity.height, 1.0, 0, 0, 0,
+                                   entity.text, "Standard", radians),
                        Attributes(entity));
     }
 

@@ -94,8 +94,8 @@ std::optional<std::size_t> NearestDistanceIndex::Nearest(double distance) const 
     if (sorted_.empty()) return std::nullopt;
     // The first entry at or above the distance and the first of the run of equal distances just
     // below it: the earliest ping of each of the two nearest distances.
-    const auto above = std::lower_bound(sorted_.begin(), sorted_.end(),
-                                        std::make_pair(distance, std::size_t{0}));
+    const auto above =
+        std::lower_bound(sorted_.begin(), sorted_.end(), std::make_pair(distance, std::size_t{0}));
     std::optional<std::pair<double, std::size_t>> best;
     const auto consider = [&](const std::pair<double, std::size_t>& candidate) {
         const double gap = std::abs(candidate.first - distance);
@@ -139,7 +139,8 @@ WorldRect ZoomExtentsBounds(Database& database) {
             if (ping.loaded && nav.positionValid && database.InsideBorder(nav.x, nav.y))
                 widen(nav.x, nav.y);
         }
-    for (const BorderPoint& vertex : database.Border()) widen(vertex.x, vertex.y);
+    for (const BorderPoint& vertex : database.Border())
+        widen(vertex.x, vertex.y);
     return bounds;
 }
 
@@ -152,7 +153,8 @@ void PlanDrawing::DrawBorder(DrawingTarget& target) const {
     if (border.size() < 3) return;
     std::vector<WorldPoint> points;
     points.reserve(border.size());
-    for (const BorderPoint& vertex : border) points.push_back({vertex.x, vertex.y, 0.0});
+    for (const BorderPoint& vertex : border)
+        points.push_back({vertex.x, vertex.y, 0.0});
     target.SetPen(0, 1, 0x000000);
     target.SetFillColour(kBorderFill);
     target.DrawPolygon(points);
@@ -173,7 +175,8 @@ void PlanDrawing::DrawPlannedLines(DrawingTarget& target, int currentLine, int f
         const PlannedLine* planned = database_.PlannedLine(line);
         if (planned == nullptr || planned->points.size() < 2) continue;
         points.clear();
-        for (const PlannedPoint& p : planned->points) points.push_back({p.x, p.y, 0.0});
+        for (const PlannedPoint& p : planned->points)
+            points.push_back({p.x, p.y, 0.0});
         target.DrawPolyline(points);
     }
 }
@@ -204,7 +207,8 @@ void PlanDrawing::DrawLineClosest(DrawingTarget& target, int line) const {
     if (!database_.DistanceRange(line, lo, hi) || lo > hi) return;
     if (!std::isfinite(options_.arrowInterval)) return;
     // A zero or negative interval would never leave the line's end.
-    const double interval = UsableInterval(options_.arrowInterval, kSmallestAverageInterval, lo, hi);
+    const double interval =
+        UsableInterval(options_.arrowInterval, kSmallestAverageInterval, lo, hi);
     const NearestDistanceIndex index(pings);
     // From the end of the line backwards, as the positions have always been placed.
     for (double k = 1;; ++k) {
@@ -245,8 +249,8 @@ void Accumulate(const Ensemble& ping, bool firstCellOnly, IntervalMean& mean) {
     const double depth = Depth(ping);
     mean.deepest = mean.pings == 1 ? depth : std::max(mean.deepest, depth);
     mean.last = &ping;
-    mean.cells = std::clamp(std::min(LastCell(ping), static_cast<int>(ping.cells.size())), 0,
-                            kMaxCells);
+    mean.cells =
+        std::clamp(std::min(LastCell(ping), static_cast<int>(ping.cells.size())), 0, kMaxCells);
     for (int j = 0; j < mean.cells; ++j) {
         if (CellDepth(ping, j) > depth) continue;
         const std::int16_t east = VelocityComponent(ping, j, kEastVelocity);
@@ -344,8 +348,8 @@ void PlanDrawing::DrawArrow(DrawingTarget& target, std::string_view layer, doubl
         label.y -= kLabelOffset * s;
     target.SetTextColour(colour);
     target.SetFont(1, angle, 400);
-    target.DrawText(label, units_.FormatVelocityWithUnit(units_.MmsToDisplay(speedMms),
-                                                         kMagnitude2D));
+    target.DrawText(label,
+                    units_.FormatVelocityWithUnit(units_.MmsToDisplay(speedMms), kMagnitude2D));
 
     if (options_.solidArrows) return DrawSolidArrow(target, base, tip, theta);
     target.DrawLine(base, tip);
@@ -360,8 +364,7 @@ void PlanDrawing::DrawArrow(DrawingTarget& target, std::string_view layer, doubl
     }
 }
 
-void PlanDrawing::DrawArrowHead(DrawingTarget& target, const WorldPoint& tip,
-                                double theta) const {
+void PlanDrawing::DrawArrowHead(DrawingTarget& target, const WorldPoint& tip, double theta) const {
     target.DrawLine(tip, Along(tip, -kBarbLength, theta - kBarbAngle));
     target.DrawLine(tip, Along(tip, -kBarbLength, theta + kBarbAngle));
 }
@@ -379,10 +382,10 @@ void PlanDrawing::DrawSolidArrow(DrawingTarget& target, const WorldPoint& base,
         return WorldPoint{p.x + along * ax + across * cx, p.y + along * ay + across * cy, p.z};
     };
     const std::array<WorldPoint, 8> polygon{
-        at(base, 0, ux, uy, w, nx, ny),     at(base, 0, ux, uy, -w, nx, ny),
-        at(tip, 0, ux, uy, -w, nx, ny),     at(tip, 0, ux, uy, -3 * w, nx, ny),
-        at(tip, 4 * w, ux, uy, 0, nx, ny),  at(tip, 0, ux, uy, 3 * w, nx, ny),
-        at(tip, 0, ux, uy, w, nx, ny),      at(base, 0, ux, uy, w, nx, ny),
+        at(base, 0, ux, uy, w, nx, ny),    at(base, 0, ux, uy, -w, nx, ny),
+        at(tip, 0, ux, uy, -w, nx, ny),    at(tip, 0, ux, uy, -3 * w, nx, ny),
+        at(tip, 4 * w, ux, uy, 0, nx, ny), at(tip, 0, ux, uy, 3 * w, nx, ny),
+        at(tip, 0, ux, uy, w, nx, ny),     at(base, 0, ux, uy, w, nx, ny),
     };
     target.DrawPolygon(polygon);
 }

@@ -47,14 +47,16 @@ void ScreenTarget::SetFont(double size, double angleDegrees, int weight) {
 void ScreenTarget::DrawPolyline(std::span<const WorldPoint> points) {
     if (painter_ == nullptr) return;
     QPolygonF polygon;
-    for (const WorldPoint& p : points) polygon << ToPixel(p);
+    for (const WorldPoint& p : points)
+        polygon << ToPixel(p);
     painter_->drawPolyline(polygon);
 }
 
 void ScreenTarget::DrawPolygon(std::span<const WorldPoint> points) {
     if (painter_ == nullptr) return;
     QPolygonF polygon;
-    for (const WorldPoint& p : points) polygon << ToPixel(p);
+    for (const WorldPoint& p : points)
+        polygon << ToPixel(p);
     painter_->save();
     painter_->setBrush(ToQColor(fillColour_));
     painter_->drawPolygon(polygon);
@@ -69,7 +71,8 @@ void ScreenTarget::DrawText(const WorldPoint& at, std::string_view text) {
     painter_->translate(ToPixel(at));
     // The angle turns anticlockwise in the world, where y grows upwards.
     painter_->rotate(-fontAngle_);
-    painter_->drawText(QPointF(0, 0), QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+    painter_->drawText(QPointF(0, 0),
+                       QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
     painter_->restore();
 }
 

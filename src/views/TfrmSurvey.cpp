@@ -165,9 +165,8 @@ QWidget* TfrmSurvey::BuildSidePanel() {
         rgVectorType_->addButton(radio, i);
         typeColumn->addWidget(radio);
     }
-    connect(rgVectorType_, &QButtonGroup::idClicked, this, [](int id) {
-        AppSettings().ArrowStyle = id;
-    });
+    connect(rgVectorType_, &QButtonGroup::idClicked, this,
+            [](int id) { AppSettings().ArrowStyle = id; });
     column->addWidget(types);
 
     auto* placement = new QGroupBox(tr("2D DXF Output"));
@@ -221,8 +220,8 @@ void TfrmSurvey::LoadSidePanel() {
 
 TfrmSurvey::Watched TfrmSurvey::Current() {
     const Settings& s = AppSettings();
-    return {s.CurrentLine,   s.ShowTrackLines, s.SolidArrows, s.ArrowInterval,
-            s.ArrowLength,   s.Mid_Avg,        s.ArrowStyle};
+    return {s.CurrentLine, s.ShowTrackLines, s.SolidArrows, s.ArrowInterval,
+            s.ArrowLength, s.Mid_Avg,        s.ArrowStyle};
 }
 
 void TfrmSurvey::PollChanges() {
@@ -312,7 +311,8 @@ void TfrmSurvey::ContinueVectors() {
 
 void TfrmSurvey::DrawNow() {
     Render();
-    while (continuation_->isActive()) ContinueVectors();
+    while (continuation_->isActive())
+        ContinueVectors();
     paintBox_->update();
 }
 
@@ -474,8 +474,8 @@ void TfrmSurvey::MouseRelease(QMouseEvent* event) {
         const ViewMapping& view = screen_.View();
         const WorldPoint a = view.PixelToWorld({double(band_[0].x()), double(band_[0].y())});
         const WorldPoint b = view.PixelToWorld({double(at.x()), double(at.y())});
-        screen_.View().ZoomTo({std::min(a.x, b.x), std::min(a.y, b.y), std::max(a.x, b.x),
-                               std::max(a.y, b.y)});
+        screen_.View().ZoomTo(
+            {std::min(a.x, b.x), std::min(a.y, b.y), std::max(a.x, b.x), std::max(a.y, b.y)});
         Invalidate();
     }
     dragging_ = false;

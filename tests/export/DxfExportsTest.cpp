@@ -68,9 +68,8 @@ protected:
     // positioned by GGA; `navigation` false leaves the second line without positions.
     void LoadUniformSurvey(bool navigation = true) {
         for (int line = 0; line < 2; ++line) {
-            const std::string nav = navigation || line == 0
-                                        ? "[Navigation]\nBlocks = 104, 105\nLatitude = 47.3\n"
-                                        : "";
+            const std::string nav =
+                navigation || line == 0 ? "[Navigation]\nBlocks = 104, 105\nLatitude = 47.3\n" : "";
             const synth::SyntheticLine generated = synth::GenerateLine(
                 synth::ParseSurveyDescription(
                     "[Survey]\nName = uni\nLines = 2\nStart = 2024-05-14T09:30:00.00\n"
@@ -127,7 +126,8 @@ TEST_F(DxfExports, PlanArrowsFollowTheCurrent) {
     EXPECT_EQ(drawing["insunits"], 6);
     const std::regex depthLayer(R"(Depth_\d\d_\d\dm)");
     std::set<std::string> layers;
-    for (const json& name : drawing["layers"]) layers.insert(name.get<std::string>());
+    for (const json& name : drawing["layers"])
+        layers.insert(name.get<std::string>());
     EXPECT_TRUE(layers.contains("0") && layers.contains("PlannedLines"));
 
     const auto positions = Positions();
@@ -202,7 +202,8 @@ TEST_F(DxfExports, UnitsAndTrackLines) {
         EXPECT_EQ(drawing["insunits"], c.insunits);
         EXPECT_EQ(Dump(vectors)["insunits"], c.insunits);
         std::set<std::string> layers;
-        for (const json& name : drawing["layers"]) layers.insert(name.get<std::string>());
+        for (const json& name : drawing["layers"])
+            layers.insert(name.get<std::string>());
         EXPECT_EQ(layers.contains("PlannedLines"), c.trackLines) << c.distanceUnit;
     }
 }
@@ -234,11 +235,12 @@ TEST_F(DxfExports, LineShorterThanOneInterval) {
     for (const int placement : {0, 1}) {
         options.placement = placement;
         const fs::path file = Root() / "short.dxf";
-        ASSERT_TRUE(ExportPlanDxf(database, options, Units(), CurrentVelocityTable(), {0, 1},
-                                  file, prompt));
+        ASSERT_TRUE(ExportPlanDxf(database, options, Units(), CurrentVelocityTable(), {0, 1}, file,
+                                  prompt));
         const json texts = Dump(file)["texts"];
         std::set<std::pair<double, double>> places;
-        for (const json& text : texts) places.emplace(text["at"][0], text["at"][1]);
+        for (const json& text : texts)
+            places.emplace(text["at"][0], text["at"][1]);
         EXPECT_EQ(places.size(), placement == 0 ? 0U : 1U);
     }
 }

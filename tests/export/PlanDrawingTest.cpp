@@ -72,7 +72,8 @@ TEST(NearestDistanceIndex, FindsWhatTheScanFinds) {
         // Whole and half metres, so that ties between equal and equally near distances abound.
         std::vector<Ensemble> pings(static_cast<std::size_t>(1 + round * 7));
         std::uniform_int_distribution<int> halves(-10, 40);
-        for (Ensemble& ping : pings) ping.navigation.distance = halves(random) / 2.0;
+        for (Ensemble& ping : pings)
+            ping.navigation.distance = halves(random) / 2.0;
         const NearestDistanceIndex index(pings);
         for (double d = -8; d <= 24; d += 0.25)
             ASSERT_EQ(index.Nearest(d), ScanNearest(pings, d)) << round << " " << d;
@@ -102,11 +103,11 @@ TEST(PlanDrawing, ArrowShapesAndLabels) {
     };
     const double pi = std::numbers::pi;
     const Case cases[] = {
-        {0, false, 0.0, 3 + 5, 90, 0, 0.6},          // flood, north: label above
-        {1, false, pi / 2, 3, 0, 0.6, 0},            // ebb, east
-        {2, false, pi, 3 + 10, 270, 0, -0.6},        // restricted, south
-        {0, true, 3 * pi / 2, 0, 180, -0.6, 0},      // solid, west
-        {1, false, 60 * pi / 180, 3, 30, 0.6, 0},    // the uniform current of the DXF tests
+        {0, false, 0.0, 3 + 5, 90, 0, 0.6},        // flood, north: label above
+        {1, false, pi / 2, 3, 0, 0.6, 0},          // ebb, east
+        {2, false, pi, 3 + 10, 270, 0, -0.6},      // restricted, south
+        {0, true, 3 * pi / 2, 0, 180, -0.6, 0},    // solid, west
+        {1, false, 60 * pi / 180, 3, 30, 0.6, 0},  // the uniform current of the DXF tests
     };
     for (const Case& c : cases) {
         PlanOptions options;

@@ -52,8 +52,8 @@ private:
         QTest::mouseClick(Box(), button, Qt::NoModifier, at);
     }
     void Move(QPoint to) {
-        QMouseEvent move(QEvent::MouseMove, to, Box()->mapToGlobal(to), Qt::NoButton,
-                         Qt::NoButton, Qt::NoModifier);
+        QMouseEvent move(QEvent::MouseMove, to, Box()->mapToGlobal(to), Qt::NoButton, Qt::NoButton,
+                         Qt::NoModifier);
         QApplication::sendEvent(Box(), &move);
     }
     // The colours the colour table gives the cells' speeds.
@@ -93,7 +93,8 @@ private slots:
                 if (pixel == QColor(Qt::white).rgb()) continue;
                 if (pixel == kRed.rgb()) ++red;
                 if (pixel == kTeal.rgb()) ++teal;
-                if (speeds.contains(pixel)) ++arrows;
+                if (speeds.contains(pixel))
+                    ++arrows;
                 else if (pixel != kRed.rgb() && pixel != kTeal.rgb())
                     QFAIL(qPrintable(QString("pixel %1,%2 is %3").arg(x).arg(y).arg(pixel, 0, 16)));
             }
@@ -150,10 +151,9 @@ private slots:
         OpenSurvey();
         const WorldRect all = ZoomExtentsBounds(AppDatabase());
         const double midX = (all.minX + all.maxX) / 2;
-        AppDatabase().SetBorderQuad({BorderPoint{midX - 5, all.minY - 50},
-                                     BorderPoint{midX + 5, all.minY - 50},
-                                     BorderPoint{midX + 5, all.maxY + 50},
-                                     BorderPoint{midX - 5, all.maxY + 50}});
+        AppDatabase().SetBorderQuad(
+            {BorderPoint{midX - 5, all.minY - 50}, BorderPoint{midX + 5, all.minY - 50},
+             BorderPoint{midX + 5, all.maxY + 50}, BorderPoint{midX - 5, all.maxY + 50}});
         window_->ZoomExtents();
         const WorldRect clipped = window_->View().Extents();
         QCOMPARE(clipped.minX, midX - 5);

@@ -97,7 +97,8 @@ int RunExportCommand(CommandContext& context) {
     const std::optional<std::string> word = arguments.TakeFirstWord();
     const std::vector<std::string> files = arguments.TakePositional();
     const std::optional<ExportChoice> kind = word ? ParseKind(*word) : std::nullopt;
-    if (!arguments.Failed() && !kind) arguments.Fail("export needs csv, xyz, xyzi, xlsx, dxf2d or dxf3d");
+    if (!arguments.Failed() && !kind)
+        arguments.Fail("export needs csv, xyz, xyzi, xlsx, dxf2d or dxf3d");
     if (!arguments.Failed() && !out) arguments.Fail("export needs --out DIR");
     if (!arguments.Failed() && files.empty()) arguments.Fail("export needs FILE...");
     if (arguments.Failed()) return kExitUsage;
@@ -119,10 +120,10 @@ int RunExportCommand(CommandContext& context) {
                     << " line(s) loaded\n";
         return kExitFailure;
     }
-    const bool written =
-        choice.drawing != DrawingKind::None ? ExportDrawing(choice.drawing, only, *out, context.err)
-        : choice.workbook                   ? ExportWorkbookOf(files.front(), *out, context.err)
-                                            : ExportLines(choice.lineKind, only, *out, context.err);
+    const bool written = choice.drawing != DrawingKind::None
+                             ? ExportDrawing(choice.drawing, only, *out, context.err)
+                         : choice.workbook ? ExportWorkbookOf(files.front(), *out, context.err)
+                                           : ExportLines(choice.lineKind, only, *out, context.err);
     return written ? survey.Status() : kExitFailure;
 }
 
