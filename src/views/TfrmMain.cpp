@@ -694,6 +694,7 @@ void TfrmMain::SetPrompt(UserPrompt* prompt) {
     discharge_->SetPrompt(prompt);
     viewOptions_->SetPrompt(prompt);
     profile_->SetPrompt(prompt);
+    survey_->SetPrompt(prompt);
 }
 
 UserPrompt& TfrmMain::Prompt() {

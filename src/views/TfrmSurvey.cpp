@@ -11,7 +11,9 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QRadioButton>
+#include <QSignalBlocker>
 #include <QTimer>
+#include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <QWheelEvent>
@@ -23,6 +25,7 @@
 #include "project/Database.h"
 #include "services/TextUtil.h"
 #include "settings/Settings.h"
+#include "views/ViewText.h"
 
 namespace fluvex {
 
@@ -114,17 +117,17 @@ bool TfrmSurvey::Drawing() const {
 }
 
 QWidget* TfrmSurvey::BuildToolBar() {
-    auto* bar = new QWidget;
-    auto* row = new QHBoxLayout(bar);
-    row->setContentsMargins(0, 0, 0, 0);
+    // A tool bar folds the buttons that do not fit into its extension menu, so a narrow panel
+    // never widens the main window.
+    auto* bar = new QToolBar;
+    bar->setObjectName("tbSurvey");
     const auto button = [&](const char* name, const QString& text, auto slot) {
         auto* b = new QToolButton;
         b->setObjectName(name);
         b->setText(text);
         b->setToolTip(text);
         connect(b, &QToolButton::clicked, this, slot);
-        row->addWidget(b);
-        return b;
+        bar->addWidget(b);
     };
     button("btnZoomExtents", tr("Zoom Extents"), &TfrmSurvey::ZoomExtents);
     button("btnZoomIn", tr("Zoom In"), &TfrmSurvey::ZoomIn);
@@ -133,7 +136,6 @@ QWidget* TfrmSurvey::BuildToolBar() {
     button("btnZoomWin", tr("Zoom Window"), [this] { SetMode(MouseMode::ZoomWindow); });
     button("btnDrawClip", tr("Draw Clip Border"), [this] { SetMode(MouseMode::ClipBorder); });
     button("btnClearClip", tr("Clear Clipping Border"), &TfrmSurvey::ClearClipBorder);
-    row->addStretch(1);
     return bar;
 }
 
@@ -202,10 +204,16 @@ void TfrmSurvey::BindActions(QAction* trackLines, QAction* solidArrows) {
 }
 
 void TfrmSurvey::StoreEdit(QLineEdit* edit, double& value) {
-    const std::optional<double> typed = ParseDouble(edit->text().toStdString());
-    // What cannot be read as a number keeps the stored value.
-    if (typed) value = *typed;
+    const std::optional<double> typed = TypedNumber(edit->text());
+    if (!typed) {
+        // A modal message takes the focus: that must not end the entry a second time.
+        const QSignalBlocker quiet(edit);
+        prompt_.Current().ShowError("Invalid Value", "Error");
+    } else {
+        value = *typed;
+    }
     edit->setText(QString::fromStdString(FormatShortest(value)));
+    PollChanges();
 }
 
 void TfrmSurvey::LoadSidePanel() {

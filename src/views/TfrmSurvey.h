@@ -7,6 +7,7 @@
 #include <array>
 
 #include "export/PlanDrawing.h"
+#include "views/QtUserPrompt.h"
 #include "views/ScreenTarget.h"
 
 class QAction;
@@ -40,6 +41,9 @@ public:
 
     explicit TfrmSurvey(QWidget* parent = nullptr);
     ~TfrmSurvey() override;
+
+    // Where messages go instead of message boxes; null goes back to message boxes.
+    void SetPrompt(UserPrompt* prompt) { prompt_.Set(prompt); }
 
     // The check boxes for track lines and solid arrows follow these (main window) actions.
     void BindActions(QAction* trackLines, QAction* solidArrows);
@@ -106,6 +110,7 @@ private:
     void ClipClick(QPoint at);
     void Pan(QPoint to);
 
+    PromptRoute prompt_{this};
     SurveyPaintBox* paintBox_ = nullptr;
     ScreenTarget screen_;
     QImage picture_;

@@ -2,6 +2,7 @@
 // extents, and the clip border drawn with the mouse changing the discharge of the line it cuts.
 
 #include <QAbstractButton>
+#include <QLineEdit>
 #include <QWheelEvent>
 #include <QtTest>
 
@@ -199,6 +200,22 @@ private slots:
         QVERIFY(AppSettings().BorderFile.empty());
         QCOMPARE(AppDatabase().ComputeLineDischargeClipped(0).total, whole);
         QCOMPARE(changed.count(), 2);
+    }
+
+    // The side panel's edits store what can be read and refuse the rest with "Invalid Value".
+    void editsStoreNumbersAndRefuseText() {
+        RecordingPrompt prompt;
+        window_->SetPrompt(&prompt);
+        auto* interval = window_->findChild<QLineEdit*>("edtInterval");
+        interval->setText("25");
+        emit interval->editingFinished();
+        QCOMPARE(AppSettings().ArrowInterval, 25.0);
+        interval->setText("twenty");
+        emit interval->editingFinished();
+        QCOMPARE(AppSettings().ArrowInterval, 25.0);
+        QCOMPARE(interval->text(), QString("25"));
+        QCOMPARE(prompt.Messages().size(), std::size_t{1});
+        QCOMPARE(prompt.Messages()[0].text, std::string("Invalid Value"));
     }
 
     void clipCornersFollowThePointerAcrossTheFirstEdge_data() {
