@@ -15,6 +15,7 @@
 #include <system_error>
 #include <vector>
 
+#include "OffscreenApplication.h"
 #include "model/ColourTables.h"
 #include "project/Database.h"
 #include "project/LineLoading.h"
@@ -33,18 +34,6 @@ constexpr int kPings = 10000;
 constexpr int kCells = 100;
 constexpr int kFrameWidth = 1600;
 constexpr int kFrameHeight = 1000;
-
-// Painting needs a GUI application; without a display it runs on the offscreen platform.
-QGuiApplication& Application() {
-    static int argc = 1;
-    static char name[] = "fluvex_view_bench";
-    static char* argv[] = {name, nullptr};
-    static QGuiApplication application = [] {
-        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-        return QGuiApplication(argc, argv);
-    }();
-    return application;
-}
 
 // A 2 km crossing of a 30 m deep river at one ping a second, as the acquisition suite leaves
 // it, loaded as the current line with colours scaled to it. Made once per run in a temporary
@@ -96,7 +85,7 @@ void LoadLineOnce() {
 }
 
 void BM_PaintProfileFrame(benchmark::State& state) {
-    Application();
+    bench::Application();
     LoadLineOnce();
     AppSettings().UseTime = state.range(0) != 0;
     AppDatabase().Ensembles(0);  // processed before timing, as a shown line is

@@ -1,9 +1,12 @@
 #include "TestEnvironment.h"
 
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <fstream>
+#include <memory>
 #include <sstream>
 
 #include "model/ColourTables.h"
@@ -64,6 +67,20 @@ std::string TemporaryHostFolders::ReadText(const fs::path& path) {
     std::ostringstream text;
     text << in.rdbuf();
     return text.str();
+}
+
+std::string RunPython(const std::string& arguments, int& status) {
+    const std::string command = std::string(kPython) + " " + arguments;
+    std::unique_ptr<FILE, int (*)(FILE*)> pipe(::popen(command.c_str(), "r"), ::pclose);
+    status = -1;
+    if (!pipe) return {};
+    std::string output;
+    char buffer[4096];
+    while (const std::size_t read = std::fread(buffer, 1, sizeof buffer, pipe.get()))
+        output.append(buffer, read);
+    const int result = ::pclose(pipe.release());
+    status = WIFEXITED(result) ? WEXITSTATUS(result) : -1;
+    return output;
 }
 
 }  // namespace fluvex::test

@@ -26,4 +26,11 @@ private:
     std::filesystem::path root_;
 };
 
+// Debian's python, which finds the distribution's ezdxf and openpyxl.
+inline constexpr const char* kPython = "/usr/bin/python3";
+
+// Runs `kPython arguments` through the shell: its standard output, and its exit status in
+// `status` (-1 when it did not run or exit).
+std::string RunPython(const std::string& arguments, int& status);
+
 }  // namespace fluvex::test

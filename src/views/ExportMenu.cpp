@@ -5,9 +5,12 @@
 
 #include <string>
 
+#include "export/DxfExports.h"
 #include "export/RtfReport.h"
 #include "export/TextExports.h"
 #include "export/WorkbookExport.h"
+#include "model/ColourTables.h"
+#include "model/Units.h"
 #include "project/Database.h"
 #include "readers/ReadFeedback.h"
 #include "services/HostService.h"
@@ -67,6 +70,49 @@ std::optional<fs::path> ChooseWorkbookFile(QWidget* parent) {
 std::optional<fs::path> ChooseRtfFile(QWidget* parent) {
     return ChooseFileToSave(parent, QObject::tr("Save RTF"), StartFolder(),
                             QObject::tr("Rich Text Files (*.rtf)"), "rtf");
+}
+
+std::optional<fs::path> ChooseDxfFile(QWidget* parent) {
+    QFileDialog dialog(parent, QObject::tr("Save DXF..."), StartFolder(),
+                       QObject::tr("DXF Files (*.dxf)"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix("dxf");
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    return Chosen(dialog.selectedFiles().constFirst());
+}
+
+namespace {
+
+// A drawing of every line, written on the worker thread with the options of the moment.
+LongWork DrawingWork(const fs::path& file, bool vectors) {
+    const PlanOptions options = PlanOptions::From(AppSettings());
+    return {QObject::tr("Export"),
+            [file](int) {
+                return QObject::tr("Writing %1").arg(QString::fromStdString(file.string()));
+            },
+            [file, vectors, options](ReadFeedback& feedback, UserPrompt& prompt) {
+                Database& database = AppDatabase();
+                const LineRange lines{0, database.LineCount()};
+                const auto progress = [&feedback](int done, int total) {
+                    feedback.SetProgress(static_cast<double>(done) / total);
+                    return !feedback.IsCanceled();
+                };
+                if (vectors)
+                    ExportVectorDxf(database, options, Units(), lines, file, prompt, progress);
+                else
+                    ExportPlanDxf(database, options, Units(), CurrentVelocityTable(), lines, file,
+                                  prompt, progress);
+            }};
+}
+
+}  // namespace
+
+LongWork PlanDxfWork(const fs::path& file) {
+    return DrawingWork(file, false);
+}
+
+LongWork VectorDxfWork(const fs::path& file) {
+    return DrawingWork(file, true);
 }
 
 LongWork LineExportWork(LineExportKind kind, const fs::path& folder) {

@@ -25,6 +25,13 @@ std::optional<std::filesystem::path> ChooseWorkbookFile(QWidget* parent);
 // Where the RTF report of every line goes.
 std::optional<std::filesystem::path> ChooseRtfFile(QWidget* parent);
 
+// Where a DXF drawing goes.
+std::optional<std::filesystem::path> ChooseDxfFile(QWidget* parent);
+
+// Writes the plan drawing (2-D) or the vector drawing (3-D) of every loaded line.
+LongWork PlanDxfWork(const std::filesystem::path& file);
+LongWork VectorDxfWork(const std::filesystem::path& file);
+
 // Writes the per-line files of every loaded line into `folder`.
 LongWork LineExportWork(LineExportKind kind, const std::filesystem::path& folder);
 // Writes the current line's XYZI file.

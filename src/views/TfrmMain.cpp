@@ -43,6 +43,7 @@
 #include "views/TfrmDischarge.h"
 #include "views/TfrmHelp.h"
 #include "views/TfrmInfo.h"
+#include "views/TfrmSurvey.h"
 #include "views/TfrmProfile.h"
 #include "views/TfrmViewOptions.h"
 #include "views/ViewText.h"
@@ -173,13 +174,12 @@ TfrmMain::~TfrmMain() = default;
 void TfrmMain::CreateActions() {
     actSaveReport_ = MakeAction(this, "actSaveReport", tr("Save Report"), &TfrmMain::SaveReport);
     lineActions_.push_back(actSaveReport_);
-    const std::pair<const char*, QString> drawingExports[] = {
-        {"actSave2DDXF", tr("Save 2D DXF")},
-        {"actSave3DDXF", tr("Save 3D DXF")}};
-    for (const auto& [name, text] : drawingExports)
-        lineActions_.push_back(MakeAction(this, name, text, [this, text] {
-            ComesLater(tr("%1 comes with the drawing and report exports.").arg(text));
-        }));
+    lineActions_.push_back(MakeAction(this, "actSave2DDXF", tr("Save 2D DXF"), [this] {
+        if (const auto file = ChooseDxfFile(this)) Export(PlanDxfWork(*file));
+    }));
+    lineActions_.push_back(MakeAction(this, "actSave3DDXF", tr("Save 3D DXF"), [this] {
+        if (const auto file = ChooseDxfFile(this)) Export(VectorDxfWork(*file));
+    }));
     lineActions_.push_back(MakeAction(this, "actSaveRTF", tr("Save RTF Report"), [this] {
         if (const auto file = ChooseRtfFile(this)) {
             Export(RtfReportWork(*file));
@@ -315,8 +315,13 @@ QWidget* TfrmMain::BuildSidePanel() {
 void TfrmMain::CreateViews() {
     profile_ = new TfrmProfile;
     info_ = new TfrmInfo;
-    survey_ = Placeholder("frmSurvey", tr("Survey"),
-                          tr("The plan view of the tracks comes with the survey view."));
+    survey_ = new TfrmSurvey;
+    survey_->BindActions(actTrackline_, actSolidArrows_);
+    // The discharge and the profile count only the pings inside the clip border.
+    connect(survey_, &TfrmSurvey::BorderChanged, this, [this] {
+        profile_->Refresh();
+        RebuildDischargeReport();
+    });
     discharge_ = new TfrmDischarge;
     AddViewPanel("dockProfile", tr("Profile"), profile_, actProfile_);
     AddViewPanel("dockSurvey", tr("Survey"), survey_, actSurvey_);
@@ -708,6 +713,7 @@ void TfrmMain::SetPrompt(UserPrompt* prompt) {
     discharge_->SetPrompt(prompt);
     viewOptions_->SetPrompt(prompt);
     profile_->SetPrompt(prompt);
+    survey_->SetPrompt(prompt);
 }
 
 UserPrompt& TfrmMain::Prompt() {

@@ -22,6 +22,7 @@ class SidePanel;
 class TfrmDischarge;
 class TfrmHelp;
 class TfrmInfo;
+class TfrmSurvey;
 class TfrmProfile;
 class TfrmViewOptions;
 struct LongWork;
@@ -132,7 +133,7 @@ private:
     DockSite* dockSite_ = nullptr;
     TfrmProfile* profile_ = nullptr;
     TfrmInfo* info_ = nullptr;
-    QWidget* survey_ = nullptr;
+    TfrmSurvey* survey_ = nullptr;
     TfrmDischarge* discharge_ = nullptr;
     TfrmViewOptions* viewOptions_ = nullptr;
     TfrmHelp* help_ = nullptr;

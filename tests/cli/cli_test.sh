@@ -94,9 +94,18 @@ fi
 check export-one-line 0 '' out -- export csv --line 1 --out "$work/one" "$log"
 [ -s "$work/one/s_002.csv" ] && [ ! -e "$work/one/s_001.csv" ] ||
     { echo "FAIL --line"; failures=$((failures + 1)); }
+for kind in dxf2d dxf3d; do
+    check "export-$kind" 0 '' out -- --set TrackOptions.ArrowInterval=2 export "$kind" --line 1 --out "$work/$kind" "$log"
+    [ -s "$work/$kind/s_002.dxf" ] || { echo "FAIL $kind missing"; failures=$((failures + 1)); }
+    if /usr/bin/python3 -c 'import ezdxf' 2>/dev/null; then
+        /usr/bin/python3 "$(dirname "$0")/../export/dump_dxf.py" "$work/$kind/s_002.dxf" |
+            grep -q '"audit_errors": \[\].*Depth_' ||
+            { echo "FAIL $kind unreadable or without vectors"; failures=$((failures + 1)); }
+    fi
+done
 touch "$work/not-a-folder"
 check export-bad-folder 1 'cannot use .* as the output folder' err -- export csv --out "$work/not-a-folder" "$log"
-check export-usage 2 'csv, xyz, xyzi, xlsx or rtf' err -- export pdf --out "$work/exports" "$log"
+check export-usage 2 'csv, xyz, xyzi, xlsx, rtf, dxf2d or dxf3d' err -- export pdf --out "$work/exports" "$log"
 check export-rtf-line 2 'the report hold every line' err -- export rtf --line 1 --out "$work/exports" "$log"
 # The log's own folder, however it is named.
 check log-from-its-folder 0 '\n1 +s_002.000 +20 ' out -- info "$log"

@@ -31,7 +31,8 @@ namespace {
 namespace fs = std::filesystem;
 using nlohmann::json;
 
-constexpr const char* kPython = "/usr/bin/python3";
+using test::kPython;
+using test::RunPython;
 
 TEST(SafeSheetName, KeepsWhatTheFormatAllowsAndMakesNamesUnique) {
     const std::vector<std::string> none;
@@ -59,21 +60,6 @@ TEST(SafeSheetName, KeepsWhatTheFormatAllowsAndMakesNamesUnique) {
     };
     for (const Case& c : cases)
         EXPECT_EQ(SafeSheetName(c.wanted, c.taken), c.expected) << c.wanted;
-}
-
-// Runs Debian's python with `arguments`: its standard output and exit status.
-std::string RunPython(const std::string& arguments, int& status) {
-    const std::string command = std::string(kPython) + " " + arguments;
-    std::unique_ptr<FILE, int (*)(FILE*)> pipe(::popen(command.c_str(), "r"), ::pclose);
-    status = -1;
-    if (!pipe) return {};
-    std::string output;
-    char buffer[4096];
-    while (const std::size_t read = std::fread(buffer, 1, sizeof buffer, pipe.get()))
-        output.append(buffer, read);
-    const int result = ::pclose(pipe.release());
-    status = WIFEXITED(result) ? WEXITSTATUS(result) : -1;
-    return output;
 }
 
 // The sheet names of a workbook and the rows of its first sheet as openpyxl reads them (null for

@@ -34,10 +34,13 @@ public:
         AppSettings() = Settings{};
         AppSettings().Reset();
         AppDatabase().Clear();
+        AppDatabase().ClearBorder();
         AppDatabase().SetGeodesy(nullptr);
     }
     ~ViewTestFolders() {
         AppDatabase().Clear();
+        // The border outlives Clear, as it belongs to the survey area.
+        AppDatabase().ClearBorder();
         AppDatabase().SetGeodesy(nullptr);
         SetCurrentVelocityTable(nullptr);
         Host().ClearOverrides();

@@ -43,6 +43,10 @@ Commands:
   export csv|xyz|xyzi|xlsx|rtf --out DIR [--line N] FILE...
                              one file per line (csv, xyz, xyzi) or one workbook (xlsx) or
                              RTF report (rtf) of all lines, named after the first FILE, in DIR
+  export dxf2d|dxf3d --out DIR [--line N] FILE...
+                             the plan drawing (dxf2d) or the 3-D vector drawing (dxf3d) of every
+                             line (or line N), named after its first line, in DIR; the
+                             TrackOptions settings apply
   declination --lat DEG --lon DEG --time ISO8601 [--height KM] [--cof FILE]
   declination --at FILE [--cof FILE]
                              magnetic declination in degrees (World Magnetic Model; the

@@ -10,11 +10,16 @@
 #include "app/cli/Commands.h"
 #include "app/cli/OpenedSurvey.h"
 #include "app/cli/ReportPictures.h"
+#include "export/DxfExports.h"
 #include "export/LineExports.h"
 #include "export/RtfReport.h"
+#include "export/TextExports.h"
 #include "export/WorkbookExport.h"
+#include "model/ColourTables.h"
+#include "model/Units.h"
 #include "project/Database.h"
 #include "services/UserPrompt.h"
+#include "settings/Settings.h"
 
 namespace fluvex {
 
@@ -22,19 +27,23 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// What `export` writes: a file per line of one kind, or the workbook or the report of every line.
+// What `export` writes: a file per line of one kind, the workbook or the report of every line,
+// or a drawing.
+enum class ExportTarget { Lines, Workbook, RtfReport, PlanDrawing, VectorDrawing };
+
 struct ExportChoice {
-    bool workbook = false;
+    ExportTarget target = ExportTarget::Lines;
     LineExportKind lineKind = LineExportKind::Csv;
-    bool rtfReport = false;
 };
 
 std::optional<ExportChoice> ParseKind(std::string_view word) {
-    if (word == "csv") return ExportChoice{false, LineExportKind::Csv};
-    if (word == "xyz") return ExportChoice{false, LineExportKind::Xyz};
-    if (word == "xyzi") return ExportChoice{false, LineExportKind::Xyzi};
-    if (word == "xlsx") return ExportChoice{true};
-    if (word == "rtf") return ExportChoice{false, LineExportKind::Csv, true};
+    if (word == "csv") return ExportChoice{ExportTarget::Lines, LineExportKind::Csv};
+    if (word == "xyz") return ExportChoice{ExportTarget::Lines, LineExportKind::Xyz};
+    if (word == "xyzi") return ExportChoice{ExportTarget::Lines, LineExportKind::Xyzi};
+    if (word == "xlsx") return ExportChoice{ExportTarget::Workbook};
+    if (word == "rtf") return ExportChoice{ExportTarget::RtfReport};
+    if (word == "dxf2d") return ExportChoice{ExportTarget::PlanDrawing};
+    if (word == "dxf3d") return ExportChoice{ExportTarget::VectorDrawing};
     return std::nullopt;
 }
 
@@ -85,6 +94,45 @@ bool ExportRtfReportOf(const std::string& firstFile, const fs::path& folder, std
     return Saved(written, file, error, err);
 }
 
+// A drawing of every line (or only `only`), named after the first line it draws.
+bool ExportDrawing(ExportTarget drawing, std::optional<int> only, const fs::path& folder,
+                   std::ostream& err) {
+    Database& database = AppDatabase();
+    const LineRange lines{only.value_or(0), only ? *only + 1 : database.LineCount()};
+    if (lines.first >= lines.end) {
+        err << "fluvex-cli: no line to draw\n";
+        return false;
+    }
+    const fs::path file = ExportFileName(folder, database.LineName(lines.first), ".dxf");
+    const PlanOptions options = PlanOptions::From(AppSettings());
+    BatchProgress progress(err, "export: lines");
+    const auto tell = [&progress](int done, int total) {
+        progress.Show(done, total);
+        return true;
+    };
+    StderrPrompt prompt;
+    return drawing == ExportTarget::PlanDrawing
+               ? ExportPlanDxf(database, options, Units(), CurrentVelocityTable(), lines, file,
+                               prompt, tell)
+               : ExportVectorDxf(database, options, Units(), lines, file, prompt, tell);
+}
+
+bool Export(const ExportChoice& choice, const std::string& firstFile, std::optional<int> only,
+            const fs::path& folder, std::ostream& err) {
+    switch (choice.target) {
+        case ExportTarget::Lines:
+            return ExportLines(choice.lineKind, only, folder, err);
+        case ExportTarget::Workbook:
+            return ExportWorkbookOf(firstFile, folder, err);
+        case ExportTarget::RtfReport:
+            return ExportRtfReportOf(firstFile, folder, err);
+        case ExportTarget::PlanDrawing:
+        case ExportTarget::VectorDrawing:
+            break;
+    }
+    return ExportDrawing(choice.target, only, folder, err);
+}
+
 }  // namespace
 
 int RunExportCommand(CommandContext& context) {
@@ -94,12 +142,14 @@ int RunExportCommand(CommandContext& context) {
     const std::optional<std::string> word = arguments.TakeFirstWord();
     const std::vector<std::string> files = arguments.TakePositional();
     const std::optional<ExportChoice> kind = word ? ParseKind(*word) : std::nullopt;
-    if (!arguments.Failed() && !kind) arguments.Fail("export needs csv, xyz, xyzi, xlsx or rtf");
+    if (!arguments.Failed() && !kind)
+        arguments.Fail("export needs csv, xyz, xyzi, xlsx, rtf, dxf2d or dxf3d");
     if (!arguments.Failed() && !out) arguments.Fail("export needs --out DIR");
     if (!arguments.Failed() && files.empty()) arguments.Fail("export needs FILE...");
     if (arguments.Failed()) return kExitUsage;
     const ExportChoice choice = *kind;
-    if ((choice.workbook || choice.rtfReport) && only) {
+    if ((choice.target == ExportTarget::Workbook || choice.target == ExportTarget::RtfReport) &&
+        only) {
         arguments.Fail("the workbook and the report hold every line: --line is for csv, xyz and "
                        "xyzi");
         return kExitUsage;
@@ -117,9 +167,7 @@ int RunExportCommand(CommandContext& context) {
                     << " line(s) loaded\n";
         return kExitFailure;
     }
-    const bool written = choice.workbook    ? ExportWorkbookOf(files.front(), *out, context.err)
-                         : choice.rtfReport ? ExportRtfReportOf(files.front(), *out, context.err)
-                                            : ExportLines(choice.lineKind, only, *out, context.err);
+    const bool written = Export(choice, files.front(), only, *out, context.err);
     return written ? survey.Status() : kExitFailure;
 }
 

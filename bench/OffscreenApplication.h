@@ -1,0 +1,20 @@
+#pragma once
+
+// Painting needs a GUI application; without a display it runs on the offscreen platform.
+
+#include <QGuiApplication>
+
+namespace fluvex::bench {
+
+inline QGuiApplication& Application() {
+    static int argc = 1;
+    static char name[] = "fluvex_view_bench";
+    static char* argv[] = {name, nullptr};
+    static QGuiApplication application = [] {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+        return QGuiApplication(argc, argv);
+    }();
+    return application;
+}
+
+}  // namespace fluvex::bench
