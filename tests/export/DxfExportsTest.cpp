@@ -69,7 +69,9 @@ protected:
     void LoadUniformSurvey(bool navigation = true) {
         for (int line = 0; line < 2; ++line) {
             const std::string nav =
-                navigation || line == 0 ? "[Navigation]\nBlocks = 104, 105\nLatitude = 47.3\n" : "";
+                navigation || line == 0
+                    ? "[Navigation]\nBlocks = 104, 105\nLatitude = 47.3\nLongitude = 8.5\n"
+                    : "";
             const synth::SyntheticLine generated = synth::GenerateLine(
                 synth::ParseSurveyDescription(
                     "[Survey]\nName = uni\nLines = 2\nStart = 2024-05-14T09:30:00.00\n"
