@@ -78,12 +78,12 @@ bool IsEditedFile(const std::filesystem::path& lineFile) {
     return Lowered(lineFile.string()).find(".kq2") != std::string::npos;
 }
 
-std::string CannotOpenMessage(const std::filesystem::path& file) {
+std::string CannotOpenMessage(const std::filesystem::path& file, const Database& database) {
+    if (IsSonTekFile(file) && !database.LastOpenError().empty()) return database.LastOpenError();
     std::error_code error;
     const char* why = !std::filesystem::exists(file, error)            ? "no such file"
                       : !std::filesystem::is_regular_file(file, error) ? "not a file"
-                      : IsSonTekFile(file) ? "files of this instrument family cannot be read yet"
-                                           : "no ADCP ensembles found in it";
+                                                                       : "no ADCP ensembles found in it";
     return "Cannot open " + file.string() + ": " + why;
 }
 
@@ -137,7 +137,7 @@ std::optional<std::filesystem::path> RawFileFinder::Find(std::string_view entry)
     std::string name = relative.filename().string();
     for (;;) {
         const std::string stem = name.substr(0, name.rfind('.'));
-        for (const std::string_view extension : {".adp", ".000", ".YDFF", ".RIVR"})
+        for (const std::string_view extension : {".adp", ".000", ".YDFF", ".RIVR", ".mat"})
             if (auto found = listing.Find(stem + std::string(extension))) return found;
         const auto underscore = name.rfind('_');
         if (underscore == std::string::npos) return std::nullopt;
@@ -146,7 +146,8 @@ std::optional<std::filesystem::path> RawFileFinder::Find(std::string_view entry)
 }
 
 bool IsSonTekFile(const std::filesystem::path& file) {
-    return HasExtension(file, ".ydff") || HasExtension(file, ".rivr") || HasExtension(file, ".riv");
+    return HasExtension(file, ".ydff") || HasExtension(file, ".rivr") ||
+           HasExtension(file, ".riv") || HasExtension(file, ".mat");
 }
 
 std::optional<std::string> ArchiveCopyName(std::string_view entry) {
@@ -184,6 +185,8 @@ bool Database::LoadLog(const std::filesystem::path& logFile, UserPrompt& prompt)
             ++loaded;
             continue;
         }
+        if (rawFile && IsSonTekFile(*rawFile) && !lastOpenError_.empty())
+            prompt.ShowError(lastOpenError_);
         if (!prompt.AskYesNo(FailedToLoadQuestion(lineFile))) break;
     }
     return loaded > 0;
@@ -203,7 +206,11 @@ bool Database::AddLine(const std::filesystem::path& rawFile,
     line->reader->SetAlignmentMatrix(offsets.mounting);
     line->reader->SetFeedback(feedback_);
     // A file without a single ping is not a line: most likely not an instrument file at all.
-    if (line->reader->Open(rawFile) != OpenStatus::Ok || line->reader->Count() == 0) return false;
+    lastOpenError_.clear();
+    if (line->reader->Open(rawFile) != OpenStatus::Ok || line->reader->Count() == 0) {
+        lastOpenError_ = line->reader->OpenError();
+        return false;
+    }
     line->path = rawFile;
     line->name = FileNameOfPath(rawFile.string());
 
@@ -302,7 +309,7 @@ bool LoadOneFile(Database& database, const std::filesystem::path& file, UserProm
         return false;
     }
     if (!database.AddLine(file, std::nullopt, prompt)) {
-        prompt.ShowError(CannotOpenMessage(file));
+        prompt.ShowError(CannotOpenMessage(file, database));
         return false;
     }
     database.BuildPlannedLineFromTrack(database.LineCount() - 1);
