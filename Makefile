@@ -34,7 +34,8 @@ bench: build
 	$(BUILD_DIR)/bench/fluvex_bench
 	QT_QPA_PLATFORM=offscreen $(BUILD_DIR)/bench/fluvex_view_bench
 
-# libFuzzer over the PD0 decoder and whole-file open, seeded with the real files;
+# libFuzzer over the PD0 decoder, whole-file open, the line files and the SonTek MATLAB exports,
+# seeded with the real files;
 # FUZZ_SECONDS per target.
 FUZZ_DIR ?= build-fuzz
 FUZZ_SECONDS ?= 300
@@ -42,14 +43,17 @@ fuzz: deps
 	cmake -S . -B $(FUZZ_DIR) -G Ninja -DCMAKE_CXX_COMPILER=clang++-14 \
 	  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFLUVEX_BUILD_FUZZ=ON -DFLUVEX_SANITIZE=address,undefined \
 	  -DFLUVEX_BUILD_VIEWS=OFF -DFLUVEX_BUILD_BENCH=OFF
-	cmake --build $(FUZZ_DIR) -j $(JOBS) --target pd0_decoder_fuzz pd0_open_fuzz line_files_fuzz
-	mkdir -p $(FUZZ_DIR)/corpus/decoder $(FUZZ_DIR)/corpus/open $(FUZZ_DIR)/corpus/line-files
+	cmake --build $(FUZZ_DIR) -j $(JOBS) --target pd0_decoder_fuzz pd0_open_fuzz line_files_fuzz matlab_export_fuzz
+	mkdir -p $(FUZZ_DIR)/corpus/decoder $(FUZZ_DIR)/corpus/open $(FUZZ_DIR)/corpus/line-files \
+	  $(FUZZ_DIR)/corpus/matlab
 	$(FUZZ_DIR)/tools/fuzz/pd0_decoder_fuzz -max_total_time=$(FUZZ_SECONDS) -max_len=70000 \
 	  $(FUZZ_DIR)/corpus/decoder tests/data/pd0
 	$(FUZZ_DIR)/tools/fuzz/pd0_open_fuzz -max_total_time=$(FUZZ_SECONDS) -max_len=150000 \
 	  $(FUZZ_DIR)/corpus/open tests/data/pd0
 	$(FUZZ_DIR)/tools/fuzz/line_files_fuzz -max_total_time=$(FUZZ_SECONDS) -max_len=20000 \
 	  $(FUZZ_DIR)/corpus/line-files tests/data/line-files
+	$(FUZZ_DIR)/tools/fuzz/matlab_export_fuzz -max_total_time=$(FUZZ_SECONDS) -max_len=400000 \
+	  $(FUZZ_DIR)/corpus/matlab tests/data/sontek
 
 demo: build
 	scripts/demo $(BUILD_DIR)

@@ -142,6 +142,7 @@ void ConvertSonTekSample(const SonTekSample& sample, const SonTekBeamSet& beams,
                          Ensemble& ensemble) {
     ensemble.Clear();
     ensemble.sonTekFlag1 = 1;
+    ensemble.part = sample.part;
     const int cells = static_cast<int>(std::min({sample.velocityMmS.size(),
                                                  sample.amplitude.size(),
                                                  static_cast<std::size_t>(kMaxCells)}));
@@ -202,8 +203,6 @@ OpenStatus YDFFReader::Open(const std::filesystem::path& path) {
     }
     std::string loaded =
         "Loaded " + path.string() + " with " + std::to_string(Count()) + " ensembles";
-    if (const int edges = source_->OmittedSamples(); edges > 0)
-        loaded += " (" + std::to_string(edges) + " edge samples left out)";
     DebugOutput(loaded);
     Host().Log("Fluvex", loaded);
     return OpenStatus::Ok;

@@ -18,7 +18,8 @@ namespace {
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kNominalBeamElevation = 25.0 * std::numbers::pi / 180.0;
 // Export step codes of System.Step.
-constexpr double kTransectStep = 3;
+constexpr double kStartEdgeStep = 2;
+constexpr double kEndEdgeStep = 4;
 // No transect holds more values in one array; a file that declares more is hostile or broken,
 // and is refused before anything that large is allocated.
 constexpr std::size_t kMaxElements = std::size_t{1} << 25;
@@ -168,7 +169,6 @@ struct MatlabExportSource::Columns {
 
     std::size_t samples = 0;
     std::size_t cells = 0;
-    std::vector<std::size_t> kept;  // export sample of each sample index
 };
 
 MatlabExportSource::MatlabExportSource() = default;
@@ -269,12 +269,6 @@ bool MatlabExportSource::Open(const std::filesystem::path& file, std::string& er
                 "again with the ENU coordinate system";
         return false;
     }
-    // The software's measured discharge covers the transect samples only: the edge samples are
-    // taken while the boat is held near a bank and drifts.
-    const bool marksTransect = std::ranges::find(c->step.values, kTransectStep) !=
-                               c->step.values.end();
-    for (std::size_t i = 0; i < n; ++i)
-        if (!marksTransect || c->step.At(i) == kTransectStep) c->kept.push_back(i);
 
     for (std::size_t k = 0; k < c->matrix.dims[2] && c->matrix.dims[0] == 4 &&
                             c->matrix.dims[1] == 4;
@@ -289,11 +283,7 @@ bool MatlabExportSource::Open(const std::filesystem::path& file, std::string& er
 }
 
 int MatlabExportSource::SampleCount() const {
-    return columns_ ? static_cast<int>(columns_->kept.size()) : 0;
-}
-
-int MatlabExportSource::OmittedSamples() const {
-    return columns_ ? static_cast<int>(columns_->samples - columns_->kept.size()) : 0;
+    return columns_ ? static_cast<int>(columns_->samples) : 0;
 }
 
 const std::vector<SonTekBeamSet>& MatlabExportSource::BeamSets() const {
@@ -348,7 +338,7 @@ std::array<double, kBeamCount> ToInstrument(const Matrix3& toInstrument,
 std::optional<SonTekSample> MatlabExportSource::Sample(int index) const {
     if (!columns_ || index < 0 || index >= SampleCount()) return std::nullopt;
     const Columns& c = *columns_;
-    const std::size_t s = c.kept[static_cast<std::size_t>(index)];
+    const auto s = static_cast<std::size_t>(index);
     const auto time = TimeSince2000(c.time.At(s));
     const auto toInstrument = EarthToInstrument(c.heading.At(s), c.pitch.At(s), c.roll.At(s));
     const double cellSize = c.cellSize.At(s);
@@ -357,6 +347,12 @@ std::optional<SonTekSample> MatlabExportSource::Sample(int index) const {
 
     SonTekSample sample;
     sample.sampleNumber = static_cast<int>(s + 1);
+    // The software's measured discharge covers the transect samples only: the edge samples are
+    // taken while the boat is held near a bank, and drifts.
+    const double step = c.step.At(s);
+    sample.part = step == kStartEdgeStep ? MeasurementPart::StartEdge
+                  : step == kEndEdgeStep ? MeasurementPart::EndEdge
+                                         : MeasurementPart::Transect;
     sample.sampleTime = *time;
     sample.headingDeg = c.heading.At(s);
     sample.pitchDeg = c.pitch.At(s);

@@ -22,8 +22,6 @@ public:
     int SampleCount() const override;
     const std::vector<SonTekBeamSet>& BeamSets() const override;
     std::optional<SonTekSample> Sample(int index) const override;
-    // The start- and end-edge samples (System.Step 2 and 4) of a transect that marks them.
-    int OmittedSamples() const override;
 
 private:
     struct Columns;

@@ -38,6 +38,7 @@ struct SonTekTime {
 // instrument; not a number where the instrument had no valid value.
 struct SonTekSample {
     int sampleNumber = 0;
+    MeasurementPart part = MeasurementPart::Transect;
     int beamSet = 0;                 // index into BeamSets()
     double blankingDistanceCm = 0;   // surface to the start of cell 1 (the draft included)
     double cellSizeCm = 0;
@@ -77,8 +78,6 @@ public:
     virtual const std::vector<SonTekBeamSet>& BeamSets() const = 0;
     // Nothing for an index out of range or a sample that cannot be read.
     virtual std::optional<SonTekSample> Sample(int index) const = 0;
-    // Samples the source leaves out of the line, with the reason; 0 when none.
-    virtual int OmittedSamples() const { return 0; }
 };
 
 }  // namespace fluvex
