@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <matio.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -22,6 +23,9 @@
 #include "services/Geodesy.h"
 #include "services/UserPrompt.h"
 #include "settings/Settings.h"
+#include "synth/MatlabExportWriter.h"
+#include "synth/SurveyDescription.h"
+#include "synth/SyntheticSurvey.h"
 
 namespace fluvex {
 namespace {
@@ -171,6 +175,50 @@ TEST_F(SonTekExportTest, RawRecordingsOpenFromTheExportBesideThem) {
         EXPECT_EQ(prompt.Messages()[0].text.rfind("Cannot read " + file.string() + c.message, 0), 0U)
             << prompt.Messages()[0].text;
     }
+}
+
+// A generated transect written as the software exports it: every processed cell is the water
+// velocity the generator put there (the export's east-north-up frame), and the line's discharge
+// its analytic one. The attitude swings, so that the conversion to instrument axes and back
+// through the family's attitude matrix is exercised on every ping.
+TEST_F(SonTekExportTest, GeneratedExportProcessesToItsTruth) {
+    const auto description = synth::ParseSurveyDescription(
+        "[Section]\nDepth = 4\n[Water]\nProfile = uniform\nSpeed = 0.7\nDirection = 20\n"
+        "[Track]\nEnsembles = 60\nInterval = 1\nStartStation = 8\nSpeed = 0.5\n"
+        "[Attitude]\nHeading = 80\nHeadingAmplitude = 30\nHeadingPeriod = 17\n"
+        "PitchAmplitude = 5\nPitchPeriod = 4.3\nRollAmplitude = 7\nRollPeriod = 3.1\n"
+        "[Instrument]\nCells = 30\nCellSize = 0.2\n");
+    const synth::SyntheticLine line = synth::GenerateLine(description, 0);
+    const fs::path file = Root() / (line.stem + ".mat");
+    synth::WriteMatlabExport(description, line, file);
+    RecordingPrompt prompt;
+    Database& database = AppDatabase();
+    ASSERT_TRUE(database.AddLine(file, {}, prompt)) << database.LastOpenError();
+    const auto pings = database.Ensembles(0);
+    ASSERT_EQ(pings.size(), line.truth.size());
+    double largest = 0;
+    int badMismatches = 0;
+    for (std::size_t k = 0; k < pings.size(); ++k) {
+        const synth::EnsembleTruth& truth = line.truth[k];
+        EXPECT_NEAR(Depth(pings[k], 2), truth.depthM, 0.006);
+        for (std::size_t cell = 0; cell < pings[k].cells.size(); ++cell) {
+            const CellVelocity& processed = pings[k].cells[cell];
+            const bool expectedBad = static_cast<int>(cell) >= truth.goodCells;
+            if (processed.IsBad() != expectedBad) ++badMismatches;
+            if (processed.IsBad() || expectedBad) continue;
+            const synth::Vec3 water = 1000.0 * *truth.water[cell];
+            largest = std::max({largest, std::abs(processed.east - water.x),
+                                std::abs(processed.north - water.y),
+                                std::abs(processed.up - water.z)});
+        }
+    }
+    EXPECT_EQ(badMismatches, 0);
+    // Rounding to the stored millimetre, then the processing's truncated partial sums.
+    EXPECT_LE(largest, 6.0);
+    const LineDischarge q = database.ComputeLineDischarge(0);
+    const double ratio = (q.measured + q.top + q.bottom) / line.line.discharge.Total();
+    EXPECT_NEAR(ratio, 1.0, 0.01);
+    RecordProperty("discharge_percent", std::to_string(100 * (ratio - 1)));
 }
 
 }  // namespace
