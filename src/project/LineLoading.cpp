@@ -290,7 +290,8 @@ bool Database::OpenArchive(const std::filesystem::path& archiveFile, UserPrompt&
         std::filesystem::copy_file(extracted, copy, std::filesystem::copy_options::skip_existing,
                                    ignored);
         std::filesystem::remove(extracted, ignored);
-        AddLine(copy, std::nullopt, prompt);
+        if (!AddLine(copy, std::nullopt, prompt) && !lastOpenError_.empty())
+            prompt.ShowError(lastOpenError_);
     }
     return true;
 }

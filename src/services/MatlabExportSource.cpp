@@ -23,7 +23,7 @@ constexpr double kEndEdgeStep = 4;
 // No transect holds more values in one array; a file that declares more is hostile or broken,
 // and is refused before anything that large is allocated.
 constexpr std::size_t kMaxElements = std::size_t{1} << 25;
-constexpr int kEastNorthUp = 2;
+constexpr double kEastNorthUp = 2;
 
 // matio reports problems of a file through its log; the reader reports them itself.
 void QuietMatioLog(int /*level*/, char* /*message*/) {}
@@ -153,7 +153,7 @@ struct MatlabExportSource::Columns {
     // System
     Array heading, temperature, time, cellStart, cellSize, step, snr;
     // Setup
-    int coordinateSystem = kEastNorthUp;
+    double coordinateSystem = kEastNorthUp;
     // Summary
     Array boatVelocity, transmitLength;
     // BottomTrack
@@ -225,7 +225,7 @@ bool MatlabExportSource::Open(const std::filesystem::path& file, std::string& er
     c->step = FieldOr(s.system, "Step");
     c->snr = FieldOr(s.system, "SNR");
     const Array coordinates = FieldOr(s.setup, "coordinateSystem");
-    if (!coordinates.Empty()) c->coordinateSystem = static_cast<int>(coordinates.values[0]);
+    if (!coordinates.Empty()) c->coordinateSystem = coordinates.values[0];
     c->boatVelocity = FieldOr(s.summary, "Boat_Vel");
     c->transmitLength = FieldOr(s.summary, "Transmit_Length");
     c->verticalDepth = FieldOr(s.bottomTrack, "VB_Depth");

@@ -140,8 +140,8 @@ TEST_F(LineLoadingTest, TheOtherFamilysFilesGoToTheirReader) {
     EXPECT_EQ(database.LineCount(), 1);
     EXPECT_TRUE(database.SonTekFlag());  // the last line tried
     EXPECT_EQ(prompt.Messages().back().text,
-              "Cannot open " + (raw_ / "X.RIV").string() +
-                  ": files of this instrument family cannot be read yet");
+              "Cannot read " + (raw_ / "X.RIV").string() +
+                  ": open the transect's MATLAB export (.mat) instead");
 }
 
 TEST_F(LineLoadingTest, OpeningPlainFilesFallsBackToTheInstrumentClock) {
@@ -186,8 +186,11 @@ TEST_F(LineLoadingTest, ArchivesAreTakenOutWithoutLeavingTheArchiveFolder) {
     EXPECT_EQ(ReadText(destination / "Line 4.ydff"), "kept");
     EXPECT_FALSE(fs::exists(Root() / "data" / "evil.ydff"));
     EXPECT_FALSE(fs::exists(Root() / "evil.ydff"));
-    ASSERT_FALSE(prompt.Messages().empty());
-    EXPECT_NE(prompt.Messages()[0].text.find("../evil.ydff"), std::string::npos);
+    // The copied entry is no transect export, and the climbing one is not taken out.
+    ASSERT_EQ(prompt.Messages().size(), 2U);
+    EXPECT_NE(prompt.Messages()[0].text.find("open the transect's MATLAB export"),
+              std::string::npos);
+    EXPECT_NE(prompt.Messages()[1].text.find("../evil.ydff"), std::string::npos);
 
     WriteText(Root() / "broken.zip", "not a zip");
     EXPECT_FALSE(database.OpenArchive(Root() / "broken.zip", prompt));
