@@ -10,6 +10,7 @@
 #include <numbers>
 
 #include "model/Matrix3.h"
+#include "services/MatFileLayout.h"
 
 namespace fluvex {
 
@@ -194,10 +195,16 @@ bool PerSample(const Array& array, std::size_t samples, std::size_t columns = 1)
 bool MatlabExportSource::Open(const std::filesystem::path& file, std::string& error) {
     columns_.reset();
     beamSets_.clear();
+    // matio allocates whatever sizes a file declares: only a file whose layout holds together
+    // is handed to it.
+    if (const std::string problem = MatFileLayoutProblem(file); !problem.empty()) {
+        error = "Cannot read " + Quoted(file) + ": " + problem;
+        return false;
+    }
     Mat_LogInitFunc("fluvex", QuietMatioLog);
     const MatFile mat(Mat_Open(file.c_str(), MAT_ACC_RDONLY));
     if (!mat) {
-        error = "Cannot read " + Quoted(file) + ": not a MATLAB file";
+        error = "Cannot read " + Quoted(file) + ": not a MATLAB 5 MAT-file";
         return false;
     }
     ExportStructs s;

@@ -157,7 +157,7 @@ TEST_F(SonTekExportTest, RawRecordingsOpenFromTheExportBesideThem) {
     } cases[] = {
         {"20250117164416.RIV", ""},
         {"alone.rivr", ": open the transect's MATLAB export (.mat) instead"},
-        {"notes.mat", ": not a MATLAB file"},
+        {"notes.mat", ": not a MATLAB 5 MAT-file"},
         {"other.mat", ": not a SonTek transect export"},
     };
     for (const auto& c : cases) {
