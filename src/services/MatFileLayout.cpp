@@ -11,7 +11,6 @@ namespace fluvex {
 namespace {
 
 // MAT-file element types and array classes used here.
-constexpr std::uint32_t kInt8 = 1;
 constexpr std::uint32_t kInt32 = 5;
 constexpr std::uint32_t kUInt32 = 6;
 constexpr std::uint32_t kMatrix = 14;
