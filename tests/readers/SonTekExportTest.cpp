@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -21,6 +22,7 @@
 #include "project/LineLoading.h"
 #include "readers/YDFFReader.h"
 #include "services/Geodesy.h"
+#include "services/MatFileLayout.h"
 #include "services/UserPrompt.h"
 #include "settings/Settings.h"
 #include "synth/MatlabExportWriter.h"
@@ -175,6 +177,39 @@ TEST_F(SonTekExportTest, RawRecordingsOpenFromTheExportBesideThem) {
         EXPECT_EQ(prompt.Messages()[0].text.rfind("Cannot read " + file.string() + c.message, 0), 0U)
             << prompt.Messages()[0].text;
     }
+}
+
+std::vector<std::uint8_t> Bytes(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// matio allocates what a file declares; the layout check must refuse forged sizes first.
+TEST_F(SonTekExportTest, ForgedSizesAreRefusedBeforeMatioSeesThem) {
+    const fs::path small = Root() / "x.mat";
+    {
+        mat_t* mat = Mat_CreateVer(small.c_str(), nullptr, MAT_FT_MAT5);
+        ASSERT_NE(mat, nullptr);
+        double values[3] = {1, 2, 3};
+        size_t dims[2] = {3, 1};
+        matvar_t* x = Mat_VarCreate("x", MAT_C_DOUBLE, MAT_T_DOUBLE, 2, dims, values, 0);
+        Mat_VarWrite(mat, x, MAT_COMPRESSION_NONE);
+        Mat_VarFree(x);
+        Mat_Close(mat);
+    }
+    const std::vector<std::uint8_t> plain = Bytes(small);
+    ASSERT_GT(plain.size(), 168U);
+    EXPECT_EQ(MatFileLayoutProblem(plain), "");
+    const std::vector<std::uint8_t> real = Bytes(Data("20250117164416.mat"));
+    EXPECT_EQ(MatFileLayoutProblem(real), "");
+
+    std::vector<std::uint8_t> forgedDims = plain;  // first dimension at 128 + 8 + 16 + 8
+    for (std::size_t i = 160; i < 164; ++i) forgedDims[i] = i == 163 ? 0x7F : 0xFF;
+    std::vector<std::uint8_t> forgedSize = plain;  // the variable's byte count
+    forgedSize[134] = 0xFF;
+    const std::vector<std::uint8_t> cut(real.begin(), real.begin() + 200000);
+    for (const auto& bytes : {forgedDims, forgedSize, cut})
+        EXPECT_NE(MatFileLayoutProblem(bytes), "");
 }
 
 // A generated transect written as the software exports it: every processed cell is the water
