@@ -32,8 +32,8 @@ std::string Lowered(std::string text) {
 // kept inside the field's range.
 template <typename T>
 T RoundedInto(double value, T low, T high) {
-    return static_cast<T>(std::clamp(std::round(value), static_cast<double>(low),
-                                     static_cast<double>(high)));
+    return static_cast<T>(
+        std::clamp(std::round(value), static_cast<double>(low), static_cast<double>(high)));
 }
 
 std::int16_t VelocityMmS(double value) {
@@ -97,8 +97,7 @@ void WriteProfile(const SonTekSample& sample, int cells, Ensemble& ensemble) {
         }
 }
 
-void WriteBottomTrack(const SonTekSample& sample, const SonTekBeamSet& beams,
-                      Ensemble& ensemble) {
+void WriteBottomTrack(const SonTekSample& sample, const SonTekBeamSet& beams, Ensemble& ensemble) {
     for (int beam = 0; beam < kBeamCount; ++beam) {
         const auto b = static_cast<std::size_t>(beam);
         // Depths become slant ranges along the beam, as the depth rule of the family expects.
@@ -143,9 +142,8 @@ void ConvertSonTekSample(const SonTekSample& sample, const SonTekBeamSet& beams,
     ensemble.Clear();
     ensemble.sonTekFlag1 = 1;
     ensemble.part = sample.part;
-    const int cells = static_cast<int>(std::min({sample.velocityMmS.size(),
-                                                 sample.amplitude.size(),
-                                                 static_cast<std::size_t>(kMaxCells)}));
+    const int cells = static_cast<int>(std::min(
+        {sample.velocityMmS.size(), sample.amplitude.size(), static_cast<std::size_t>(kMaxCells)}));
     ensemble.MarkPresent(PresentBit::FixedLeader);
     WriteLeaders(sample, cells, ensemble);
     ensemble.MarkPresent(PresentBit::VariableLeader);
@@ -251,8 +249,8 @@ void YDFFReader::MeasureTrack(const std::vector<bool>& boatVelocityGiven) {
             const double dx = nav.x - previous->navigation.x;
             const double dy = nav.y - previous->navigation.y;
             const double metres = Units().DisplayToMetres(std::hypot(dx, dy));
-            const double seconds = std::trunc(EnsembleTimeOf(*it)) -
-                                   std::trunc(EnsembleTimeOf(*previous));
+            const double seconds =
+                std::trunc(EnsembleTimeOf(*it)) - std::trunc(EnsembleTimeOf(*previous));
             nav.speed = seconds != 0 ? metres * 1000 / seconds : metres * 1000;
             const double course = std::atan2(dx, dy) * 180 / std::numbers::pi;
             nav.course = course < 0 ? course + 360 : course;

@@ -37,11 +37,25 @@ std::uint32_t Le32(std::span<const std::uint8_t> bytes, std::size_t at) {
 // Bytes per value of a numeric element type; 0 for the others.
 std::size_t TypeSize(std::uint32_t type) {
     switch (type) {
-        case 1: case 2: case 16: return 1;  // int8, uint8, utf8
-        case 3: case 4: case 17: return 2;  // int16, uint16, utf16
-        case 5: case 6: case 7: case 18: return 4;  // int32, uint32, single, utf32
-        case 9: case 12: case 13: return 8;  // double, int64, uint64
-        default: return 0;
+        case 1:
+        case 2:
+        case 16:
+            return 1;  // int8, uint8, utf8
+        case 3:
+        case 4:
+        case 17:
+            return 2;  // int16, uint16, utf16
+        case 5:
+        case 6:
+        case 7:
+        case 18:
+            return 4;  // int32, uint32, single, utf32
+        case 9:
+        case 12:
+        case 13:
+            return 8;  // double, int64, uint64
+        default:
+            return 0;
     }
 }
 
@@ -96,8 +110,7 @@ public:
         if (arrayClass == kCellClass) return Children(content, pos, count, depth);
         // The acquisition software writes its blank unit texts as one character with no data.
         constexpr std::uint64_t kShortText = 4096;
-        if (arrayClass == kCharClass)
-            return Values(content, pos, count <= kShortText ? 0 : count);
+        if (arrayClass == kCharClass) return Values(content, pos, count <= kShortText ? 0 : count);
         if (arrayClass >= kFirstNumericClass && arrayClass <= kLastNumericClass)
             return Values(content, pos, count) && (!complex || Values(content, pos, count));
         return false;  // sparse arrays, objects, functions: no export holds them

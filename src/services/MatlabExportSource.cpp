@@ -65,7 +65,8 @@ template <typename T>
 void CopyAs(const void* data, std::size_t count, std::vector<double>& out) {
     const auto* typed = static_cast<const T*>(data);
     out.reserve(count);
-    for (std::size_t i = 0; i < count; ++i) out.push_back(static_cast<double>(typed[i]));
+    for (std::size_t i = 0; i < count; ++i)
+        out.push_back(static_cast<double>(typed[i]));
 }
 
 std::optional<std::size_t> ElementSize(matio_classes type) {
@@ -104,17 +105,38 @@ std::optional<Array> NumericField(matvar_t* structure, const char* name) {
     for (int d = 0; d < 3; ++d)
         array.dims[static_cast<std::size_t>(d)] = d < field->rank ? field->dims[d] : 1;
     switch (field->class_type) {
-        case MAT_C_DOUBLE: CopyAs<double>(field->data, *count, array.values); break;
-        case MAT_C_SINGLE: CopyAs<float>(field->data, *count, array.values); break;
-        case MAT_C_INT64: CopyAs<std::int64_t>(field->data, *count, array.values); break;
-        case MAT_C_UINT64: CopyAs<std::uint64_t>(field->data, *count, array.values); break;
-        case MAT_C_INT32: CopyAs<std::int32_t>(field->data, *count, array.values); break;
-        case MAT_C_UINT32: CopyAs<std::uint32_t>(field->data, *count, array.values); break;
-        case MAT_C_INT16: CopyAs<std::int16_t>(field->data, *count, array.values); break;
-        case MAT_C_UINT16: CopyAs<std::uint16_t>(field->data, *count, array.values); break;
-        case MAT_C_INT8: CopyAs<std::int8_t>(field->data, *count, array.values); break;
-        case MAT_C_UINT8: CopyAs<std::uint8_t>(field->data, *count, array.values); break;
-        default: return std::nullopt;
+        case MAT_C_DOUBLE:
+            CopyAs<double>(field->data, *count, array.values);
+            break;
+        case MAT_C_SINGLE:
+            CopyAs<float>(field->data, *count, array.values);
+            break;
+        case MAT_C_INT64:
+            CopyAs<std::int64_t>(field->data, *count, array.values);
+            break;
+        case MAT_C_UINT64:
+            CopyAs<std::uint64_t>(field->data, *count, array.values);
+            break;
+        case MAT_C_INT32:
+            CopyAs<std::int32_t>(field->data, *count, array.values);
+            break;
+        case MAT_C_UINT32:
+            CopyAs<std::uint32_t>(field->data, *count, array.values);
+            break;
+        case MAT_C_INT16:
+            CopyAs<std::int16_t>(field->data, *count, array.values);
+            break;
+        case MAT_C_UINT16:
+            CopyAs<std::uint16_t>(field->data, *count, array.values);
+            break;
+        case MAT_C_INT8:
+            CopyAs<std::int8_t>(field->data, *count, array.values);
+            break;
+        case MAT_C_UINT8:
+            CopyAs<std::uint8_t>(field->data, *count, array.values);
+            break;
+        default:
+            return std::nullopt;
     }
     return array;
 }
@@ -146,11 +168,8 @@ std::string Quoted(const std::filesystem::path& file) {
     return file.string();
 }
 
-}  // namespace
-
-// ---------------------------------------------------------------------------------------------
-
-struct MatlabExportSource::Columns {
+// The export's arrays that make the samples.
+struct ExportColumns {
     // System
     Array heading, temperature, time, cellStart, cellSize, step, snr;
     // Setup
@@ -172,6 +191,12 @@ struct MatlabExportSource::Columns {
     std::size_t cells = 0;
 };
 
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+
+struct MatlabExportSource::Columns : ExportColumns {};
+
 MatlabExportSource::MatlabExportSource() = default;
 MatlabExportSource::~MatlabExportSource() = default;
 
@@ -188,6 +213,50 @@ Array FieldOr(const MatVar& structure, const char* name) {
 // Every per-sample array must have one row (or, for the cell arrays, one page) per sample.
 bool PerSample(const Array& array, std::size_t samples, std::size_t columns = 1) {
     return array.Empty() || (array.dims[0] == samples && array.dims[1] >= columns);
+}
+
+void ReadColumns(const ExportStructs& s, ExportColumns& c) {
+    c.time = FieldOr(s.system, "Time");
+    c.heading = FieldOr(s.system, "Heading");
+    c.temperature = FieldOr(s.system, "Temperature");
+    c.cellStart = FieldOr(s.system, "Cell_Start");
+    c.cellSize = FieldOr(s.system, "Cell_Size");
+    c.step = FieldOr(s.system, "Step");
+    c.snr = FieldOr(s.system, "SNR");
+    const Array coordinates = FieldOr(s.setup, "coordinateSystem");
+    if (!coordinates.Empty()) c.coordinateSystem = coordinates.values[0];
+    c.boatVelocity = FieldOr(s.summary, "Boat_Vel");
+    c.transmitLength = FieldOr(s.summary, "Transmit_Length");
+    c.verticalDepth = FieldOr(s.bottomTrack, "VB_Depth");
+    c.bottomDepth = FieldOr(s.bottomTrack, "BT_Depth");
+    c.bottomVelocity = FieldOr(s.bottomTrack, "BT_Vel");
+    c.beamDepth = FieldOr(s.bottomTrack, "BT_Beam_Depth");
+    c.velocity = FieldOr(s.waterTrack, "Velocity");
+    c.frequency = FieldOr(s.waterTrack, "WT_Frequency");
+    c.latitude = FieldOr(s.gps, "Latitude");
+    c.longitude = FieldOr(s.gps, "Longitude");
+    c.quality = FieldOr(s.gps, "GPS_Quality");
+    c.pitch = FieldOr(s.compass, "Pitch");
+    c.roll = FieldOr(s.compass, "Roll");
+    c.matrixFrequency = FieldOr(s.matrices, "Frequency");
+    c.matrix = FieldOr(s.matrices, "Matrix");
+}
+
+// One value per sample where there should be, cells and beams within the record's limits.
+bool Shaped(const ExportColumns& c) {
+    const std::size_t n = c.samples;
+    return c.samples > 0 && !c.heading.Empty() && !c.pitch.Empty() && !c.roll.Empty() &&
+           !c.cellSize.Empty() && !c.cellStart.Empty() && !c.velocity.Empty() &&
+           PerSample(c.heading, n) && PerSample(c.pitch, n) && PerSample(c.roll, n) &&
+           PerSample(c.cellSize, n) && PerSample(c.cellStart, n) && PerSample(c.temperature, n) &&
+           PerSample(c.step, n) && PerSample(c.boatVelocity, n, 2) &&
+           PerSample(c.transmitLength, n) && PerSample(c.verticalDepth, n) &&
+           PerSample(c.bottomDepth, n) && PerSample(c.bottomVelocity, n, 3) &&
+           PerSample(c.beamDepth, n, kBeamCount) && PerSample(c.frequency, n) &&
+           PerSample(c.latitude, n) && PerSample(c.longitude, n) && PerSample(c.quality, n) &&
+           c.velocity.dims[1] == kBeamCount && c.velocity.dims[2] == n &&
+           c.cells <= static_cast<std::size_t>(kMaxCells) &&
+           (c.snr.Empty() || c.snr.dims == c.velocity.dims);
 }
 
 }  // namespace
@@ -224,48 +293,11 @@ bool MatlabExportSource::Open(const std::filesystem::path& file, std::string& er
     s.matrices = ReadStruct(mat.get(), "Transformation_Matrices");
 
     auto c = std::make_unique<Columns>();
-    c->time = FieldOr(s.system, "Time");
-    c->heading = FieldOr(s.system, "Heading");
-    c->temperature = FieldOr(s.system, "Temperature");
-    c->cellStart = FieldOr(s.system, "Cell_Start");
-    c->cellSize = FieldOr(s.system, "Cell_Size");
-    c->step = FieldOr(s.system, "Step");
-    c->snr = FieldOr(s.system, "SNR");
-    const Array coordinates = FieldOr(s.setup, "coordinateSystem");
-    if (!coordinates.Empty()) c->coordinateSystem = coordinates.values[0];
-    c->boatVelocity = FieldOr(s.summary, "Boat_Vel");
-    c->transmitLength = FieldOr(s.summary, "Transmit_Length");
-    c->verticalDepth = FieldOr(s.bottomTrack, "VB_Depth");
-    c->bottomDepth = FieldOr(s.bottomTrack, "BT_Depth");
-    c->bottomVelocity = FieldOr(s.bottomTrack, "BT_Vel");
-    c->beamDepth = FieldOr(s.bottomTrack, "BT_Beam_Depth");
-    c->velocity = FieldOr(s.waterTrack, "Velocity");
-    c->frequency = FieldOr(s.waterTrack, "WT_Frequency");
-    c->latitude = FieldOr(s.gps, "Latitude");
-    c->longitude = FieldOr(s.gps, "Longitude");
-    c->quality = FieldOr(s.gps, "GPS_Quality");
-    c->pitch = FieldOr(s.compass, "Pitch");
-    c->roll = FieldOr(s.compass, "Roll");
-    c->matrixFrequency = FieldOr(s.matrices, "Frequency");
-    c->matrix = FieldOr(s.matrices, "Matrix");
-
+    ReadColumns(s, *c);
     const std::size_t n = c->time.dims[0];
     c->samples = c->time.Empty() ? 0 : n;
     c->cells = c->velocity.dims[0];
-    const bool shaped =
-        c->samples > 0 && !c->heading.Empty() && !c->pitch.Empty() && !c->roll.Empty() &&
-        !c->cellSize.Empty() && !c->cellStart.Empty() && !c->velocity.Empty() &&
-        PerSample(c->heading, n) && PerSample(c->pitch, n) && PerSample(c->roll, n) &&
-        PerSample(c->cellSize, n) && PerSample(c->cellStart, n) && PerSample(c->temperature, n) &&
-        PerSample(c->step, n) && PerSample(c->boatVelocity, n, 2) &&
-        PerSample(c->transmitLength, n) && PerSample(c->verticalDepth, n) &&
-        PerSample(c->bottomDepth, n) && PerSample(c->bottomVelocity, n, 3) &&
-        PerSample(c->beamDepth, n, kBeamCount) && PerSample(c->frequency, n) &&
-        PerSample(c->latitude, n) && PerSample(c->longitude, n) && PerSample(c->quality, n) &&
-        c->velocity.dims[1] == kBeamCount && c->velocity.dims[2] == n &&
-        c->cells <= static_cast<std::size_t>(kMaxCells) &&
-        (c->snr.Empty() || c->snr.dims == c->velocity.dims);
-    if (!shaped) {
+    if (!Shaped(*c)) {
         error = "Cannot read " + Quoted(file) +
                 ": its SonTek structs do not hold one value per sample where they should";
         return false;
@@ -277,11 +309,11 @@ bool MatlabExportSource::Open(const std::filesystem::path& file, std::string& er
         return false;
     }
 
-    for (std::size_t k = 0; k < c->matrix.dims[2] && c->matrix.dims[0] == 4 &&
-                            c->matrix.dims[1] == 4;
-         ++k) {
+    for (std::size_t k = 0;
+         k < c->matrix.dims[2] && c->matrix.dims[0] == 4 && c->matrix.dims[1] == 4; ++k) {
         std::array<double, 16> m{};
-        for (std::size_t e = 0; e < 16; ++e) m[e] = c->matrix.values[16 * k + e];
+        for (std::size_t e = 0; e < 16; ++e)
+            m[e] = c->matrix.values[16 * k + e];
         beamSets_.push_back(BeamSetFromMatrix(m));
     }
     if (beamSets_.empty()) beamSets_.push_back(BeamSetFromMatrix({}));
@@ -340,6 +372,68 @@ std::array<double, kBeamCount> ToInstrument(const Matrix3& toInstrument,
     return {xyz[0], xyz[1], xyz[2], enuError[3]};
 }
 
+// Bottom track: beam depths corrected as the software's own depth, the vertical beam, and
+// the bottom's velocity relative to the instrument.
+void FillBottomTrack(const ExportColumns& c, std::size_t s, const Matrix3& toInstrument,
+                     SonTekSample& sample) {
+    // The beam depths are as measured; the software's own bottom-track depth corrects them for
+    // the speed of sound it was set to use. The same factor is applied to each beam.
+    double beamSum = 0;
+    int beams = 0;
+    for (std::size_t b = 0; b < kBeamCount; ++b)
+        if (const double d = c.beamDepth.At(s, b); std::isfinite(d) && d > 0) {
+            beamSum += d;
+            ++beams;
+        }
+    const double corrected = c.bottomDepth.At(s);
+    double factor = beams > 0 && std::isfinite(corrected) ? corrected / (beamSum / beams) : 1.0;
+    if (!(factor > 0.9 && factor < 1.1)) factor = 1.0;
+    for (std::size_t b = 0; b < kBeamCount; ++b) {
+        const double d = c.beamDepth.At(s, b);
+        sample.bottomRangeCm[b] = std::isfinite(d) && d > 0 ? d * factor * 100 : 0;
+    }
+    const double vertical = c.verticalDepth.At(s);
+    sample.verticalRangeCm = std::isfinite(vertical) && vertical > 0 ? vertical * 100 : 0;
+
+    // The bottom's velocity relative to the instrument is the boat's over ground, reversed.
+    const std::array<double, 4> bottom{-c.bottomVelocity.At(s, 0), -c.bottomVelocity.At(s, 1),
+                                       -c.bottomVelocity.At(s, 2), 0.0};
+    const auto bottomXyz = ToInstrument(toInstrument, bottom);
+    for (std::size_t b = 0; b < kBeamCount; ++b)
+        sample.bottomVelocityMmS[b] = bottomXyz[b] * 1000;
+}
+
+// Water velocities relative to the instrument, amplitudes, and the export's boat velocity.
+void FillProfile(const ExportColumns& c, std::size_t s, const Matrix3& toInstrument,
+                 SonTekSample& sample) {
+    // The export's water velocities are over ground. Made relative to the instrument by the
+    // boat velocity that processing adds back by default (the bottom track), they come out of
+    // processing as the export has them; without bottom track, by the export's own boat velocity
+    // (its track reference).
+    std::array<double, 3> track{c.boatVelocity.At(s, 0), c.boatVelocity.At(s, 1),
+                                c.boatVelocity.At(s, 2)};
+    std::array<double, 3> boat{c.bottomVelocity.At(s, 0), c.bottomVelocity.At(s, 1),
+                               c.bottomVelocity.At(s, 2)};
+    if (!std::isfinite(boat[0]) || !std::isfinite(boat[1]) || !std::isfinite(boat[2])) boat = track;
+    for (double& component : boat)
+        if (!std::isfinite(component)) component = 0;
+    sample.boatEastMmS = track[0] * 1000;
+    sample.boatNorthMmS = track[1] * 1000;
+    sample.velocityMmS.resize(c.cells);
+    sample.amplitude.resize(c.cells);
+    for (std::size_t cell = 0; cell < c.cells; ++cell) {
+        const std::array<double, 4> relative{
+            c.velocity.At(cell, 0, s) - boat[0], c.velocity.At(cell, 1, s) - boat[1],
+            c.velocity.At(cell, 2, s) - boat[2], c.velocity.At(cell, 3, s)};
+        const auto xyz = ToInstrument(toInstrument, relative);
+        for (std::size_t b = 0; b < kBeamCount; ++b) {
+            sample.velocityMmS[cell][b] = xyz[b] * 1000;
+            const double snr = c.snr.Empty() ? 0.0 : c.snr.At(cell, b, s);
+            sample.amplitude[cell][b] = std::isfinite(snr) ? snr : 0.0;
+        }
+    }
+}
+
 }  // namespace
 
 std::optional<SonTekSample> MatlabExportSource::Sample(int index) const {
@@ -369,31 +463,13 @@ std::optional<SonTekSample> MatlabExportSource::Sample(int index) const {
     sample.blankingDistanceCm = (c.cellStart.At(s) - cellSize / 2) * 100;
     sample.pulseLengthCm = c.transmitLength.At(s) * 100;
     const auto set = std::ranges::find(c.matrixFrequency.values, c.frequency.At(s));
-    sample.beamSet = set == c.matrixFrequency.values.end() ||
-                             static_cast<std::size_t>(set - c.matrixFrequency.values.begin()) >=
-                                 beamSets_.size()
-                         ? 0
-                         : static_cast<int>(set - c.matrixFrequency.values.begin());
+    sample.beamSet =
+        set == c.matrixFrequency.values.end() ||
+                static_cast<std::size_t>(set - c.matrixFrequency.values.begin()) >= beamSets_.size()
+            ? 0
+            : static_cast<int>(set - c.matrixFrequency.values.begin());
 
-    // The beam depths are as measured; the software's own bottom-track depth corrects them for
-    // the speed of sound it was set to use. The same factor is applied to each beam.
-    double beamSum = 0;
-    int beams = 0;
-    for (std::size_t b = 0; b < kBeamCount; ++b)
-        if (const double d = c.beamDepth.At(s, b); std::isfinite(d) && d > 0) {
-            beamSum += d;
-            ++beams;
-        }
-    const double corrected = c.bottomDepth.At(s);
-    double factor = beams > 0 && std::isfinite(corrected) ? corrected / (beamSum / beams) : 1.0;
-    if (!(factor > 0.9 && factor < 1.1)) factor = 1.0;
-    for (std::size_t b = 0; b < kBeamCount; ++b) {
-        const double d = c.beamDepth.At(s, b);
-        sample.bottomRangeCm[b] = std::isfinite(d) && d > 0 ? d * factor * 100 : 0;
-    }
-    const double vertical = c.verticalDepth.At(s);
-    sample.verticalRangeCm = std::isfinite(vertical) && vertical > 0 ? vertical * 100 : 0;
-
+    FillBottomTrack(c, s, *toInstrument, sample);
     const double latitude = c.latitude.At(s);
     const double longitude = c.longitude.At(s);
     sample.ggaValid = c.quality.At(s) > 0 && std::isfinite(latitude) && std::isfinite(longitude);
@@ -402,38 +478,7 @@ std::optional<SonTekSample> MatlabExportSource::Sample(int index) const {
     sample.ggaNs = latitude < 0 ? 'S' : 'N';
     sample.ggaEw = longitude < 0 ? 'W' : 'E';
 
-    // The bottom's velocity relative to the instrument is the boat's over ground, reversed.
-    const std::array<double, 4> bottom{-c.bottomVelocity.At(s, 0), -c.bottomVelocity.At(s, 1),
-                                       -c.bottomVelocity.At(s, 2), 0.0};
-    const auto bottomXyz = ToInstrument(*toInstrument, bottom);
-    for (std::size_t b = 0; b < kBeamCount; ++b) sample.bottomVelocityMmS[b] = bottomXyz[b] * 1000;
-
-    // The export's water velocities are over ground. Made relative to the instrument by the
-    // boat velocity that processing adds back by default (the bottom track), they come out of
-    // processing as the export has them; without bottom track, by the export's own boat velocity
-    // (its track reference).
-    std::array<double, 3> track{c.boatVelocity.At(s, 0), c.boatVelocity.At(s, 1),
-                                c.boatVelocity.At(s, 2)};
-    std::array<double, 3> boat{c.bottomVelocity.At(s, 0), c.bottomVelocity.At(s, 1),
-                               c.bottomVelocity.At(s, 2)};
-    if (!std::isfinite(boat[0]) || !std::isfinite(boat[1]) || !std::isfinite(boat[2])) boat = track;
-    for (double& component : boat)
-        if (!std::isfinite(component)) component = 0;
-    sample.boatEastMmS = track[0] * 1000;
-    sample.boatNorthMmS = track[1] * 1000;
-    sample.velocityMmS.resize(c.cells);
-    sample.amplitude.resize(c.cells);
-    for (std::size_t cell = 0; cell < c.cells; ++cell) {
-        const std::array<double, 4> relative{
-            c.velocity.At(cell, 0, s) - boat[0], c.velocity.At(cell, 1, s) - boat[1],
-            c.velocity.At(cell, 2, s) - boat[2], c.velocity.At(cell, 3, s)};
-        const auto xyz = ToInstrument(*toInstrument, relative);
-        for (std::size_t b = 0; b < kBeamCount; ++b) {
-            sample.velocityMmS[cell][b] = xyz[b] * 1000;
-            const double snr = c.snr.Empty() ? 0.0 : c.snr.At(cell, b, s);
-            sample.amplitude[cell][b] = std::isfinite(snr) ? snr : 0.0;
-        }
-    }
+    FillProfile(c, s, *toInstrument, sample);
     return sample;
 }
 
@@ -446,7 +491,8 @@ SonTekBeamSet BeamSetFromMatrix(const std::array<double, 16>& m) {
     Matrix3 ttT{};
     for (std::size_t r = 0; r < 3; ++r)
         for (std::size_t q = 0; q < 3; ++q)
-            for (std::size_t b = 0; b < 4; ++b) ttT[r][q] += m[r + 4 * b] * m[q + 4 * b];
+            for (std::size_t b = 0; b < 4; ++b)
+                ttT[r][q] += m[r + 4 * b] * m[q + 4 * b];
     const auto inverse = Inverse(ttT);
     if (!inverse) return set;
     std::array<double, kBeamCount> azimuths{};

@@ -39,12 +39,12 @@ struct SonTekTime {
 struct SonTekSample {
     int sampleNumber = 0;
     MeasurementPart part = MeasurementPart::Transect;
-    int beamSet = 0;                 // index into BeamSets()
-    double blankingDistanceCm = 0;   // surface to the start of cell 1 (the draft included)
+    int beamSet = 0;                // index into BeamSets()
+    double blankingDistanceCm = 0;  // surface to the start of cell 1 (the draft included)
     double cellSizeCm = 0;
     double pulseLengthCm = 0;
     SonTekTime sampleTime;
-    double headingDeg = 0;           // compass, magnetic
+    double headingDeg = 0;  // compass, magnetic
     double pitchDeg = 0;
     double rollDeg = 0;
     double temperatureC = 0;
@@ -52,10 +52,10 @@ struct SonTekSample {
     // bottom's velocity relative to the instrument (x, y, z, error).
     std::array<double, kBeamCount> bottomRangeCm{};
     std::array<double, kBeamCount> bottomVelocityMmS{};
-    double verticalRangeCm = 0;      // vertical beam, below the surface; 0 = none
+    double verticalRangeCm = 0;  // vertical beam, below the surface; 0 = none
     bool ggaValid = false;
-    double ggaLatitude = 0;          // degrees, unsigned; ggaNs 'S' makes it south
-    double ggaLongitude = 0;         // degrees, unsigned; ggaEw 'W' makes it west
+    double ggaLatitude = 0;   // degrees, unsigned; ggaNs 'S' makes it south
+    double ggaLongitude = 0;  // degrees, unsigned; ggaEw 'W' makes it west
     char ggaNs = 'N';
     char ggaEw = 'E';
     // The boat's velocity over ground by the source's own track reference (east, north, mm/s);

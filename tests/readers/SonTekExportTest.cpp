@@ -42,9 +42,8 @@ fs::path Data(const std::string& name) {
 double DmsDegrees(const std::string& text) {
     double degrees = 0, minutes = 0, seconds = 0;
     std::string digits;
-    for (const char c : text) digits += (std::isdigit(static_cast<unsigned char>(c)) || c == '.')
-                                            ? c
-                                            : ' ';
+    for (const char c : text)
+        digits += (std::isdigit(static_cast<unsigned char>(c)) || c == '.') ? c : ' ';
     std::istringstream(digits) >> degrees >> minutes >> seconds;
     return degrees + minutes / 60 + seconds / 3600;
 }
@@ -60,7 +59,8 @@ std::vector<std::vector<std::string>> SummaryRows(const std::string& name) {
         if (line.empty()) continue;
         std::vector<std::string> fields;
         std::istringstream row(line);
-        for (std::string field; std::getline(row, field, ',');) fields.push_back(field);
+        for (std::string field; std::getline(row, field, ',');)
+            fields.push_back(field);
         rows.push_back(fields);
     }
     return rows;
@@ -165,7 +165,8 @@ TEST_F(SonTekExportTest, RawRecordingsOpenFromTheExportBesideThem) {
     for (const auto& c : cases) {
         RecordingPrompt prompt;
         const fs::path file = folder / c.file;
-        const OpenFilesOutcome outcome = OpenSurveyFiles(AppDatabase(), std::span(&file, 1), prompt);
+        const OpenFilesOutcome outcome =
+            OpenSurveyFiles(AppDatabase(), std::span(&file, 1), prompt);
         SCOPED_TRACE(c.file);
         if (*c.message == '\0') {
             EXPECT_EQ(outcome.failedFiles, 0);
@@ -174,7 +175,8 @@ TEST_F(SonTekExportTest, RawRecordingsOpenFromTheExportBesideThem) {
             continue;
         }
         ASSERT_EQ(prompt.Messages().size(), 1U);
-        EXPECT_EQ(prompt.Messages()[0].text.rfind("Cannot read " + file.string() + c.message, 0), 0U)
+        EXPECT_EQ(prompt.Messages()[0].text.rfind("Cannot read " + file.string() + c.message, 0),
+                  0U)
             << prompt.Messages()[0].text;
     }
 }
@@ -204,7 +206,8 @@ TEST_F(SonTekExportTest, ForgedSizesAreRefusedBeforeMatioSeesThem) {
     EXPECT_EQ(MatFileLayoutProblem(real), "");
 
     std::vector<std::uint8_t> forgedDims = plain;  // first dimension at 128 + 8 + 16 + 8
-    for (std::size_t i = 160; i < 164; ++i) forgedDims[i] = i == 163 ? 0x7F : 0xFF;
+    for (std::size_t i = 160; i < 164; ++i)
+        forgedDims[i] = i == 163 ? 0x7F : 0xFF;
     std::vector<std::uint8_t> forgedSize = plain;  // the variable's byte count
     forgedSize[134] = 0xFF;
     const std::vector<std::uint8_t> cut(real.begin(), real.begin() + 200000);
@@ -242,9 +245,9 @@ TEST_F(SonTekExportTest, GeneratedExportProcessesToItsTruth) {
             if (processed.IsBad() != expectedBad) ++badMismatches;
             if (processed.IsBad() || expectedBad) continue;
             const synth::Vec3 water = 1000.0 * *truth.water[cell];
-            largest = std::max({largest, std::abs(processed.east - water.x),
-                                std::abs(processed.north - water.y),
-                                std::abs(processed.up - water.z)});
+            largest =
+                std::max({largest, std::abs(processed.east - water.x),
+                          std::abs(processed.north - water.y), std::abs(processed.up - water.z)});
         }
     }
     EXPECT_EQ(badMismatches, 0);

@@ -17,8 +17,9 @@
 namespace {
 
 const std::filesystem::path& InputPath() {
-    static const std::filesystem::path path = std::filesystem::temp_directory_path() /
-                                              ("fluvex-fuzz-" + std::to_string(::getpid()) + ".mat");
+    static const std::filesystem::path path =
+        std::filesystem::temp_directory_path() /
+        ("fluvex-fuzz-" + std::to_string(::getpid()) + ".mat");
     return path;
 }
 
@@ -38,7 +39,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (int i = 0; i < source.SampleCount(); ++i) {
         const auto sample = source.Sample(i);
         if (!sample) continue;
-        if (sample->velocityMmS.size() > static_cast<std::size_t>(fluvex::kMaxCells)) __builtin_trap();
+        if (sample->velocityMmS.size() > static_cast<std::size_t>(fluvex::kMaxCells))
+            __builtin_trap();
         fluvex::ConvertSonTekSample(*sample, source.BeamSets().front(), nullptr, ensemble);
     }
     if (source.Sample(source.SampleCount())) __builtin_trap();

@@ -33,7 +33,8 @@ Field Column(std::string name, std::size_t rows, std::size_t columns = 1) {
 
 void WriteStruct(mat_t* mat, const char* name, std::vector<Field>& fields) {
     std::vector<const char*> names;
-    for (const Field& field : fields) names.push_back(field.name.c_str());
+    for (const Field& field : fields)
+        names.push_back(field.name.c_str());
     names.push_back(nullptr);  // the list's end
     const std::size_t one[2] = {1, 1};
     matvar_t* structure = Mat_VarCreateStruct2(name, 2, one, names.data());
@@ -58,7 +59,8 @@ std::vector<double> JanusMatrix() {
     const double rows[4][4] = {{a, -a, 0, 0}, {0, 0, -a, a}, {b, b, b, b}, {b, b, -b, -b}};
     std::vector<double> columnMajor;
     for (int beam = 0; beam < 4; ++beam)
-        for (int row = 0; row < 4; ++row) columnMajor.push_back(rows[row][beam]);
+        for (int row = 0; row < 4; ++row)
+            columnMajor.push_back(rows[row][beam]);
     return columnMajor;
 }
 
@@ -95,7 +97,8 @@ void WriteMatlabExport(const SurveyDescription& description, const SyntheticLine
             boat.values[s + n * k] = over[k];
             bottom.values[s + n * k] = over[k];
         }
-        for (std::size_t b = 0; b < 4; ++b) beamDepth.values[s + n * b] = t.depthM;
+        for (std::size_t b = 0; b < 4; ++b)
+            beamDepth.values[s + n * b] = t.depthM;
         depth.values[s] = vertical.values[s] = t.depthM;
         latitude.values[s] = t.geographic.latitude;
         longitude.values[s] = t.geographic.longitude;
@@ -105,7 +108,8 @@ void WriteMatlabExport(const SurveyDescription& description, const SyntheticLine
         for (std::size_t c = 0; c < cells && c < t.water.size(); ++c) {
             if (static_cast<int>(c) >= t.goodCells || !t.water[c]) continue;
             const double water[4] = {t.water[c]->x, t.water[c]->y, t.water[c]->z, 0.0};
-            for (std::size_t k = 0; k < 4; ++k) velocity.values[c + cells * (k + 4 * s)] = water[k];
+            for (std::size_t k = 0; k < 4; ++k)
+                velocity.values[c + cells * (k + 4 * s)] = water[k];
         }
     }
 
