@@ -35,7 +35,8 @@ bench: build
 	QT_QPA_PLATFORM=offscreen $(BUILD_DIR)/bench/fluvex_view_bench
 
 # libFuzzer over the PD0 decoder and whole-file open (seeded with the real files and a dictionary
-# of header bytes), the suite's line files, line logs and archives; FUZZ_SECONDS per target.
+# of header bytes), the suite's line files, line logs, archives and the SonTek MATLAB exports;
+# FUZZ_SECONDS per target.
 FUZZ_DIR ?= build-fuzz
 FUZZ_SECONDS ?= 300
 fuzz: deps
@@ -43,9 +44,9 @@ fuzz: deps
 	  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFLUVEX_BUILD_FUZZ=ON -DFLUVEX_SANITIZE=address,undefined \
 	  -DFLUVEX_BUILD_VIEWS=OFF -DFLUVEX_BUILD_BENCH=OFF
 	cmake --build $(FUZZ_DIR) -j $(JOBS) --target pd0_decoder_fuzz pd0_open_fuzz line_files_fuzz \
-	  archive_fuzz log_reader_fuzz
+	  archive_fuzz log_reader_fuzz matlab_export_fuzz
 	mkdir -p $(FUZZ_DIR)/corpus/decoder $(FUZZ_DIR)/corpus/open $(FUZZ_DIR)/corpus/line-files \
-	  $(FUZZ_DIR)/corpus/archives $(FUZZ_DIR)/corpus/logs
+	  $(FUZZ_DIR)/corpus/archives $(FUZZ_DIR)/corpus/logs $(FUZZ_DIR)/corpus/matlab
 	$(FUZZ_DIR)/tools/fuzz/pd0_decoder_fuzz -max_total_time=$(FUZZ_SECONDS) -max_len=70000 \
 	  -dict=tools/fuzz/pd0.dict $(FUZZ_DIR)/corpus/decoder tests/data/pd0
 	$(FUZZ_DIR)/tools/fuzz/pd0_open_fuzz -max_total_time=$(FUZZ_SECONDS) -max_len=150000 \
@@ -56,6 +57,8 @@ fuzz: deps
 	  $(FUZZ_DIR)/corpus/archives tools/fuzz/seeds/archives
 	$(FUZZ_DIR)/tools/fuzz/log_reader_fuzz -max_total_time=$(FUZZ_SECONDS) -max_len=4000 \
 	  $(FUZZ_DIR)/corpus/logs tools/fuzz/seeds/logs
+	$(FUZZ_DIR)/tools/fuzz/matlab_export_fuzz -max_total_time=$(FUZZ_SECONDS) -max_len=400000 \
+	  $(FUZZ_DIR)/corpus/matlab tests/data/sontek
 
 demo: build
 	scripts/demo $(BUILD_DIR)

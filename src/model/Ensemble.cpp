@@ -255,6 +255,7 @@ void Ensemble::Clear() {
     ClearPingData();
     sonTekFlag1 = 0;
     sonTekFlag2 = 0;
+    part = MeasurementPart::Transect;
     // Assigning an empty vector frees the storage; clear() would keep it.
     cells = std::vector<CellVelocity>{};
 }

@@ -377,6 +377,10 @@ struct NavRecord {
     bool operator==(const NavRecord&) const = default;
 };
 
+// Which part of a discharge measurement a ping belongs to. Transects of the other instrument
+// family mark the pings taken while the boat is held near a bank before and after crossing.
+enum class MeasurementPart : std::uint8_t { Transect = 0, StartEdge = 1, EndEdge = 2 };
+
 // One ping. A plain value: copying it copies every block and the cells list, onto the heap.
 struct Ensemble {
     Ensemble() = default;
@@ -401,6 +405,8 @@ struct Ensemble {
     // Set by the two SonTek reading paths, one each; both 0 for PD0 pings.
     std::uint8_t sonTekFlag1 = 0;
     std::uint8_t sonTekFlag2 = 0;
+    // Edge pings count for the edge estimates of the discharge, not for its measured part.
+    MeasurementPart part = MeasurementPart::Transect;
     VariableLeader variableLeader;
     CellBlocks cellBlocks;
     BottomTrack bottomTrack;
@@ -417,7 +423,7 @@ struct Ensemble {
     // velocities and cells stay, so that a reader can reuse one work record.
     void ClearPingData();
 
-    // ClearPingData, the SonTek flags, and the cells list released. Beam geometry and the
+    // ClearPingData, the SonTek flags, the measurement part, and the cells list released. Beam geometry and the
     // reference and bottom-track velocities are left as they are: processing rewrites the
     // velocities and only SonTek readers write the geometry.
     void Clear();

@@ -167,7 +167,10 @@ EnsembleDischarge SonTekDischarge(const Ensemble& ensemble, ProfileSums sums) {
     EnsembleDischarge discharge;
     if (sums.GoodCells() == 0) return discharge;
     const double depth = Units().DisplayToMetres(Depth(ensemble));
-    const double bottomLayerTop = aboveCutOff < count ? cells.Top(aboveCutOff) : 0.0;
+    // Without a cut-off inside the profile the bottom layer lies below the last cell counted, not
+    // from the surface down.
+    const double bottomLayerTop = aboveCutOff < count ? cells.Top(aboveCutOff)
+                                                      : cells.Bottom(sums.LastAddedCell());
     discharge.depth = depth;
     discharge.goodCells = sums.GoodCells();
     if (sums.AnyAdded()) {

@@ -152,16 +152,7 @@ Matrix3 AttitudeMatrix(const Ensemble& ensemble) {
     if ((transform & 0x10) && (transform & 0x04)) pitch = roll = 0;  // tilts already applied
     if (!ensemble.IsSonTek()) return HeadingPitchRollMatrix(heading, pitch, roll);
 
-    const double h = std::numbers::pi / 2 - heading;
-    const double p = -pitch;
-    const double ch = std::cos(h), sh = std::sin(h), cr = std::cos(roll), sr = std::sin(roll);
-    // Roll and pitch both at 90 degrees leave no defined tilt direction: take it as level.
-    const double spread = std::sqrt(1 - sr * sr * std::sin(p) * std::sin(p));
-    const double p2 = spread > 0 ? std::asin(std::clamp(cr * std::sin(p) / spread, -1.0, 1.0)) : 0;
-    const double c2 = std::cos(p2), s2 = std::sin(p2), k = 0.5;
-    return {{{ch * c2 - k * s2 * sh * sr, -sh * cr, k * sr * sh * c2 + s2 * ch},
-             {k * s2 * ch * sr + sh * c2, ch * cr, s2 * sh - k * ch * c2 * sr},
-             {-s2 * cr, sr, cr * c2}}};
+    return SonTekAttitudeMatrix(heading, pitch, roll);
 }
 
 Matrix3 VelocityRotation(const Ensemble& ensemble, const Matrix3& alignment) {

@@ -140,6 +140,8 @@ public:
     // Some line's pings cannot be timed by the suite's time tags: it came without a line file,
     // or its time tags do not increase (files recorded by other software hold a constant there).
     bool SuiteTimingUnavailable() const { return suiteTimingUnavailable_; }
+    // Why the reader of the last AddLine that failed refused its file; empty when it did not say.
+    const std::string& LastOpenError() const { return lastOpenError_; }
 
     // --- Discharge (LineDischarge.cpp) ---
     // The discharge of a line with its edge estimates; the clipped variant counts only the pings
@@ -178,6 +180,7 @@ private:
     bool sonTekFlag_ = true;
     bool lineFileFlag_ = true;
     bool suiteTimingUnavailable_ = false;
+    std::string lastOpenError_;
     std::vector<BorderPoint> border_;
     int borderSide_ = 0;
 };

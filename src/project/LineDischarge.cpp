@@ -47,7 +47,12 @@ LineDischarge IntegrateLineDischarge(std::span<const Ensemble> pings,
         const EnsembleDischarge discharge = ComputeEnsembleDischarge(ping);
         if (options.shore && discharge.goodCells > 0)
             shore.push_back({discharge.meanWaterSpeed, discharge.depth});
-        integral.Add(EnsembleTimeOf(ping), discharge);
+        // An edge ping only starts (or ends) the time chain: the first transect ping then
+        // carries its own time step, as in the acquisition software's measured discharge.
+        EnsembleDischarge still;
+        still.goodCells = 1;
+        integral.Add(EnsembleTimeOf(ping),
+                     ping.part == MeasurementPart::Transect ? discharge : still);
     }
     const EdgeDischarge edges =
         options.shore ? EstimateEdges(shore, *options.shore) : EdgeDischarge{};

@@ -81,14 +81,17 @@ bool IsEditedFile(const std::filesystem::path& lineFile) {
     return Lowered(lineFile.string()).find(".kq2") != std::string::npos;
 }
 
-// `kind`: what the file was taken for; an instrument file unless said.
-std::string CannotOpenMessage(const std::filesystem::path& file, std::string_view kind = {}) {
+// `kind`: what the file was taken for; an instrument file unless said. A file of the other
+// instrument family says why its reader refused it.
+std::string CannotOpenMessage(const std::filesystem::path& file, const Database& database,
+                              std::string_view kind = {}) {
+    if (kind.empty() && IsSonTekFile(file) && !database.LastOpenError().empty())
+        return database.LastOpenError();
     std::error_code error;
     const char* why = !std::filesystem::exists(file, error)            ? "no such file"
                       : !std::filesystem::is_regular_file(file, error) ? "not a file"
                       : !kind.empty()                                  ? "cannot be read"
-                      : IsSonTekFile(file) ? "files of this instrument family cannot be read yet"
-                                           : "no ADCP ensembles found in it";
+                                                                       : "no ADCP ensembles found in it";
     const std::string what = kind.empty() ? "" : std::string(kind) + " ";
     return "Cannot open " + what + file.string() + ": " + why;
 }
@@ -173,7 +176,7 @@ std::optional<std::filesystem::path> RawFileFinder::Find(std::string_view entry)
     std::string name = relative.filename().string();
     for (;;) {
         const std::string stem = name.substr(0, name.rfind('.'));
-        for (const std::string_view extension : {".adp", ".000", ".YDFF", ".RIVR"})
+        for (const std::string_view extension : {".adp", ".000", ".YDFF", ".RIVR", ".mat"})
             if (auto found = listing.Find(stem + std::string(extension))) return found;
         const auto underscore = name.rfind('_');
         if (underscore == std::string::npos) return std::nullopt;
@@ -182,7 +185,8 @@ std::optional<std::filesystem::path> RawFileFinder::Find(std::string_view entry)
 }
 
 bool IsSonTekFile(const std::filesystem::path& file) {
-    return HasExtension(file, ".ydff") || HasExtension(file, ".rivr") || HasExtension(file, ".riv");
+    return HasExtension(file, ".ydff") || HasExtension(file, ".rivr") ||
+           HasExtension(file, ".riv") || HasExtension(file, ".mat");
 }
 
 std::optional<std::string> ArchiveCopyName(std::string_view entry) {
@@ -205,7 +209,7 @@ bool Database::LoadLog(const std::filesystem::path& logFile, UserPrompt& prompt,
     Host().Log(kProgramName, logFile.string());
     const auto entries = ReadLogEntries(logFile);
     if (!entries) {
-        prompt.ShowError(CannotOpenMessage(logFile, "line log"));
+        prompt.ShowError(CannotOpenMessage(logFile, *this, "line log"));
         return false;
     }
     // The raw folder is found from the log's own folder: from "demo.log" or "./demo.log" too.
@@ -230,6 +234,8 @@ bool Database::LoadLog(const std::filesystem::path& logFile, UserPrompt& prompt,
             ++loaded;
             continue;
         }
+        if (rawFile && IsSonTekFile(*rawFile) && !lastOpenError_.empty())
+            prompt.ShowError(lastOpenError_);
         ++missed;
         if (!prompt.AskYesNo(FailedToLoadQuestion(lineFile))) break;
     }
@@ -254,7 +260,11 @@ bool Database::AddLine(const std::filesystem::path& rawFile,
     line->reader->SetFeedback(feedback_);
     if (geodesy_ != nullptr) geodesy_->TakePositionOutsideArea();
     // A file without a single ping is not a line: most likely not an instrument file at all.
-    if (line->reader->Open(rawFile) != OpenStatus::Ok || line->reader->Count() == 0) return false;
+    lastOpenError_.clear();
+    if (line->reader->Open(rawFile) != OpenStatus::Ok || line->reader->Count() == 0) {
+        lastOpenError_ = line->reader->OpenError();
+        return false;
+    }
     line->path = rawFile;
     line->name = FileNameOfPath(rawFile.string());
 
@@ -379,7 +389,7 @@ bool Database::OpenArchive(const std::filesystem::path& archiveFile, UserPrompt&
         const auto copy = TakeOut(*archive, entry, archiveFile, folder, usedNames, prompt);
         if (copy && AddLine(*copy, std::nullopt, prompt)) continue;
         if (copy)
-            prompt.ShowError(CannotOpenMessage(*copy) + " (" + entryName + " of " +
+            prompt.ShowError(CannotOpenMessage(*copy, *this) + " (" + entryName + " of " +
                              archiveFile.string() + ")");
         ++missed;
     }
@@ -410,7 +420,7 @@ int LoadOneFile(Database& database, const std::filesystem::path& file, UserPromp
         return 1;
     }
     if (!database.AddLine(file, std::nullopt, prompt)) {
-        prompt.ShowError(CannotOpenMessage(file));
+        prompt.ShowError(CannotOpenMessage(file, database));
         return 1;
     }
     database.BuildPlannedLineFromTrack(database.LineCount() - 1);

@@ -22,7 +22,7 @@ class UserPrompt;
 std::filesystem::path RawFolderOfLog(const std::filesystem::path& logFile);
 
 // Finds the instrument file recorded for a log entry: the entry's name in the raw folder with
-// the extensions adp, 000, YDFF and RIVR, then cut at its last underscore and tried again, until
+// the extensions adp, 000, YDFF, RIVR and mat, then cut at its last underscore and tried again, until
 // no underscore is left. Names match without regard to case. A folder is listed once, however
 // many entries are looked up in it.
 class RawFileFinder {
@@ -43,7 +43,8 @@ private:
     std::map<std::filesystem::path, std::unique_ptr<FolderListing>> listings_;
 };
 
-// The instrument files of the other family (.ydff, .rivr, .riv, any case).
+// The instrument files of the other family (.ydff, .rivr, .riv, and the MATLAB exports of its
+// transects, .mat; any case).
 bool IsSonTekFile(const std::filesystem::path& file);
 
 // The name an archive entry is copied under (without extension): the folder it lies in, or its

@@ -344,6 +344,16 @@ void CRDIReader::FreeEnsembles() {
     cellArena_.Release();
 }
 
+void CRDIReader::ResetEnsembles() {
+    FreeEnsembles();
+    warnings_.clear();
+}
+
+void CRDIReader::AppendEnsemble(const Ensemble& ensemble, std::size_t sourceEntry) {
+    ensembles_.push_back(ensemble);
+    sourceEntries_.push_back(sourceEntry);
+}
+
 // ---------------------------------------------------------------------------------------------
 // The container
 
@@ -434,7 +444,10 @@ void CRDIReader::SortByTime() {
 }
 
 void CRDIReader::ApplyNavigation(std::span<const NavRecord> perEnsemble) {
-    navigationRecords_.assign(index_.size(), NavRecord{});
+    // Readers without an index keep their records by sample number.
+    std::size_t places = index_.size();
+    for (const std::size_t entry : sourceEntries_) places = std::max(places, entry + 1);
+    navigationRecords_.assign(places, NavRecord{});
     for (std::size_t k = 0; k < ensembles_.size(); ++k) {
         const NavRecord record = k < perEnsemble.size() ? perEnsemble[k] : NavRecord{};
         ensembles_[k].navigation = record;

@@ -115,6 +115,9 @@ public:
     std::span<Ensemble> EditableEnsembles() { return ensembles_; }
     const std::vector<IndexEntry>& Index() const { return index_; }
     const std::vector<ReadWarning>& Warnings() const { return warnings_; }
+    // Why the last Open failed, in words for the user; empty when the reader has nothing to add
+    // to the caller's own message.
+    const std::string& OpenError() const { return openError_; }
 
     // Progress and cancellation of Open and Load; may be null. Must outlive their calls.
     void SetFeedback(ReadFeedback* feedback) { feedback_ = feedback; }
@@ -139,7 +142,14 @@ protected:
     // keep the reader's arena and must not outlive the reader; copy them instead.
     EnsembleList& MutableEnsembles() { return ensembles_; }
     void AddWarning(const ReadWarning& warning) { warnings_.push_back(warning); }
+    // For such readers: drops the ensembles, their memory and the warnings, then appends one
+    // ensemble at a time, each with the place in the file (or sample number) the navigation
+    // records are kept by.
+    void ResetEnsembles();
+    void AppendEnsemble(const Ensemble& ensemble, std::size_t sourceEntry);
     ReadFeedback* Feedback() const { return feedback_; }
+    void SetOpenError(std::string message) { openError_ = std::move(message); }
+    Geodesy* GeodesyService() const { return geodesy_; }
 
 private:
     bool Scan();
@@ -167,6 +177,7 @@ private:
     // The index entry each ensemble was decoded from, in the list's order.
     std::vector<std::size_t> sourceEntries_;
     std::vector<ReadWarning> warnings_;
+    std::string openError_;
 };
 
 }  // namespace fluvex

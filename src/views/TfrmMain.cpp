@@ -10,6 +10,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
+#include <QStatusBar>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QScopeGuard>
@@ -115,6 +116,19 @@ public:
 private:
     Database& database_;
 };
+
+// What a load brought, in the status bar rather than a box to click per file: the readers write
+// the same per file to the program log.
+QString LoadedSummary() {
+    const Database& database = AppDatabase();
+    int ensembles = 0;
+    for (int line = 0; line < database.LineCount(); ++line) ensembles += database.EnsembleCount(line);
+    if (database.LineCount() == 1)
+        return QString("Loaded %1 with %2 ensembles")
+            .arg(QString::fromStdString(database.LinePath(0).string()))
+            .arg(ensembles);
+    return QString("Loaded %1 lines with %2 ensembles").arg(database.LineCount()).arg(ensembles);
+}
 
 void TraceReadWarnings() {
     Database& database = AppDatabase();
@@ -533,6 +547,7 @@ OpenFilesOutcome TfrmMain::OpenFiles(std::span<const std::filesystem::path> file
              }});
     TraceReadWarnings();
     declinationAdvised_ = false;
+    statusBar()->showMessage(LoadedSummary());
     RebuildLineList();
     if (AppDatabase().LineCount() > 0) {
         SelectLine(0, true);

@@ -143,8 +143,8 @@ TEST_F(LineLoadingTest, TheOtherFamilysFilesGoToTheirReader) {
     EXPECT_EQ(database.LineCount(), 1);
     EXPECT_TRUE(database.SonTekFlag());  // the last line tried
     EXPECT_EQ(prompt.Messages().back().text,
-              "Cannot open " + (raw_ / "X.RIV").string() +
-                  ": files of this instrument family cannot be read yet");
+              "Cannot read " + (raw_ / "X.RIV").string() +
+                  ": open the transect's MATLAB export (.mat) instead");
 }
 
 TEST_F(LineLoadingTest, OpeningPlainFilesFallsBackToTheInstrumentClock) {
@@ -216,10 +216,14 @@ TEST_F(LineLoadingTest, ArchivesAreTakenOutWithoutLeavingTheArchiveFolder) {
     EXPECT_EQ(ReadText(destination / "Line 4.ydff"), "kept");
     EXPECT_FALSE(fs::exists(Root() / "data" / "evil.ydff"));
     EXPECT_FALSE(fs::exists(Root() / "evil.ydff"));
-    EXPECT_TRUE(std::ranges::any_of(prompt.Messages(), [](const auto& message) {
-        return message.text.find("../evil.ydff") != std::string::npos;
-    }));
-
+    // The copied entry is no transect export, and the climbing one is not taken out.
+    const auto told = [&prompt](std::string_view text) {
+        return std::ranges::any_of(prompt.Messages(), [text](const auto& message) {
+            return message.text.find(text) != std::string::npos;
+        });
+    };
+    EXPECT_TRUE(told("open the transect's MATLAB export"));
+    EXPECT_TRUE(told("../evil.ydff"));
     // A second archive with the same folder and name has its own copy, not the first one's.
     for (const char* content : {"first survey", "second survey"}) {
         const fs::path other = Root() / content / "survey.zip";
