@@ -122,7 +122,7 @@ check log-blank 1 'line log .*blank.log lists no lines' err -- info "$work/surve
 check log-empty 1 'empty.log lists no lines' err -- info "$work/survey/s/edit/empty.log"
 check log-absent 1 'Cannot open line log .*none.log: no such file' err -- info "$work/none.log"
 (cd "$work" && printf 'sample' >data.ydff && /usr/bin/python3 -c 'import zipfile,sys; z=zipfile.ZipFile("lines.zip","w"); z.write("data.ydff","Line 4/data.ydff")')
-check archive-unreadable-line 1 'Cannot open .*Line 4.ydff.*Line 4/data.ydff of .*lines.zip' err -- info "$work/lines.zip"
+check archive-unreadable-line 1 'Cannot (open|read) .*Line 4.ydff.*Line 4/data.ydff of .*lines.zip' err -- info "$work/lines.zip"
 rm "$work"/survey/s/raw/s_001.000
 check ensembles-missing-file 1 'Cannot open .*none.pd0: no such file' err -- ensembles --json --count 1 "$pd0/RDI_test01.000" "$pd0/none.pd0"
 check log-missing-raw 1 'Failed to load ADCP file matching :.*s_001_[0-9]+\.kq2 in RAW folder.\nContinue loading files\? Yes' err -- info "$log"

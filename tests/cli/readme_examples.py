@@ -33,7 +33,8 @@ for line in Path(readme).read_text().splitlines():
         examples.append(words(listed.group(1)))
     shown = re.match(r"\$ fluvex-cli (.*)", line)
     if shown:
-        examples.append(words(shown.group(1).split("|")[0].replace("FILE.PD0", "FILE")))
+        command = re.sub(r"\s+#.*$", "", shown.group(1))  # a trailing comment is for the reader
+        examples.append(words(command.split("|")[0].replace("FILE.PD0", "FILE")))
 if len(examples) < len(commands):
     sys.exit(f"FAIL readme: only {len(examples)} examples found")
 failures = 0
