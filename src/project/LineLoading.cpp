@@ -11,6 +11,7 @@
 #include "project/DatabaseLine.h"
 #include "project/DeviceOffsets.h"
 #include "project/NavigationMerge.h"
+#include "project/ReferenceChoice.h"
 #include "readers/YDFFReader.h"
 #include "services/Archive.h"
 #include "services/EditedFile.h"
@@ -308,11 +309,11 @@ bool LoadOneFile(Database& database, const std::filesystem::path& file, UserProm
     return true;
 }
 
-void AlignOptionsWithLines(Database& database) {
+std::vector<std::string> AlignOptionsWithLines(Database& database) {
     Settings& settings = AppSettings();
     if (database.SuiteTimingUnavailable() && settings.Time_Type() != 1) settings.SetTime_Type(1);
     if (!database.HasPosition(0)) settings.UseTime = true;
-    if (!database.HasBottomTrack(0) && settings.VelReference() != 0) settings.SetVelReference(0);
+    return AlignReferences(database, settings);
 }
 
 }  // namespace
@@ -323,7 +324,7 @@ OpenFilesOutcome OpenSurveyFiles(Database& database, std::span<const std::filesy
     OpenFilesOutcome outcome;
     for (const std::filesystem::path& file : files)
         if (!LoadOneFile(database, file, prompt)) ++outcome.failedFiles;
-    AlignOptionsWithLines(database);
+    outcome.notices = AlignOptionsWithLines(database);
     return outcome;
 }
 
