@@ -3,6 +3,8 @@
 #include <xlsxwriter.h>
 
 #include <algorithm>
+#include <array>
+#include <charconv>
 #include <memory>
 #include <optional>
 #include <span>
@@ -114,11 +116,28 @@ bool Fail(std::string* error, const std::string& text) {
     return false;
 }
 
+// The most decimals a column has, and a number format for each count ("0", "0.0", ...).
+constexpr int kMaxDecimals = 6;
+using NumberFormats = std::array<lxw_format*, kMaxDecimals + 1>;
+
+NumberFormats AddNumberFormats(lxw_workbook* workbook) {
+    NumberFormats formats{};
+    for (int decimals = 0; decimals <= kMaxDecimals; ++decimals) {
+        formats[static_cast<std::size_t>(decimals)] = workbook_add_format(workbook);
+        const std::string pattern =
+            decimals == 0 ? "0" : "0." + std::string(static_cast<std::size_t>(decimals), '0');
+        format_set_num_format(formats[static_cast<std::size_t>(decimals)], pattern.c_str());
+    }
+    return formats;
+}
+
 // Writes one sheet row by row, as the workbook's constant-memory mode requires, and keeps the
-// first error of the library.
+// first error of the library. Numbers are numbers, so that a spreadsheet can sum and plot them;
+// each holds the value of its fixed text and shows that text through its number format.
 class SheetWriter {
 public:
-    explicit SheetWriter(lxw_worksheet* sheet) : sheet_(sheet) {}
+    SheetWriter(lxw_worksheet* sheet, const NumberFormats& formats)
+        : sheet_(sheet), formats_(formats) {}
 
     lxw_error Error() const { return error_; }
 
@@ -131,12 +150,26 @@ public:
             error_ = worksheet_write_string(sheet_, row_, column_, text, nullptr);
         ++column_;
     }
-    void Fixed(double value, int decimals) { Text(numbers_.Fixed(value, decimals).data()); }
-    void Integer(long long value) { Text(numbers_.Integer(value).data()); }
+    void Fixed(double value, int decimals) {
+        decimals = std::clamp(decimals, 0, kMaxDecimals);
+        Number(numbers_.Fixed(value, decimals), decimals);
+    }
+    void Integer(long long value) { Number(numbers_.Integer(value), 0); }
     void Skip(int columns) { column_ = static_cast<lxw_col_t>(column_ + columns); }
 
 private:
+    // The value of the text, not `value` itself: the cell then shows exactly the text.
+    void Number(std::string_view text, int decimals) {
+        double shown = 0;
+        std::from_chars(text.data(), text.data() + text.size(), shown);
+        if (error_ == LXW_NO_ERROR)
+            error_ = worksheet_write_number(sheet_, row_, column_, shown,
+                                            formats_[static_cast<std::size_t>(decimals)]);
+        ++column_;
+    }
+
     lxw_worksheet* sheet_;
+    const NumberFormats& formats_;
     lxw_row_t row_ = 0;
     lxw_col_t column_ = 0;
     lxw_error error_ = LXW_NO_ERROR;
@@ -185,9 +218,10 @@ void WriteRow(const EnsembleRow& row, const EnsembleTableLayout& layout, SheetWr
         sheet.Integer(0);
 }
 
-lxw_error WriteSheet(Database& database, int line, lxw_worksheet* worksheet) {
+lxw_error WriteSheet(Database& database, int line, lxw_worksheet* worksheet,
+                     const NumberFormats& formats) {
     EnsembleTable table(database, line);
-    SheetWriter sheet(worksheet);
+    SheetWriter sheet(worksheet, formats);
     sheet.StartRow(0);
     for (const std::string& heading : table.Headings())
         sheet.Text(heading.c_str());
@@ -227,6 +261,7 @@ bool ExportWorkbook(Database& database, const std::filesystem::path& file, std::
     WorkbookOwner workbook(workbook_new_opt(temporary.Path().c_str(), &options));
     if (!workbook) return Fail(error, "cannot create the workbook " + file.string());
 
+    const NumberFormats formats = AddNumberFormats(workbook.get());
     std::vector<std::string> sheetNames;
     for (int line = 0; line < database.LineCount(); ++line) {
         const std::string lineName = database.LineName(line);
@@ -234,7 +269,7 @@ bool ExportWorkbook(Database& database, const std::filesystem::path& file, std::
         lxw_worksheet* sheet = workbook_add_worksheet(workbook.get(), sheetNames.back().c_str());
         if (sheet == nullptr)
             return Fail(error, "cannot add the sheet \"" + sheetNames.back() + "\" of " + lineName);
-        const lxw_error written = WriteSheet(database, line, sheet);
+        const lxw_error written = WriteSheet(database, line, sheet, formats);
         if (written != LXW_NO_ERROR)
             return Fail(error,
                         "cannot write the sheet of " + lineName + ": " + lxw_strerror(written));

@@ -1,7 +1,9 @@
 #pragma once
 
 // The ensemble tables of every loaded line in one .xlsx workbook, one sheet per line in line
-// order: the CSV's table without the echo intensities, numbered from 1, every cell text.
+// order: the CSV's table without the echo intensities, numbered from 1. The headings and times
+// are text; every other value is a number whose number format shows it as the fixed text with
+// its column's decimals.
 
 #include <filesystem>
 #include <span>

@@ -9,6 +9,7 @@
 #include "model/Units.h"
 #include "project/DatabaseLine.h"
 #include "readers/CRDIReader.h"
+#include "services/UserPrompt.h"
 #include "settings/Settings.h"
 
 namespace fluvex {
@@ -419,6 +420,15 @@ bool Database::LoadBorderFile(const std::filesystem::path& file) {
     border_ = std::move(points);
     borderSide_ = PointInPolygon(border_, reference.x, reference.y);
     return true;
+}
+
+bool LoadBorderFileOrSay(Database& database, const std::filesystem::path& file,
+                         UserPrompt& prompt) {
+    if (database.LoadBorderFile(file)) return true;
+    prompt.ShowError("Cannot use " + file.string() +
+                         " as a clip border: it cannot be read or holds fewer than four points.",
+                     "Error");
+    return false;
 }
 
 void Database::BorderExtents(BorderRect& rect) const {

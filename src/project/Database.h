@@ -188,4 +188,8 @@ private:
 // The line collection of the process.
 Database& AppDatabase();
 
+// Loads `file` as the clip border of `database`; when it cannot be used, says so through
+// `prompt`, naming the file, and returns false with no border.
+bool LoadBorderFileOrSay(Database& database, const std::filesystem::path& file, UserPrompt& prompt);
+
 }  // namespace fluvex

@@ -13,6 +13,7 @@
 #include "project/DatabaseLine.h"
 #include "project/DeviceOffsets.h"
 #include "project/NavigationMerge.h"
+#include "project/ReferenceChoice.h"
 #include "readers/YDFFReader.h"
 #include "services/Archive.h"
 #include "services/EditedFile.h"
@@ -427,11 +428,11 @@ int LoadOneFile(Database& database, const std::filesystem::path& file, UserPromp
     return 0;
 }
 
-void AlignOptionsWithLines(Database& database) {
+std::vector<std::string> AlignOptionsWithLines(Database& database) {
     Settings& settings = AppSettings();
     if (database.SuiteTimingUnavailable() && settings.Time_Type() != 1) settings.SetTime_Type(1);
     if (!database.HasPosition(0)) settings.UseTime = true;
-    if (!database.HasBottomTrack(0) && settings.VelReference() != 0) settings.SetVelReference(0);
+    return AlignReferences(database, settings);
 }
 
 }  // namespace
@@ -442,7 +443,7 @@ OpenFilesOutcome OpenSurveyFiles(Database& database, std::span<const std::filesy
     OpenFilesOutcome outcome;
     for (const std::filesystem::path& file : files)
         outcome.failedFiles += LoadOneFile(database, file, prompt);
-    AlignOptionsWithLines(database);
+    outcome.notices = AlignOptionsWithLines(database);
     return outcome;
 }
 

@@ -11,6 +11,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace fluvex {
 
@@ -56,14 +57,16 @@ struct OpenFilesOutcome {
     // Files asked for and not loaded: a file that added no line, or a line of a log or archive
     // that could not be read. Each was named through the prompt.
     int failedFiles = 0;
+    // What was changed in the options because the lines cannot give it, one sentence each.
+    std::vector<std::string> notices;
 };
 
 // The files a user opened, in order, as the main window opens them: the collection cleared,
 // ".log" files loaded as line logs, ".zip" and ".rsqmb" as archives, every other file as one
 // instrument file (its planned line built from its track); then the options brought in line with
 // what was loaded: the instrument clock when the suite's timing cannot be used, time rather than
-// distance without positions, no velocity reference without bottom track. Failures are said
-// through `prompt`.
+// distance without positions, references that no line can give replaced (AlignReferences).
+// Failures are said through `prompt`.
 OpenFilesOutcome OpenSurveyFiles(Database& database,
                                  std::span<const std::filesystem::path> files, UserPrompt& prompt);
 

@@ -53,11 +53,21 @@ void LayOutRectangles(ProfileLayout& layout, const PixelRect& target, bool print
 }
 
 void ScaleColoursToLine(Database& database, int line) {
-    if (AppSettings().AutoScaleColors != 1 || CurrentVelocityTable() == nullptr) return;
+    if (AppSettings().AutoScaleColors == 1) ScaleColoursForChoice(database, line, 1);
+}
+
+}  // namespace
+
+void ScaleColoursForChoice(Database& database, int line, int scalingMode) {
+    if (scalingMode == 0 || CurrentVelocityTable() == nullptr) return;
     double minimum = 0;
     double maximum = 0;
-    if (database.VelocityRange(line, minimum, maximum)) RescaleVelocityTable(minimum, maximum);
+    const bool valid = scalingMode == 2 ? database.VelocityRangeAll(minimum, maximum)
+                                        : database.VelocityRange(line, minimum, maximum);
+    if (valid) RescaleVelocityTable(minimum, maximum);
 }
+
+namespace {
 
 // The first ping's time to the last time that is set; pings whose clock was never set read 0.
 void TimeRange(std::span<const Ensemble> pings, double& minimum, double& maximum) {

@@ -63,6 +63,11 @@ struct ProfileLayout {
 ProfileLayout ComputeProfileLayout(Database& database, int line, const PixelRect& target,
                                    bool printing, const TextMetrics& text);
 
+// What a choice in the profile applies at once to the velocity colour table: with
+// `scalingMode` 1 the range of `line`, with 2 the range over all lines; nothing with 0, without
+// a table, or when the collection has no valid range.
+void ScaleColoursForChoice(Database& database, int line, int scalingMode);
+
 struct AxisIncrements {
     double depthLabel = 1.0;
     double depthTick = 0.5;

@@ -12,6 +12,13 @@ namespace {
 
 constexpr int kFirstStopLine = 8;  // 0-based: the stops follow two reserved lines
 constexpr int kFormat = 2;
+// Magenta below, red above; magenta, blue, green, yellow, red from slow to fast.
+constexpr std::string_view kDefaultContent =
+    "2\r\n0.0\r\n0.2\r\n0.1\r\n0.0 16711935\r\n0.1 255\r\n0\r\n0\r\n"
+    "16711935\r\n16711680\r\n65280\r\n65535\r\n255\r\n";
+// The range the default file stands for: its header's 0.0 to 0.2 would show every river red.
+constexpr double kDefaultMinimum = 0;
+constexpr double kDefaultMaximum = 5;
 
 std::vector<std::string_view> NonEmptyLines(std::string_view text) {
     std::vector<std::string_view> lines;
@@ -75,15 +82,13 @@ std::unique_ptr<ColourTable> ColourTable::Read(const std::filesystem::path& path
     }
     table->properties_ = {*format,  0,        static_cast<int32_t>(table->stops_.size() + 2),
                           *minimum, *maximum, *step};
+    // Every start shows the default file as the start that created it did.
+    if (lines == NonEmptyLines(kDefaultContent)) table->SetRange(kDefaultMinimum, kDefaultMaximum);
     return table;
 }
 
 bool ColourTable::WriteDefaultFile(const std::filesystem::path& path, std::string* error) {
-    // Magenta below, red above; magenta, blue, green, yellow, red from slow to fast.
-    return WriteFileAtomically(path,
-                               "2\r\n0.0\r\n0.2\r\n0.1\r\n0.0 16711935\r\n0.1 255\r\n0\r\n0\r\n"
-                               "16711935\r\n16711680\r\n65280\r\n65535\r\n255\r\n",
-                               error);
+    return WriteFileAtomically(path, kDefaultContent, error);
 }
 
 bool ColourTable::Write(const std::filesystem::path& path, std::string* error) const {

@@ -20,6 +20,7 @@ void Settings::Reset() {
     initial.VirtualScreen = VirtualScreen;
     initial.LoadBorderFile = std::move(LoadBorderFile);
     initial.recomputeFlags_ = recomputeFlags_;
+    initial.generation_ = generation_;
     const bool processingChanged = processing_ != initial.processing_;
     *this = std::move(initial);
     if (processingChanged) Invalidate(-1);
@@ -27,6 +28,7 @@ void Settings::Reset() {
 }
 
 void Settings::Invalidate(int line) {
+    ++generation_;
     if (line < 0)
         recomputeFlags_.fill(1);
     else if (line < kLineSlots)

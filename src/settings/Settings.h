@@ -70,6 +70,9 @@ public:
     void Invalidate(int line);
     bool NeedsRecompute(int line) const;
     void ClearRecompute(int line);
+    // Counts the markings: a window showing computed values redraws when it changed, whatever
+    // option or line caused it, instead of watching a list of options of its own.
+    std::uint64_t Generation() const { return generation_; }
 
     // --- Paths and derived values ---
     std::filesystem::path ColorTablePath;
@@ -225,6 +228,7 @@ private:
 
     ProcessingOptions processing_;
     std::array<uint8_t, kLineSlots> recomputeFlags_{};
+    std::uint64_t generation_ = 0;
 };
 
 // The one settings record of the process.

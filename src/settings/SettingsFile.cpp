@@ -1,5 +1,6 @@
 #include "settings/SettingsFile.h"
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <limits>
@@ -59,6 +60,19 @@ struct WholeDoubleCodec {
         return number ? std::optional<double>(*number) : std::nullopt;
     }
     static std::string Format(double value) { return std::to_string(TruncateToWhole(value)); }
+};
+
+// A label or tick increment, kept as a whole number: the nearest one, never below 1, as an
+// increment of 0 would draw no ticks at all (and 0 or less in a file reads as the default).
+struct IncrementCodec {
+    static std::optional<double> Parse(std::string_view text) {
+        const auto number = WholeDoubleCodec::Parse(text);
+        return number && *number > 0 ? number : std::nullopt;
+    }
+    static std::string Format(double value) {
+        const double nearest = std::isfinite(value) ? std::round(value) : 1.0;
+        return WholeDoubleCodec::Format(std::max(nearest, 1.0));
+    }
 };
 
 struct DoubleCodec {
@@ -187,12 +201,12 @@ std::vector<KeyBinding> LabelsKeys(const Settings&) {
     return {Bind<BoolCodec>("AutoLabel", Member(&Settings::AutoLabel), true),
             Bind<BoolCodec>("LabelToesCenter", Member(&Settings::LabelToesCenter), true),
             Bind<BoolCodec>("DBLLabels", Member(&Settings::DBLLabels), true),
-            Bind<WholeDoubleCodec>("DBLLabelInc", Member(&Settings::DBLLabelInc), 100.0),
-            Bind<WholeDoubleCodec>("DBLTicInc", Member(&Settings::DBLTicInc), 50.0),
+            Bind<IncrementCodec>("DBLLabelInc", Member(&Settings::DBLLabelInc), 100.0),
+            Bind<IncrementCodec>("DBLTicInc", Member(&Settings::DBLTicInc), 50.0),
             Bind<BoolCodec>("DepthLabels", Member(&Settings::DepthLabels), true),
             Bind<BoolCodec>("DepthLines", Member(&Settings::DepthLines), true),
-            Bind<WholeDoubleCodec>("DepthLabelInc", Member(&Settings::DepthLabelInc), 2.0),
-            Bind<WholeDoubleCodec>("DepthTicInc", Member(&Settings::DepthTicInc), 1.0),
+            Bind<IncrementCodec>("DepthLabelInc", Member(&Settings::DepthLabelInc), 2.0),
+            Bind<IncrementCodec>("DepthTicInc", Member(&Settings::DepthTicInc), 1.0),
             Bind<IntCodec>("DecimalPlaces", Member(&Settings::DecimalPlaces), 1)};
 }
 
@@ -339,7 +353,9 @@ const std::array<SectionRules, 18> kSections{{
     {"BTOffset", BTOffsetKeys, nullptr},
     {"Discharge", DischargeKeys,
      [](Settings& s) {
-         if (s.LoadBorderFile && !s.LoadBorderFile(s.BorderFile)) s.BorderFile.clear();
+         // A border that cannot be read now (a drive not mounted) is said by the hook and kept:
+         // the user decides whether to clear it.
+         if (s.LoadBorderFile && !s.BorderFile.empty()) s.LoadBorderFile(s.BorderFile);
      }},
     {"Spreadsheet", SpreadsheetKeys,
      [](Settings& s) { s.NColumns = std::clamp(s.NColumns, 0, kMaxSpreadsheetColumns); }},

@@ -3,6 +3,7 @@
 #include <QObject>
 
 #include "project/Database.h"
+#include "project/ReferenceChoice.h"
 #include "views/ViewText.h"
 
 namespace fluvex {
@@ -11,32 +12,45 @@ namespace {
 
 constexpr int kGpsReferenceTextId = 7211;
 
-bool EditedFileData() {
-    const Database& database = AppDatabase();
-    return database.LineCount() == 0 || database.LineFileFlag();
+QString DepthCaption(int code) {
+    switch (code) {
+        case kDepth1:
+            return QObject::tr("Depth 1 (Hi Freq)");
+        case kDepth2:
+            return QObject::tr("Depth 2 (Low Freq)");
+        case kBottomTrackDepthCode:
+            return QObject::tr("ADCP Bottom Track");
+        default:
+            return QObject::tr("Vertical Beam");
+    }
+}
+
+QString VelocityCaption(int code, bool navigationFromLineFiles) {
+    switch (code) {
+        case kNoReference:
+            return QObject::tr("None");
+        case kBottomTrackReference:
+            return QObject::tr("ADCP Bottom Track");
+        default:
+            return navigationFromLineFiles ? QObject::tr("Edited File/GPS")
+                                           : Text(kGpsReferenceTextId, "GPS");
+    }
 }
 
 }  // namespace
 
 std::vector<CodedRadioGroup::Item> DepthReferenceItems() {
     std::vector<CodedRadioGroup::Item> items;
-    if (EditedFileData()) {
-        items.push_back({QObject::tr("Depth 1 (Hi Freq)"), kDepth1});
-        items.push_back({QObject::tr("Depth 2 (Low Freq)"), kDepth2});
-    }
-    items.push_back({QObject::tr("ADCP Bottom Track"), kBottomTrackDepthCode});
-    items.push_back({QObject::tr("Vertical Beam"), kVerticalBeamCode});
+    for (const int code : OfferedReferencesOf(AppDatabase()).depth)
+        items.push_back({DepthCaption(code), code});
     return items;
 }
 
 std::vector<CodedRadioGroup::Item> VelocityReferenceItems() {
-    std::vector<CodedRadioGroup::Item> items{
-        {QObject::tr("None"), kNoReference},
-        {QObject::tr("ADCP Bottom Track"), kBottomTrackReference}};
-    if (EditedFileData())
-        items.push_back({QObject::tr("Edited File/GPS"), kNavigationReference});
-    else if (AppDatabase().HasNavRecordPosition(0))
-        items.push_back({Text(kGpsReferenceTextId, "GPS"), kNavigationReference});
+    const OfferedReferences offered = OfferedReferencesOf(AppDatabase());
+    std::vector<CodedRadioGroup::Item> items;
+    for (const int code : offered.velocity)
+        items.push_back({VelocityCaption(code, offered.navigationFromLineFiles), code});
     return items;
 }
 

@@ -212,8 +212,8 @@ void TfrmDischarge::StoreAndRebuild() {
 void TfrmDischarge::PollChanges() {
     const Settings& settings = AppSettings();
     if (AppDatabase().LineCount() < 1 || settings.CurrentLine < 0) return;
-    const WatchedValues now{settings.CurrentLine, settings.VelReference(), settings.VelocityUnits,
-                            settings.BottomTrack(), settings.DecimalPlaces};
+    const WatchedValues now{settings.CurrentLine, settings.Generation(), settings.VelocityUnits,
+                            settings.DecimalPlaces};
     if (now == watched_) return;
     update();
     watched_ = now;

@@ -2,6 +2,7 @@
 
 #include <QWidget>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -17,8 +18,8 @@ namespace fluvex {
 
 // The discharge of every loaded line as a fixed-pitch table, with the shore (edge) options
 // below it. Edits take effect when a control loses the focus, on Enter, or when a shape is
-// clicked; a one-second timer rebuilds the table when the current line, the references, the
-// velocity unit or the label decimals change elsewhere.
+// clicked; a one-second timer rebuilds the table when the current line, a processing option,
+// the velocity unit or the label decimals change elsewhere.
 class TfrmDischarge : public QWidget {
     Q_OBJECT
 
@@ -55,12 +56,12 @@ private:
         QDoubleSpinBox* coefficientValue = nullptr;
         QDoubleSpinBox* width = nullptr;
     };
-    // The settings the report depends on that other windows change.
+    // What the report depends on that other windows change: every processing option through
+    // the recompute generation, and the shown line, unit and decimals.
     struct WatchedValues {
         int currentLine = -1;
-        int velReference = -1;
+        std::uint64_t generation = 0;
         int velocityUnits = -1;
-        int bottomTrack = -1;
         int decimalPlaces = 0;
         bool operator==(const WatchedValues&) const = default;
     };

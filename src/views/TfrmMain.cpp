@@ -27,6 +27,7 @@
 #include "model/Units.h"
 #include "project/Database.h"
 #include "project/DischargeReport.h"
+#include "project/ReferenceChoice.h"
 #include "project/SurveyDeclination.h"
 #include "readers/CRDIReader.h"
 #include "readers/ReadFeedback.h"
@@ -250,6 +251,9 @@ void TfrmMain::CreateActions() {
     for (QAction* toggle : {actColorbar_, mnuShowColorBar_, actUsePnR_, actUseHdg_, actUseChronex_,
                             actTrackline_, actSolidArrows_})
         toggle->setCheckable(true);
+    actUsePnR_->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_P));
+    actUseHdg_->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_H));
+    actUseChronex_->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_T));
 
     // The window actions are bound to their panels when the views are placed.
     actSurvey_ = new QAction(tr("Survey"), this);
@@ -295,6 +299,9 @@ void TfrmMain::CreateMenus() {
     windows->addActions(
         {actSurvey_, actProfile_, actSpreadsheet_, actDischarge_, actInformation_, actSpeed_});
     view->addAction(actQuickChart_);
+    view->addSeparator();
+    // Also in the side panel's context menu, where few would look for them.
+    view->addActions({actUsePnR_, actUseHdg_, actUseChronex_});
     view->addSeparator();
     view->addAction(mnuShowColorBar_);
     QAction* options = MakeAction(this, "mnuOptions", tr("Options"), &TfrmMain::ShowViewOptions);
@@ -454,11 +461,9 @@ void TfrmMain::UpdateLineNavigation() {
 
 void TfrmMain::PollSettings() {
     UpdateActions();
-    const Settings& settings = AppSettings();
-    const PolledOptions now{settings.BottomTrack(), settings.VelReference(), settings.UseEdtHead(),
-                            settings.UseEdtPR(), settings.Time_Type() != 0};
-    if (now == polled_) return;
-    polled_ = now;
+    const std::uint64_t now = AppSettings().Generation();
+    if (now == polledGeneration_) return;
+    polledGeneration_ = now;
     UpdateStep();
     RepaintViews();
     AdviseDeclination();
@@ -473,14 +478,22 @@ void TfrmMain::RebuildLineList() {
             QString("%1 - %2").arg(line + 1).arg(QString::fromStdString(database.LineName(line))));
 }
 
-// The offered references depend on what was loaded; the chosen codes stay where they can.
+// The offered references depend on what was loaded. A chosen code that the lines cannot give
+// is replaced first, so that the checked item is always the one the lines are computed with.
 void TfrmMain::RebuildReferenceGroups() {
-    for (auto [group, items] : {std::pair{side_->DepthReference(), DepthReferenceItems()},
-                                std::pair{side_->VelocityReference(), VelocityReferenceItems()}}) {
-        const std::optional<int> chosen = group->SelectedCode();
-        group->SetItems(items);
-        if (chosen) group->SelectCode(*chosen);
-    }
+    for (const std::string& notice : AlignReferences(AppDatabase(), AppSettings()))
+        AddStatusNote(notice);
+    side_->DepthReference()->SetItems(DepthReferenceItems());
+    side_->VelocityReference()->SetItems(VelocityReferenceItems());
+    UpdateStep();
+}
+
+// Notes of one load are shown side by side and logged; not in a box, as the user can go on.
+void TfrmMain::AddStatusNote(const std::string& note) {
+    Host().Log(kProgramName, note);
+    const QString shown = statusBar()->currentMessage();
+    const QString text = QString::fromStdString(note);
+    statusBar()->showMessage(shown.isEmpty() ? text : shown + "  " + text);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -548,6 +561,8 @@ OpenFilesOutcome TfrmMain::OpenFiles(std::span<const std::filesystem::path> file
     TraceReadWarnings();
     declinationAdvised_ = false;
     statusBar()->showMessage(LoadedSummary());
+    for (const std::string& notice : outcome.notices)
+        AddStatusNote(notice);
     RebuildLineList();
     if (AppDatabase().LineCount() > 0) {
         SelectLine(0, true);
@@ -570,8 +585,7 @@ void TfrmMain::AdviseDeclination() {
                            settings.MagDec(), "set it in View Options, Calculate.");
     if (!warning) return;
     declinationAdvised_ = true;
-    Host().Log(kProgramName, *warning);
-    statusBar()->showMessage(QString::fromStdString(*warning));
+    AddStatusNote(*warning);
 }
 
 void TfrmMain::SelectLine(int index, bool refresh) {
@@ -603,6 +617,7 @@ void TfrmMain::IgnoreLine() {
     if (database.LineCount() < 2) return;
     database.RemoveLine(-1);
     RebuildLineList();
+    RebuildReferenceGroups();
     SelectLine(AppSettings().CurrentLine, true);
     UpdateActions();
 }

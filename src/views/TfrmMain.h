@@ -2,8 +2,10 @@
 
 #include <QMainWindow>
 
+#include <cstdint>
 #include <filesystem>
 #include <span>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -67,16 +69,6 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    // The values whose change the one-second poll watches.
-    struct PolledOptions {
-        int bottomTrack = -1;
-        int velReference = 0;
-        bool useEdtHead = false;
-        bool useEdtPR = false;
-        bool timed = false;
-        bool operator==(const PolledOptions&) const = default;
-    };
-
     // --- Construction ---
     void CreateActions();
     void CreateMenus();
@@ -97,6 +89,7 @@ private:
     void RebuildReferenceGroups();
     // Says when the navigation reference meets a declination setting far from the survey's.
     void AdviseDeclination();
+    void AddStatusNote(const std::string& note);
 
     void SaveLayout();
 
@@ -124,7 +117,8 @@ private:
     UserPrompt& Prompt();
 
     PromptRoute prompt_{this};
-    PolledOptions polled_;
+    // The settings' recompute generation at the last poll: any processing option that changed.
+    std::uint64_t polledGeneration_ = 0;
     QTimer* pollTimer_ = nullptr;
     // Long work runs in a local event loop; nothing may start more of it meanwhile.
     bool working_ = false;

@@ -172,14 +172,19 @@ QWidget* TfrmProfile::BuildTopBar() {
     // menu instead of widening the whole main window.
     auto* bar = new QToolBar(this);
     cmbVelocity_ = NewList("cmbVelocity", kComponentItems, bar);
+    // Under a scaling mode another component brings its own range (the line's).
     connect(cmbVelocity_, &QComboBox::activated, this, [this](int index) {
         AppSettings().SetVelocity(index);
+        if (AppSettings().AutoScaleColors != 0 && ShownLine() >= 0)
+            ScaleColoursForChoice(AppDatabase(), ShownLine(), 1);
         PollChanges();
     });
     cmbAutoScaleColors_ = NewList("cmbAutoScaleColors", kColourScalingItems, bar);
-    // The layout step rescales the colours to the line: the poll does not watch this one.
+    // The poll does not watch this one: the choice applies its range, and the layout step
+    // rescales the colours to the line under "Scale Current File".
     connect(cmbAutoScaleColors_, &QComboBox::activated, this, [this](int index) {
         AppSettings().AutoScaleColors = index;
+        if (ShownLine() >= 0) ScaleColoursForChoice(AppDatabase(), ShownLine(), index);
         Relayout();
     });
 

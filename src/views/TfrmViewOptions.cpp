@@ -471,13 +471,7 @@ void TfrmViewOptions::ChooseBorderFile() {
 }
 
 bool TfrmViewOptions::LoadBorder(const std::filesystem::path& file) {
-    if (!AppDatabase().LoadBorderFile(file)) {
-        Prompt().ShowError("Cannot use " + file.string() +
-                               " as a clip border: it cannot be read or holds fewer than four "
-                               "points.",
-                           "Error");
-        return false;
-    }
+    if (!LoadBorderFileOrSay(AppDatabase(), file, Prompt())) return false;
     edtClipBrd_->setText(QString::fromStdString(file.string()));
     return true;
 }

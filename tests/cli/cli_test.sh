@@ -67,6 +67,29 @@ check declination-at 0 '^19\.7[0-9]+\n$' out -- declination --at "$pd0/winriver0
 within discharge-navigation 869 2 -- --set Corrections.VelReference=2 --set "Corrections.MagDec=$(cat "$work/out")"
 check declination-warning 0 'MagDec\) is 0.00° while the magnetic model gives 19.73°' err -- \
     --set Corrections.VelReference=2 discharge "$pd0/winriver02_transect.PD0"
+# A reference the data cannot give falls back and says so; one that a later file gives is kept.
+check reference-falls-back 0 'Velocity reference set to Bottom Track: this survey has no navigation' err -- \
+    --set Corrections.VelReference=2 discharge "$pd0/RDI_withBT.000"
+"$cli" --set Corrections.VelReference=1 ensembles --json --processed --line 1 --count 1 \
+    "$pd0/RDI_test01.000" "$pd0/winriver02.PD0" >"$work/out" 2>"$work/err"
+if grep -q 'reference set to' "$work/err" ||
+    ! /usr/bin/python3 -c "import json,sys; sys.exit(json.load(open('$work/out'))[0]['reference'] == [0, 0, 0, 0])"; then
+    echo "FAIL reference-from-every-file"; cat "$work/err"; failures=$((failures + 1))
+else
+    echo "ok   reference-from-every-file"
+fi
+# The saved clip border is in force from the start; one that cannot be read is named and kept.
+printf '0 0\n0 10\n10 10\n10 0\n0 0\n5 5\n' >"$work/far.brd"
+printf '[Discharge]\r\nBorderFile=%s\r\n' "$work/far.brd" >"$work/border.ini"
+"$cli" --settings "$work/border.ini" discharge --json "$pd0/winriver02_transect.PD0" >"$work/out" 2>"$work/err"
+if /usr/bin/python3 -c "import json,sys; sys.exit(json.load(open('$work/out'))['lines'][0]['total'] != 0)"; then
+    echo "ok   border-at-start"
+else
+    echo "FAIL border-at-start: the far border does not clip"; cat "$work/out" "$work/err"; failures=$((failures + 1))
+fi
+printf '[Discharge]\r\nBorderFile=%s\r\n' "$work/gone.brd" >"$work/gone.ini"
+check border-unreadable 0 'Cannot use .*gone\.brd as a clip border' err -- --settings "$work/gone.ini" settings
+check border-kept 0 'BorderFile=.*gone\.brd' out -- --settings "$work/gone.ini" settings
 check declination-at-no-position 1 'RDI_test01.000: No position' err -- declination --at "$pd0/RDI_test01.000"
 check ensembles-window 0 '"index": 20' out -- ensembles --json "$pd0/RDI_test01.000" --first 20 --count 5
 check ensembles-processed 0 '"processed"' out -- ensembles --json --processed "$pd0/RDI_withBT.000" --count 1

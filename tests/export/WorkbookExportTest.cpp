@@ -63,12 +63,13 @@ TEST(SafeSheetName, KeepsWhatTheFormatAllowsAndMakesNamesUnique) {
 }
 
 // The sheet names of a workbook and the rows of its first sheet as openpyxl reads them (null for
-// an empty cell).
+// an empty cell), with each cell's number format.
 constexpr const char* kDumpWorkbook = R"(import json, sys, openpyxl
 book = openpyxl.load_workbook(sys.argv[1])
 sheet = book.worksheets[0]
 print(json.dumps({"names": book.sheetnames,
-                  "rows": [[c.value for c in r] for r in sheet.iter_rows()]}))
+                  "rows": [[c.value for c in r] for r in sheet.iter_rows()],
+                  "formats": [[c.number_format for c in r] for r in sheet.iter_rows()]}))
 )";
 
 class WorkbookExport : public test::TemporaryHostFolders {
@@ -142,8 +143,8 @@ private:
 };
 
 // The check script compares every sheet with its line's CSV (numbering from 1, empty positions,
-// every cell text, the same numbers within the decimals); what it cannot know is checked here.
-TEST_F(WorkbookExport, TheSheetsHoldTheCsvTablesAsText) {
+// numbers as numbers, the same numbers within the decimals); what it cannot know is checked here.
+TEST_F(WorkbookExport, TheSheetsHoldTheCsvTablesAsFormattedNumbers) {
     ExportTwoLines();
     EXPECT_EQ(CheckFolder(), 0);
 
@@ -153,9 +154,15 @@ TEST_F(WorkbookExport, TheSheetsHoldTheCsvTablesAsText) {
     const json& rows = book["rows"];
     ASSERT_EQ(rows.size(), 4U);
     EXPECT_EQ(rows[0].size(), 14U + 12 * 5);  // no amplitude columns
-    EXPECT_EQ(rows[1][1], "01:02:5.500");
-    EXPECT_EQ(rows[1][2], "90.000");  // three decimals where the CSV has one
-    EXPECT_EQ(rows[2][12], "1.000");
+    const json& formats = book["formats"];
+    EXPECT_EQ(rows[1][0], 1);
+    EXPECT_EQ(formats[1][0], "0");
+    EXPECT_EQ(rows[1][1], "01:02:5.500");  // times stay text
+    EXPECT_EQ(rows[1][2], 90.0);
+    EXPECT_EQ(formats[1][2], "0.000");  // three decimals where the CSV has one
+    EXPECT_EQ(rows[2][12], 1.0);
+    EXPECT_EQ(formats[2][12], "0.000");
+    EXPECT_EQ(formats[1][8], "0.000000");  // latitude
     // A bottom track missing or bad leaves its cells empty, where the CSV writes zeros.
     for (std::size_t column = 10; column < 14; ++column) {
         EXPECT_TRUE(rows[1][column].is_null());

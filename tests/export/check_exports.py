@@ -8,7 +8,8 @@ in a comma and CR LF, so that each row has one field per header name plus an emp
 numbers from 0, times as hh:mm:s.sss, every other field empty or a number.
 
 Every .xlsx must open in openpyxl; each sheet's first row holds the headings of the ensemble table
-(no amplitude columns), every cell holds text, and column 1 counts from 1. A sheet whose CSV is in
+(no amplitude columns) as text, the times are text, every other cell is a number whose number
+format ("0", "0.000", ...) shows it as a fixed text, and column 1 counts from 1. A sheet whose CSV is in
 the folder too (the sheet name up to its last '.', then ".csv") must hold the same table: the
 CSV's headings without the amplitude columns, as many rows, the same times, positions empty where
 the CSV's are, the bottom track empty where the CSV's is all zeros, and every number equal within
@@ -32,6 +33,7 @@ AMPLITUDE = ["Beam1Amp", "Beam2Amp", "Beam3Amp", "Beam4Amp"]
 TIME = re.compile(r"\d\d:\d\d:\d{1,2}\.\d{3}")
 NUMBER = re.compile(r"-?\d+(\.\d+)?")
 RENAMED_SHEET = re.compile(r".* \(\d+\)")
+FORMAT = re.compile(r"0(?:\.(0+))?")
 MAX_REPORTS = 20
 
 
@@ -133,14 +135,36 @@ def compare_row(where, names, csv_row, sheet_row, report):
             report.fail(where, "%s is %r, CSV %r" % (names[column], value, field))
 
 
+def shown_number(cell):
+    """The text a spreadsheet shows for a number cell of format "0" or "0.00...", None when the
+    cell is not such a number. Spreadsheets show no negative zero."""
+    if isinstance(cell.value, bool) or not isinstance(cell.value, (int, float)):
+        return None
+    match = FORMAT.fullmatch(cell.number_format or "")
+    if match is None:
+        return None
+    text = "%.*f" % (len(match.group(1) or ""), cell.value)
+    return text[1:] if text.startswith("-") and float(text) == 0 else text
+
+
 def check_sheet(workbook_name, sheet, csv_tables, report):
     where = (workbook_name, sheet.title)
     rows = []
     for number, row in enumerate(sheet.iter_rows(), start=1):
-        for cell in row:
-            if cell.value is not None and (cell.data_type != "s" or not isinstance(cell.value, str)):
-                report.fail(where + ("row %d" % number,), "cell %r is not text" % cell.value)
-        rows.append([cell.value for cell in row])
+        values = []
+        for column, cell in enumerate(row):
+            value = cell.value
+            if value is not None and (number == 1 or column == 1):
+                if cell.data_type != "s" or not isinstance(value, str):
+                    report.fail(where + ("row %d" % number,), "cell %r is not text" % value)
+            elif value is not None:
+                value = shown_number(cell)
+                if value is None:
+                    report.fail(where + ("row %d" % number,),
+                                "cell %r (%s) is not a formatted number"
+                                % (cell.value, cell.number_format))
+            values.append(value)
+        rows.append(values)
     if not rows:
         report.fail(where, "empty sheet")
         return

@@ -47,7 +47,11 @@ TEST_F(VelocityColours, MissingFileIsCreatedWithTheDefaultColours) {
     EXPECT_EQ(table->Colour(6), MakeColour(255, 0, 0));     // above range
     EXPECT_EQ(table->Colour(-1), MakeColour(255, 0, 255));  // below range
 
-    // An existing file keeps its own range.
+    // Every later start shows the default file alike; a user's own file keeps its range.
+    ASSERT_TRUE(LoadColourTable(ColourFile()));
+    EXPECT_EQ(CurrentVelocityTable()->Properties().minimum, 0);
+    EXPECT_EQ(CurrentVelocityTable()->Properties().maximum, 5);
+    WriteText(ColourFile(), "2\n0.0\n0.2\n0.1\n0.0 16711935\n0.1 255\n0\n0\n16711935\n255\n");
     ASSERT_TRUE(LoadColourTable(ColourFile()));
     EXPECT_EQ(CurrentVelocityTable()->Properties().maximum, 0.2);
 }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "TestEnvironment.h"
 #include "model/Units.h"
 #include "services/ColourTable.h"
@@ -92,6 +94,25 @@ TEST_F(SettingsFileTest, ScalingFlagSitsBetweenEndDBLAndShowColorBar) {
     EXPECT_LT(end, flag);
     EXPECT_LT(flag, bar);
     EXPECT_LT(text.find("[TrackOptions]\nShowTrackLines="), text.find("TrackDepth="));
+}
+
+// Automatic labels write fractional increments back; the file keeps whole numbers, and a
+// saved 0 would leave no ticks after the next start.
+TEST_F(SettingsFileTest, IncrementsAreSavedAsTheNearestPositiveWholeNumber) {
+    const std::pair<double, double> cases[] = {{0.5, 1}, {0.2, 1}, {2.6, 3},
+                                               {2.4, 2}, {-3, 1},  {250, 250}};
+    for (const auto& [computed, saved] : cases) {
+        ASSERT_TRUE(LoadFrom(""));
+        Settings& s = AppSettings();
+        s.DepthLabelInc = s.DepthTicInc = s.DBLLabelInc = s.DBLTicInc = computed;
+        ASSERT_TRUE(LoadFrom(FileText(s)));
+        for (const double loaded : {s.DepthLabelInc, s.DepthTicInc, s.DBLLabelInc, s.DBLTicInc})
+            EXPECT_EQ(loaded, saved) << computed;
+    }
+    // A 0 saved by an earlier version reads as the default.
+    ASSERT_TRUE(LoadFrom("[Labels]\nDepthTicInc=0\nDBLLabelInc=-5\n"));
+    EXPECT_EQ(AppSettings().DepthTicInc, 1.0);
+    EXPECT_EQ(AppSettings().DBLLabelInc, 100.0);
 }
 
 TEST_F(SettingsFileTest, SaveThenLoadKeepsEveryValue) {
@@ -193,12 +214,17 @@ TEST_F(SettingsFileTest, WindowsAreBroughtBackOntoTheScreen) {
     EXPECT_EQ(AppSettings().OptionsWindow.Left, -5000);  // maximised keeps its numbers
 }
 
-TEST_F(SettingsFileTest, BorderFileThatDoesNotLoadIsForgotten) {
-    AppSettings().LoadBorderFile = [](const std::filesystem::path& path) {
+TEST_F(SettingsFileTest, BorderFileIsLoadedAndKeptWhenItDoesNotLoad) {
+    std::vector<std::filesystem::path> asked;
+    AppSettings().LoadBorderFile = [&asked](const std::filesystem::path& path) {
+        asked.push_back(path);
         return path.filename() == "good.txt";
     };
+    ASSERT_TRUE(LoadFrom("[Discharge]\r\nBorderFile=\r\n"));
+    EXPECT_TRUE(asked.empty());
     ASSERT_TRUE(LoadFrom("[Discharge]\r\nBorderFile=/surveys/missing.txt\r\n"));
-    EXPECT_EQ(AppSettings().BorderFile, "");
+    EXPECT_EQ(AppSettings().BorderFile, "/surveys/missing.txt");
+    EXPECT_EQ(asked.size(), 1U);
     ASSERT_TRUE(LoadFrom("[Discharge]\r\nBorderFile=/surveys/good.txt\r\n"));
     EXPECT_EQ(AppSettings().BorderFile, "/surveys/good.txt");
 }

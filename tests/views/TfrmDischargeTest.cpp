@@ -8,6 +8,7 @@
 #include <QtTest>
 
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <sstream>
@@ -152,6 +153,23 @@ private slots:
         window_->PollChanges();
         QVERIFY(window_->ReportText().contains(QString::fromUtf8("cm³/s")));
         QCOMPARE(Control<QLineEdit>("edtShorePings")->text(), QString("5"));
+    }
+
+    // Any processing option changed elsewhere rebuilds the table, not only the ones it names.
+    void rebuildsAfterTheHeadingAttitudeAndTimingToggles() {
+        OpenSurvey();
+        window_->PollChanges();
+        auto* report = Control<QPlainTextEdit>("memReport");
+        const std::function<void()> toggles[] = {
+            [] { AppSettings().SetUseEdtHead(!AppSettings().UseEdtHead()); },
+            [] { AppSettings().SetUseEdtPR(!AppSettings().UseEdtPR()); },
+            [] { AppSettings().SetTime_Type(AppSettings().Time_Type() == 2 ? 1 : 2); }};
+        for (const auto& toggle : toggles) {
+            report->clear();
+            toggle();
+            window_->PollChanges();
+            QVERIFY(window_->ReportText().contains(QString::fromUtf8("m³/s")));
+        }
     }
 
     void savesTheReportWithCrLf() {

@@ -7,6 +7,7 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QListWidget>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QProgressDialog>
 #include <QPushButton>
@@ -266,6 +267,33 @@ private slots:
         QCOMPARE(Items("rdoVelReference"), QStringList({"None", "ADCP Bottom Track"}));
         Control<QRadioButton>("rdoBottomTrack_3")->click();
         QCOMPARE(AppSettings().BottomTrack(), 3);
+    }
+
+    // Saved references these lines cannot give: the checked item is the one used, and it is said.
+    void savedReferencesNotOfferedAreReplacedByTheShownOnes() {
+        AppSettings().SetVelReference(2);
+        AppSettings().SetBottomTrack(0);
+        OpenInstrumentFiles();
+        QCOMPARE(CheckedItem("rdoVelReference"), QString("ADCP Bottom Track"));
+        QCOMPARE(AppSettings().VelReference(), 1);
+        QCOMPARE(CheckedItem("rdoBottomTrack"), QString("ADCP Bottom Track"));
+        QCOMPARE(AppSettings().BottomTrack(), 2);
+        const QString shown = window_->statusBar()->currentMessage();
+        QVERIFY2(shown.contains("Velocity reference set to Bottom Track: this survey has no "
+                                "navigation"),
+                 qPrintable(shown));
+        QVERIFY(shown.contains("Depth reference set to Bottom Track"));
+        QVERIFY(prompt_->Messages().empty());  // no box
+    }
+
+    // The attitude, heading and timing toggles are in the View menu too.
+    void viewMenuHoldsTheProcessingToggles() {
+        const QList<QAction*> view = Control<QMenu>("mnuView")->actions();
+        for (const char* name : {"actUsePnR", "actUseHdg", "actUseChronex"}) {
+            QVERIFY2(view.contains(Action(name)), name);
+            QVERIFY(Action(name)->isCheckable());
+            QVERIFY(!Action(name)->shortcut().isEmpty());
+        }
     }
 
     void instrumentNavigationOffersTheGpsReference() {

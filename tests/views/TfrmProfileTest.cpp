@@ -224,6 +224,26 @@ private slots:
         QCOMPARE(CurrentVelocityTable()->Properties().maximum, maximum);
     }
 
+    // "Scale All Files" applies the range over every line; under a scaling mode a new
+    // component brings the shown line's range.
+    void scalingChoicesAndComponentChangesRescaleTheColours() {
+        auto* scaling = Control<QComboBox>("cmbAutoScaleColors");
+        scaling->setCurrentIndex(2);
+        emit scaling->activated(2);
+        double minimum = 0;
+        double maximum = 0;
+        QVERIFY(AppDatabase().VelocityRangeAll(minimum, maximum));
+        QCOMPARE(CurrentVelocityTable()->Properties().minimum, minimum);
+        QCOMPARE(CurrentVelocityTable()->Properties().maximum, maximum);
+
+        auto* component = Control<QComboBox>("cmbVelocity");
+        component->setCurrentIndex(kEastVelocity);
+        emit component->activated(kEastVelocity);
+        QVERIFY(AppDatabase().VelocityRange(0, minimum, maximum));
+        QCOMPARE(CurrentVelocityTable()->Properties().minimum, minimum);
+        QCOMPARE(CurrentVelocityTable()->Properties().maximum, maximum);
+    }
+
     void thePollFollowsSettingsChangedElsewhere() {
         Settings& settings = AppSettings();
         settings.AutoScaleDepth = false;

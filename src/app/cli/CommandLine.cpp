@@ -8,6 +8,7 @@
 
 #include "app/cli/ArgumentList.h"
 #include "app/cli/Commands.h"
+#include "project/Database.h"
 #include "services/HostService.h"
 #include "services/UserPrompt.h"
 #include "settings/Settings.h"
@@ -130,6 +131,11 @@ int PrepareSettings(const GlobalOptions& options, std::ostream& err) {
             err << "fluvex-cli: settings file " << options.settingsFile->string()
                 << " does not exist; using the defaults\n";
     }
+    // The saved clip border (or one given with --set) is loaded as the settings are read.
+    settings.LoadBorderFile = [](const std::filesystem::path& file) {
+        StderrPrompt said;
+        return LoadBorderFileOrSay(AppDatabase(), file, said);
+    };
     StderrPrompt prompt;
     if (!settings.Load(prompt)) return kExitFailure;
     for (const SettingOverride& change : options.overrides) {

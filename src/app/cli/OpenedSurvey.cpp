@@ -52,7 +52,10 @@ OpenedSurvey::OpenedSurvey(const std::vector<std::string>& files, std::ostream& 
     database.SetGeodesy(geodesy_.get());
     const std::vector<std::filesystem::path> paths(files.begin(), files.end());
     StderrPrompt prompt;
-    failedFiles_ = OpenSurveyFiles(database, paths, prompt).failedFiles;
+    const OpenFilesOutcome outcome = OpenSurveyFiles(database, paths, prompt);
+    failedFiles_ = outcome.failedFiles;
+    for (const std::string& notice : outcome.notices)
+        err << "fluvex-cli: " << notice << '\n';
     AppSettings().CurrentLine = database.LineCount() > 0 ? 0 : -1;
     for (int line = 0; line < database.LineCount(); ++line)
         for (const ReadWarning& warning : database.ReadWarnings(line))

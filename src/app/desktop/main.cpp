@@ -5,6 +5,7 @@
 #include <QDockWidget>
 #include <QIcon>
 #include <QPixmap>
+#include <QScopeGuard>
 #include <QScreen>
 
 #include <algorithm>
@@ -150,6 +151,11 @@ int main(int argc, char** argv) {
     fluvex::Settings& settings = fluvex::AppSettings();
     settings.Reset();
     RememberScreen(settings);
+    // The saved clip border is loaded with the settings; the hook dies with the prompt.
+    settings.LoadBorderFile = [&prompt](const std::filesystem::path& file) {
+        return fluvex::LoadBorderFileOrSay(fluvex::AppDatabase(), file, prompt);
+    };
+    const auto forgetBorderHook = qScopeGuard([&settings] { settings.LoadBorderFile = nullptr; });
     if (!settings.Load(prompt)) return kExitFailure;  // the prompt has said why
     // The magnetic model the declination calculation uses; a missing one only disables it.
     fluvex::EnsureMagneticModelFile();
