@@ -52,16 +52,6 @@ std::string ErrorCaption() {
 
 constexpr auto kReverseDbl = "Reverse DBL";
 
-// Numbers typed by the user follow the user's locale; the '.' point is always understood too.
-std::optional<double> NumberIn(const QString& text) {
-    const QString trimmed = text.trimmed();
-    bool ok = false;
-    double value = QLocale().toDouble(trimmed, &ok);
-    if (!ok) value = QLocale::c().toDouble(trimmed, &ok);
-    if (!ok || !std::isfinite(value)) return std::nullopt;
-    return value;
-}
-
 // Where the section is drawn before it is shown: white where nothing is drawn. It has the
 // screen's own pixels, so that text and lines stay sharp on a high-density screen; drawing on it
 // is in the paint box's pixels.
@@ -418,7 +408,7 @@ void TfrmProfile::OptionClicked(const OptionCheck& check, bool checked) {
 }
 
 void TfrmProfile::StoreNumber(const NumberEdit& number) {
-    const auto value = NumberIn(number.edit->text());
+    const auto value = TypedNumber(number.edit->text());
     if (!value) {
         // A modal message takes the focus: that must not end the entry a second time.
         const QSignalBlocker quiet(number.edit);

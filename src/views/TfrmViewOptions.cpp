@@ -50,16 +50,6 @@ QString ToQString(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-// Numbers typed by the user follow the user's locale; the '.' point is always understood too.
-std::optional<double> NumberIn(const QString& text) {
-    const QString trimmed = text.trimmed();
-    bool ok = false;
-    double value = QLocale().toDouble(trimmed, &ok);
-    if (!ok) value = QLocale::c().toDouble(trimmed, &ok);
-    if (!ok || !std::isfinite(value)) return std::nullopt;
-    return value;
-}
-
 std::optional<int> IntegerIn(const QString& text) {
     const QString trimmed = text.trimmed();
     bool ok = false;
@@ -394,7 +384,7 @@ std::optional<int> TfrmViewOptions::RequireInteger(QLineEdit* edit) {
 }
 
 std::optional<double> TfrmViewOptions::RequireNumber(QLineEdit* edit) {
-    const auto value = NumberIn(edit->text());
+    const auto value = TypedNumber(edit->text());
     if (!value) {
         Prompt().ShowError(
             QString("'%1' is not a valid floating point value.").arg(edit->text()).toStdString(),
@@ -424,7 +414,7 @@ bool TfrmViewOptions::WriteBack() {
     settings.SetTime_Type(cbChronex_->isChecked() ? kTimingSuite : kTimingInstrumentClock);
     settings.SetUseEdtPR(cbUsePR_->isChecked());
     settings.SetUseEdtHead(cbUseEdtHead_->isChecked());
-    settings.SetMagDec(NumberIn(edtMagDec_->text()).value_or(0));
+    settings.SetMagDec(TypedNumber(edtMagDec_->text()).value_or(0));
     const auto velocityOffset = RequireNumber(edtVelOffset_);
     if (!velocityOffset) return false;
     settings.SetVelOffset(RoundToInt(Units().DisplayToMms(*velocityOffset)));
