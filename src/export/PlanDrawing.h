@@ -18,7 +18,7 @@ namespace fluvex {
 class Database;
 class UnitSystem;
 struct Ensemble;
-struct Settings;
+class Settings;
 
 // The track options the plan view draws with.
 struct PlanOptions {
