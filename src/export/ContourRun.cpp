@@ -1,0 +1,198 @@
+#include "export/ContourRun.h"
+
+#include <algorithm>
+#include <cmath>
+#include <fstream>
+
+#include "export/DxfExports.h"
+#include "export/TextExports.h"
+#include "model/BadValue.h"
+#include "model/EnsembleQuantities.h"
+#include "model/Units.h"
+#include "project/Database.h"
+#include "services/TextUtil.h"
+
+namespace fluvex {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// More slices than this means the slice height is far too small for the depth.
+constexpr double kMaxSlices = 10000;
+
+bool Stopped(const ContourProgress& progress) {
+    return progress.terminated && progress.terminated();
+}
+
+void Say(const ContourProgress& progress, const std::string& text) {
+    if (progress.status) progress.status(text);
+}
+
+// The cell's component in the display velocity unit; nothing for a bad or missing value.
+std::optional<double> CellValue(const Ensemble& ping, int cell, int component,
+                                const UnitSystem& units) {
+    if (cell < 0 || cell >= std::min(LastCell(ping), CellCount(ping))) return std::nullopt;
+    const std::int16_t value = VelocityComponent(ping, cell, component);
+    if (value == kBadVelocity) return std::nullopt;
+    return units.MmsToDisplay(value);
+}
+
+double DeepestBed(Database& database) {
+    double deepest = 0.0;
+    for (int line = 0; line < database.LineCount(); ++line)
+        for (const Ensemble& ping : database.Ensembles(line))
+            if (const std::optional<double> depth = MeasuredDepth(ping))
+                deepest = std::max(deepest, *depth);
+    return deepest;
+}
+
+Tin::Box PointBox(const std::vector<TinPoint>& points) {
+    Tin::Box box{points.front().x, points.front().y, points.front().x, points.front().y};
+    for (const TinPoint& p : points)
+        box = {std::min(box.minX, p.x), std::min(box.minY, p.y), std::max(box.maxX, p.x),
+               std::max(box.maxY, p.y)};
+    return box;
+}
+
+enum class Drawn { Written, NoData, Failed };
+
+// Triangulates, drops the triangles touching a missing value, contours and saves with the legend.
+Drawn DrawPoints(const std::vector<TinPoint>& points, double largestLeg,
+                 const ContourOptions& options, const UnitSystem& units, const fs::path& workFolder,
+                 const fs::path& drawing) {
+    WritePointFile(workFolder / "Fluvex.xyz", points);
+    Tin tin;
+    if (!tin.Load(points, largestLeg)) return Drawn::NoData;
+    for (std::size_t t = 0; t < tin.TriangleCount(); ++t)
+        for (int corner = 0; corner < 3; ++corner)
+            if (tin.Value(t, corner) <= kNoContourValue + 1) tin.RemoveTriangle(t);
+    tin.FinishEdits();
+    if (tin.TriangleCount() == 0) return Drawn::NoData;
+    DxfWriter writer(DxfUnitsOf(units));
+    tin.DrawContours(writer, options.velocityInterval, options.colours);
+    DrawContourLegend(writer, options.colours, units.VelocityLabel(), PointBox(points));
+    return writer.SaveAs(drawing) ? Drawn::Written : Drawn::Failed;
+}
+
+std::string NoDataAt(double h, const UnitSystem& units) {
+    return "No data at " + FormatFixed(h, 2) + " " + std::string(units.DistanceLabel());
+}
+
+int RunSlices(Database& database, const ContourOptions& options, const UnitSystem& units,
+              const fs::path& workFolder, const fs::path& outFolder,
+              const ContourProgress& progress, std::vector<fs::path>* written) {
+    const double s = options.sliceInterval;
+    const double deepest = options.autoScaleDepth ? DeepestBed(database) : options.maxDepth;
+    if (!(s > 0.0) || !std::isfinite(s) || deepest / s > kMaxSlices) {
+        Say(progress, "Slice height must be above 0 and give at most 10000 slices");
+        return 1;
+    }
+    for (double k = 1; k * s < deepest && !Stopped(progress); ++k) {
+        const double h = k * s;
+        Say(progress, "Slicing at " + FormatFixed(h, 2) + " " + std::string(units.DistanceLabel()));
+        const std::vector<TinPoint> points =
+            HorizontalSlicePoints(database, h, options.component, units, progress);
+        const fs::path drawing = outFolder / (FormatFixed(h, 2) + "_" +
+                                              std::string(units.DistanceLabel()) + ".dxf");
+        const Drawn drawn = points.size() < 3 ? Drawn::NoData
+                                              : DrawPoints(points, options.largestLeg, options,
+                                                           units, workFolder, drawing);
+        if (drawn == Drawn::Failed) {
+            Say(progress, "Failed to output contours");
+            return 1;
+        }
+        if (drawn == Drawn::NoData) Say(progress, NoDataAt(h, units));
+        else if (written) written->push_back(drawing);
+    }
+    return 0;
+}
+
+int RunProfiles(Database& database, const ContourOptions& options, const UnitSystem& units,
+                const fs::path& workFolder, const fs::path& outFolder,
+                const ContourProgress& progress, std::vector<fs::path>* written) {
+    for (int line = 0; line < database.LineCount() && !Stopped(progress); ++line) {
+        const std::string name = database.LineName(line);
+        Say(progress, "Contouring " + name);
+        double largestLeg = 0.0;
+        const std::vector<TinPoint> points = VerticalProfilePoints(
+            database, line, options.component, options.useTime, units, largestLeg);
+        const fs::path drawing = ExportFileName(outFolder, name, ".dxf");
+        const Drawn drawn = points.size() < 3 ? Drawn::NoData
+                                              : DrawPoints(points, largestLeg, options, units,
+                                                           workFolder, drawing);
+        if (drawn == Drawn::Failed) {
+            Say(progress, "Failed to output contours");
+            return 1;
+        }
+        if (drawn == Drawn::NoData) Say(progress, "No data in " + name);
+        else if (written) written->push_back(drawing);
+    }
+    return 0;
+}
+
+}  // namespace
+
+std::vector<TinPoint> HorizontalSlicePoints(Database& database, double h, int component,
+                                            const UnitSystem& units,
+                                            const ContourProgress& progress) {
+    std::vector<TinPoint> points;
+    for (int line = 0; line < database.LineCount() && !Stopped(progress); ++line)
+        for (const Ensemble& ping : database.Ensembles(line)) {
+            // Without a position the ping has no place in a plan: never at (0, 0).
+            if (!ping.loaded || !ping.navigation.positionValid) continue;
+            const double size = CellSize(ping);
+            const double cell = size > 0 ? std::floor((h - CellDepth(ping, 0)) / size) : -1;
+            const std::optional<double> value =
+                cell >= 0 && cell < kMaxCells
+                    ? CellValue(ping, static_cast<int>(cell), component, units)
+                    : std::nullopt;
+            points.push_back({ping.navigation.x, ping.navigation.y, value.value_or(kNoContourValue)});
+        }
+    return points;
+}
+
+std::vector<TinPoint> VerticalProfilePoints(Database& database, int line, int component,
+                                            bool useTime, const UnitSystem& units,
+                                            double& largestLeg) {
+    std::vector<TinPoint> points;
+    double largestCell = 0.0;
+    double largestStep = 0.0;
+    std::optional<double> previous;
+    for (const Ensemble& ping : database.Ensembles(line)) {
+        if (!ping.loaded) continue;
+        const double x = useTime ? EnsembleTimeOf(ping) : ping.navigation.distance;
+        if (previous) largestStep = std::max(largestStep, std::abs(x - *previous));
+        previous = x;
+        largestCell = std::max(largestCell, CellSize(ping));
+        for (int cell = 0; cell < CellCount(ping); ++cell)
+            if (const std::optional<double> value = CellValue(ping, cell, component, units))
+                points.push_back({x, -CellDepth(ping, cell), *value});
+    }
+    // Not cut to a whole number: with cells of 0.25 and a step of 1 s that would be 1, shorter
+    // than every diagonal, and no triangle would be left.
+    largestLeg = largestCell + largestStep;
+    return points;
+}
+
+bool WritePointFile(const fs::path& file, const std::vector<TinPoint>& points) {
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    // FormatFixed writes '.' whatever the locale.
+    for (const TinPoint& p : points)
+        out << FormatFixed(p.x, 2) << ',' << FormatFixed(p.y, 2) << ','
+            << (p.value == kNoContourValue ? "-32768" : FormatFixed(p.value, 3)) << "\r\n";
+    return static_cast<bool>(out.flush());
+}
+
+int RunContours(Database& database, const ContourOptions& options, const UnitSystem& units,
+                const fs::path& workFolder, const fs::path& outFolder,
+                const ContourProgress& progress, std::vector<fs::path>* written) {
+    const int result =
+        options.verticalProfiles
+            ? RunProfiles(database, options, units, workFolder, outFolder, progress, written)
+            : RunSlices(database, options, units, workFolder, outFolder, progress, written);
+    if (result == 0 && !Stopped(progress)) Say(progress, "Success");
+    return result;
+}
+
+}  // namespace fluvex

@@ -1,0 +1,60 @@
+#pragma once
+
+// A contour run over the loaded lines: horizontal slices (velocity over the plan positions of
+// every line at one depth, a drawing per depth) or vertical profiles (velocity over along-line
+// position and depth, a drawing per line). Each drawing gets a colour legend. Shared by the
+// contour window's worker thread and the command line; it reports through the callbacks only.
+
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "export/Tin.h"
+
+namespace fluvex {
+
+class Database;
+class UnitSystem;
+
+struct ContourOptions {
+    bool verticalProfiles = false;
+    double sliceInterval = 1.0;     // display distance unit
+    double velocityInterval = 0.25; // display velocity unit
+    double largestLeg = 0.0;        // horizontal slices; 0 keeps every triangle
+    int component = -1;             // VelocityComponent's; -1 the settings'
+    bool autoScaleDepth = true;     // deepest bed of all lines, else maxDepth
+    double maxDepth = 10.0;         // display distance unit
+    bool useTime = true;            // vertical profiles: x is time, else distance along line
+    std::vector<ContourColour> colours;
+};
+
+struct ContourProgress {
+    std::function<void(const std::string&)> status;  // the run's status text
+    std::function<bool()> terminated;                  // stop between lines, pings and slices
+};
+
+// The points of one horizontal slice at depth `h`: one per ping with a position (a ping without
+// one is left out), with kNoContourValue where the cell at h is below the bottom cut-off, beyond
+// the cells or bad.
+inline constexpr double kNoContourValue = -32768.0;
+std::vector<TinPoint> HorizontalSlicePoints(Database& database, double h, int component,
+                                            const UnitSystem& units, const ContourProgress& progress);
+// The points of one line's profile: x along the line (seconds or distance), y = -cell depth,
+// each valid cell above the bottom cut-off. `largestLeg` is set to the largest cell size plus
+// the largest step of x between consecutive pings (no longer edge spans a gap in the data).
+std::vector<TinPoint> VerticalProfilePoints(Database& database, int line, int component,
+                                            bool useTime, const UnitSystem& units,
+                                            double& largestLeg);
+
+// The point file: "x,y,value" with CR LF; a missing value written as the integer -32768.
+bool WritePointFile(const std::filesystem::path& file, const std::vector<TinPoint>& points);
+
+// Runs every slice or line; the drawings go to `outFolder`, the point file to `workFolder`.
+// 0 when the run went through (slices without data are said and skipped), else 1 with the
+// status saying why. `written` lists the drawings made.
+int RunContours(Database& database, const ContourOptions& options, const UnitSystem& units,
+                const std::filesystem::path& workFolder, const std::filesystem::path& outFolder,
+                const ContourProgress& progress, std::vector<std::filesystem::path>* written);
+
+}  // namespace fluvex
