@@ -10,6 +10,7 @@
 #include "model/EnsembleQuantities.h"
 #include "model/Units.h"
 #include "project/Database.h"
+#include "services/ColourTable.h"
 #include "services/TextUtil.h"
 
 namespace fluvex {
@@ -55,6 +56,12 @@ Tin::Box PointBox(const std::vector<TinPoint>& points) {
     return box;
 }
 
+// The lines a run covers: [first, end).
+std::pair<int, int> RunLines(Database& database, int onlyLine) {
+    if (onlyLine >= 0) return {onlyLine, std::min(onlyLine + 1, database.LineCount())};
+    return {0, database.LineCount()};
+}
+
 enum class Drawn { Written, NoData, Failed };
 
 // Triangulates, drops the triangles touching a missing value, contours and saves with the legend.
@@ -92,7 +99,7 @@ int RunSlices(Database& database, const ContourOptions& options, const UnitSyste
         const double h = k * s;
         Say(progress, "Slicing at " + FormatFixed(h, 2) + " " + std::string(units.DistanceLabel()));
         const std::vector<TinPoint> points =
-            HorizontalSlicePoints(database, h, options.component, units, progress);
+            HorizontalSlicePoints(database, h, options.component, units, progress, options.onlyLine);
         const fs::path drawing = outFolder / (FormatFixed(h, 2) + "_" +
                                               std::string(units.DistanceLabel()) + ".dxf");
         const Drawn drawn = points.size() < 3 ? Drawn::NoData
@@ -111,7 +118,8 @@ int RunSlices(Database& database, const ContourOptions& options, const UnitSyste
 int RunProfiles(Database& database, const ContourOptions& options, const UnitSystem& units,
                 const fs::path& workFolder, const fs::path& outFolder,
                 const ContourProgress& progress, std::vector<fs::path>* written) {
-    for (int line = 0; line < database.LineCount() && !Stopped(progress); ++line) {
+    const auto [first, end] = RunLines(database, options.onlyLine);
+    for (int line = first; line < end && !Stopped(progress); ++line) {
         const std::string name = database.LineName(line);
         Say(progress, "Contouring " + name);
         double largestLeg = 0.0;
@@ -135,9 +143,10 @@ int RunProfiles(Database& database, const ContourOptions& options, const UnitSys
 
 std::vector<TinPoint> HorizontalSlicePoints(Database& database, double h, int component,
                                             const UnitSystem& units,
-                                            const ContourProgress& progress) {
+                                            const ContourProgress& progress, int onlyLine) {
     std::vector<TinPoint> points;
-    for (int line = 0; line < database.LineCount() && !Stopped(progress); ++line)
+    const auto [first, end] = RunLines(database, onlyLine);
+    for (int line = first; line < end && !Stopped(progress); ++line)
         for (const Ensemble& ping : database.Ensembles(line)) {
             // Without a position the ping has no place in a plan: never at (0, 0).
             if (!ping.loaded || !ping.navigation.positionValid) continue;
@@ -173,6 +182,23 @@ std::vector<TinPoint> VerticalProfilePoints(Database& database, int line, int co
     // than every diagonal, and no triangle would be left.
     largestLeg = largestCell + largestStep;
     return points;
+}
+
+std::vector<ContourColour> ContourColoursOf(ColourLookup& table) {
+    const ColourTableProperties& properties = table.Properties();
+    // A colour file's entry count includes its below- and above-range colours.
+    const auto* file = dynamic_cast<const ColourTable*>(&table);
+    const int count = std::clamp(
+        file ? static_cast<int>(file->Stops().size()) : properties.entryCount, 1, 1000);
+    std::vector<ContourColour> colours;
+    for (int i = 0; i < count; ++i) {
+        const double value =
+            count == 1 ? properties.minimum
+                       : properties.minimum + (properties.maximum - properties.minimum) * i /
+                                                  (count - 1);
+        colours.push_back({value, table.Colour(value)});
+    }
+    return colours;
 }
 
 bool WritePointFile(const fs::path& file, const std::vector<TinPoint>& points) {

@@ -26,6 +26,7 @@ struct ContourOptions {
     bool autoScaleDepth = true;     // deepest bed of all lines, else maxDepth
     double maxDepth = 10.0;         // display distance unit
     bool useTime = true;            // vertical profiles: x is time, else distance along line
+    int onlyLine = -1;              // contour only this line; -1 every line
     std::vector<ContourColour> colours;
 };
 
@@ -39,7 +40,8 @@ struct ContourProgress {
 // the cells or bad.
 inline constexpr double kNoContourValue = -32768.0;
 std::vector<TinPoint> HorizontalSlicePoints(Database& database, double h, int component,
-                                            const UnitSystem& units, const ContourProgress& progress);
+                                            const UnitSystem& units, const ContourProgress& progress,
+                                            int onlyLine = -1);
 // The points of one line's profile: x along the line (seconds or distance), y = -cell depth,
 // each valid cell above the bottom cut-off. `largestLeg` is set to the largest cell size plus
 // the largest step of x between consecutive pings (no longer edge spans a gap in the data).
@@ -49,6 +51,9 @@ std::vector<TinPoint> VerticalProfilePoints(Database& database, int line, int co
 
 // The point file: "x,y,value" with CR LF; a missing value written as the integer -32768.
 bool WritePointFile(const std::filesystem::path& file, const std::vector<TinPoint>& points);
+
+// The entries of a colour table: its stops spread evenly from its minimum to its maximum.
+std::vector<ContourColour> ContourColoursOf(ColourLookup& table);
 
 // Runs every slice or line; the drawings go to `outFolder`, the point file to `workFolder`.
 // 0 when the run went through (slices without data are said and skipped), else 1 with the
