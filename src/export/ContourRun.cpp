@@ -65,78 +65,53 @@ std::pair<int, int> RunLines(Database& database, int onlyLine) {
 enum class Drawn { Written, NoData, Failed };
 
 // Triangulates, drops the triangles touching a missing value, contours and saves with the legend.
-Drawn DrawPoints(const std::vector<TinPoint>& points, double largestLeg,
-                 const ContourOptions& options, const UnitSystem& units, const fs::path& workFolder,
-                 const fs::path& drawing) {
-    WritePointFile(workFolder / "Fluvex.xyz", points);
+Drawn DrawPoints(const ContourJob& job, const ContourPlan& plan, const fs::path& workFolder) {
+    if (job.points.size() < 3) return Drawn::NoData;
+    WritePointFile(workFolder / "Fluvex.xyz", job.points);
     Tin tin;
-    if (!tin.Load(points, largestLeg)) return Drawn::NoData;
+    if (!tin.Load(job.points, job.largestLeg)) return Drawn::NoData;
     for (std::size_t t = 0; t < tin.TriangleCount(); ++t)
         for (int corner = 0; corner < 3; ++corner)
             if (tin.Value(t, corner) <= kNoContourValue + 1) tin.RemoveTriangle(t);
     tin.FinishEdits();
     if (tin.TriangleCount() == 0) return Drawn::NoData;
-    DxfWriter writer(DxfUnitsOf(units));
-    tin.DrawContours(writer, options.velocityInterval, options.colours);
-    DrawContourLegend(writer, options.colours, units.VelocityLabel(), PointBox(points));
-    return writer.SaveAs(drawing) ? Drawn::Written : Drawn::Failed;
+    DxfWriter writer(plan.drawingUnits);
+    tin.DrawContours(writer, plan.velocityInterval, plan.colours);
+    DrawContourLegend(writer, plan.colours, plan.velocityLabel, PointBox(job.points));
+    return writer.SaveAs(job.drawing) ? Drawn::Written : Drawn::Failed;
 }
 
-std::string NoDataAt(double h, const UnitSystem& units) {
-    return "No data at " + FormatFixed(h, 2) + " " + std::string(units.DistanceLabel());
-}
-
-int RunSlices(Database& database, const ContourOptions& options, const UnitSystem& units,
-              const fs::path& workFolder, const fs::path& outFolder,
-              const ContourProgress& progress, std::vector<fs::path>* written) {
+bool PlanSlices(Database& database, const ContourOptions& options, const UnitSystem& units,
+                const fs::path& outFolder, const ContourProgress& progress, ContourPlan& plan) {
     const double s = options.sliceInterval;
     const double deepest = options.autoScaleDepth ? DeepestBed(database) : options.maxDepth;
     if (!(s > 0.0) || !std::isfinite(s) || deepest / s > kMaxSlices) {
         Say(progress, "Slice height must be above 0 and give at most 10000 slices");
-        return 1;
+        return false;
     }
+    const std::string unit(units.DistanceLabel());
     for (double k = 1; k * s < deepest && !Stopped(progress); ++k) {
         const double h = k * s;
-        Say(progress, "Slicing at " + FormatFixed(h, 2) + " " + std::string(units.DistanceLabel()));
-        const std::vector<TinPoint> points =
-            HorizontalSlicePoints(database, h, options.component, units, progress, options.onlyLine);
-        const fs::path drawing = outFolder / (FormatFixed(h, 2) + "_" +
-                                              std::string(units.DistanceLabel()) + ".dxf");
-        const Drawn drawn = points.size() < 3 ? Drawn::NoData
-                                              : DrawPoints(points, options.largestLeg, options,
-                                                           units, workFolder, drawing);
-        if (drawn == Drawn::Failed) {
-            Say(progress, "Failed to output contours");
-            return 1;
-        }
-        if (drawn == Drawn::NoData) Say(progress, NoDataAt(h, units));
-        else if (written) written->push_back(drawing);
+        const std::string at = FormatFixed(h, 2) + " " + unit;
+        plan.jobs.push_back({"Slicing at " + at, "No data at " + at,
+                             HorizontalSlicePoints(database, h, options.component, units, progress,
+                                                   options.onlyLine),
+                             options.largestLeg, outFolder / (FormatFixed(h, 2) + "_" + unit + ".dxf")});
     }
-    return 0;
+    return true;
 }
 
-int RunProfiles(Database& database, const ContourOptions& options, const UnitSystem& units,
-                const fs::path& workFolder, const fs::path& outFolder,
-                const ContourProgress& progress, std::vector<fs::path>* written) {
+void PlanProfiles(Database& database, const ContourOptions& options, const UnitSystem& units,
+                  const fs::path& outFolder, const ContourProgress& progress, ContourPlan& plan) {
     const auto [first, end] = RunLines(database, options.onlyLine);
     for (int line = first; line < end && !Stopped(progress); ++line) {
         const std::string name = database.LineName(line);
-        Say(progress, "Contouring " + name);
-        double largestLeg = 0.0;
-        const std::vector<TinPoint> points = VerticalProfilePoints(
-            database, line, options.component, options.useTime, units, largestLeg);
-        const fs::path drawing = ExportFileName(outFolder, name, ".dxf");
-        const Drawn drawn = points.size() < 3 ? Drawn::NoData
-                                              : DrawPoints(points, largestLeg, options, units,
-                                                           workFolder, drawing);
-        if (drawn == Drawn::Failed) {
-            Say(progress, "Failed to output contours");
-            return 1;
-        }
-        if (drawn == Drawn::NoData) Say(progress, "No data in " + name);
-        else if (written) written->push_back(drawing);
+        ContourJob job{"Contouring " + name, "No data in " + name, {}, 0.0,
+                       ExportFileName(outFolder, name, ".dxf")};
+        job.points = VerticalProfilePoints(database, line, options.component, options.useTime,
+                                           units, job.largestLeg);
+        plan.jobs.push_back(std::move(job));
     }
-    return 0;
 }
 
 }  // namespace
@@ -210,15 +185,44 @@ bool WritePointFile(const fs::path& file, const std::vector<TinPoint>& points) {
     return static_cast<bool>(out.flush());
 }
 
+std::optional<ContourPlan> PlanContours(Database& database, const ContourOptions& options,
+                                        const UnitSystem& units, const fs::path& outFolder,
+                                        const ContourProgress& progress) {
+    ContourPlan plan;
+    plan.velocityInterval = options.velocityInterval;
+    plan.colours = options.colours;
+    plan.drawingUnits = DxfUnitsOf(units);
+    plan.velocityLabel = std::string(units.VelocityLabel());
+    if (options.verticalProfiles)
+        PlanProfiles(database, options, units, outFolder, progress, plan);
+    else if (!PlanSlices(database, options, units, outFolder, progress, plan))
+        return std::nullopt;
+    return plan;
+}
+
+int RunContourPlan(const ContourPlan& plan, const fs::path& workFolder,
+                   const ContourProgress& progress, std::vector<fs::path>* written) {
+    for (const ContourJob& job : plan.jobs) {
+        if (Stopped(progress)) return 0;
+        Say(progress, job.status);
+        const Drawn drawn = DrawPoints(job, plan, workFolder);
+        if (drawn == Drawn::Failed) {
+            Say(progress, "Failed to output contours");
+            return 1;
+        }
+        if (drawn == Drawn::NoData) Say(progress, job.noData);
+        else if (written) written->push_back(job.drawing);
+    }
+    Say(progress, "Success");
+    return 0;
+}
+
 int RunContours(Database& database, const ContourOptions& options, const UnitSystem& units,
                 const fs::path& workFolder, const fs::path& outFolder,
                 const ContourProgress& progress, std::vector<fs::path>* written) {
-    const int result =
-        options.verticalProfiles
-            ? RunProfiles(database, options, units, workFolder, outFolder, progress, written)
-            : RunSlices(database, options, units, workFolder, outFolder, progress, written);
-    if (result == 0 && !Stopped(progress)) Say(progress, "Success");
-    return result;
+    const std::optional<ContourPlan> plan =
+        PlanContours(database, options, units, outFolder, progress);
+    return plan ? RunContourPlan(*plan, workFolder, progress, written) : 1;
 }
 
 }  // namespace fluvex

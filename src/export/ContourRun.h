@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -55,7 +56,35 @@ bool WritePointFile(const std::filesystem::path& file, const std::vector<TinPoin
 // The entries of a colour table: its stops spread evenly from its minimum to its maximum.
 std::vector<ContourColour> ContourColoursOf(ColourLookup& table);
 
-// Runs every slice or line; the drawings go to `outFolder`, the point file to `workFolder`.
+// One drawing to make: its points gathered from the lines, and what the status says.
+struct ContourJob {
+    std::string status;  // "Slicing at 2.00 m", "Contouring <line>"
+    std::string noData;  // said when the points give no triangle
+    std::vector<TinPoint> points;
+    double largestLeg = 0.0;
+    std::filesystem::path drawing;
+};
+
+// Everything a run needs, gathered from the lines and the units on the thread that owns them,
+// so that the drawings can be made on another one.
+struct ContourPlan {
+    std::vector<ContourJob> jobs;
+    double velocityInterval = 0.25;
+    std::vector<ContourColour> colours;
+    DxfUnits drawingUnits = DxfUnits::Metres;
+    std::string velocityLabel;
+};
+
+// Nothing, with the status saying why, when the slice height gives no sound slicing.
+std::optional<ContourPlan> PlanContours(Database& database, const ContourOptions& options,
+                                        const UnitSystem& units,
+                                        const std::filesystem::path& outFolder,
+                                        const ContourProgress& progress);
+// Makes the plan's drawings; touches neither the lines nor the settings. Return as RunContours.
+int RunContourPlan(const ContourPlan& plan, const std::filesystem::path& workFolder,
+                   const ContourProgress& progress, std::vector<std::filesystem::path>* written);
+
+// Plans and runs every slice or line; the drawings go to `outFolder`, the point file to `workFolder`.
 // 0 when the run went through (slices without data are said and skipped), else 1 with the
 // status saying why. `written` lists the drawings made.
 int RunContours(Database& database, const ContourOptions& options, const UnitSystem& units,
