@@ -12,6 +12,7 @@
 #include "project/Database.h"
 #include "services/ColourTable.h"
 #include "services/TextUtil.h"
+#include "settings/Settings.h"
 
 namespace fluvex {
 
@@ -159,6 +160,23 @@ std::vector<TinPoint> VerticalProfilePoints(Database& database, int line, int co
     return points;
 }
 
+ContourOptions ContourOptionsFrom(const Settings& settings, bool verticalProfiles, int onlyLine,
+                                  ColourLookup* table) {
+    ContourOptions options;
+    options.verticalProfiles = verticalProfiles;
+    options.sliceInterval = settings.ContHorzSliceInterval;
+    options.velocityInterval =
+        settings.ContVelocityInterval > 0 ? settings.ContVelocityInterval : 0.25;
+    options.largestLeg = std::trunc(settings.ContMaxLeg);
+    options.component = settings.Velocity();
+    options.autoScaleDepth = settings.AutoScaleDepth;
+    options.maxDepth = settings.MaxDepth;
+    options.useTime = settings.UseTime;
+    options.onlyLine = onlyLine;
+    if (table) options.colours = ContourColoursOf(*table);
+    return options;
+}
+
 std::vector<ContourColour> ContourColoursOf(ColourLookup& table) {
     const ColourTableProperties& properties = table.Properties();
     // A colour file's entry count includes its below- and above-range colours.
@@ -201,7 +219,8 @@ std::optional<ContourPlan> PlanContours(Database& database, const ContourOptions
 }
 
 int RunContourPlan(const ContourPlan& plan, const fs::path& workFolder,
-                   const ContourProgress& progress, std::vector<fs::path>* written) {
+                   const ContourProgress& progress, std::vector<fs::path>* written,
+                   std::vector<std::string>* noData) {
     for (const ContourJob& job : plan.jobs) {
         if (Stopped(progress)) return 0;
         Say(progress, job.status);
@@ -210,8 +229,12 @@ int RunContourPlan(const ContourPlan& plan, const fs::path& workFolder,
             Say(progress, "Failed to output contours");
             return 1;
         }
-        if (drawn == Drawn::NoData) Say(progress, job.noData);
-        else if (written) written->push_back(job.drawing);
+        if (drawn == Drawn::NoData) {
+            Say(progress, job.noData);
+            if (noData) noData->push_back(job.noData);
+        } else if (written) {
+            written->push_back(job.drawing);
+        }
     }
     Say(progress, "Success");
     return 0;

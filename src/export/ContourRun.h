@@ -16,6 +16,7 @@
 namespace fluvex {
 
 class Database;
+class Settings;
 class UnitSystem;
 
 struct ContourOptions {
@@ -30,6 +31,11 @@ struct ContourOptions {
     int onlyLine = -1;              // contour only this line; -1 every line
     std::vector<ContourColour> colours;
 };
+
+// The options of the [Contours] and [GraphOptions] settings: the contour interval 0.25 when
+// not above 0, the largest leg cut to a whole number; colours from `table` when there is one.
+ContourOptions ContourOptionsFrom(const Settings& settings, bool verticalProfiles, int onlyLine,
+                                  ColourLookup* table);
 
 struct ContourProgress {
     std::function<void(const std::string&)> status;  // the run's status text
@@ -81,8 +87,10 @@ std::optional<ContourPlan> PlanContours(Database& database, const ContourOptions
                                         const std::filesystem::path& outFolder,
                                         const ContourProgress& progress);
 // Makes the plan's drawings; touches neither the lines nor the settings. Return as RunContours.
+// `noData` collects what was said of the jobs without data.
 int RunContourPlan(const ContourPlan& plan, const std::filesystem::path& workFolder,
-                   const ContourProgress& progress, std::vector<std::filesystem::path>* written);
+                   const ContourProgress& progress, std::vector<std::filesystem::path>* written,
+                   std::vector<std::string>* noData = nullptr);
 
 // Plans and runs every slice or line; the drawings go to `outFolder`, the point file to `workFolder`.
 // 0 when the run went through (slices without data are said and skipped), else 1 with the

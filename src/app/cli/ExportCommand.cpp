@@ -1,6 +1,5 @@
 // fluvex-cli export: the desktop program's exports of every loaded line (or one) into a folder.
 
-#include <cmath>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -122,29 +121,11 @@ bool ExportDrawing(ExportTarget drawing, std::optional<int> only, const fs::path
                : ExportVectorDxf(database, options, Units(), lines, file, prompt, tell);
 }
 
-// The contour options of the [Contours] and [GraphOptions] settings and the velocity table, as
-// the contour window runs them.
-ContourOptions ContourOptionsFromSettings(bool vertical, std::optional<int> only) {
-    const Settings& settings = AppSettings();
-    ContourOptions options;
-    options.verticalProfiles = vertical;
-    options.sliceInterval = settings.ContHorzSliceInterval;
-    options.velocityInterval =
-        settings.ContVelocityInterval > 0 ? settings.ContVelocityInterval : 0.25;
-    options.largestLeg = std::trunc(settings.ContMaxLeg);
-    options.component = settings.Velocity();
-    options.autoScaleDepth = settings.AutoScaleDepth;
-    options.maxDepth = settings.MaxDepth;
-    options.useTime = settings.UseTime;
-    options.onlyLine = only.value_or(-1);
-    if (ColourLookup* table = CurrentVelocityTable()) options.colours = ContourColoursOf(*table);
-    return options;
-}
-
 // The contour drawings, with the run's status texts on stderr.
 bool ExportContours(bool vertical, std::optional<int> only, const fs::path& folder,
                     std::ostream& err) {
-    const ContourOptions options = ContourOptionsFromSettings(vertical, only);
+    const ContourOptions options =
+        ContourOptionsFrom(AppSettings(), vertical, only.value_or(-1), CurrentVelocityTable());
     std::error_code error;
     const fs::path work = Host().Folder(FolderKind::Scratch);
     fs::create_directories(work, error);
