@@ -140,7 +140,8 @@ void TdlgContours::Load() {
     const Settings& settings = AppSettings();
     (settings.ContMode == 1 ? rdoVertical_ : rdoHorizontal_)->setChecked(true);
     edtSliceHeight_->setValue(static_cast<int>(std::lround(settings.ContHorzSliceInterval)));
-    cmbContourSpacing_->setEditText(QString::number(settings.ContVelocityInterval));
+    cmbContourSpacing_->setEditText(
+        QString::number(settings.ContVelocityInterval > 0 ? settings.ContVelocityInterval : 0.25));
     edtMaxLeg_->setValue(static_cast<int>(std::clamp(settings.ContMaxLeg, 0.0, 99999.0)));
     lstVelocities_->setCurrentRow(std::clamp(settings.Velocity(), 0, lstVelocities_->count() - 1));
 }
