@@ -47,6 +47,7 @@
 #include "views/TfrmInfo.h"
 #include "views/TfrmSurvey.h"
 #include "views/TfrmProfile.h"
+#include "views/TdlgContours.h"
 #include "views/TfrmViewOptions.h"
 #include "views/ViewText.h"
 
@@ -160,6 +161,7 @@ TfrmMain::TfrmMain(QWidget* parent) : QMainWindow(parent) {
     setCentralWidget(client);
 
     viewOptions_ = new TfrmViewOptions(this);
+    contours_ = new TdlgContours(this);
     connect(viewOptions_, &TfrmViewOptions::Applied, this, [this] {
         UpdateStep();
         UpdateActions();
@@ -269,7 +271,9 @@ void TfrmMain::CreateActions() {
     });
     actQuickChart_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     actContour_ = MakeAction(this, "actContour", tr("Contour"), [this] {
-        ComesLater(tr("Contouring comes with the contour dialog."));
+        if (!contours_->Running()) contours_->Load();
+        contours_->show();
+        contours_->raise();
     });
 }
 

@@ -26,6 +26,7 @@ class TfrmHelp;
 class TfrmInfo;
 class TfrmSurvey;
 class TfrmProfile;
+class TdlgContours;
 class TfrmViewOptions;
 struct LongWork;
 
@@ -130,6 +131,7 @@ private:
     TfrmSurvey* survey_ = nullptr;
     TfrmDischarge* discharge_ = nullptr;
     TfrmViewOptions* viewOptions_ = nullptr;
+    TdlgContours* contours_ = nullptr;
     TfrmHelp* help_ = nullptr;
 
     SidePanel* side_ = nullptr;

@@ -128,7 +128,14 @@ for kind in dxf2d dxf3d; do
 done
 touch "$work/not-a-folder"
 check export-bad-folder 1 'cannot use .* as the output folder' err -- export csv --out "$work/not-a-folder" "$log"
-check export-usage 2 'csv, xyz, xyzi, xlsx, rtf, dxf2d or dxf3d' err -- export pdf --out "$work/exports" "$log"
+check export-contours 0 'Success\n.*wrote .*s_002\.dxf' err -- export contours --mode vertical --line 1 --out "$work/contours" "$log"
+if /usr/bin/python3 -c 'import ezdxf' 2>/dev/null; then
+    /usr/bin/python3 "$(dirname "$0")/../export/dump_dxf.py" "$work/contours/s_002.dxf" |
+        grep -q '"audit_errors": \[\].*"Legend"' ||
+        { echo "FAIL contours unreadable or without legend"; failures=$((failures + 1)); }
+fi
+check export-contours-mode 2 'mode horizontal\|vertical' err -- export contours --mode sideways --out "$work/contours" "$log"
+check export-usage 2 'csv, xyz, xyzi, xlsx, rtf, dxf2d, dxf3d or contours' err -- export pdf --out "$work/exports" "$log"
 check export-rtf-line 2 'the report hold every line' err -- export rtf --line 1 --out "$work/exports" "$log"
 # The log's own folder, however it is named.
 check log-from-its-folder 0 '\n1 +s_002.000 +20 ' out -- info "$log"

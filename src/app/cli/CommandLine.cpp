@@ -48,6 +48,10 @@ Commands:
                              the plan drawing (dxf2d) or the 3-D vector drawing (dxf3d) of every
                              line (or line N), named after its first line, in DIR; the
                              TrackOptions settings apply
+  export contours --mode horizontal|vertical --out DIR [--line N] FILE...
+                             velocity contour drawings with a colour legend: one per slice
+                             depth (horizontal) or per line (vertical); the Contours and
+                             GraphOptions settings and the velocity colour table apply
   declination --lat DEG --lon DEG --time ISO8601 [--height KM] [--cof FILE]
   declination --at FILE [--cof FILE]
                              magnetic declination in degrees (World Magnetic Model; the

@@ -10,6 +10,7 @@
 #include "app/cli/Commands.h"
 #include "app/cli/OpenedSurvey.h"
 #include "app/cli/ReportPictures.h"
+#include "export/ContourRun.h"
 #include "export/DxfExports.h"
 #include "export/LineExports.h"
 #include "export/RtfReport.h"
@@ -18,6 +19,7 @@
 #include "model/ColourTables.h"
 #include "model/Units.h"
 #include "project/Database.h"
+#include "services/HostService.h"
 #include "services/UserPrompt.h"
 #include "settings/Settings.h"
 
@@ -29,11 +31,12 @@ namespace fs = std::filesystem;
 
 // What `export` writes: a file per line of one kind, the workbook or the report of every line,
 // or a drawing.
-enum class ExportTarget { Lines, Workbook, RtfReport, PlanDrawing, VectorDrawing };
+enum class ExportTarget { Lines, Workbook, RtfReport, PlanDrawing, VectorDrawing, Contours };
 
 struct ExportChoice {
     ExportTarget target = ExportTarget::Lines;
     LineExportKind lineKind = LineExportKind::Csv;
+    bool verticalProfiles = false;  // contours
 };
 
 std::optional<ExportChoice> ParseKind(std::string_view word) {
@@ -44,6 +47,7 @@ std::optional<ExportChoice> ParseKind(std::string_view word) {
     if (word == "rtf") return ExportChoice{ExportTarget::RtfReport};
     if (word == "dxf2d") return ExportChoice{ExportTarget::PlanDrawing};
     if (word == "dxf3d") return ExportChoice{ExportTarget::VectorDrawing};
+    if (word == "contours") return ExportChoice{ExportTarget::Contours};
     return std::nullopt;
 }
 
@@ -117,6 +121,22 @@ bool ExportDrawing(ExportTarget drawing, std::optional<int> only, const fs::path
                : ExportVectorDxf(database, options, Units(), lines, file, prompt, tell);
 }
 
+// The contour drawings, with the run's status texts on stderr.
+bool ExportContours(bool vertical, std::optional<int> only, const fs::path& folder,
+                    std::ostream& err) {
+    const ContourOptions options =
+        ContourOptionsFrom(AppSettings(), vertical, only.value_or(-1), CurrentVelocityTable());
+    std::error_code error;
+    const fs::path work = Host().Folder(FolderKind::Scratch);
+    fs::create_directories(work, error);
+    const ContourProgress progress{
+        [&err](const std::string& text) { err << "fluvex-cli: " << text << '\n'; }, {}};
+    std::vector<fs::path> written;
+    const int result = RunContours(AppDatabase(), options, Units(), work, folder, progress, &written);
+    for (const fs::path& file : written) err << "fluvex-cli: wrote " << file.string() << '\n';
+    return result == 0;
+}
+
 bool Export(const ExportChoice& choice, const std::string& firstFile, std::optional<int> only,
             const fs::path& folder, std::ostream& err) {
     switch (choice.target) {
@@ -126,6 +146,8 @@ bool Export(const ExportChoice& choice, const std::string& firstFile, std::optio
             return ExportWorkbookOf(firstFile, folder, err);
         case ExportTarget::RtfReport:
             return ExportRtfReportOf(firstFile, folder, err);
+        case ExportTarget::Contours:
+            return ExportContours(choice.verticalProfiles, only, folder, err);
         case ExportTarget::PlanDrawing:
         case ExportTarget::VectorDrawing:
             break;
@@ -139,15 +161,22 @@ int RunExportCommand(CommandContext& context) {
     ArgumentList& arguments = context.arguments;
     const std::optional<std::string> out = arguments.TakeValue("--out");
     const std::optional<int> only = arguments.TakeCount("--line");
+    const std::optional<std::string> mode = arguments.TakeValue("--mode");
     const std::optional<std::string> word = arguments.TakeFirstWord();
     const std::vector<std::string> files = arguments.TakePositional();
     const std::optional<ExportChoice> kind = word ? ParseKind(*word) : std::nullopt;
     if (!arguments.Failed() && !kind)
-        arguments.Fail("export needs csv, xyz, xyzi, xlsx, rtf, dxf2d or dxf3d");
+        arguments.Fail("export needs csv, xyz, xyzi, xlsx, rtf, dxf2d, dxf3d or contours");
     if (!arguments.Failed() && !out) arguments.Fail("export needs --out DIR");
     if (!arguments.Failed() && files.empty()) arguments.Fail("export needs FILE...");
     if (arguments.Failed()) return kExitUsage;
-    const ExportChoice choice = *kind;
+    ExportChoice choice = *kind;
+    if ((choice.target == ExportTarget::Contours) != mode.has_value() ||
+        (mode && *mode != "horizontal" && *mode != "vertical")) {
+        arguments.Fail("--mode horizontal|vertical goes with export contours, and only there");
+        return kExitUsage;
+    }
+    choice.verticalProfiles = mode == "vertical";
     if ((choice.target == ExportTarget::Workbook || choice.target == ExportTarget::RtfReport) &&
         only) {
         arguments.Fail("the workbook and the report hold every line: --line is for csv, xyz and "

@@ -1,0 +1,251 @@
+#include "export/ContourRun.h"
+
+#include <algorithm>
+#include <cmath>
+#include <fstream>
+
+#include "export/DxfExports.h"
+#include "export/TextExports.h"
+#include "model/BadValue.h"
+#include "model/EnsembleQuantities.h"
+#include "model/Units.h"
+#include "project/Database.h"
+#include "services/ColourTable.h"
+#include "services/TextUtil.h"
+#include "settings/Settings.h"
+
+namespace fluvex {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// More slices than this means the slice height is far too small for the depth.
+constexpr double kMaxSlices = 10000;
+
+bool Stopped(const ContourProgress& progress) {
+    return progress.terminated && progress.terminated();
+}
+
+void Say(const ContourProgress& progress, const std::string& text) {
+    if (progress.status) progress.status(text);
+}
+
+// The cell's component in the display velocity unit; nothing for a bad or missing value.
+std::optional<double> CellValue(const Ensemble& ping, int cell, int component,
+                                const UnitSystem& units) {
+    if (cell < 0 || cell >= std::min(LastCell(ping), CellCount(ping))) return std::nullopt;
+    const std::int16_t value = VelocityComponent(ping, cell, component);
+    if (value == kBadVelocity) return std::nullopt;
+    return units.MmsToDisplay(value);
+}
+
+double DeepestBed(Database& database) {
+    double deepest = 0.0;
+    for (int line = 0; line < database.LineCount(); ++line)
+        for (const Ensemble& ping : database.Ensembles(line))
+            if (const std::optional<double> depth = MeasuredDepth(ping))
+                deepest = std::max(deepest, *depth);
+    return deepest;
+}
+
+Tin::Box PointBox(const std::vector<TinPoint>& points) {
+    Tin::Box box{points.front().x, points.front().y, points.front().x, points.front().y};
+    for (const TinPoint& p : points)
+        box = {std::min(box.minX, p.x), std::min(box.minY, p.y), std::max(box.maxX, p.x),
+               std::max(box.maxY, p.y)};
+    return box;
+}
+
+// The lines a run covers: [first, end).
+std::pair<int, int> RunLines(Database& database, int onlyLine) {
+    if (onlyLine >= 0) return {onlyLine, std::min(onlyLine + 1, database.LineCount())};
+    return {0, database.LineCount()};
+}
+
+enum class Drawn { Written, NoData, Failed };
+
+// Triangulates, drops the triangles touching a missing value, contours and saves with the legend.
+Drawn DrawPoints(const ContourJob& job, const ContourPlan& plan, const fs::path& workFolder) {
+    if (job.points.size() < 3) return Drawn::NoData;
+    WritePointFile(workFolder / "Fluvex.xyz", job.points);
+    Tin tin;
+    if (!tin.Load(job.points, job.largestLeg)) return Drawn::NoData;
+    for (std::size_t t = 0; t < tin.TriangleCount(); ++t)
+        for (int corner = 0; corner < 3; ++corner)
+            if (tin.Value(t, corner) <= kNoContourValue + 1) tin.RemoveTriangle(t);
+    tin.FinishEdits();
+    if (tin.TriangleCount() == 0) return Drawn::NoData;
+    DxfWriter writer(plan.drawingUnits);
+    tin.DrawContours(writer, plan.velocityInterval, plan.colours);
+    DrawContourLegend(writer, plan.colours, plan.velocityLabel, PointBox(job.points));
+    return writer.SaveAs(job.drawing) ? Drawn::Written : Drawn::Failed;
+}
+
+bool PlanSlices(Database& database, const ContourOptions& options, const UnitSystem& units,
+                const fs::path& outFolder, const ContourProgress& progress, ContourPlan& plan) {
+    const double s = options.sliceInterval;
+    const double deepest = options.autoScaleDepth ? DeepestBed(database) : options.maxDepth;
+    if (!(s > 0.0) || !std::isfinite(s) || deepest / s > kMaxSlices) {
+        Say(progress, "Slice height must be above 0 and give at most 10000 slices");
+        return false;
+    }
+    const std::string unit(units.DistanceLabel());
+    for (double k = 1; k * s < deepest && !Stopped(progress); ++k) {
+        const double h = k * s;
+        const std::string at = FormatFixed(h, 2) + " " + unit;
+        plan.jobs.push_back({"Slicing at " + at, "No data at " + at,
+                             HorizontalSlicePoints(database, h, options.component, units, progress,
+                                                   options.onlyLine),
+                             options.largestLeg, outFolder / (FormatFixed(h, 2) + "_" + unit + ".dxf")});
+    }
+    return true;
+}
+
+void PlanProfiles(Database& database, const ContourOptions& options, const UnitSystem& units,
+                  const fs::path& outFolder, const ContourProgress& progress, ContourPlan& plan) {
+    const auto [first, end] = RunLines(database, options.onlyLine);
+    for (int line = first; line < end && !Stopped(progress); ++line) {
+        const std::string name = database.LineName(line);
+        ContourJob job{"Contouring " + name, "No data in " + name, {}, 0.0,
+                       ExportFileName(outFolder, name, ".dxf")};
+        job.points = VerticalProfilePoints(database, line, options.component, options.useTime,
+                                           units, job.largestLeg);
+        plan.jobs.push_back(std::move(job));
+    }
+}
+
+}  // namespace
+
+std::vector<TinPoint> HorizontalSlicePoints(Database& database, double h, int component,
+                                            const UnitSystem& units,
+                                            const ContourProgress& progress, int onlyLine) {
+    std::vector<TinPoint> points;
+    const auto [first, end] = RunLines(database, onlyLine);
+    for (int line = first; line < end && !Stopped(progress); ++line)
+        for (const Ensemble& ping : database.Ensembles(line)) {
+            // Without a position the ping has no place in a plan: never at (0, 0).
+            if (!ping.loaded || !ping.navigation.positionValid) continue;
+            const double size = CellSize(ping);
+            const double cell = size > 0 ? std::floor((h - CellDepth(ping, 0)) / size) : -1;
+            const std::optional<double> value =
+                cell >= 0 && cell < kMaxCells
+                    ? CellValue(ping, static_cast<int>(cell), component, units)
+                    : std::nullopt;
+            points.push_back({ping.navigation.x, ping.navigation.y, value.value_or(kNoContourValue)});
+        }
+    return points;
+}
+
+std::vector<TinPoint> VerticalProfilePoints(Database& database, int line, int component,
+                                            bool useTime, const UnitSystem& units,
+                                            double& largestLeg) {
+    std::vector<TinPoint> points;
+    double largestCell = 0.0;
+    double largestStep = 0.0;
+    std::optional<double> previous;
+    for (const Ensemble& ping : database.Ensembles(line)) {
+        if (!ping.loaded) continue;
+        const double x = useTime ? EnsembleTimeOf(ping) : ping.navigation.distance;
+        if (previous) largestStep = std::max(largestStep, std::abs(x - *previous));
+        previous = x;
+        largestCell = std::max(largestCell, CellSize(ping));
+        for (int cell = 0; cell < CellCount(ping); ++cell)
+            if (const std::optional<double> value = CellValue(ping, cell, component, units))
+                points.push_back({x, -CellDepth(ping, cell), *value});
+    }
+    // Not cut to a whole number: with cells of 0.25 and a step of 1 s that would be 1, shorter
+    // than every diagonal, and no triangle would be left.
+    largestLeg = largestCell + largestStep;
+    return points;
+}
+
+ContourOptions ContourOptionsFrom(const Settings& settings, bool verticalProfiles, int onlyLine,
+                                  ColourLookup* table) {
+    ContourOptions options;
+    options.verticalProfiles = verticalProfiles;
+    options.sliceInterval = settings.ContHorzSliceInterval;
+    options.velocityInterval =
+        settings.ContVelocityInterval > 0 ? settings.ContVelocityInterval : 0.25;
+    options.largestLeg = std::trunc(settings.ContMaxLeg);
+    options.component = settings.Velocity();
+    options.autoScaleDepth = settings.AutoScaleDepth;
+    options.maxDepth = settings.MaxDepth;
+    options.useTime = settings.UseTime;
+    options.onlyLine = onlyLine;
+    if (table) options.colours = ContourColoursOf(*table);
+    return options;
+}
+
+std::vector<ContourColour> ContourColoursOf(ColourLookup& table) {
+    const ColourTableProperties& properties = table.Properties();
+    // A colour file's entry count includes its below- and above-range colours.
+    const auto* file = dynamic_cast<const ColourTable*>(&table);
+    const int count = std::clamp(
+        file ? static_cast<int>(file->Stops().size()) : properties.entryCount, 1, 1000);
+    std::vector<ContourColour> colours;
+    for (int i = 0; i < count; ++i) {
+        const double value =
+            count == 1 ? properties.minimum
+                       : properties.minimum + (properties.maximum - properties.minimum) * i /
+                                                  (count - 1);
+        colours.push_back({value, table.Colour(value)});
+    }
+    return colours;
+}
+
+bool WritePointFile(const fs::path& file, const std::vector<TinPoint>& points) {
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    // FormatFixed writes '.' whatever the locale.
+    for (const TinPoint& p : points)
+        out << FormatFixed(p.x, 2) << ',' << FormatFixed(p.y, 2) << ','
+            << (p.value == kNoContourValue ? "-32768" : FormatFixed(p.value, 3)) << "\r\n";
+    return static_cast<bool>(out.flush());
+}
+
+std::optional<ContourPlan> PlanContours(Database& database, const ContourOptions& options,
+                                        const UnitSystem& units, const fs::path& outFolder,
+                                        const ContourProgress& progress) {
+    ContourPlan plan;
+    plan.velocityInterval = options.velocityInterval;
+    plan.colours = options.colours;
+    plan.drawingUnits = DxfUnitsOf(units);
+    plan.velocityLabel = std::string(units.VelocityLabel());
+    if (options.verticalProfiles)
+        PlanProfiles(database, options, units, outFolder, progress, plan);
+    else if (!PlanSlices(database, options, units, outFolder, progress, plan))
+        return std::nullopt;
+    return plan;
+}
+
+int RunContourPlan(const ContourPlan& plan, const fs::path& workFolder,
+                   const ContourProgress& progress, std::vector<fs::path>* written,
+                   std::vector<std::string>* noData) {
+    for (const ContourJob& job : plan.jobs) {
+        if (Stopped(progress)) return 0;
+        Say(progress, job.status);
+        const Drawn drawn = DrawPoints(job, plan, workFolder);
+        if (drawn == Drawn::Failed) {
+            Say(progress, "Failed to output contours");
+            return 1;
+        }
+        if (drawn == Drawn::NoData) {
+            Say(progress, job.noData);
+            if (noData) noData->push_back(job.noData);
+        } else if (written) {
+            written->push_back(job.drawing);
+        }
+    }
+    Say(progress, "Success");
+    return 0;
+}
+
+int RunContours(Database& database, const ContourOptions& options, const UnitSystem& units,
+                const fs::path& workFolder, const fs::path& outFolder,
+                const ContourProgress& progress, std::vector<fs::path>* written) {
+    const std::optional<ContourPlan> plan =
+        PlanContours(database, options, units, outFolder, progress);
+    return plan ? RunContourPlan(*plan, workFolder, progress, written) : 1;
+}
+
+}  // namespace fluvex
