@@ -92,7 +92,7 @@ std::string CannotOpenMessage(const std::filesystem::path& file, const Database&
     const char* why = !std::filesystem::exists(file, error)            ? "no such file"
                       : !std::filesystem::is_regular_file(file, error) ? "not a file"
                       : !kind.empty()                                  ? "cannot be read"
-                                                                       : "no ADCP ensembles found in it";
+                                      : "no ADCP ensembles found in it";
     const std::string what = kind.empty() ? "" : std::string(kind) + " ";
     return "Cannot open " + what + file.string() + ": " + why;
 }

@@ -23,8 +23,8 @@ class UserPrompt;
 std::filesystem::path RawFolderOfLog(const std::filesystem::path& logFile);
 
 // Finds the instrument file recorded for a log entry: the entry's name in the raw folder with
-// the extensions adp, 000, YDFF, RIVR and mat, then cut at its last underscore and tried again, until
-// no underscore is left. Names match without regard to case. A folder is listed once, however
+// the extensions adp, 000, YDFF, RIVR and mat, then cut at its last underscore and tried again,
+// until no underscore is left. Names match without regard to case. A folder is listed once, however
 // many entries are looked up in it.
 class RawFileFinder {
 public:
@@ -67,7 +67,7 @@ struct OpenFilesOutcome {
 // what was loaded: the instrument clock when the suite's timing cannot be used, time rather than
 // distance without positions, references that no line can give replaced (AlignReferences).
 // Failures are said through `prompt`.
-OpenFilesOutcome OpenSurveyFiles(Database& database,
-                                 std::span<const std::filesystem::path> files, UserPrompt& prompt);
+OpenFilesOutcome OpenSurveyFiles(Database& database, std::span<const std::filesystem::path> files,
+                                 UserPrompt& prompt);
 
 }  // namespace fluvex

@@ -10,7 +10,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
-#include <QStatusBar>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QScopeGuard>
@@ -42,12 +41,12 @@
 #include "views/ReferenceChoices.h"
 #include "views/SidePanel.h"
 #include "views/TdlgColourEditor.h"
+#include "views/TdlgContours.h"
 #include "views/TfrmDischarge.h"
 #include "views/TfrmHelp.h"
 #include "views/TfrmInfo.h"
-#include "views/TfrmSurvey.h"
 #include "views/TfrmProfile.h"
-#include "views/TdlgContours.h"
+#include "views/TfrmSurvey.h"
 #include "views/TfrmViewOptions.h"
 #include "views/ViewText.h"
 
@@ -124,7 +123,8 @@ private:
 QString LoadedSummary() {
     const Database& database = AppDatabase();
     int ensembles = 0;
-    for (int line = 0; line < database.LineCount(); ++line) ensembles += database.EnsembleCount(line);
+    for (int line = 0; line < database.LineCount(); ++line)
+        ensembles += database.EnsembleCount(line);
     if (database.LineCount() == 1)
         return QString("Loaded %1 with %2 ensembles")
             .arg(QString::fromStdString(database.LinePath(0).string()))

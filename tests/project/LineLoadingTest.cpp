@@ -27,12 +27,11 @@ TEST(ArchiveCopyName, NamesTheEntrysFolderAndRefusesEscapes) {
         const char* entry;
         const char* name;  // nullptr: refused
     };
-    for (const Case c : {Case{"Survey/Line 4/data.ydff", "Line 4"},
-                         Case{"Survey\\Line 5\\data.ydff", "Line 5"},
-                         Case{"Line 6/data.ydff", "Line 6"}, Case{"top.ydff", "top"},
-                         Case{"a/b/c/d.ydff", "c"}, Case{"../evil.ydff", nullptr},
-                         Case{"ok/../../evil.ydff", nullptr}, Case{"/etc/x/y.ydff", nullptr},
-                         Case{"C:\\x\\y.ydff", nullptr}}) {
+    for (const Case c :
+         {Case{"Survey/Line 4/data.ydff", "Line 4"}, Case{"Survey\\Line 5\\data.ydff", "Line 5"},
+          Case{"Line 6/data.ydff", "Line 6"}, Case{"top.ydff", "top"}, Case{"a/b/c/d.ydff", "c"},
+          Case{"../evil.ydff", nullptr}, Case{"ok/../../evil.ydff", nullptr},
+          Case{"/etc/x/y.ydff", nullptr}, Case{"C:\\x\\y.ydff", nullptr}}) {
         const auto name = ArchiveCopyName(c.entry);
         if (c.name == nullptr)
             EXPECT_FALSE(name) << c.entry;
@@ -109,9 +108,9 @@ TEST_F(LineLoadingTest, AMissingRawFileAsksWhetherToGoOn) {
     EXPECT_EQ(LineNames(), (std::vector<std::string>{"A.000", "C.000"}));
     ASSERT_EQ(yes.Messages().size(), 1U);
     EXPECT_TRUE(yes.Messages()[0].question);
-    EXPECT_EQ(yes.Messages()[0].text, "Failed to load ADCP file matching :" +
-                                          (logFolder_ / "B.kq2").string() +
-                                          " in RAW folder.\nContinue loading files?");
+    EXPECT_EQ(yes.Messages()[0].text,
+              "Failed to load ADCP file matching :" + (logFolder_ / "B.kq2").string() +
+                  " in RAW folder.\nContinue loading files?");
 
     database.Clear();
     RecordingPrompt no(false);

@@ -89,12 +89,13 @@ bool ExportRtfReportOf(const std::string& firstFile, const fs::path& folder, std
     const std::unique_ptr<ReportPictures> pictures = OpenReportPictures(error);
     if (!pictures) return Saved(false, file, error, err);
     BatchProgress progress(err, "export: lines");
-    const bool written = ExportRtfReport(AppDatabase(), file, *pictures,
-                                         [&progress](int done, int total) {
-                                             progress.Show(done, total);
-                                             return true;
-                                         },
-                                         &error);
+    const bool written = ExportRtfReport(
+        AppDatabase(), file, *pictures,
+        [&progress](int done, int total) {
+            progress.Show(done, total);
+            return true;
+        },
+        &error);
     return Saved(written, file, error, err);
 }
 
@@ -132,8 +133,10 @@ bool ExportContours(bool vertical, std::optional<int> only, const fs::path& fold
     const ContourProgress progress{
         [&err](const std::string& text) { err << "fluvex-cli: " << text << '\n'; }, {}};
     std::vector<fs::path> written;
-    const int result = RunContours(AppDatabase(), options, Units(), work, folder, progress, &written);
-    for (const fs::path& file : written) err << "fluvex-cli: wrote " << file.string() << '\n';
+    const int result =
+        RunContours(AppDatabase(), options, Units(), work, folder, progress, &written);
+    for (const fs::path& file : written)
+        err << "fluvex-cli: wrote " << file.string() << '\n';
     return result == 0;
 }
 
@@ -179,8 +182,9 @@ int RunExportCommand(CommandContext& context) {
     choice.verticalProfiles = mode == "vertical";
     if ((choice.target == ExportTarget::Workbook || choice.target == ExportTarget::RtfReport) &&
         only) {
-        arguments.Fail("the workbook and the report hold every line: --line is for csv, xyz and "
-                       "xyzi");
+        arguments.Fail(
+            "the workbook and the report hold every line: --line is for csv, xyz and "
+            "xyzi");
         return kExitUsage;
     }
 
