@@ -31,7 +31,8 @@ std::vector<fluvex::TinPoint> ScatteredPoints() {
 void BM_TinTriangulate(benchmark::State& state) {
     const std::vector<fluvex::TinPoint> points = ScatteredPoints();
     fluvex::Tin tin;
-    for (auto _ : state) tin.Load(points, 0.0);
+    for (auto _ : state)
+        tin.Load(points, 0.0);
     state.counters["triangles"] = static_cast<double>(tin.TriangleCount());
 }
 BENCHMARK(BM_TinTriangulate)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
@@ -42,7 +43,8 @@ void BM_TinContours20Levels(benchmark::State& state) {
     std::size_t lines = 0;
     for (auto _ : state) {
         lines = 0;
-        for (const fluvex::ContourLevel& level : tin.Contours(0.1)) lines += level.lines.size();
+        for (const fluvex::ContourLevel& level : tin.Contours(0.1))
+            lines += level.lines.size();
     }
     state.counters["polylines"] = static_cast<double>(lines);
 }

@@ -97,7 +97,8 @@ bool PlanSlices(Database& database, const ContourOptions& options, const UnitSys
         plan.jobs.push_back({"Slicing at " + at, "No data at " + at,
                              HorizontalSlicePoints(database, h, options.component, units, progress,
                                                    options.onlyLine),
-                             options.largestLeg, outFolder / (FormatFixed(h, 2) + "_" + unit + ".dxf")});
+                             options.largestLeg,
+                             outFolder / (FormatFixed(h, 2) + "_" + unit + ".dxf")});
     }
     return true;
 }
@@ -107,7 +108,10 @@ void PlanProfiles(Database& database, const ContourOptions& options, const UnitS
     const auto [first, end] = RunLines(database, options.onlyLine);
     for (int line = first; line < end && !Stopped(progress); ++line) {
         const std::string name = database.LineName(line);
-        ContourJob job{"Contouring " + name, "No data in " + name, {}, 0.0,
+        ContourJob job{"Contouring " + name,
+                       "No data in " + name,
+                       {},
+                       0.0,
                        ExportFileName(outFolder, name, ".dxf")};
         job.points = VerticalProfilePoints(database, line, options.component, options.useTime,
                                            units, job.largestLeg);
@@ -132,7 +136,8 @@ std::vector<TinPoint> HorizontalSlicePoints(Database& database, double h, int co
                 cell >= 0 && cell < kMaxCells
                     ? CellValue(ping, static_cast<int>(cell), component, units)
                     : std::nullopt;
-            points.push_back({ping.navigation.x, ping.navigation.y, value.value_or(kNoContourValue)});
+            points.push_back(
+                {ping.navigation.x, ping.navigation.y, value.value_or(kNoContourValue)});
         }
     return points;
 }
@@ -181,14 +186,14 @@ std::vector<ContourColour> ContourColoursOf(ColourLookup& table) {
     const ColourTableProperties& properties = table.Properties();
     // A colour file's entry count includes its below- and above-range colours.
     const auto* file = dynamic_cast<const ColourTable*>(&table);
-    const int count = std::clamp(
-        file ? static_cast<int>(file->Stops().size()) : properties.entryCount, 1, 1000);
+    const int count =
+        std::clamp(file ? static_cast<int>(file->Stops().size()) : properties.entryCount, 1, 1000);
     std::vector<ContourColour> colours;
     for (int i = 0; i < count; ++i) {
         const double value =
-            count == 1 ? properties.minimum
-                       : properties.minimum + (properties.maximum - properties.minimum) * i /
-                                                  (count - 1);
+            count == 1
+                ? properties.minimum
+                : properties.minimum + (properties.maximum - properties.minimum) * i / (count - 1);
         colours.push_back({value, table.Colour(value)});
     }
     return colours;

@@ -21,14 +21,14 @@ class UnitSystem;
 
 struct ContourOptions {
     bool verticalProfiles = false;
-    double sliceInterval = 1.0;     // display distance unit
-    double velocityInterval = 0.25; // display velocity unit
-    double largestLeg = 0.0;        // horizontal slices; 0 keeps every triangle
-    int component = -1;             // VelocityComponent's; -1 the settings'
-    bool autoScaleDepth = true;     // deepest bed of all lines, else maxDepth
-    double maxDepth = 10.0;         // display distance unit
-    bool useTime = true;            // vertical profiles: x is time, else distance along line
-    int onlyLine = -1;              // contour only this line; -1 every line
+    double sliceInterval = 1.0;      // display distance unit
+    double velocityInterval = 0.25;  // display velocity unit
+    double largestLeg = 0.0;         // horizontal slices; 0 keeps every triangle
+    int component = -1;              // VelocityComponent's; -1 the settings'
+    bool autoScaleDepth = true;      // deepest bed of all lines, else maxDepth
+    double maxDepth = 10.0;          // display distance unit
+    bool useTime = true;             // vertical profiles: x is time, else distance along line
+    int onlyLine = -1;               // contour only this line; -1 every line
     std::vector<ContourColour> colours;
 };
 
@@ -39,7 +39,7 @@ ContourOptions ContourOptionsFrom(const Settings& settings, bool verticalProfile
 
 struct ContourProgress {
     std::function<void(const std::string&)> status;  // the run's status text
-    std::function<bool()> terminated;                  // stop between lines, pings and slices
+    std::function<bool()> terminated;                // stop between lines, pings and slices
 };
 
 // The points of one horizontal slice at depth `h`: one per ping with a position (a ping without
@@ -47,8 +47,8 @@ struct ContourProgress {
 // the cells or bad.
 inline constexpr double kNoContourValue = -32768.0;
 std::vector<TinPoint> HorizontalSlicePoints(Database& database, double h, int component,
-                                            const UnitSystem& units, const ContourProgress& progress,
-                                            int onlyLine = -1);
+                                            const UnitSystem& units,
+                                            const ContourProgress& progress, int onlyLine = -1);
 // The points of one line's profile: x along the line (seconds or distance), y = -cell depth,
 // each valid cell above the bottom cut-off. `largestLeg` is set to the largest cell size plus
 // the largest step of x between consecutive pings (no longer edge spans a gap in the data).
@@ -92,9 +92,9 @@ int RunContourPlan(const ContourPlan& plan, const std::filesystem::path& workFol
                    const ContourProgress& progress, std::vector<std::filesystem::path>* written,
                    std::vector<std::string>* noData = nullptr);
 
-// Plans and runs every slice or line; the drawings go to `outFolder`, the point file to `workFolder`.
-// 0 when the run went through (slices without data are said and skipped), else 1 with the
-// status saying why. `written` lists the drawings made.
+// Plans and runs every slice or line; the drawings go to `outFolder`, the point file to
+// `workFolder`. 0 when the run went through (slices without data are said and skipped), else 1 with
+// the status saying why. `written` lists the drawings made.
 int RunContours(Database& database, const ContourOptions& options, const UnitSystem& units,
                 const std::filesystem::path& workFolder, const std::filesystem::path& outFolder,
                 const ContourProgress& progress, std::vector<std::filesystem::path>* written);

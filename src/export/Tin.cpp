@@ -101,9 +101,12 @@ bool Tin::Load(std::vector<TinPoint> points, double largestLeg) {
         const double limit = largestLeg * largestLeg;
         std::erase_if(triangles_, [&](const TinTriangle& t) {
             const auto& p = points_;
-            return SquaredLength(p[static_cast<std::size_t>(t[0])], p[static_cast<std::size_t>(t[1])]) > limit ||
-                   SquaredLength(p[static_cast<std::size_t>(t[1])], p[static_cast<std::size_t>(t[2])]) > limit ||
-                   SquaredLength(p[static_cast<std::size_t>(t[2])], p[static_cast<std::size_t>(t[0])]) > limit;
+            return SquaredLength(p[static_cast<std::size_t>(t[0])],
+                                 p[static_cast<std::size_t>(t[1])]) > limit ||
+                   SquaredLength(p[static_cast<std::size_t>(t[1])],
+                                 p[static_cast<std::size_t>(t[2])]) > limit ||
+                   SquaredLength(p[static_cast<std::size_t>(t[2])],
+                                 p[static_cast<std::size_t>(t[0])]) > limit;
         });
     }
     removed_.assign(triangles_.size(), false);
@@ -122,7 +125,8 @@ bool Tin::LoadFile(const std::filesystem::path& file, double largestLeg, std::st
         if (Trim(line).empty()) continue;
         const std::optional<TinPoint> point = ParsePointLine(Trim(line));
         if (!point) {
-            if (error) *error = file.string() + " line " + std::to_string(number) + ": not x,y,value";
+            if (error)
+                *error = file.string() + " line " + std::to_string(number) + ": not x,y,value";
             return false;
         }
         points.push_back(*point);
@@ -157,11 +161,13 @@ std::vector<ContourLevel> Tin::Contours(double interval) const {
     const auto count = static_cast<std::size_t>(last - first + 1);
     std::vector<std::vector<Segment>> segments(count);
     for (const TinTriangle& t : triangles_) {
-        const TinPoint* p[3] = {&points_[static_cast<std::size_t>(t[0])], &points_[static_cast<std::size_t>(t[1])],
+        const TinPoint* p[3] = {&points_[static_cast<std::size_t>(t[0])],
+                                &points_[static_cast<std::size_t>(t[1])],
                                 &points_[static_cast<std::size_t>(t[2])]};
         const double lo = std::min({p[0]->value, p[1]->value, p[2]->value});
         const double hi = std::max({p[0]->value, p[1]->value, p[2]->value});
-        const auto kFrom = static_cast<std::size_t>(std::max(0.0, std::ceil(lo / interval) - first));
+        const auto kFrom =
+            static_cast<std::size_t>(std::max(0.0, std::ceil(lo / interval) - first));
         const auto kTo = static_cast<std::size_t>(std::floor(hi / interval) - first);
         for (std::size_t k = kFrom; k <= kTo && k < count; ++k) {
             const double level = (first + static_cast<double>(k)) * interval + 0.0;  // never -0
@@ -169,14 +175,15 @@ std::vector<ContourLevel> Tin::Contours(double interval) const {
             int found = 0;
             for (int e = 0; e < 3 && found < 2; ++e) {
                 // The edge in index order, so the triangle beyond it computes the same point.
-                int a = t[static_cast<std::size_t>(e)], b = t[static_cast<std::size_t>((e + 1) % 3)];
+                int a = t[static_cast<std::size_t>(e)],
+                    b = t[static_cast<std::size_t>((e + 1) % 3)];
                 if (a > b) std::swap(a, b);
                 const TinPoint& pa = points_[static_cast<std::size_t>(a)];
                 const TinPoint& pb = points_[static_cast<std::size_t>(b)];
                 if ((pa.value >= level) == (pb.value >= level)) continue;
                 const double f = (level - pa.value) / (pb.value - pa.value);
-                segment.ends[found++] = {EdgeKey(a, b),
-                                         {pa.x + f * (pb.x - pa.x), pa.y + f * (pb.y - pa.y), level}};
+                segment.ends[found++] = {
+                    EdgeKey(a, b), {pa.x + f * (pb.x - pa.x), pa.y + f * (pb.y - pa.y), level}};
             }
             if (found == 2) segments[k].push_back(segment);
         }
@@ -184,7 +191,8 @@ std::vector<ContourLevel> Tin::Contours(double interval) const {
     std::vector<ContourLevel> levels;
     for (std::size_t k = 0; k < count; ++k) {
         if (segments[k].empty()) continue;
-        levels.push_back({(first + static_cast<double>(k)) * interval + 0.0, JoinSegments(segments[k])});
+        levels.push_back(
+            {(first + static_cast<double>(k)) * interval + 0.0, JoinSegments(segments[k])});
     }
     return levels;
 }
@@ -237,8 +245,10 @@ void DrawContourLegend(DxfWriter& writer, std::span<const ContourColour> colours
     for (std::size_t i = 0; i < colours.size(); ++i) {
         const double bottom = beside.minY + box * static_cast<double>(i);
         writer.SetColour(colours[i].colour);
-        const DxfPoint corners[4] = {{left, bottom, 0.0}, {left + box, bottom, 0.0},
-                                     {left + box, bottom + box, 0.0}, {left, bottom + box, 0.0}};
+        const DxfPoint corners[4] = {{left, bottom, 0.0},
+                                     {left + box, bottom, 0.0},
+                                     {left + box, bottom + box, 0.0},
+                                     {left, bottom + box, 0.0}};
         writer.AddFilledPolygon(corners);
         writer.AddText({left + box, bottom + 0.25 * box, 0.0}, 0.5 * box, 0.0,
                        " " + FormatFixed(colours[i].value, 2) + " " + std::string(unitName));

@@ -70,7 +70,9 @@ public:
     std::size_t TriangleCount() const { return triangles_.size(); }
     // The value of a triangle's corner.
     double Value(std::size_t triangle, int corner) const {
-        return points_[static_cast<std::size_t>(triangles_[triangle][static_cast<std::size_t>(corner)])].value;
+        return points_[static_cast<std::size_t>(
+                           triangles_[triangle][static_cast<std::size_t>(corner)])]
+            .value;
     }
 
     // Marks a triangle for removal; indices stay valid until FinishEdits drops the marked ones.
@@ -84,7 +86,8 @@ public:
 
     // Draws the contours into `writer`, one layer per level ("Contour_%0.2f") coloured from
     // `colours`. False when there is nothing to draw.
-    bool DrawContours(DxfWriter& writer, double interval, std::span<const ContourColour> colours) const;
+    bool DrawContours(DxfWriter& writer, double interval,
+                      std::span<const ContourColour> colours) const;
 
     // The smallest box around the points of the remaining triangles.
     struct Box {

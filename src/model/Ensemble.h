@@ -423,9 +423,9 @@ struct Ensemble {
     // velocities and cells stay, so that a reader can reuse one work record.
     void ClearPingData();
 
-    // ClearPingData, the SonTek flags, the measurement part, and the cells list released. Beam geometry and the
-    // reference and bottom-track velocities are left as they are: processing rewrites the
-    // velocities and only SonTek readers write the geometry.
+    // ClearPingData, the SonTek flags, the measurement part, and the cells list released. Beam
+    // geometry and the reference and bottom-track velocities are left as they are: processing
+    // rewrites the velocities and only SonTek readers write the geometry.
     void Clear();
 
     bool operator==(const Ensemble&) const = default;

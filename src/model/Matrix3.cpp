@@ -41,7 +41,8 @@ std::optional<Matrix3> Inverse(const Matrix3& m) {
         m[0][0] * inverse[0][0] + m[0][1] * inverse[1][0] + m[0][2] * inverse[2][0];
     if (!std::isfinite(determinant) || std::abs(determinant) < 1e-12) return std::nullopt;
     for (auto& row : inverse)
-        for (double& value : row) value /= determinant;
+        for (double& value : row)
+            value /= determinant;
     return inverse;
 }
 

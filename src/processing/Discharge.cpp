@@ -169,8 +169,8 @@ EnsembleDischarge SonTekDischarge(const Ensemble& ensemble, ProfileSums sums) {
     const double depth = Units().DisplayToMetres(Depth(ensemble));
     // Without a cut-off inside the profile the bottom layer lies below the last cell counted, not
     // from the surface down.
-    const double bottomLayerTop = aboveCutOff < count ? cells.Top(aboveCutOff)
-                                                      : cells.Bottom(sums.LastAddedCell());
+    const double bottomLayerTop =
+        aboveCutOff < count ? cells.Top(aboveCutOff) : cells.Bottom(sums.LastAddedCell());
     discharge.depth = depth;
     discharge.goodCells = sums.GoodCells();
     if (sums.AnyAdded()) {

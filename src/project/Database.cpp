@@ -150,9 +150,8 @@ void Database::DeleteCell(int line, int index, int cell) {
 
 bool Database::LastPositionedEnsemble(int line, Ensemble& ensemble) {
     const auto pings = Ensembles(line);
-    const auto last = std::find_if(pings.rbegin(), pings.rend(), [](const Ensemble& e) {
-        return e.navigation.positionValid;
-    });
+    const auto last = std::find_if(pings.rbegin(), pings.rend(),
+                                   [](const Ensemble& e) { return e.navigation.positionValid; });
     if (last == pings.rend()) return false;
     ensemble = *last;
     return true;
@@ -321,8 +320,8 @@ void Database::BuildPlannedLineFromTrack(int line) {
     if (!IsLoaded(line)) return;
     const auto pings = Slot(line).reader->Ensembles();
     fluvex::PlannedLine planned;
-    const std::size_t step = (pings.size() + fluvex::PlannedLine::kMaxPoints - 1) /
-                             fluvex::PlannedLine::kMaxPoints;
+    const std::size_t step =
+        (pings.size() + fluvex::PlannedLine::kMaxPoints - 1) / fluvex::PlannedLine::kMaxPoints;
     for (std::size_t k = 0; k < pings.size(); k += step) {
         const NavRecord& nav = pings[k].navigation;
         if (!nav.positionValid) continue;
@@ -358,8 +357,8 @@ void MeasureDistanceAlongLine(CRDIReader& reader, const PlannedLine& planned) {
     const double dy = end.y - start.y;
     const double length = std::hypot(dx, dy);
     const auto pings = reader.EditableEnsembles();
-    const auto firstFix = std::ranges::find_if(
-        pings, [](const Ensemble& e) { return e.navigation.positionValid; });
+    const auto firstFix =
+        std::ranges::find_if(pings, [](const Ensemble& e) { return e.navigation.positionValid; });
     if (firstFix == pings.end()) return;
     double x = firstFix->navigation.x;
     double y = firstFix->navigation.y;

@@ -446,7 +446,8 @@ void CRDIReader::SortByTime() {
 void CRDIReader::ApplyNavigation(std::span<const NavRecord> perEnsemble) {
     // Readers without an index keep their records by sample number.
     std::size_t places = index_.size();
-    for (const std::size_t entry : sourceEntries_) places = std::max(places, entry + 1);
+    for (const std::size_t entry : sourceEntries_)
+        places = std::max(places, entry + 1);
     navigationRecords_.assign(places, NavRecord{});
     for (std::size_t k = 0; k < ensembles_.size(); ++k) {
         const NavRecord record = k < perEnsemble.size() ? perEnsemble[k] : NavRecord{};

@@ -45,12 +45,11 @@ QString TContourThread::Status() const {
 }
 
 void TContourThread::run() {
-    const ContourProgress progress{
-        [this](const std::string& text) {
-            const QMutexLocker lock(&statusLock_);
-            status_ = QString::fromStdString(text);
-        },
-        [this] { return terminated_.load(); }};
+    const ContourProgress progress{[this](const std::string& text) {
+                                       const QMutexLocker lock(&statusLock_);
+                                       status_ = QString::fromStdString(text);
+                                   },
+                                   [this] { return terminated_.load(); }};
     std::vector<std::string> noData;
     result_ = RunContourPlan(plan_, workFolder_, progress, nullptr, &noData);
     {
@@ -63,7 +62,8 @@ void TContourThread::run() {
 QStringList TContourThread::NoData() const {
     const QMutexLocker lock(&statusLock_);
     QStringList said;
-    for (const std::string& text : noData_) said << QString::fromStdString(text);
+    for (const std::string& text : noData_)
+        said << QString::fromStdString(text);
     return said;
 }
 
@@ -76,7 +76,8 @@ TdlgContours::TdlgContours(QWidget* parent)
     : QDialog(parent),
       ownPrompt_(std::make_unique<QtUserPrompt>(this)),
       prompt_(ownPrompt_.get()),
-      openFolder_([](const QString& folder) { QDesktopServices::openUrl(QUrl::fromLocalFile(folder)); }) {
+      openFolder_(
+          [](const QString& folder) { QDesktopServices::openUrl(QUrl::fromLocalFile(folder)); }) {
     setObjectName("dlgContours");
     setWindowTitle(tr("Create Contours"));
     auto* style = new QGroupBox(tr("Contour Style"), this);
@@ -166,12 +167,14 @@ void TdlgContours::btnRunClick() {
         prompt_->ShowError("Cannot create the folder " + outFolder_.string(), "Done");
         return;
     }
-    ContourOptions options = ContourOptionsFrom(AppSettings(), rdoVertical_->isChecked(), -1,
-                                                CurrentVelocityTable());
+    ContourOptions options =
+        ContourOptionsFrom(AppSettings(), rdoVertical_->isChecked(), -1, CurrentVelocityTable());
     options.component = std::max(0, lstVelocities_->currentRow());
     QString said;
-    const ContourProgress progress{[&said](const std::string& text) { said = QString::fromStdString(text); }, {}};
-    std::optional<ContourPlan> plan = PlanContours(AppDatabase(), options, Units(), outFolder_, progress);
+    const ContourProgress progress{
+        [&said](const std::string& text) { said = QString::fromStdString(text); }, {}};
+    std::optional<ContourPlan> plan =
+        PlanContours(AppDatabase(), options, Units(), outFolder_, progress);
     if (!plan) {
         lblStatus_->setText(said);
         prompt_->ShowError("Error Creating Contours", "Done");
@@ -205,8 +208,8 @@ void TdlgContours::Finish(bool tell) {
         prompt_->ShowError("Error Creating Contours", "Done");
         return;
     }
-    if (prompt_->AskYesNo("Files output to " + outFolder_.string() + "\n Would you like to view folder?",
-                          "Done"))
+    if (prompt_->AskYesNo(
+            "Files output to " + outFolder_.string() + "\n Would you like to view folder?", "Done"))
         openFolder_(QString::fromStdString(outFolder_.string()));
 }
 

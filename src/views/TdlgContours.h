@@ -72,7 +72,9 @@ public:
     bool Running() const { return thread_ != nullptr; }
     // Where the messages go (tests record them) and how the folder is shown.
     void SetPrompt(UserPrompt* prompt) { prompt_ = prompt; }
-    void SetFolderOpener(std::function<void(const QString&)> open) { openFolder_ = std::move(open); }
+    void SetFolderOpener(std::function<void(const QString&)> open) {
+        openFolder_ = std::move(open);
+    }
 
 protected:
     void reject() override;

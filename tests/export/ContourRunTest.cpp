@@ -40,7 +40,8 @@ protected:
                     "[Survey]\nName = uni\nLines = 2\nStart = 2024-05-14T09:30:00.00\n"
                     "[Section]\nProfile = rectangular\nWidth = 60\nDepth = 3\n"
                     "[Water]\nProfile = uniform\nSpeed = 0.8\nDirection = 60\n"
-                    "[Track]\nEnsembles = 150\nSpeed = 0.36\n[Instrument]\nCells = 10\n" + nav),
+                    "[Track]\nEnsembles = 150\nSpeed = 0.36\n[Instrument]\nCells = 10\n" +
+                    nav),
                 line);
             const std::vector<std::uint8_t> bytes = synth::EncodeLine(generated);
             const fs::path file = Root() / ("uni_00" + std::to_string(line + 1) + ".PD0");
@@ -71,7 +72,8 @@ protected:
 TEST_F(ContourRun, PingsWithoutPositionAreLeftOutOfSlices) {
     const std::vector<TinPoint> points = HorizontalSlicePoints(database, 1.0, -1, Units(), {});
     EXPECT_EQ(points.size(), database.Ensembles(0).size());
-    for (const TinPoint& p : points) EXPECT_FALSE(p.x == 0 && p.y == 0);
+    for (const TinPoint& p : points)
+        EXPECT_FALSE(p.x == 0 && p.y == 0);
 }
 
 TEST_F(ContourRun, SliceBelowEveryBedSaysNoDataAndTheRunGoesOn) {

@@ -38,7 +38,7 @@ std::vector<TinPoint> Grid(int columns, int rows, double dx, double dy, const Fi
 struct FieldCase {
     const char* name;
     Field field;
-    double dx, dy;      // grid spacing
+    double dx, dy;       // grid spacing
     double tolerance;    // of the field's value at a contour vertex
     double closedBelow;  // levels below: one loop; above: one open line (cone: not checked)
 };
@@ -72,25 +72,28 @@ TEST_P(TinContours, VerticesLieOnTheIsolines) {
 constexpr double kNoLoops = -std::numeric_limits<double>::infinity();
 INSTANTIATE_TEST_SUITE_P(
     Fields, TinContours,
-    ::testing::Values(
-        FieldCase{"plane", [](double x, double y) { return 0.03 * x + 0.07 * y + 0.01; }, 1.0,
-                  1.0, 1e-9, kNoLoops},
-        FieldCase{"profile", [](double x, double y) { return 0.01 * x - 0.2 * y; }, 2.0, 0.5,
-                  0.2 * 0.25, kNoLoops},
-        FieldCase{"cone", [](double x, double y) { return std::hypot(x, y - 5.0) / 4.0; },
-                  0.5, 0.5, 0.25 * 0.5 / 4.0, 1.2}),
+    ::testing::Values(FieldCase{"plane",
+                                [](double x, double y) { return 0.03 * x + 0.07 * y + 0.01; }, 1.0,
+                                1.0, 1e-9, kNoLoops},
+                      FieldCase{"profile", [](double x, double y) { return 0.01 * x - 0.2 * y; },
+                                2.0, 0.5, 0.2 * 0.25, kNoLoops},
+                      FieldCase{"cone",
+                                [](double x, double y) { return std::hypot(x, y - 5.0) / 4.0; },
+                                0.5, 0.5, 0.25 * 0.5 / 4.0, 1.2}),
     [](const auto& param) { return std::string(param.param.name); });
 
 // Two clouds 30 apart: without a largest leg triangles bridge them; with 5 none does.
 TEST(Tin, LargestLegDropsTrianglesBetweenClouds) {
     std::vector<TinPoint> points = Grid(5, 5, 1.0, 1.0, [](double x, double) { return x; });
-    const std::vector<TinPoint> far = Grid(5, 5, 1.0, 1.0, [](double x, double) { return x; }, 34);
+    const std::vector<TinPoint> far = Grid(
+        5, 5, 1.0, 1.0, [](double x, double) { return x; }, 34);
     points.insert(points.end(), far.begin(), far.end());
     const auto bridging = [](const Tin& tin) {
         int count = 0;
         for (const TinTriangle& t : tin.Triangles()) {
             std::set<bool> sides;
-            for (int i : t) sides.insert(tin.Points()[static_cast<std::size_t>(i)].x > 10);
+            for (int i : t)
+                sides.insert(tin.Points()[static_cast<std::size_t>(i)].x > 10);
             count += sides.size() > 1;
         }
         return count;
@@ -113,7 +116,8 @@ TEST(Tin, TooFewPointsOrRemovedTrianglesGiveNoContours) {
     EXPECT_FALSE(tin.Contours(0.25).empty());
     EXPECT_TRUE(tin.Contours(0.0).empty());
     EXPECT_TRUE(tin.Contours(1e-9).empty());  // more levels than anyone can want
-    for (std::size_t t = 0; t < tin.TriangleCount(); ++t) tin.RemoveTriangle(t);
+    for (std::size_t t = 0; t < tin.TriangleCount(); ++t)
+        tin.RemoveTriangle(t);
     tin.FinishEdits();
     EXPECT_EQ(tin.TriangleCount(), 0u);
     EXPECT_TRUE(tin.Contours(0.25).empty());
@@ -154,7 +158,8 @@ TEST_F(TinFiles, DrawingReadsBackWithLayersPerLevelAndLegend) {
     EXPECT_FALSE(layers.count("Contour_0.00"));  // touches one corner only: no line
     EXPECT_EQ(drawing["hatches"], 2);
     std::set<std::string> texts;
-    for (const json& text : drawing["texts"]) texts.insert(text["text"].get<std::string>());
+    for (const json& text : drawing["texts"])
+        texts.insert(text["text"].get<std::string>());
     EXPECT_EQ(texts, (std::set<std::string>{" 0.00 m/s", " 1.00 m/s"}));
 }
 

@@ -740,7 +740,6 @@ TEST_F(CRDIReaderFile, EmbeddedPositionsGiveDistancesAndMergedNavigationReplaces
     EXPECT_EQ(ensembles[2].navigation.y, b.y);
     EXPECT_EQ(ensembles[1].navigation.distance, 0.0);
     EXPECT_NEAR(ensembles[2].navigation.distance, std::hypot(b.x - a.x, b.y - a.y), 1e-9);
-
 }
 
 // Merged navigation belongs to a ping, not to a place in the list: a Load after the merge gives

@@ -49,8 +49,8 @@ private slots:
     // A profile of the real transect: settings stored, one drawing, the folder offered.
     void RunWritesProfilesAndOffersTheFolder() {
         RecordingPrompt loadPrompt;
-        QVERIFY(AppDatabase().AddLine(std::string(FLUVEX_TEST_DATA) + "/pd0/winriver02_transect.PD0",
-                                      {}, loadPrompt));
+        QVERIFY(AppDatabase().AddLine(
+            std::string(FLUVEX_TEST_DATA) + "/pd0/winriver02_transect.PD0", {}, loadPrompt));
         AppSettings().SetTime_Type(1);  // the instrument clock: this file's time tag stands still
         TdlgContours dialog;
         RecordingPrompt prompt(true);
@@ -78,8 +78,8 @@ private slots:
     // Slices below the bed give no drawing, and the finished status still says so.
     void SlicesWithoutDataAreNamedAtTheEnd() {
         RecordingPrompt loadPrompt;
-        QVERIFY(AppDatabase().AddLine(std::string(FLUVEX_TEST_DATA) + "/pd0/winriver02_transect.PD0",
-                                      {}, loadPrompt));
+        QVERIFY(AppDatabase().AddLine(
+            std::string(FLUVEX_TEST_DATA) + "/pd0/winriver02_transect.PD0", {}, loadPrompt));
         Units().SetDistanceUnit(0);
         AppSettings().AutoScaleDepth = false;
         AppSettings().MaxDepth = 30;

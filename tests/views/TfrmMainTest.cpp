@@ -25,8 +25,8 @@
 #include "model/ColourTables.h"
 #include "processing/MagneticModel.h"
 #include "readers/ReadFeedback.h"
-#include "services/Geodesy.h"
 #include "services/AtomicFile.h"
+#include "services/Geodesy.h"
 #include "services/IniFile.h"
 #include "services/UserPrompt.h"
 #include "views/BackgroundWork.h"
@@ -190,7 +190,7 @@ private slots:
             title = dialog->windowTitle();
             filters = dialog->nameFilters();
             folder = dialog->directory().absolutePath();
-            dialog->selectFile("lines");  // the extension comes with the dialog
+            dialog->selectFile("lines");              // the extension comes with the dialog
             static_cast<QDialog*>(dialog)->accept();  // QFileDialog::accept takes the name
         });
         Action("actSaveRTF")->trigger();

@@ -50,8 +50,7 @@ int RunDischargeCommand(CommandContext& context) {
     if (asJson) {
         context.out << JsonText(DischargeJson(rows), 2) << '\n';
     } else {
-        for (const std::string& line :
-             FormatDischargeReport(rows, AppSettings().VelocityUnits))
+        for (const std::string& line : FormatDischargeReport(rows, AppSettings().VelocityUnits))
             context.out << line << '\n';
     }
     return survey.Status();

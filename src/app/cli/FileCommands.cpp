@@ -84,7 +84,8 @@ json LineSummary(Database& database, int line) {
 void PrintSummaryTable(const json& lines, std::ostream& out) {
     out << std::left << std::setw(4) << "#" << std::setw(32) << "line" << std::right
         << std::setw(10) << "ensembles" << std::setw(8) << "cells" << std::setw(12) << "frame"
-        << std::setw(7) << "angle" << "  first clock             bottom  position\n";
+        << std::setw(7) << "angle"
+        << "  first clock             bottom  position\n";
     int number = 0;
     for (const json& file : lines) {
         out << std::left << std::setw(4) << number++ << std::setw(32)
