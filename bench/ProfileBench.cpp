@@ -17,6 +17,7 @@
 #include "project/Database.h"
 #include "project/ProfileScales.h"
 #include "project/ProfileSection.h"
+#include "services/ColourTable.h"
 #include "services/Geodesy.h"
 #include "services/HostService.h"
 #include "services/UserPrompt.h"

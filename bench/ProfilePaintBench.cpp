@@ -19,6 +19,7 @@
 #include "model/ColourTables.h"
 #include "project/Database.h"
 #include "project/LineLoading.h"
+#include "services/ColourTable.h"
 #include "services/HostService.h"
 #include "services/UserPrompt.h"
 #include "settings/Settings.h"

@@ -8,10 +8,10 @@
 #include "export/TextExports.h"
 #include "model/BadValue.h"
 #include "model/EnsembleQuantities.h"
+#include "model/TextUtil.h"
 #include "model/Units.h"
 #include "project/Database.h"
 #include "services/ColourTable.h"
-#include "services/TextUtil.h"
 #include "settings/Settings.h"
 
 namespace fluvex {

@@ -8,9 +8,9 @@
 
 #include "model/BadValue.h"
 #include "model/EnsembleQuantities.h"
+#include "model/TextUtil.h"
 #include "model/Units.h"
 #include "project/Database.h"
-#include "services/TextUtil.h"
 #include "settings/Settings.h"
 
 namespace fluvex {

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "services/TextUtil.h"
+#include "model/TextUtil.h"
 
 namespace fluvex {
 

@@ -6,7 +6,7 @@
 #include <fstream>
 #include <unordered_map>
 
-#include "services/TextUtil.h"
+#include "model/TextUtil.h"
 
 namespace fluvex {
 

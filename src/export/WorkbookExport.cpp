@@ -14,9 +14,9 @@
 
 #include "export/EnsembleTable.h"
 #include "export/TextExports.h"
+#include "model/TextUtil.h"
 #include "model/Units.h"
 #include "project/Database.h"
-#include "services/TextUtil.h"
 
 namespace fluvex {
 

@@ -4,8 +4,6 @@
 
 #include "model/BadValue.h"
 #include "model/Units.h"
-#include "services/ColourTable.h"
-#include "settings/Settings.h"
 
 namespace fluvex {
 
@@ -24,21 +22,6 @@ ColourLookup* CurrentVelocityTable() {
 
 void SetCurrentVelocityTable(std::unique_ptr<ColourLookup> table) {
     VelocityTableSlot() = std::move(table);
-}
-
-bool LoadColourTable(const std::filesystem::path& path, std::string* error) {
-    std::error_code ec;
-    const bool created = !std::filesystem::exists(path, ec);
-    if (created && !ColourTable::WriteDefaultFile(path, error)) return false;
-    std::string why;
-    auto table = ColourTable::Read(path, why);
-    if (!table) {
-        if (error) *error = why;
-        return false;
-    }
-    if (created) table->SetRange(0, 5);
-    SetCurrentVelocityTable(std::move(table));
-    return true;
 }
 
 ColourRef ValueColour(double value, int q) {

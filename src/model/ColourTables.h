@@ -13,11 +13,6 @@ namespace fluvex {
 ColourLookup* CurrentVelocityTable();
 void SetCurrentVelocityTable(std::unique_ptr<ColourLookup> table);
 
-// Makes the colour file at `path` the current velocity table. A missing file is first created
-// with the default colours, and a table created that way starts with the range 0 to 5. False
-// with `error` set when the file cannot be written or read; the current table is then kept.
-bool LoadColourTable(const std::filesystem::path& path, std::string* error = nullptr);
-
 // The colour of a value in the display velocity unit, by shown quantity q (-1: the settings'
 // Velocity): black (0) for the bad value; error velocity and direction are looked up unscaled.
 // Without a current table the result is black.

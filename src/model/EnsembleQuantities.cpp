@@ -7,7 +7,6 @@
 #include <numbers>
 
 #include "model/Units.h"
-#include "processing/Discharge.h"
 #include "settings/Settings.h"
 
 namespace fluvex {
@@ -559,12 +558,6 @@ double ChartQuantity(const Ensemble& ensemble, int kind) {
             return PositionedValue(ensemble, navigation.speed);
         case kChartBottomTrackSpeed:
             return BottomTrackSpeed(ensemble);
-        case kChartDischarge1:
-            return ComputeEnsembleDischarge(ensemble).measured;
-        case kChartDischarge2:
-            return ComputeEnsembleDischarge(ensemble).top;
-        case kChartDischarge3:
-            return ComputeEnsembleDischarge(ensemble).bottom;
         case kChartPitch:
             return Pitch(ensemble);
         case kChartRoll:

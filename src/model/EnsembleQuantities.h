@@ -144,6 +144,7 @@ bool CellVelocityInfo(const Ensemble& ensemble, int cell, VelocityInfo& info);
 std::int16_t VelocityComponent(const Ensemble& ensemble, int cell, int component = -1);
 
 // The per-ping quantity of a ChartKind; 0 for an unknown kind or a value the ping does not have.
+// The discharge kinds are computed where discharge is (ChartValue, processing/Discharge.h).
 double ChartQuantity(const Ensemble& ensemble, int kind);
 
 // Where the top of cell `cell` lies along beam `beam` (0-3): grid X and Y of the ping plus the

@@ -7,7 +7,7 @@
 
 #include "model/BadValue.h"
 #include "model/ColourTables.h"
-#include "services/TextUtil.h"
+#include "model/TextUtil.h"
 #include "settings/Settings.h"
 
 namespace fluvex {

@@ -8,10 +8,10 @@
 #include <optional>
 #include <vector>
 
+#include "model/TextUtil.h"
 #include "services/AtomicFile.h"
 #include "services/DebugOutput.h"
 #include "services/HostService.h"
-#include "services/TextUtil.h"
 
 namespace fluvex {
 

@@ -5,10 +5,10 @@
 #include <cctype>
 #include <string>
 
+#include "model/TextUtil.h"
 #include "model/Units.h"
 #include "services/HostService.h"
 #include "services/IniFile.h"
-#include "services/TextUtil.h"
 
 namespace fluvex {
 

@@ -5,9 +5,9 @@
 #include <cstddef>
 #include <string_view>
 
+#include "model/TextUtil.h"
 #include "project/Database.h"
 #include "services/TextService.h"
-#include "services/TextUtil.h"
 #include "settings/Settings.h"
 
 namespace fluvex {

@@ -8,6 +8,7 @@
 #include <set>
 #include <vector>
 
+#include "model/TextUtil.h"
 #include "model/Units.h"
 #include "project/Database.h"
 #include "project/DatabaseLine.h"
@@ -19,7 +20,6 @@
 #include "services/EditedFile.h"
 #include "services/Geodesy.h"
 #include "services/HostService.h"
-#include "services/TextUtil.h"
 #include "services/UserPrompt.h"
 #include "settings/Settings.h"
 

@@ -5,10 +5,10 @@
 #include <cstdint>
 
 #include "model/EnsembleQuantities.h"
+#include "model/TextUtil.h"
 #include "processing/VelocityProcessing.h"
 #include "project/Database.h"
 #include "services/Geodesy.h"
-#include "services/TextUtil.h"
 
 namespace fluvex {
 

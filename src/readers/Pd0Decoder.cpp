@@ -5,7 +5,7 @@
 #include <numeric>
 
 #include "model/Ensemble.h"
-#include "readers/LittleEndianView.h"
+#include "model/LittleEndianView.h"
 #include "readers/Pd0Navigation.h"
 
 namespace fluvex {

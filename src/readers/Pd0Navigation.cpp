@@ -5,7 +5,7 @@
 #include <string>
 
 #include "model/Ensemble.h"
-#include "readers/LittleEndianView.h"
+#include "model/LittleEndianView.h"
 #include "services/DebugOutput.h"
 #include "services/Geodesy.h"
 

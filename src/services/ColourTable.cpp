@@ -1,10 +1,12 @@
 #include "services/ColourTable.h"
 
+#include "model/ColourTables.h"
+
 #include <algorithm>
 #include <cmath>
 
+#include "model/TextUtil.h"
 #include "services/AtomicFile.h"
-#include "services/TextUtil.h"
 
 namespace fluvex {
 
@@ -144,6 +146,21 @@ void ColourTable::SetStops(std::vector<ColourRef> stops) {
 void ColourTable::SetOutOfRangeColours(ColourRef below, ColourRef above) {
     below_.colour = below;
     above_.colour = above;
+}
+
+bool LoadColourTable(const std::filesystem::path& path, std::string* error) {
+    std::error_code ec;
+    const bool created = !std::filesystem::exists(path, ec);
+    if (created && !ColourTable::WriteDefaultFile(path, error)) return false;
+    std::string why;
+    auto table = ColourTable::Read(path, why);
+    if (!table) {
+        if (error) *error = why;
+        return false;
+    }
+    if (created) table->SetRange(0, 5);
+    SetCurrentVelocityTable(std::move(table));
+    return true;
 }
 
 }  // namespace fluvex

@@ -54,4 +54,9 @@ private:
     std::vector<ColourRef> stops_;
 };
 
+// Makes the colour file at `path` the current velocity table. A missing file is first created
+// with the default colours, and a table created that way starts with the range 0 to 5. False
+// with `error` set when the file cannot be written or read; the current table is then kept.
+bool LoadColourTable(const std::filesystem::path& path, std::string* error = nullptr);
+
 }  // namespace fluvex

@@ -6,7 +6,7 @@
 #include <optional>
 #include <span>
 
-#include "readers/LittleEndianView.h"
+#include "model/LittleEndianView.h"
 #include "services/AtomicFile.h"
 
 namespace fluvex {

@@ -10,9 +10,9 @@
 #include <string>
 #include <utility>
 
+#include "model/TextUtil.h"
 #include "services/AtomicFile.h"
 #include "services/IniFile.h"
-#include "services/TextUtil.h"
 
 namespace fluvex {
 namespace {

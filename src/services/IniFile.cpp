@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cctype>
 
+#include "model/TextUtil.h"
 #include "services/AtomicFile.h"
-#include "services/TextUtil.h"
 
 namespace fluvex {
 

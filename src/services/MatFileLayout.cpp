@@ -6,6 +6,8 @@
 #include <optional>
 #include <vector>
 
+#include "model/LittleEndianView.h"
+
 namespace fluvex {
 
 namespace {
@@ -27,12 +29,6 @@ constexpr std::uint64_t kMaxChildren = 100000;
 constexpr int kMaxDepth = 8;
 constexpr std::size_t kMaxInflatedBytes = std::size_t{256} << 20;
 constexpr std::uintmax_t kMaxFileBytes = std::uintmax_t{1} << 30;
-
-std::uint32_t Le32(std::span<const std::uint8_t> bytes, std::size_t at) {
-    return static_cast<std::uint32_t>(bytes[at]) | static_cast<std::uint32_t>(bytes[at + 1]) << 8 |
-           static_cast<std::uint32_t>(bytes[at + 2]) << 16 |
-           static_cast<std::uint32_t>(bytes[at + 3]) << 24;
-}
 
 // Bytes per value of a numeric element type; 0 for the others.
 std::size_t TypeSize(std::uint32_t type) {
@@ -68,7 +64,7 @@ struct Element {
 // tag or data reach past the region.
 std::optional<Element> NextElement(std::span<const std::uint8_t> region, std::size_t& pos) {
     if (pos > region.size() || region.size() - pos < 8) return std::nullopt;
-    const std::uint32_t first = Le32(region, pos);
+    const std::uint32_t first = LittleEndianView(region).U32(pos);
     if ((first >> 16) != 0) {  // small element: type, size and up to four bytes in eight
         const std::size_t size = first >> 16;
         if (size > 4) return std::nullopt;
@@ -76,7 +72,7 @@ std::optional<Element> NextElement(std::span<const std::uint8_t> region, std::si
         pos += 8;
         return element;
     }
-    const std::size_t size = Le32(region, pos + 4);
+    const std::size_t size = LittleEndianView(region).U32(pos + 4);
     if (size > region.size() - pos - 8) return std::nullopt;
     Element element{first, region.subspan(pos + 8, size)};
     const std::size_t padded = first == kCompressed ? size : (size + 7) / 8 * 8;
@@ -101,7 +97,7 @@ public:
         const bool complex = (flags->data[1] & 0x08) != 0;
         std::uint64_t count = 1;
         for (std::size_t d = 0; d < dims->data.size(); d += 4) {
-            const auto dim = static_cast<std::int32_t>(Le32(dims->data, d));
+            const auto dim = static_cast<std::int32_t>(LittleEndianView(dims->data).U32(d));
             if (dim < 0) return false;
             count *= static_cast<std::uint64_t>(dim);
             if (count > kMaxElements) return false;
@@ -132,7 +128,7 @@ private:
         if (!nameLength || !names || nameLength->type != kInt32 || nameLength->data.size() != 4 ||
             TypeSize(names->type) != 1)
             return false;
-        const std::uint32_t length = Le32(nameLength->data, 0);
+        const std::uint32_t length = LittleEndianView(nameLength->data).U32(0);
         if (length == 0 || length > 64 || names->data.size() % length != 0) return false;
         const std::uint64_t fields = names->data.size() / length;
         if (fields > 4096 || (fields > 0 && count > kMaxChildren / fields)) return false;

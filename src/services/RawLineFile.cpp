@@ -5,8 +5,8 @@
 #include <optional>
 #include <span>
 
+#include "model/TextUtil.h"
 #include "services/AtomicFile.h"
-#include "services/TextUtil.h"
 
 namespace fluvex {
 

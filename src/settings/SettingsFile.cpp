@@ -6,10 +6,11 @@
 #include <limits>
 
 #include "model/ColourTables.h"
+#include "model/TextUtil.h"
 #include "model/Units.h"
+#include "services/ColourTable.h"
 #include "services/HostService.h"
 #include "services/IniFile.h"
-#include "services/TextUtil.h"
 #include "services/UserPrompt.h"
 #include "settings/Settings.h"
 

@@ -30,6 +30,7 @@
 #include "project/SurveyDeclination.h"
 #include "readers/CRDIReader.h"
 #include "readers/ReadFeedback.h"
+#include "services/ColourTable.h"
 #include "services/DebugOutput.h"
 #include "services/HostService.h"
 #include "services/TextService.h"

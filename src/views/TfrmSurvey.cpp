@@ -21,9 +21,9 @@
 #include <cmath>
 
 #include "model/ColourTables.h"
+#include "model/TextUtil.h"
 #include "model/Units.h"
 #include "project/Database.h"
-#include "services/TextUtil.h"
 #include "settings/Settings.h"
 #include "views/ViewText.h"
 

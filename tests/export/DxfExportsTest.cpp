@@ -21,6 +21,7 @@
 #include "model/ColourTables.h"
 #include "model/Units.h"
 #include "project/Database.h"
+#include "services/ColourTable.h"
 #include "services/Geodesy.h"
 #include "services/UserPrompt.h"
 #include "settings/Settings.h"

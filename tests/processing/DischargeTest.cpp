@@ -68,9 +68,9 @@ TEST_F(Discharge, UniformProfileIntegratesToTheBed) {
     AppSettings().SetVelReference(0);
     EXPECT_DOUBLE_EQ(ComputeEnsembleDischarge(Ping()).meanWaterSpeed,
                      std::hypot(-500, 1000) / 1000);
-    EXPECT_EQ(ChartQuantity(Ping(), kChartDischarge1), e.measured);
-    EXPECT_EQ(ChartQuantity(Ping(), kChartDischarge2), e.top);
-    EXPECT_EQ(ChartQuantity(Ping(), kChartDischarge3), e.bottom);
+    EXPECT_EQ(ChartValue(Ping(), kChartDischarge1), e.measured);
+    EXPECT_EQ(ChartValue(Ping(), kChartDischarge2), e.top);
+    EXPECT_EQ(ChartValue(Ping(), kChartDischarge3), e.bottom);
 }
 
 // Good: both recorded horizontal components valid. A good cell that processing marked bad

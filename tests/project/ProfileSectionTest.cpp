@@ -16,6 +16,7 @@
 #include "model/EnsembleQuantities.h"
 #include "model/Units.h"
 #include "project/Database.h"
+#include "services/ColourTable.h"
 #include "services/Geodesy.h"
 #include "services/UserPrompt.h"
 #include "settings/Settings.h"
@@ -191,14 +192,11 @@ TEST_F(ProfileSection, BedPointsLieOnTheBedInOrderWithTheReferencePen) {
 }
 
 TEST_F(ProfileSection, PingsThatLostTheBottomAddNoBedPoint) {
-    OpenLine([](std::vector<synth::Pd0Ensemble>& pings) {
-        pings[7].bottomTrack->rangeCm.fill(0);
-    });
+    OpenLine([](std::vector<synth::Pd0Ensemble>& pings) { pings[7].bottomTrack->rangeCm.fill(0); });
     const SectionImage image = RenderSection(database, 0, Layout());
     ASSERT_EQ(image.bed.size(), kPings - 1);
-    EXPECT_TRUE(std::ranges::none_of(image.bed, [&](const PixelPoint& point) {
-        return point.y == Layout().plot.top;
-    }));
+    EXPECT_TRUE(std::ranges::none_of(
+        image.bed, [&](const PixelPoint& point) { return point.y == Layout().plot.top; }));
 }
 
 TEST_F(ProfileSection, PingsWithoutPositionAreSkippedByDistanceAndDrawnByTime) {

@@ -21,6 +21,7 @@
 #include "model/Units.h"
 #include "project/Database.h"
 #include "project/LineLoading.h"
+#include "services/ColourTable.h"
 #include "services/UserPrompt.h"
 #include "settings/Settings.h"
 #include "views/ProfilePainter.h"

@@ -26,6 +26,7 @@
 #include "processing/MagneticModel.h"
 #include "readers/ReadFeedback.h"
 #include "services/AtomicFile.h"
+#include "services/ColourTable.h"
 #include "services/Geodesy.h"
 #include "services/IniFile.h"
 #include "services/UserPrompt.h"

@@ -12,6 +12,7 @@
 #include "ViewTestFolders.h"
 #include "model/EnsembleQuantities.h"
 #include "project/LineLoading.h"
+#include "services/ColourTable.h"
 #include "services/UserPrompt.h"
 #include "views/TfrmSurvey.h"
 #include "views/ViewColour.h"

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <utility>
 
-#include "services/TextUtil.h"
+#include "model/TextUtil.h"
 
 namespace fluvex {
 

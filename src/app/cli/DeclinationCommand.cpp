@@ -9,11 +9,11 @@
 #include "app/cli/ArgumentList.h"
 #include "app/cli/Commands.h"
 #include "app/cli/OpenedSurvey.h"
+#include "model/TextUtil.h"
 #include "processing/MagneticModel.h"
 #include "project/Database.h"
 #include "project/SurveyDeclination.h"
 #include "services/TextService.h"
-#include "services/TextUtil.h"
 
 namespace fluvex {
 

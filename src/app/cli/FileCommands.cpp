@@ -13,8 +13,8 @@
 #include "app/cli/JsonOutput.h"
 #include "app/cli/OpenedSurvey.h"
 #include "model/EnsembleQuantities.h"
+#include "model/TextUtil.h"
 #include "project/Database.h"
-#include "services/TextUtil.h"
 
 namespace fluvex {
 

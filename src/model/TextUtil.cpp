@@ -1,4 +1,4 @@
-#include "services/TextUtil.h"
+#include "model/TextUtil.h"
 
 #include <algorithm>
 #include <array>
