@@ -14,6 +14,8 @@
 #include "project/Database.h"
 #include "services/HostService.h"
 #include "settings/Settings.h"
+#include "synth/SurveyDescription.h"
+#include "synth/SyntheticSurvey.h"
 
 namespace fluvex::test {
 
@@ -81,6 +83,31 @@ std::string RunPython(const std::string& arguments, int& status) {
     const int result = ::pclose(pipe.release());
     status = WIFEXITED(result) ? WEXITSTATUS(result) : -1;
     return output;
+}
+
+std::vector<std::filesystem::path> WriteUniformCrossings(const std::filesystem::path& folder,
+                                                         bool secondPositioned) {
+    std::vector<std::filesystem::path> files;
+    for (int line = 0; line < 2; ++line) {
+        const std::string nav =
+            secondPositioned || line == 0
+                ? "[Navigation]\nBlocks = 104, 105\nLatitude = 47.3\nLongitude = 8.5\n"
+                : "";
+        const synth::SyntheticLine generated = synth::GenerateLine(
+            synth::ParseSurveyDescription(
+                "[Survey]\nName = uni\nLines = 2\nStart = 2024-05-14T09:30:00.00\n"
+                "[Section]\nProfile = rectangular\nWidth = 60\nDepth = 3\n"
+                "[Water]\nProfile = uniform\nSpeed = 0.8\nDirection = 60\n"
+                "[Track]\nEnsembles = 150\nSpeed = 0.36\n[Instrument]\nCells = 10\n" +
+                nav),
+            line);
+        const std::vector<std::uint8_t> bytes = synth::EncodeLine(generated);
+        files.push_back(folder / ("uni_00" + std::to_string(line + 1) + ".PD0"));
+        std::ofstream(files.back(), std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()),
+                   static_cast<std::streamsize>(bytes.size()));
+    }
+    return files;
 }
 
 }  // namespace fluvex::test

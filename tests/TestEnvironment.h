@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace fluvex::test {
 
@@ -32,5 +33,11 @@ inline constexpr const char* kPython = "/usr/bin/python3";
 // Runs `kPython arguments` through the shell: its standard output, and its exit status in
 // `status` (-1 when it did not run or exit).
 std::string RunPython(const std::string& arguments, int& status);
+
+// Two crossings of a river 3 m deep under a uniform 0.8 m/s current towards 60 degrees, written
+// as uni_001.PD0 and uni_002.PD0 in `folder`, positioned by GGA in UTM zone 32; `secondPositioned`
+// false leaves the second line without positions.
+std::vector<std::filesystem::path> WriteUniformCrossings(const std::filesystem::path& folder,
+                                                         bool secondPositioned = true);
 
 }  // namespace fluvex::test

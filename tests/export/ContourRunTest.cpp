@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <string>
 
 #include "TestEnvironment.h"
@@ -14,8 +13,6 @@
 #include "project/Database.h"
 #include "services/Geodesy.h"
 #include "services/UserPrompt.h"
-#include "synth/SurveyDescription.h"
-#include "synth/SyntheticSurvey.h"
 
 namespace fluvex {
 namespace {
@@ -31,25 +28,9 @@ protected:
         Units().SetVelocityUnit(2);
         geodesy_ = Geodesy::Create("EPSG:32632", 1.0).geodesy;
         database.SetGeodesy(geodesy_.get());
-        for (int line = 0; line < 2; ++line) {
-            const std::string nav =
-                line == 0 ? "[Navigation]\nBlocks = 104, 105\nLatitude = 47.3\nLongitude = 8.5\n"
-                          : "";
-            const synth::SyntheticLine generated = synth::GenerateLine(
-                synth::ParseSurveyDescription(
-                    "[Survey]\nName = uni\nLines = 2\nStart = 2024-05-14T09:30:00.00\n"
-                    "[Section]\nProfile = rectangular\nWidth = 60\nDepth = 3\n"
-                    "[Water]\nProfile = uniform\nSpeed = 0.8\nDirection = 60\n"
-                    "[Track]\nEnsembles = 150\nSpeed = 0.36\n[Instrument]\nCells = 10\n" +
-                    nav),
-                line);
-            const std::vector<std::uint8_t> bytes = synth::EncodeLine(generated);
-            const fs::path file = Root() / ("uni_00" + std::to_string(line + 1) + ".PD0");
-            std::ofstream(file, std::ios::binary)
-                .write(reinterpret_cast<const char*>(bytes.data()),
-                       static_cast<std::streamsize>(bytes.size()));
+        // The second line has no positions.
+        for (const fs::path& file : test::WriteUniformCrossings(Root(), false))
             ASSERT_TRUE(database.AddLine(file, {}, prompt));
-        }
         options.colours = {{0.0, MakeColour(0, 0, 255)}, {0.5, MakeColour(0, 255, 0)}};
         options.autoScaleDepth = false;
         fs::create_directories(Root() / "out");

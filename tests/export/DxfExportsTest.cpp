@@ -9,7 +9,6 @@
 
 #include <cmath>
 #include <cstdlib>
-#include <fstream>
 #include <numbers>
 #include <regex>
 #include <set>
@@ -25,8 +24,6 @@
 #include "services/Geodesy.h"
 #include "services/UserPrompt.h"
 #include "settings/Settings.h"
-#include "synth/SurveyDescription.h"
-#include "synth/SyntheticSurvey.h"
 
 namespace fluvex {
 namespace {
@@ -65,29 +62,10 @@ protected:
         options.arrowInterval = 10.0;
     }
 
-    // Two crossings of a river 3 m deep under a uniform 0.8 m/s current towards 60 degrees,
-    // positioned by GGA; `navigation` false leaves the second line without positions.
+    // `navigation` false leaves the second line without positions.
     void LoadUniformSurvey(bool navigation = true) {
-        for (int line = 0; line < 2; ++line) {
-            const std::string nav =
-                navigation || line == 0
-                    ? "[Navigation]\nBlocks = 104, 105\nLatitude = 47.3\nLongitude = 8.5\n"
-                    : "";
-            const synth::SyntheticLine generated = synth::GenerateLine(
-                synth::ParseSurveyDescription(
-                    "[Survey]\nName = uni\nLines = 2\nStart = 2024-05-14T09:30:00.00\n"
-                    "[Section]\nProfile = rectangular\nWidth = 60\nDepth = 3\n"
-                    "[Water]\nProfile = uniform\nSpeed = 0.8\nDirection = 60\n"
-                    "[Track]\nEnsembles = 150\nSpeed = 0.36\n[Instrument]\nCells = 10\n" +
-                    nav),
-                line);
-            const std::vector<std::uint8_t> bytes = synth::EncodeLine(generated);
-            const fs::path file = Root() / ("uni_00" + std::to_string(line + 1) + ".PD0");
-            std::ofstream(file, std::ios::binary)
-                .write(reinterpret_cast<const char*>(bytes.data()),
-                       static_cast<std::streamsize>(bytes.size()));
+        for (const fs::path& file : test::WriteUniformCrossings(Root(), navigation))
             ASSERT_TRUE(database.AddLine(file, {}, prompt));
-        }
     }
 
     LineRange AllLines() const { return {0, database.LineCount()}; }
