@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "LargeLine.h"
+#include "project/LineReprocessing.h"
 #include "readers/CRDIReader.h"
 #include "services/Geodesy.h"
 
@@ -108,12 +109,14 @@ BENCHMARK(BM_Pd0Open)
 void BM_ReprocessAll(benchmark::State& state) {
     fluvex::CRDIReader reader;
     if (reader.Open(Line().Path()) != fluvex::OpenStatus::Ok) state.SkipWithError("open");
-    reader.ReprocessAll();
+    const fluvex::ProcessingOptions options;
+    const auto reprocess = [&reader, &options] { fluvex::ReprocessEnsembles(reader, options); };
+    reprocess();
     double cells = 0;
     for (const fluvex::Ensemble& ensemble : reader.Ensembles())
         cells += static_cast<double>(ensemble.cells.size());
     for (auto _ : state) {
-        reader.ReprocessAll();
+        reprocess();
         benchmark::DoNotOptimize(reader.Ensembles().data());
     }
     state.counters["cells"] = cells;

@@ -7,9 +7,9 @@
 
 #include "GeneratedSurvey.h"
 #include "export/DxfExports.h"
-#include "model/ColourTables.h"
 #include "model/Units.h"
 #include "project/Database.h"
+#include "services/CurrentColourTable.h"
 #include "services/UserPrompt.h"
 
 namespace {

@@ -13,11 +13,11 @@
 #include <system_error>
 #include <vector>
 
-#include "model/ColourTables.h"
 #include "project/Database.h"
 #include "project/ProfileScales.h"
 #include "project/ProfileSection.h"
 #include "services/ColourTable.h"
+#include "services/CurrentColourTable.h"
 #include "services/Geodesy.h"
 #include "services/HostService.h"
 #include "services/UserPrompt.h"

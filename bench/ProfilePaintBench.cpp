@@ -16,10 +16,10 @@
 #include <vector>
 
 #include "OffscreenApplication.h"
-#include "model/ColourTables.h"
 #include "project/Database.h"
 #include "project/LineLoading.h"
 #include "services/ColourTable.h"
+#include "services/CurrentColourTable.h"
 #include "services/HostService.h"
 #include "services/UserPrompt.h"
 #include "settings/Settings.h"

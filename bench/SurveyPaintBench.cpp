@@ -13,9 +13,9 @@
 #include "GeneratedSurvey.h"
 #include "OffscreenApplication.h"
 #include "export/PlanDrawing.h"
-#include "model/ColourTables.h"
 #include "model/Units.h"
 #include "project/Database.h"
+#include "services/CurrentColourTable.h"
 #include "settings/Settings.h"
 #include "views/ScreenTarget.h"
 

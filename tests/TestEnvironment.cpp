@@ -9,9 +9,9 @@
 #include <memory>
 #include <sstream>
 
-#include "model/ColourTables.h"
 #include "model/Units.h"
 #include "project/Database.h"
+#include "services/CurrentColourTable.h"
 #include "services/HostService.h"
 #include "settings/Settings.h"
 #include "synth/SurveyDescription.h"

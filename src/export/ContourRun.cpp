@@ -11,6 +11,7 @@
 #include "model/TextUtil.h"
 #include "model/Units.h"
 #include "project/Database.h"
+#include "project/SettingsOptions.h"
 #include "services/ColourTable.h"
 #include "settings/Settings.h"
 
@@ -33,18 +34,21 @@ void Say(const ContourProgress& progress, const std::string& text) {
 
 // The cell's component in the display velocity unit; nothing for a bad or missing value.
 std::optional<double> CellValue(const Ensemble& ping, int cell, int component,
-                                const UnitSystem& units) {
-    if (cell < 0 || cell >= std::min(LastCell(ping), CellCount(ping))) return std::nullopt;
-    const std::int16_t value = VelocityComponent(ping, cell, component);
+                                const QuantityOptions& quantities) {
+    if (cell < 0 || cell >= std::min(LastCell(ping, quantities), CellCount(ping)))
+        return std::nullopt;
+    const std::int16_t value =
+        VelocityComponent(ping, cell, component < 0 ? quantities.velocityQuantity : component);
     if (value == kBadVelocity) return std::nullopt;
-    return units.MmsToDisplay(value);
+    return quantities.units.MmsToDisplay(value);
 }
 
-double DeepestBed(Database& database) {
+double DeepestBed(Database& database, const UnitSystem& units) {
+    const QuantityOptions quantities = CurrentQuantityOptions(units);
     double deepest = 0.0;
     for (int line = 0; line < database.LineCount(); ++line)
         for (const Ensemble& ping : database.Ensembles(line))
-            if (const std::optional<double> depth = MeasuredDepth(ping))
+            if (const std::optional<double> depth = MeasuredDepth(ping, quantities))
                 deepest = std::max(deepest, *depth);
     return deepest;
 }
@@ -85,7 +89,7 @@ Drawn DrawPoints(const ContourJob& job, const ContourPlan& plan, const fs::path&
 bool PlanSlices(Database& database, const ContourOptions& options, const UnitSystem& units,
                 const fs::path& outFolder, const ContourProgress& progress, ContourPlan& plan) {
     const double s = options.sliceInterval;
-    const double deepest = options.autoScaleDepth ? DeepestBed(database) : options.maxDepth;
+    const double deepest = options.autoScaleDepth ? DeepestBed(database, units) : options.maxDepth;
     if (!(s > 0.0) || !std::isfinite(s) || deepest / s > kMaxSlices) {
         Say(progress, "Slice height must be above 0 and give at most 10000 slices");
         return false;
@@ -125,16 +129,18 @@ std::vector<TinPoint> HorizontalSlicePoints(Database& database, double h, int co
                                             const UnitSystem& units,
                                             const ContourProgress& progress, int onlyLine) {
     std::vector<TinPoint> points;
+    const QuantityOptions quantities = CurrentQuantityOptions(units);
     const auto [first, end] = RunLines(database, onlyLine);
     for (int line = first; line < end && !Stopped(progress); ++line)
         for (const Ensemble& ping : database.Ensembles(line)) {
             // Without a position the ping has no place in a plan: never at (0, 0).
             if (!ping.loaded || !ping.navigation.positionValid) continue;
-            const double size = CellSize(ping);
-            const double cell = size > 0 ? std::floor((h - CellDepth(ping, 0)) / size) : -1;
+            const double size = CellSize(ping, quantities.units);
+            const double cell =
+                size > 0 ? std::floor((h - CellDepth(ping, 0, quantities.units)) / size) : -1;
             const std::optional<double> value =
                 cell >= 0 && cell < kMaxCells
-                    ? CellValue(ping, static_cast<int>(cell), component, units)
+                    ? CellValue(ping, static_cast<int>(cell), component, quantities)
                     : std::nullopt;
             points.push_back(
                 {ping.navigation.x, ping.navigation.y, value.value_or(kNoContourValue)});
@@ -146,18 +152,20 @@ std::vector<TinPoint> VerticalProfilePoints(Database& database, int line, int co
                                             bool useTime, const UnitSystem& units,
                                             double& largestLeg) {
     std::vector<TinPoint> points;
+    const QuantityOptions quantities = CurrentQuantityOptions(units);
     double largestCell = 0.0;
     double largestStep = 0.0;
     std::optional<double> previous;
     for (const Ensemble& ping : database.Ensembles(line)) {
         if (!ping.loaded) continue;
-        const double x = useTime ? EnsembleTimeOf(ping) : ping.navigation.distance;
+        const double x =
+            useTime ? EnsembleTimeOf(ping, quantities.timingMode) : ping.navigation.distance;
         if (previous) largestStep = std::max(largestStep, std::abs(x - *previous));
         previous = x;
-        largestCell = std::max(largestCell, CellSize(ping));
+        largestCell = std::max(largestCell, CellSize(ping, quantities.units));
         for (int cell = 0; cell < CellCount(ping); ++cell)
-            if (const std::optional<double> value = CellValue(ping, cell, component, units))
-                points.push_back({x, -CellDepth(ping, cell), *value});
+            if (const std::optional<double> value = CellValue(ping, cell, component, quantities))
+                points.push_back({x, -CellDepth(ping, cell, quantities.units), *value});
     }
     // Not cut to a whole number: with cells of 0.25 and a step of 1 s that would be 1, shorter
     // than every diagonal, and no triangle would be left.

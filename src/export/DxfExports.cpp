@@ -9,6 +9,7 @@
 #include "model/EnsembleQuantities.h"
 #include "model/Units.h"
 #include "project/Database.h"
+#include "project/SettingsOptions.h"
 #include "services/UserPrompt.h"
 
 namespace fluvex {
@@ -72,10 +73,12 @@ double DisplaySpeed(const VelocityInfo& info, const UnitSystem& units) {
 
 // The largest speed that a vector is drawn for, so that the longest vector is b long.
 double LargestSpeed(Database& database, const UnitSystem& units) {
+    const QuantityOptions quantities = CurrentQuantityOptions(units);
     double largest = 0.0;
     for (int line = 0; line < database.LineCount(); ++line)
         for (const Ensemble& ping : database.Ensembles(line)) {
-            const int cells = std::min(LastCell(ping), static_cast<int>(ping.cells.size()));
+            const int cells =
+                std::min(LastCell(ping, quantities), static_cast<int>(ping.cells.size()));
             for (int j = 0; j < cells; ++j) {
                 VelocityInfo info;
                 if (CellVelocityInfo(ping, j, info))
@@ -88,15 +91,16 @@ double LargestSpeed(Database& database, const UnitSystem& units) {
 // The cells of one ping as vectors at their depths, from the top down to the ping's depth.
 void AddCellVectors(DxfWriter& writer, const Ensemble& ping, const VectorScale& scale,
                     const UnitSystem& units) {
+    const QuantityOptions quantities = CurrentQuantityOptions(units);
     const double x = ping.navigation.x;
     const double y = ping.navigation.y;
-    const double depth = Depth(ping);
-    const double h = CellSize(ping) / 2;
-    const int cells = std::min(LastCell(ping), static_cast<int>(ping.cells.size()));
+    const double depth = Depth(ping, quantities);
+    const double h = CellSize(ping, quantities.units) / 2;
+    const int cells = std::min(LastCell(ping, quantities), static_cast<int>(ping.cells.size()));
     for (int j = 0; j < cells; ++j) {
         VelocityInfo info;
         if (!CellVelocityInfo(ping, j, info)) continue;
-        const double z = std::trunc(CellDepth(ping, j));
+        const double z = std::trunc(CellDepth(ping, j, quantities.units));
         if (z > depth) break;
         const double speed = DisplaySpeed(info, units);
         const double vertical = units.MmsToDisplay(info.up);
@@ -114,6 +118,7 @@ void AddCellVectors(DxfWriter& writer, const Ensemble& ping, const VectorScale& 
 // One line of the 3-D drawing; false when the line has no position at all.
 bool AddLineVectors(DxfWriter& writer, Database& database, int line, const PlanOptions& options,
                     const VectorScale& scale, const UnitSystem& units) {
+    const QuantityOptions quantities = CurrentQuantityOptions(units);
     if (!database.HasPosition(line)) return false;
     const double across = (LineBearing(database, line) + 90) * std::numbers::pi / 180;
     double lo = 0, hi = 0;
@@ -134,7 +139,7 @@ bool AddLineVectors(DxfWriter& writer, Database& database, int line, const PlanO
         writer.SetLayer("0");
         writer.SetColour(0);
         writer.AddMarker(x, y, length);
-        const DxfPoint plumb[] = {{x, y, 1.0}, {x, y, -Depth(ping)}};
+        const DxfPoint plumb[] = {{x, y, 1.0}, {x, y, -Depth(ping, quantities)}};
         writer.AddPolyline3D(plumb);
         const DxfPoint tick[] = {
             {x, y, 1.0}, {x + scale.b * std::sin(across), y + scale.b * std::cos(across), 1.0}};

@@ -8,6 +8,7 @@
 #include "model/EnsembleQuantities.h"
 #include "model/Units.h"
 #include "project/Database.h"
+#include "project/SettingsOptions.h"
 #include "services/Geodesy.h"
 
 namespace fluvex {
@@ -72,6 +73,7 @@ std::string TimeOfDayText(double seconds) {
 
 EnsembleTable::EnsembleTable(Database& database, int line, bool withAmplitudes)
     : pings_(database.Ensembles(line)),
+      quantities_(CurrentQuantityOptions()),
       geodesy_(database.GetGeodesy()),
       withAmplitudes_(withAmplitudes) {
     layout_.bottomTrack = pings_.size() > 1 && HasBottomTrack(pings_[1]);
@@ -94,11 +96,11 @@ const Ensemble& EnsembleTable::ReadableAt(int index) {
 void EnsembleTable::FillRow(int index, EnsembleRow& row) {
     const Ensemble& ping = ReadableAt(index);
     row.index = index;
-    row.time = TimeOfDayText(EnsembleTimeOf(ping));
-    row.heading = Heading(ping);
-    row.pitch = DegreesToRadians(Pitch(ping));
-    row.roll = DegreesToRadians(Roll(ping));
-    row.depth = Depth(ping);
+    row.time = TimeOfDayText(EnsembleTimeOf(ping, quantities_.timingMode));
+    row.heading = Heading(ping, quantities_.attitude);
+    row.pitch = DegreesToRadians(Pitch(ping, quantities_.attitude));
+    row.roll = DegreesToRadians(Roll(ping, quantities_.attitude));
+    row.depth = Depth(ping, quantities_);
     FillPosition(ping, row);
     FillBottomTrack(ping, row);
     FillCells(ping, row);

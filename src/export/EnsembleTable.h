@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "model/Ensemble.h"
+#include "model/QuantityOptions.h"
 
 namespace fluvex {
 
@@ -118,6 +119,7 @@ private:
     void FillAmplitudes(const Ensemble& ping, EnsembleRow& row) const;
 
     std::span<const Ensemble> pings_;
+    QuantityOptions quantities_;
     Geodesy* geodesy_ = nullptr;
     EnsembleTableLayout layout_;
     bool withAmplitudes_ = false;

@@ -11,6 +11,7 @@
 #include "model/TextUtil.h"
 #include "model/Units.h"
 #include "project/Database.h"
+#include "project/SettingsOptions.h"
 #include "settings/Settings.h"
 
 namespace fluvex {
@@ -146,7 +147,11 @@ WorldRect ZoomExtentsBounds(Database& database) {
 
 PlanDrawing::PlanDrawing(Database& database, const PlanOptions& options, const UnitSystem& units,
                          const ColourLookup* colours)
-    : database_(database), options_(options), units_(units), colours_(colours) {}
+    : database_(database),
+      options_(options),
+      units_(units),
+      quantities_(CurrentQuantityOptions(units)),
+      colours_(colours) {}
 
 void PlanDrawing::DrawBorder(DrawingTarget& target) const {
     const std::vector<BorderPoint>& border = database_.Border();
@@ -223,14 +228,14 @@ void PlanDrawing::DrawLineClosest(DrawingTarget& target, int line) const {
 }
 
 void PlanDrawing::DrawClosestCells(DrawingTarget& target, const Ensemble& ping) const {
-    const double depth = Depth(ping);
-    const double h = CellSize(ping) / 2;
-    const int cells = std::min(LastCell(ping), static_cast<int>(ping.cells.size()));
+    const double depth = Depth(ping, quantities_);
+    const double h = CellSize(ping, quantities_.units) / 2;
+    const int cells = std::min(LastCell(ping, quantities_), static_cast<int>(ping.cells.size()));
     for (int j = cells - 1; j >= 0; --j) {
         const std::int16_t speed = VelocityComponent(ping, j, kMagnitude2D);
         const std::int16_t direction = VelocityComponent(ping, j, kDirection);
         if (speed == kBadVelocity || direction == kBadVelocity) continue;
-        const double z = options_.verticalAveraging ? depth : CellDepth(ping, j);
+        const double z = options_.verticalAveraging ? depth : CellDepth(ping, j, quantities_.units);
         if (!options_.verticalAveraging && z > depth) continue;
         DrawArrow(target, ClosestDepthLayer(z, h, units_.DistanceLabel()), speed,
                   {ping.navigation.x, ping.navigation.y, -z}, RadiansOf(direction));
@@ -241,18 +246,19 @@ void PlanDrawing::DrawClosestCells(DrawingTarget& target, const Ensemble& ping) 
 namespace {
 
 // Takes one ping into the interval's mean.
-void Accumulate(const Ensemble& ping, bool firstCellOnly, IntervalMean& mean) {
+void Accumulate(const Ensemble& ping, bool firstCellOnly, const QuantityOptions& quantities,
+                IntervalMean& mean) {
     const NavRecord& nav = ping.navigation;
     ++mean.pings;
     mean.x += (nav.x - mean.x) / mean.pings;
     mean.y += (nav.y - mean.y) / mean.pings;
-    const double depth = Depth(ping);
+    const double depth = Depth(ping, quantities);
     mean.deepest = mean.pings == 1 ? depth : std::max(mean.deepest, depth);
     mean.last = &ping;
-    mean.cells =
-        std::clamp(std::min(LastCell(ping), static_cast<int>(ping.cells.size())), 0, kMaxCells);
+    mean.cells = std::clamp(
+        std::min(LastCell(ping, quantities), static_cast<int>(ping.cells.size())), 0, kMaxCells);
     for (int j = 0; j < mean.cells; ++j) {
-        if (CellDepth(ping, j) > depth) continue;
+        if (CellDepth(ping, j, quantities.units) > depth) continue;
         const std::int16_t east = VelocityComponent(ping, j, kEastVelocity);
         const std::int16_t north = VelocityComponent(ping, j, kNorthVelocity);
         if (east == kBadVelocity || north == kBadVelocity) continue;
@@ -287,17 +293,18 @@ void PlanDrawing::DrawLineAverage(DrawingTarget& target, int line) const {
             const Ensemble& ping = pings[i];
             if (i > *start && !(ping.navigation.distance < d + interval)) break;
             if (ping.loaded && ping.navigation.positionValid)
-                Accumulate(ping, options_.verticalAveraging, *mean);
+                Accumulate(ping, options_.verticalAveraging, quantities_, *mean);
         }
         if (mean->pings > 0) {
             const Ensemble& last = *mean->last;
-            const double h = CellSize(last) / 2;
+            const double h = CellSize(last, quantities_.units) / 2;
             for (int j = mean->cells - 1; j >= 0; --j) {
                 const CellSum& sum = mean->sums[static_cast<std::size_t>(j)];
                 if (sum.count == 0) continue;
                 const double east = sum.east / sum.count;
                 const double north = sum.north / sum.count;
-                const double z = options_.verticalAveraging ? mean->deepest : CellDepth(last, j);
+                const double z = options_.verticalAveraging ? mean->deepest
+                                                            : CellDepth(last, j, quantities_.units);
                 if (z > mean->deepest) continue;
                 const double speed = std::hypot(east, north);
                 if (speed == 0.0) continue;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "export/DrawingTarget.h"
+#include "model/QuantityOptions.h"
 
 namespace fluvex {
 
@@ -99,6 +100,7 @@ private:
     Database& database_;
     PlanOptions options_;
     const UnitSystem& units_;
+    QuantityOptions quantities_;
     const ColourLookup* colours_;
 };
 

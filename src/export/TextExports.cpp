@@ -14,6 +14,7 @@
 #include "model/EnsembleQuantities.h"
 #include "model/Units.h"
 #include "project/Database.h"
+#include "project/SettingsOptions.h"
 #include "settings/Settings.h"
 
 namespace fluvex {
@@ -176,13 +177,13 @@ void WriteXyzPoint(double x, double y, double z, ExportFile& out) {
     out.Fixed(z, 2);
 }
 
-void WriteBeamCells(const Ensemble& ping, ExportFile& out) {
-    const int cells = std::min(LastCell(ping), CellCount(ping));
+void WriteBeamCells(const Ensemble& ping, const QuantityOptions& quantities, ExportFile& out) {
+    const int cells = std::min(LastCell(ping, quantities), CellCount(ping));
     for (int cell = 0; cell < cells; ++cell) {
         const auto intensities = ping.cellBlocks.CellEchoIntensities(cell);
         for (int beam = 0; beam < kBeamCount; ++beam) {
             double x = 0, y = 0, z = 0;
-            if (!BeamCellPosition(ping, beam, cell, x, y, z)) continue;
+            if (!BeamCellPosition(ping, beam, cell, quantities, x, y, z)) continue;
             WriteXyzPoint(x, y, z, out);
             out.Text(" ");
             out.Integer(intensities[static_cast<std::size_t>(beam)]);
@@ -262,10 +263,11 @@ bool ExportXyz(Database& database, int line, const fs::path& file) {
     if (!IsLoaded(database, line)) return false;
     ExportFile out(file);
     if (!out.IsOpen()) return false;
+    const QuantityOptions quantities = CurrentQuantityOptions();
     for (const Ensemble& ping : database.Ensembles(line)) {
         double x = 0, y = 0;
         if (!ping.loaded || !GetPosition(ping, x, y)) continue;
-        WriteXyzPoint(x, y, Depth(ping), out);
+        WriteXyzPoint(x, y, Depth(ping, quantities), out);
         out.EndLine();
     }
     return out.Commit();
@@ -275,8 +277,9 @@ bool ExportXyzi(Database& database, int line, const fs::path& file) {
     if (!IsLoaded(database, line)) return false;
     ExportFile out(file);
     if (!out.IsOpen()) return false;
+    const QuantityOptions quantities = CurrentQuantityOptions();
     for (const Ensemble& ping : database.Ensembles(line)) {
-        if (ping.loaded) WriteBeamCells(ping, out);
+        if (ping.loaded) WriteBeamCells(ping, quantities, out);
     }
     return out.Commit();
 }

@@ -7,13 +7,11 @@
 #include <numbers>
 
 #include "model/Units.h"
-#include "settings/Settings.h"
 
 namespace fluvex {
 
 namespace {
 
-constexpr int kInstrumentClock = 1;
 constexpr double kTwoPi = 2 * std::numbers::pi;
 constexpr double kDegreesPerRadian = 180 / std::numbers::pi;
 
@@ -43,7 +41,7 @@ bool ClockDateIsPossible(const VariableLeader& clock) {
 }
 
 bool UsesInstrumentClock(int timingMode) {
-    return (timingMode == 0 ? AppSettings().Time_Type() : timingMode) == kInstrumentClock;
+    return timingMode == kTimingInstrumentClock;
 }
 
 // Nothing for a ping that is not loaded or whose clock date is impossible.
@@ -101,13 +99,10 @@ double SonTekBottomTrackDepthCm(const Ensemble& ensemble) {
     return detecting == 0 ? 0 : sumCm / detecting;
 }
 
-double BottomTrackDepth(const Ensemble& ensemble) {
-    if (!ensemble.Has(PresentBit::BottomTrack)) {
-        const Settings& settings = AppSettings();
-        return settings.AutoScaleDepth ? 0 : settings.MaxDepth;
-    }
-    return Units().CmToDisplay(ensemble.IsSonTek() ? SonTekBottomTrackDepthCm(ensemble)
-                                                   : Pd0BottomTrackDepthCm(ensemble));
+double BottomTrackDepth(const Ensemble& ensemble, const QuantityOptions& options) {
+    if (!ensemble.Has(PresentBit::BottomTrack)) return options.depthWithoutBottomTrack;
+    return options.units.CmToDisplay(ensemble.IsSonTek() ? SonTekBottomTrackDepthCm(ensemble)
+                                                         : Pd0BottomTrackDepthCm(ensemble));
 }
 
 // Top edge of cell 1 below the surface.
@@ -128,11 +123,11 @@ int LastValidCellFrom(const std::vector<CellVelocity>& cells, int start) {
     return 0;
 }
 
-int ClippedLastCell(const Ensemble& ensemble, int rule) {
+int ClippedLastCell(const Ensemble& ensemble, const QuantityOptions& options, int rule) {
     const double cellM = ensemble.fixedLeader.DepthCellLengthCm() / 100.0;
     const double rangeM =
-        Units().DisplayToMetres(Depth(ensemble)) - FirstCellTopCm(ensemble) / 100.0;
-    const double clip = AppSettings().bottomClipVal;
+        options.units.DisplayToMetres(Depth(ensemble, options)) - FirstCellTopCm(ensemble) / 100.0;
+    const double clip = options.clipValue;
     switch (rule) {
         case kLastValidCell:
             return LastValidCellFrom(ensemble.cells, TruncateSaturating<int>(rangeM / cellM));
@@ -246,12 +241,12 @@ double NormalisedDegrees(double degrees) {
 }
 
 // 0 without a bottom-track block or with a bad bottom-track velocity.
-double BottomTrackSpeed(const Ensemble& ensemble) {
+double BottomTrackSpeed(const Ensemble& ensemble, const UnitSystem& units) {
     const CellVelocity& bottom = ensemble.bottomTrackVelocity;
     if (!ensemble.Has(PresentBit::BottomTrack) || bottom.east == kBadVelocity ||
         bottom.north == kBadVelocity)
         return 0;
-    return Units().MmsToDisplay(HorizontalSpeed(bottom));
+    return units.MmsToDisplay(HorizontalSpeed(bottom));
 }
 
 // The bottom-track velocity is the bottom's motion seen from the boat: the boat goes the other
@@ -388,24 +383,23 @@ bool GetPosition(const Ensemble& ensemble, double& x, double& y) {
     return true;
 }
 
-double Heading(const Ensemble& ensemble) {
-    if (UsesEditedAttitude(ensemble, AppSettings().UseEdtHead()))
-        return ensemble.navigation.heading;
+double Heading(const Ensemble& ensemble, const AttitudeOptions& attitude) {
+    if (UsesEditedAttitude(ensemble, attitude.editedHeading)) return ensemble.navigation.heading;
     if (!ensemble.loaded) return 0;
     // The declination corrects the compass only: an edited-file heading is already true.
-    return DegreesFromHundredths(ensemble.variableLeader.Heading()) + AppSettings().MagDec();
+    return DegreesFromHundredths(ensemble.variableLeader.Heading()) + attitude.magneticDeclination;
 }
 
-double Pitch(const Ensemble& ensemble) {
-    if (UsesEditedAttitude(ensemble, AppSettings().UseEdtPR())) return ensemble.navigation.pitch;
+double Pitch(const Ensemble& ensemble, const AttitudeOptions& attitude) {
+    if (UsesEditedAttitude(ensemble, attitude.editedPitchRoll)) return ensemble.navigation.pitch;
     if (!ensemble.loaded) return 0;
     const double pitch = DegreesFromHundredths(ensemble.variableLeader.Pitch());
     if (ensemble.IsSonTek() || !ensemble.fixedLeader.PitchFromTiltSensor()) return pitch;
     return TiltSensorPitch(pitch, DegreesFromHundredths(ensemble.variableLeader.Roll()));
 }
 
-double Roll(const Ensemble& ensemble) {
-    if (UsesEditedAttitude(ensemble, AppSettings().UseEdtPR())) return ensemble.navigation.roll;
+double Roll(const Ensemble& ensemble, const AttitudeOptions& attitude) {
+    if (UsesEditedAttitude(ensemble, attitude.editedPitchRoll)) return ensemble.navigation.roll;
     if (!ensemble.loaded) return 0;
     return DegreesFromHundredths(ensemble.variableLeader.Roll());
 }
@@ -441,47 +435,49 @@ double BottomTrackVerticalRangeCm(const Ensemble& ensemble, int beam) {
 // ---------------------------------------------------------------------------------------------
 // Depth and cell geometry
 
-double Depth(const Ensemble& ensemble, int reference) {
+double Depth(const Ensemble& ensemble, const QuantityOptions& options,
+             std::optional<int> reference) {
     if (!ensemble.loaded) return 0;
-    switch (reference == -1 ? AppSettings().BottomTrack() : reference) {
+    switch (reference.value_or(options.depthReference)) {
         case kEchoSounderHighDepth:
             return ensemble.navigation.depth1;
         case kEchoSounderLowDepth:
             return ensemble.navigation.depth2;
         case kBottomTrackDepth:
-            return BottomTrackDepth(ensemble);
+            return BottomTrackDepth(ensemble, options);
         case kVerticalBeamDepth:
-            return Units().CmToDisplay(ensemble.verticalBeam.RangeMm() / 10.0);
+            return options.units.CmToDisplay(ensemble.verticalBeam.RangeMm() / 10.0);
         default:
             return 0;
     }
 }
 
-std::optional<double> MeasuredDepth(const Ensemble& ensemble, int reference) {
-    if (reference == -1) reference = AppSettings().BottomTrack();
-    if (reference == kBottomTrackDepth && !HasBottomTrack(ensemble)) return std::nullopt;
-    const double depth = Depth(ensemble, reference);
+std::optional<double> MeasuredDepth(const Ensemble& ensemble, const QuantityOptions& options,
+                                    std::optional<int> reference) {
+    const int chosen = reference.value_or(options.depthReference);
+    if (chosen == kBottomTrackDepth && !HasBottomTrack(ensemble)) return std::nullopt;
+    const double depth = Depth(ensemble, options, chosen);
     if (!(depth > 0)) return std::nullopt;
     return depth;
 }
 
-double CellDepth(const Ensemble& ensemble, int cell) {
+double CellDepth(const Ensemble& ensemble, int cell, const UnitSystem& units) {
     if (cell < 0 || cell >= CellCount(ensemble)) return 0;
     const int topCm = FirstCellTopCm(ensemble) + cell * ensemble.fixedLeader.DepthCellLengthCm();
-    return Units().CmToDisplay(topCm);
+    return units.CmToDisplay(topCm);
 }
 
-double CellSize(const Ensemble& ensemble) {
-    return ensemble.loaded ? Units().CmToDisplay(ensemble.fixedLeader.DepthCellLengthCm()) : 0;
+double CellSize(const Ensemble& ensemble, const UnitSystem& units) {
+    return ensemble.loaded ? units.CmToDisplay(ensemble.fixedLeader.DepthCellLengthCm()) : 0;
 }
 
-int LastCell(const Ensemble& ensemble, int rule) {
+int LastCell(const Ensemble& ensemble, const QuantityOptions& options, std::optional<int> rule) {
     if (!ensemble.loaded) return 0;
-    if (rule == -1) rule = AppSettings().bottomClipping;
-    const bool clipsAtBottom = rule >= kLastValidCell && rule <= kPercentOfRange;
+    const int chosen = rule.value_or(options.lastCellRule);
+    const bool clipsAtBottom = chosen >= kLastValidCell && chosen <= kPercentOfRange;
     // Without a cell length there is no depth scale to clip against.
     if (!clipsAtBottom || ensemble.fixedLeader.DepthCellLengthCm() == 0) return CellCount(ensemble);
-    return std::clamp(ClippedLastCell(ensemble, rule), 0, kMaxCells);
+    return std::clamp(ClippedLastCell(ensemble, options, chosen), 0, kMaxCells);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -527,7 +523,6 @@ bool CellVelocityInfo(const Ensemble& ensemble, int cell, VelocityInfo& info) {
 }
 
 std::int16_t VelocityComponent(const Ensemble& ensemble, int cell, int component) {
-    component = ResolveQuantity(component);
     if (cell < 0 || cell >= CellCount(ensemble)) return kBadVelocity;
     if (IsReferenceComponent(component)) return ReferenceComponentValue(ensemble, component);
     const CellVelocity* velocity = ProcessedCell(ensemble, cell);
@@ -538,7 +533,7 @@ std::int16_t VelocityComponent(const Ensemble& ensemble, int cell, int component
 // ---------------------------------------------------------------------------------------------
 // Chart quantities
 
-double ChartQuantity(const Ensemble& ensemble, int kind) {
+double ChartQuantity(const Ensemble& ensemble, int kind, const QuantityOptions& options) {
     if (!ensemble.loaded) return 0;
     const NavRecord& navigation = ensemble.navigation;
     switch (kind) {
@@ -547,29 +542,29 @@ double ChartQuantity(const Ensemble& ensemble, int kind) {
         case kChartY:
             return PositionedValue(ensemble, navigation.y);
         case kChartTime:
-            return TimeOf(ensemble, 0).value_or(0);
+            return TimeOf(ensemble, options.timingMode).value_or(0);
         case kChartDistance:
             return navigation.distance;
         case kChartDepth:
-            return Depth(ensemble);
+            return Depth(ensemble, options);
         case kChartLastCell:
-            return LastCell(ensemble);
+            return LastCell(ensemble, options);
         case kChartBoatSpeed:
             return PositionedValue(ensemble, navigation.speed);
         case kChartBottomTrackSpeed:
-            return BottomTrackSpeed(ensemble);
+            return BottomTrackSpeed(ensemble, options.units);
         case kChartPitch:
-            return Pitch(ensemble);
+            return Pitch(ensemble, options.attitude);
         case kChartRoll:
-            return Roll(ensemble);
+            return Roll(ensemble, options.attitude);
         case kChartHeading:
-            return Heading(ensemble);
+            return Heading(ensemble, options.attitude);
         case kChartCourse:
             return PositionedValue(ensemble, NormalisedDegrees(navigation.course));
         case kChartBottomTrackDirection:
             return BoatDirectionOverBottom(ensemble);
         case kChartTemperature:
-            return Units().CelsiusToDisplay(Temperature(ensemble));
+            return options.units.CelsiusToDisplay(Temperature(ensemble));
         case kChartSalinity:
             return Salinity(ensemble);
         case kChartMeanSpeed:
@@ -584,20 +579,21 @@ double ChartQuantity(const Ensemble& ensemble, int kind) {
 // ---------------------------------------------------------------------------------------------
 // Beam cell position
 
-bool BeamCellPosition(const Ensemble& ensemble, int beam, int cell, double& x, double& y,
-                      double& z) {
+bool BeamCellPosition(const Ensemble& ensemble, int beam, int cell, const QuantityOptions& options,
+                      double& x, double& y, double& z) {
     if (!ensemble.loaded || !ensemble.navigation.positionValid || beam < 0 || beam >= kBeamCount ||
         cell < 0 || cell >= CellCount(ensemble))
         return false;
     const BeamGeometry geometry = GeometryOfBeam(ensemble, beam);
     if (!std::isfinite(geometry.elevation) || !std::isfinite(geometry.azimuth)) return false;
-    const double depth = CellDepth(ensemble, cell);
+    const double depth = CellDepth(ensemble, cell, options.units);
     const double transducerDepth =
-        Units().CmToDisplay(ensemble.variableLeader.TransducerDepthDm() * 10.0);
+        options.units.CmToDisplay(ensemble.variableLeader.TransducerDepthDm() * 10.0);
     const std::optional<CellOffset> offset =
         OffsetAlongBeam(TiltOfBeam(geometry.elevation, geometry.azimuth), depth - transducerDepth,
-                        DegreesToRadians(Heading(ensemble)), DegreesToRadians(Pitch(ensemble)),
-                        DegreesToRadians(Roll(ensemble)));
+                        DegreesToRadians(Heading(ensemble, options.attitude)),
+                        DegreesToRadians(Pitch(ensemble, options.attitude)),
+                        DegreesToRadians(Roll(ensemble, options.attitude)));
     if (!offset) return false;
     x = ensemble.navigation.x + offset->dx;
     y = ensemble.navigation.y + offset->dy;

@@ -6,9 +6,7 @@
 #include <system_error>
 
 #include "model/BadValue.h"
-#include "model/ColourTables.h"
 #include "model/TextUtil.h"
-#include "settings/Settings.h"
 
 namespace fluvex {
 
@@ -40,20 +38,15 @@ bool IsVelocityUnit(int index) {
 
 }  // namespace
 
-int ResolveQuantity(int q) {
-    return q == -1 ? AppSettings().Velocity() : q;
+bool IsAngleQuantity(int quantity) {
+    return quantity == kDirection || quantity == kAngleViewQuantity;
 }
 
-bool IsAngleQuantity(int q) {
-    return ResolveQuantity(q) == kDirection || AppSettings().Velocity() == kAngleViewQuantity;
+bool IsUnscaledQuantity(int quantity) {
+    return IsAngleQuantity(quantity) || quantity == kErrorVelocity;
 }
 
-bool IsUnscaledQuantity(int q) {
-    return IsAngleQuantity(q) || ResolveQuantity(q) == kErrorVelocity;
-}
-
-std::string_view QuantityName(int q) {
-    const int quantity = ResolveQuantity(q);
+std::string_view QuantityName(int quantity) {
     if (quantity < 0 || quantity >= static_cast<int>(kQuantityNames.size())) return "UNKNOWN";
     return kQuantityNames[static_cast<size_t>(quantity)];
 }
@@ -69,17 +62,10 @@ void UnitSystem::SetDistanceUnit(int index) {
 }
 
 void UnitSystem::SetVelocityUnit(int index) {
-    const double previous = scale_;
-    if (IsVelocityUnit(index)) {
-        velocityUnit_ = index;
-        scale_ = kVelocityUnits[static_cast<size_t>(index)].scale;
-        if (index == 3 && distanceUnit_ == 1) scale_ = kMmsPerUsSurveyFoot;
-    }
-    ColourLookup* table = CurrentVelocityTable();
-    if (AppSettings().AutoScaleColors == 0 || !table) return;
-    const ColourTableProperties& range = table->Properties();
-    RescaleVelocityTable(previous * range.minimum / scale_, previous * range.maximum / scale_,
-                         1000);
+    if (!IsVelocityUnit(index)) return;
+    velocityUnit_ = index;
+    scale_ = kVelocityUnits[static_cast<size_t>(index)].scale;
+    if (index == 3 && distanceUnit_ == 1) scale_ = kMmsPerUsSurveyFoot;
 }
 
 double UnitSystem::CelsiusToDisplay(double celsius) const {

@@ -6,7 +6,7 @@
 
 namespace fluvex {
 
-// Velocity quantities, the settings' Velocity (q = -1 in the functions below stands for it).
+// Velocity quantities (the settings' Velocity).
 enum VelocityQuantity : int {
     kEastVelocity = 0,
     kNorthVelocity = 1,
@@ -19,13 +19,11 @@ enum VelocityQuantity : int {
 // A profile quantity that is an angle like direction (drawn by the profile view).
 inline constexpr int kAngleViewQuantity = 10;
 
-// The shown quantity for q (the settings' Velocity when q is -1).
-int ResolveQuantity(int q);
 // Angles are never scaled by the velocity unit and carry no unit.
-bool IsAngleQuantity(int q);
+bool IsAngleQuantity(int quantity);
 // Error velocity, direction and angles are looked up in colour tables as they are.
-bool IsUnscaledQuantity(int q);
-std::string_view QuantityName(int q);
+bool IsUnscaledQuantity(int quantity);
+std::string_view QuantityName(int quantity);
 
 // Display units. Lengths are held in centimetres (or metres where said) and velocities in mm/s;
 // this is the one place that turns them into the units the surveyor chose and back.
@@ -39,8 +37,7 @@ public:
     // 1 US survey foot, 2 international foot, anything else metre.
     void SetDistanceUnit(int index);
     // Indices 0 to 4 select a unit; others are ignored. The ft/s scale follows the distance
-    // unit at the time of the call. When the settings' AutoScaleColors is on, the velocity
-    // colour table is rescaled so that it shows the same velocities.
+    // unit at the time of the call.
     void SetVelocityUnit(int index);
 
     double CmToDisplay(double cm) const { return cm / divisor_; }

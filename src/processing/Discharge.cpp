@@ -8,7 +8,6 @@
 #include "model/EnsembleQuantities.h"
 #include "model/Units.h"
 #include "processing/VelocityProcessing.h"
-#include "settings/Settings.h"
 
 namespace fluvex {
 
@@ -29,10 +28,12 @@ struct BoatVelocity {
 // speed over ground: the ping counts when it has a depth and a navigation velocity, with or
 // without bottom track. Otherwise the bottom track's: the ping counts when it has a bottom-track
 // block, and a bad bottom-track velocity leaves the boat still (no crossing is counted then).
-std::optional<BoatVelocity> DischargeBoatVelocity(const Ensemble& ensemble, int velocityReference) {
-    if (velocityReference == kReferenceEditedFile) {
+std::optional<BoatVelocity> DischargeBoatVelocity(const Ensemble& ensemble,
+                                                  const ProcessingOptions& options) {
+    if (options.velocityReference == kReferenceEditedFile) {
         const CellVelocity& navigated = ensemble.referenceVelocity;
-        if (!ensemble.loaded || navigated.IsBad() || !MeasuredDepth(ensemble)) return std::nullopt;
+        if (!ensemble.loaded || navigated.IsBad() || !MeasuredDepth(ensemble, options.quantities))
+            return std::nullopt;
         return BoatVelocity{static_cast<double>(navigated.east),
                             static_cast<double>(navigated.north)};
     }
@@ -63,8 +64,8 @@ struct CellGeometry {
     double Bottom(int cell) const { return Top(cell) + Size(); }
 };
 
-CellGeometry CellGeometryOf(const Ensemble& ensemble) {
-    return {Units().DisplayToMetres(CellDepth(ensemble, 0)),
+CellGeometry CellGeometryOf(const Ensemble& ensemble, const UnitSystem& units) {
+    return {units.DisplayToMetres(CellDepth(ensemble, 0, units)),
             ensemble.fixedLeader.DepthCellLengthCm()};
 }
 
@@ -134,9 +135,10 @@ int ProfileCells(const Ensemble& ensemble) {
 }
 
 // Cells from the top down to the first whose top edge lies below the bed.
-EnsembleDischarge OrdinaryDischarge(const Ensemble& ensemble, ProfileSums sums) {
-    const double depth = Units().DisplayToMetres(Depth(ensemble));
-    const CellGeometry cells = CellGeometryOf(ensemble);
+EnsembleDischarge OrdinaryDischarge(const Ensemble& ensemble, ProfileSums sums,
+                                    const QuantityOptions& options) {
+    const double depth = options.units.DisplayToMetres(Depth(ensemble, options));
+    const CellGeometry cells = CellGeometryOf(ensemble, options.units);
     const int count = ProfileCells(ensemble);
     for (int cell = 0; cell < count && cells.Top(cell) <= depth; ++cell)
         sums.AddCell(cell);
@@ -157,16 +159,17 @@ EnsembleDischarge OrdinaryDischarge(const Ensemble& ensemble, ProfileSums sums) 
 }
 
 // Cells above the bottom cut-off; the bottom layer starts at the first cell below it.
-EnsembleDischarge SonTekDischarge(const Ensemble& ensemble, ProfileSums sums) {
-    const int aboveCutOff = LastCell(ensemble);
+EnsembleDischarge SonTekDischarge(const Ensemble& ensemble, ProfileSums sums,
+                                  const QuantityOptions& options) {
+    const int aboveCutOff = LastCell(ensemble, options);
     const int count = ProfileCells(ensemble);
-    const CellGeometry cells = CellGeometryOf(ensemble);
+    const CellGeometry cells = CellGeometryOf(ensemble, options.units);
     for (int cell = 0; cell < std::min(aboveCutOff, count); ++cell)
         sums.AddCell(cell);
 
     EnsembleDischarge discharge;
     if (sums.GoodCells() == 0) return discharge;
-    const double depth = Units().DisplayToMetres(Depth(ensemble));
+    const double depth = options.units.DisplayToMetres(Depth(ensemble, options));
     // Without a cut-off inside the profile the bottom layer lies below the last cell counted, not
     // from the surface down.
     const double bottomLayerTop =
@@ -196,26 +199,26 @@ double MeanSpeedTimesMeanDepth(std::span<const ShoreSample> samples) {
 
 }  // namespace
 
-EnsembleDischarge ComputeEnsembleDischarge(const Ensemble& ensemble) {
-    const int velocityReference = AppSettings().VelReference();
-    const std::optional<BoatVelocity> boat = DischargeBoatVelocity(ensemble, velocityReference);
+EnsembleDischarge ComputeEnsembleDischarge(const Ensemble& ensemble,
+                                           const ProcessingOptions& options) {
+    const std::optional<BoatVelocity> boat = DischargeBoatVelocity(ensemble, options);
     if (!boat) return {};
-    const ProfileSums sums(ensemble, *boat, velocityReference != kReferenceNone);
-    return ensemble.IsSonTek() ? SonTekDischarge(ensemble, sums)
-                               : OrdinaryDischarge(ensemble, sums);
+    const ProfileSums sums(ensemble, *boat, options.velocityReference != kReferenceNone);
+    return ensemble.IsSonTek() ? SonTekDischarge(ensemble, sums, options.quantities)
+                               : OrdinaryDischarge(ensemble, sums, options.quantities);
 }
 
-double ChartValue(const Ensemble& ensemble, int kind) {
+double ChartValue(const Ensemble& ensemble, int kind, const ProcessingOptions& options) {
     if (!ensemble.loaded) return 0;
     switch (kind) {
         case kChartDischarge1:
-            return ComputeEnsembleDischarge(ensemble).measured;
+            return ComputeEnsembleDischarge(ensemble, options).measured;
         case kChartDischarge2:
-            return ComputeEnsembleDischarge(ensemble).top;
+            return ComputeEnsembleDischarge(ensemble, options).top;
         case kChartDischarge3:
-            return ComputeEnsembleDischarge(ensemble).bottom;
+            return ComputeEnsembleDischarge(ensemble, options).bottom;
         default:
-            return ChartQuantity(ensemble, kind);
+            return ChartQuantity(ensemble, kind, options.quantities);
     }
 }
 
@@ -248,11 +251,6 @@ void DischargeIntegral::Add(double time, const EnsembleDischarge& discharge) {
         pingsCarried_ = discharge.goodCells >= 1 ? 1 : pingsCarried_ + 1;
     }
     previousTime_ = time;
-}
-
-ShoreOptions ShoreOptions::From(const Settings& settings) {
-    return {settings.NShorePings, settings.StartCoeff, settings.StartWidth, settings.EndCoeff,
-            settings.EndWidth};
 }
 
 EdgeDischarge EstimateEdges(std::span<const ShoreSample> samples, const ShoreOptions& options) {

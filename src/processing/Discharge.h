@@ -10,10 +10,9 @@
 #include <string_view>
 
 #include "model/Ensemble.h"
+#include "processing/VelocityProcessing.h"
 
 namespace fluvex {
-
-class Settings;
 
 // One ping's discharge per second of ping time (m³/s per second).
 struct EnsembleDischarge {
@@ -44,7 +43,7 @@ struct LineDischarge {
 };
 
 // The discharge of one processed ping, by the depth reference, the velocity reference and the
-// bottom cut-off of the settings. The boat velocity is the navigation's under the navigation
+// bottom cut-off of the options. The boat velocity is the navigation's under the navigation
 // reference (all zero without a depth or a navigation velocity) and the bottom track's otherwise
 // (all zero without bottom track). The layers are the surface to the top edge of the first
 // cell (top), the good cells (measured) and the bottom edge of the last good cell to the bed
@@ -54,11 +53,12 @@ struct LineDischarge {
 // processing marked it bad, but then adds nothing to the sums; without a valid bottom-track
 // velocity (under the bottom-track or no reference) the boat counts as still, so the crossings are
 // zero while the good cells are counted.
-EnsembleDischarge ComputeEnsembleDischarge(const Ensemble& ensemble);
+EnsembleDischarge ComputeEnsembleDischarge(const Ensemble& ensemble,
+                                           const ProcessingOptions& options);
 
 // The per-ping quantity of a ChartKind as charts show it: the discharge kinds (measured, top,
 // bottom) from ComputeEnsembleDischarge, the others as ChartQuantity gives them.
-double ChartValue(const Ensemble& ensemble, int kind);
+double ChartValue(const Ensemble& ensemble, int kind, const ProcessingOptions& options);
 
 // The unit line discharges are shown in, from the settings' VelocityUnits: the length factor
 // cubed (the discharges are computed in metres) and its text. An unknown unit scales as mm and has
@@ -105,8 +105,6 @@ struct ShoreOptions {
     double startWidth = 0.0;
     double endCoefficient = 0.31;
     double endWidth = 0.0;
-
-    static ShoreOptions From(const Settings& settings);
 };
 
 struct EdgeDischarge {

@@ -7,7 +7,6 @@
 #include "model/EnsembleQuantities.h"
 #include "model/Units.h"
 #include "processing/VelocityProcessing.h"
-#include "settings/Settings.h"
 
 namespace fluvex {
 
@@ -59,31 +58,32 @@ void AverageMovingWindow(std::vector<CellVelocity>& cells, size_t inUse, size_t 
     }
 }
 
-// Cells on each side of a window of VelAvgDist display units: half the distance in cells,
+// Cells on each side of a window of `distance` display units: half the distance in cells,
 // truncated toward zero.
-size_t HalfWidthByDistance(const Ensemble& ensemble) {
+size_t HalfWidthByDistance(const Ensemble& ensemble, double distance, const UnitSystem& units) {
     const double cellCm = ensemble.fixedLeader.DepthCellLengthCm();
     if (cellCm <= 0) return 0;
-    const double cells = Units().DisplayToCm(AppSettings().VelAvgDist() * 0.5) / cellCm;
+    const double cells = units.DisplayToCm(distance * 0.5) / cellCm;
     return cells > 0 ? static_cast<size_t>(std::min(cells, 1000.0)) : 0;
 }
 
 }  // namespace
 
-void AverageVertically(Ensemble& ensemble) {
+void AverageVertically(Ensemble& ensemble, const VerticalAveraging& averaging,
+                       const QuantityOptions& options) {
     std::vector<CellVelocity>& cells = ensemble.cells;
     const size_t inUse =
-        std::min(static_cast<size_t>(std::max(LastCell(ensemble), 0)), cells.size());
-    switch (AppSettings().VelAvgMode()) {
+        std::min(static_cast<size_t>(std::max(LastCell(ensemble, options), 0)), cells.size());
+    switch (averaging.mode) {
         case kAverageAll:
             AverageAll(cells, inUse);
             break;
         case kByDistance:
-            AverageMovingWindow(cells, inUse, HalfWidthByDistance(ensemble));
+            AverageMovingWindow(cells, inUse,
+                                HalfWidthByDistance(ensemble, averaging.distance, options.units));
             break;
         case kBySamples:
-            AverageMovingWindow(cells, inUse,
-                                static_cast<size_t>(std::max(AppSettings().VelAvgSamples(), 0)));
+            AverageMovingWindow(cells, inUse, static_cast<size_t>(std::max(averaging.samples, 0)));
             break;
         default:
             break;

@@ -8,7 +8,6 @@
 #include "model/EnsembleQuantities.h"
 #include "model/Units.h"
 #include "processing/ProfileFilters.h"
-#include "settings/Settings.h"
 
 namespace fluvex {
 
@@ -144,10 +143,10 @@ bool BeamToInstrument(const Ensemble& ensemble, const std::array<int16_t, 4>& be
     return BeamsToInstrument(BeamGeometryOf(ensemble), beams, instrument);
 }
 
-Matrix3 AttitudeMatrix(const Ensemble& ensemble) {
-    const double heading = DegreesToRadians(Heading(ensemble));
-    double pitch = DegreesToRadians(Pitch(ensemble));
-    double roll = DegreesToRadians(Roll(ensemble));
+Matrix3 AttitudeMatrix(const Ensemble& ensemble, const AttitudeOptions& attitude) {
+    const double heading = DegreesToRadians(Heading(ensemble, attitude));
+    double pitch = DegreesToRadians(Pitch(ensemble, attitude));
+    double roll = DegreesToRadians(Roll(ensemble, attitude));
     const uint8_t transform = ensemble.fixedLeader.CoordinateTransform();
     if ((transform & 0x10) && (transform & 0x04)) pitch = roll = 0;  // tilts already applied
     if (!ensemble.IsSonTek()) return HeadingPitchRollMatrix(heading, pitch, roll);
@@ -155,32 +154,32 @@ Matrix3 AttitudeMatrix(const Ensemble& ensemble) {
     return SonTekAttitudeMatrix(heading, pitch, roll);
 }
 
-Matrix3 VelocityRotation(const Ensemble& ensemble, const Matrix3& alignment) {
+Matrix3 VelocityRotation(const Ensemble& ensemble, const Matrix3& alignment,
+                         const AttitudeOptions& attitude) {
     // Beam velocities become instrument axes first, so they turn to earth like instrument ones.
     if (ensemble.fixedLeader.Frame() == CoordinateFrame::Earth) return alignment;
-    return Multiply(alignment, AttitudeMatrix(ensemble));
+    return Multiply(alignment, AttitudeMatrix(ensemble, attitude));
 }
 
 bool ReferenceVelocity(const Ensemble& ensemble, const Matrix3& rotation, Velocity4& reference,
                        int mode) {
-    if (mode == -1) mode = AppSettings().VelReference();
     const std::optional<Vector3> exact = ExactReference(ensemble, rotation, mode);
     reference = exact ? Stored(*exact) : kFailedReference;
     return exact.has_value();
 }
 
-void ProcessEnsemble(Ensemble& ensemble, const Matrix3& alignment) {
+void ProcessEnsemble(Ensemble& ensemble, const Matrix3& alignment,
+                     const ProcessingOptions& options) {
     ensemble.cells.clear();
     const int cellCount = ensemble.loaded ? ensemble.cellBlocks.CellCount() : 0;
-    const Matrix3 rotation = VelocityRotation(ensemble, alignment);
-    const Settings& settings = AppSettings();
+    const Matrix3 rotation = VelocityRotation(ensemble, alignment, options.quantities.attitude);
 
     const std::optional<Vector3> reference =
-        ExactReference(ensemble, rotation, settings.VelReference());
+        ExactReference(ensemble, rotation, options.velocityReference);
     // The bottom track is kept for the boat-speed view whatever the reference, and is refreshed
     // even when the reference failed, so that it never shows a previous processing's value.
     const std::optional<Vector3> bottomTrack =
-        settings.VelReference() == kReferenceBottomTrack
+        options.velocityReference == kReferenceBottomTrack
             ? reference
             : ExactReference(ensemble, rotation, kReferenceBottomTrack);
     const auto store = [](const std::optional<Vector3>& v) {
@@ -200,12 +199,12 @@ void ProcessEnsemble(Ensemble& ensemble, const Matrix3& alignment) {
     for (int cell = 0; cell < cellCount; ++cell) {
         const int16_t intensity = MeanIntensity(ensemble, cell);
         belowAmplitude = belowAmplitude || (ensemble.Has(PresentBit::EchoIntensity) &&
-                                            intensity < settings.SNRFilterVal());
+                                            intensity < options.amplitudeThreshold);
         ensemble.cells.push_back(
             belowAmplitude ? CellVelocity{kBadVelocity, kBadVelocity, kBadVelocity, intensity}
                            : ProcessCell(ensemble, cell, beams, rotation, *reference, intensity));
     }
-    if (settings.VelAveraging() == 1) AverageVertically(ensemble);
+    if (options.averaging) AverageVertically(ensemble, *options.averaging, options.quantities);
 }
 
 }  // namespace fluvex

@@ -8,6 +8,8 @@
 #include "model/EnsembleQuantities.h"
 #include "model/Units.h"
 #include "project/DatabaseLine.h"
+#include "project/LineReprocessing.h"
+#include "project/SettingsOptions.h"
 #include "readers/CRDIReader.h"
 #include "services/UserPrompt.h"
 #include "settings/Settings.h"
@@ -115,7 +117,7 @@ CRDIReader* Database::ProcessedReader(int line) {
     if (!IsLoaded(line)) return nullptr;
     CRDIReader& reader = *Slot(line).reader;
     if (AppSettings().NeedsRecompute(line)) {
-        reader.ReprocessAll();
+        ReprocessEnsembles(reader, CurrentProcessingOptions());
         AppSettings().ClearRecompute(line);
     }
     return &reader;
@@ -159,8 +161,9 @@ bool Database::LastPositionedEnsemble(int line, Ensemble& ensemble) {
 
 bool Database::EnsembleAtTime(int line, double time, Ensemble& ensemble) {
     const auto pings = Ensembles(line);
+    const int timing = AppSettings().Time_Type();
     const auto found = std::ranges::partition_point(
-        pings, [time](const Ensemble& e) { return EnsembleTimeOf(e) < time; });
+        pings, [time, timing](const Ensemble& e) { return EnsembleTimeOf(e, timing) < time; });
     if (found == pings.end()) return false;
     ensemble = *found;
     return true;
@@ -200,13 +203,14 @@ void Database::RemoveLine(int line) {
 
 bool Database::DepthRange(int line, double& minimum, double& maximum) {
     const auto pings = Ensembles(line);
+    const QuantityOptions quantities = CurrentQuantityOptions();
     minimum = kRangeStart;
     maximum = -kRangeStart;
     const auto blanking = [](const Ensemble& e) {
         return Units().CmToDisplay(e.fixedLeader.BlankAfterTransmitCm());
     };
     for (const Ensemble& ping : pings) {
-        const double depth = Depth(ping);
+        const double depth = Depth(ping, quantities);
         maximum = std::max(maximum, depth);
         if (depth < minimum && depth != 0) minimum = blanking(ping);
     }
@@ -215,7 +219,8 @@ bool Database::DepthRange(int line, double& minimum, double& maximum) {
         for (const Ensemble& ping : pings) {
             minimum = std::min(minimum, blanking(ping));
             const int cells = CellCount(ping);
-            if (cells != 0) maximum = std::max(maximum, CellDepth(ping, cells - 1));
+            if (cells != 0)
+                maximum = std::max(maximum, CellDepth(ping, cells - 1, quantities.units));
         }
         if (maximum <= 0) return true;
     }
@@ -236,12 +241,13 @@ bool Database::VelocityRange(int line, double& minimum, double& maximum, int qua
     const Settings& settings = AppSettings();
     const int q = quantity < 0 ? settings.Velocity() : quantity;
     const bool belowBedEnds = settings.VelReference() == 1;
+    const QuantityOptions quantities = CurrentQuantityOptions();
     bool found = false;
     for (const Ensemble& ping : Ensembles(line)) {
-        const double depth = Depth(ping);
-        const int last = std::min(LastCell(ping), static_cast<int>(ping.cells.size()));
+        const double depth = Depth(ping, quantities);
+        const int last = std::min(LastCell(ping, quantities), static_cast<int>(ping.cells.size()));
         for (int cell = 0; cell < last; ++cell) {
-            if (belowBedEnds && CellDepth(ping, cell) > depth) break;
+            if (belowBedEnds && CellDepth(ping, cell, quantities.units) > depth) break;
             const std::int16_t value = VelocityComponent(ping, cell, q);
             if (value == kBadVelocity) continue;
             if (!found) minimum = maximum = value;

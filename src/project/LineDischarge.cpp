@@ -1,4 +1,5 @@
 #include "project/LineDischarge.h"
+#include "project/SettingsOptions.h"
 
 #include <cmath>
 #include <vector>
@@ -32,7 +33,8 @@ LineDischargeOptions OptionsFromSettings(bool withEdges) {
     const Settings& settings = AppSettings();
     LineDischargeOptions options;
     options.volumeFactor = VolumeUnitOf(settings.VelocityUnits).factor;
-    if (withEdges) options.shore = ShoreOptions::From(settings);
+    if (withEdges) options.shore = ShoreOptionsOf(settings);
+    options.processing = ProcessingOptionsOf(settings, Units());
     return options;
 }
 
@@ -44,14 +46,14 @@ LineDischarge IntegrateLineDischarge(std::span<const Ensemble> pings,
     std::vector<ShoreSample> shore;
     for (const Ensemble& ping : pings) {
         if (!ping.loaded || (options.counts && !options.counts(ping))) continue;
-        const EnsembleDischarge discharge = ComputeEnsembleDischarge(ping);
+        const EnsembleDischarge discharge = ComputeEnsembleDischarge(ping, options.processing);
         if (options.shore && discharge.goodCells > 0)
             shore.push_back({discharge.meanWaterSpeed, discharge.depth});
         // An edge ping only starts (or ends) the time chain: the first transect ping then
         // carries its own time step, as in the acquisition software's measured discharge.
         EnsembleDischarge still;
         still.goodCells = 1;
-        integral.Add(EnsembleTimeOf(ping),
+        integral.Add(EnsembleTimeOf(ping, options.processing.quantities.timingMode),
                      ping.part == MeasurementPart::Transect ? discharge : still);
     }
     const EdgeDischarge edges =

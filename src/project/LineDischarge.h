@@ -19,9 +19,11 @@ struct LineDischargeOptions {
     // Pings it refuses are passed over as unreadable ones are; without it every loaded ping
     // counts.
     std::function<bool(const Ensemble&)> counts;
+    // The references, cut-off and timing each ping's discharge is computed by.
+    ProcessingOptions processing;
 };
 
-// The time integral of the pings' discharge by the settings' timing source, with the edges of
+// The time integral of the pings' discharge by the options' timing source, with the edges of
 // the shore options, scaled by the volume factor and shown positive (LineDischarge). Pings not
 // loaded are skipped: the next one's time step spans the gap. `ensembles` is the number of pings
 // given.

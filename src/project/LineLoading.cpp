@@ -259,6 +259,7 @@ bool Database::AddLine(const std::filesystem::path& rawFile,
         {offsets.rollDegrees, offsets.pitchDegrees, offsets.headingDegrees});
     line->reader->SetAlignmentMatrix(offsets.mounting);
     line->reader->SetFeedback(feedback_);
+    line->reader->SetTimingMode(AppSettings().Time_Type());
     if (geodesy_ != nullptr) geodesy_->TakePositionOutsideArea();
     // A file without a single ping is not a line: most likely not an instrument file at all.
     lastOpenError_.clear();
@@ -430,7 +431,8 @@ int LoadOneFile(Database& database, const std::filesystem::path& file, UserPromp
 
 std::vector<std::string> AlignOptionsWithLines(Database& database) {
     Settings& settings = AppSettings();
-    if (database.SuiteTimingUnavailable() && settings.Time_Type() != 1) settings.SetTime_Type(1);
+    if (database.SuiteTimingUnavailable() && settings.Time_Type() != kTimingInstrumentClock)
+        settings.SetTime_Type(kTimingInstrumentClock);
     if (!database.HasPosition(0)) settings.UseTime = true;
     return AlignReferences(database, settings);
 }

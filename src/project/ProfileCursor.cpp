@@ -1,4 +1,6 @@
 #include "project/ProfileCursor.h"
+#include "project/SettingsOptions.h"
+#include "settings/Settings.h"
 
 #include <algorithm>
 #include <cmath>
@@ -50,25 +52,28 @@ std::string BedText(double bedDepth) {
 
 // The shown component of one cell in the display velocity unit (angles and error velocity as
 // they are), or the no-data caption.
-std::string CellValueText(const Ensemble& ping, int cell) {
-    const std::int16_t value = VelocityComponent(ping, cell);
-    if (value == kBadVelocity) return Labelled(QuantityName(-1), CaptionText(kNoDataCaption));
-    const double shown = IsUnscaledQuantity(-1) ? value : Units().MmsToDisplay(value);
-    return Labelled(QuantityName(-1), Units().FormatVelocity(shown, -1));
+std::string CellValueText(const Ensemble& ping, int cell, const QuantityOptions& quantities) {
+    const int quantity = quantities.velocityQuantity;
+    const std::int16_t value = VelocityComponent(ping, cell, quantity);
+    if (value == kBadVelocity) return Labelled(QuantityName(quantity), CaptionText(kNoDataCaption));
+    const double shown =
+        IsUnscaledQuantity(quantity) ? value : quantities.units.MmsToDisplay(value);
+    return Labelled(QuantityName(quantity), quantities.units.FormatVelocity(shown, quantity));
 }
 
 // Panels 2 to 4 and the bed of the ping under the mouse.
 void ReadPing(const Ensemble& ping, double depth, CursorReading& reading) {
+    const QuantityOptions quantities = CurrentQuantityOptions();
     double x = 0;
     double y = 0;
     const bool positioned = GetPosition(ping, x, y);
     const std::string noData = CaptionText(kNoDataCaption);
     reading.panels[2] = Labelled(kEastingCaption, positioned ? Units().FormatDistance(x) : noData);
     reading.panels[3] = Labelled(kNorthingCaption, positioned ? Units().FormatDistance(y) : noData);
-    reading.bedDepth = Depth(ping);
+    reading.bedDepth = Depth(ping, quantities);
     const std::optional<int> cell = CellUnderDepth(ping, depth, reading.bedDepth);
     reading.cell = cell.value_or(-1);
-    reading.panels[4] = cell ? CellValueText(ping, *cell) : std::string{};
+    reading.panels[4] = cell ? CellValueText(ping, *cell, quantities) : std::string{};
 }
 
 double DistanceAlongAxis(const Ensemble& ping, double value, bool useTime) {
@@ -78,7 +83,7 @@ double DistanceAlongAxis(const Ensemble& ping, double value, bool useTime) {
 }  // namespace
 
 double HorizontalValue(const Ensemble& ping, bool useTime) {
-    return useTime ? EnsembleTimeOf(ping) : ping.navigation.distance;
+    return useTime ? EnsembleTimeOf(ping, AppSettings().Time_Type()) : ping.navigation.distance;
 }
 
 std::optional<int> NearestPing(std::span<const Ensemble> pings, double value, bool useTime) {
@@ -102,13 +107,14 @@ double FirstCellTop(const Ensemble& ping) {
 }
 
 std::optional<int> CellUnderDepth(const Ensemble& ping, double depth, double bedDepth) {
+    const UnitSystem& units = Units();
     const int cells = CellCount(ping);
     if (cells == 0 || !(depth > FirstCellTop(ping) && depth < bedDepth)) return std::nullopt;
     for (int cell = 1; cell < cells; ++cell)
-        if (CellDepth(ping, cell) > depth) return cell - 1;
+        if (CellDepth(ping, cell, units) > depth) return cell - 1;
     // Below the last cell's top: inside that cell only as far as it reaches.
     const int last = cells - 1;
-    if (depth < CellDepth(ping, last) + CellSize(ping)) return last;
+    if (depth < CellDepth(ping, last, units) + CellSize(ping, units)) return last;
     return std::nullopt;
 }
 
@@ -126,11 +132,12 @@ CursorReading ReadCursor(std::span<const Ensemble> pings, double value, double d
 }
 
 std::optional<int> CellToDelete(const Ensemble& ping, double depth) {
+    const QuantityOptions quantities = CurrentQuantityOptions();
     const double top = FirstCellTop(ping);
-    const double size = CellSize(ping);
+    const double size = CellSize(ping, quantities.units);
     if (size <= 0 || !std::isfinite(depth) || depth < top) return std::nullopt;
     const double cell = std::trunc((depth - top) / size);
-    const int drawn = std::min(LastCell(ping), CellCount(ping));
+    const int drawn = std::min(LastCell(ping, quantities), CellCount(ping));
     if (cell >= drawn) return std::nullopt;
     return static_cast<int>(cell);
 }

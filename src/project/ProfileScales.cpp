@@ -1,4 +1,5 @@
 #include "project/ProfileScales.h"
+#include "project/SettingsOptions.h"
 
 #include <algorithm>
 #include <array>
@@ -6,9 +7,9 @@
 #include <limits>
 #include <span>
 
-#include "model/ColourTables.h"
 #include "model/EnsembleQuantities.h"
 #include "project/Database.h"
+#include "services/CurrentColourTable.h"
 #include "settings/Settings.h"
 
 namespace fluvex {
@@ -70,20 +71,21 @@ void ScaleColoursForChoice(Database& database, int line, int scalingMode) {
 namespace {
 
 // The first ping's time to the last time that is set; pings whose clock was never set read 0.
-void TimeRange(std::span<const Ensemble> pings, double& minimum, double& maximum) {
-    minimum = pings.empty() ? 0 : EnsembleTimeOf(pings.front());
+void TimeRange(std::span<const Ensemble> pings, int timingMode, double& minimum, double& maximum) {
+    minimum = pings.empty() ? 0 : EnsembleTimeOf(pings.front(), timingMode);
     // Looked for from the last ping down to the second.
     const auto later = pings.empty() ? pings : pings.subspan(1);
-    const auto timed = std::find_if(later.rbegin(), later.rend(),
-                                    [](const Ensemble& ping) { return EnsembleTimeOf(ping) != 0; });
-    maximum = timed == later.rend() ? 0 : EnsembleTimeOf(*timed);
+    const auto timed = std::find_if(
+        later.rbegin(), later.rend(),
+        [timingMode](const Ensemble& ping) { return EnsembleTimeOf(ping, timingMode) != 0; });
+    maximum = timed == later.rend() ? 0 : EnsembleTimeOf(*timed, timingMode);
     if (maximum <= minimum) maximum = minimum + kTimeSpanWithoutEnd;
 }
 
 void HorizontalRange(ProfileLayout& layout, Database& database, int line) {
     const Settings& settings = AppSettings();
     if (settings.UseTime) {
-        TimeRange(database.Ensembles(line), layout.xMinimum, layout.xMaximum);
+        TimeRange(database.Ensembles(line), settings.Time_Type(), layout.xMinimum, layout.xMaximum);
         return;
     }
     layout.xMinimum = settings.StartDBL;

@@ -8,11 +8,12 @@
 #include <span>
 #include <string_view>
 
-#include "model/ColourTables.h"
 #include "model/DirectionColourTable.h"
 #include "model/EnsembleQuantities.h"
 #include "model/Units.h"
 #include "project/Database.h"
+#include "project/SettingsOptions.h"
+#include "services/CurrentColourTable.h"
 #include "services/TextService.h"
 #include "settings/Settings.h"
 
@@ -55,20 +56,21 @@ struct SectionOptions {
     double maxDepth = 0;
     int quantity = 0;
     bool directionColours = false;
+    QuantityOptions quantities;
 
     static SectionOptions FromSettings() {
         const Settings& settings = AppSettings();
         const int quantity = settings.Velocity();
-        return {settings.UseTime, settings.AutoScaleDepth, settings.MaxDepth, quantity,
-                quantity == kDirection || quantity == kAngleViewQuantity};
+        return {settings.UseTime, settings.AutoScaleDepth,   settings.MaxDepth,
+                quantity,         IsAngleQuantity(quantity), CurrentQuantityOptions()};
     }
 };
 
 // The top of cell `cell`; CellDepth knows only the ping's own cells, and the bottom of the last
 // one lies a cell size below its top.
-double CellTop(const Ensemble& ping, int cell, int cellCount) {
-    return cell < cellCount ? CellDepth(ping, cell)
-                            : CellDepth(ping, cellCount - 1) + CellSize(ping);
+double CellTop(const Ensemble& ping, int cell, int cellCount, const UnitSystem& units) {
+    return cell < cellCount ? CellDepth(ping, cell, units)
+                            : CellDepth(ping, cellCount - 1, units) + CellSize(ping, units);
 }
 
 // The ping walk of one drawing: columns of cells between consecutive drawn pings, and the bed.
@@ -98,7 +100,7 @@ public:
     // joining it in would pull the line up to the surface at every lost bottom.
     void AddBedPoint(const Ensemble& ping) {
         const PixelRect& plot = layout_.plot;
-        const double depth = Depth(ping);
+        const double depth = Depth(ping, options_.quantities);
         if (!(depth > 0)) return;
         image_.bed.push_back(
             {std::clamp(layout_.MapX(HorizontalValue(ping)), plot.left, plot.right),
@@ -108,27 +110,30 @@ public:
 
 private:
     double HorizontalValue(const Ensemble& ping) const {
-        return options_.useTime ? EnsembleTimeOf(ping) : ping.navigation.distance;
+        return options_.useTime ? EnsembleTimeOf(ping, options_.quantities.timingMode)
+                                : ping.navigation.distance;
     }
 
     // A ping whose clock was never set and that has no position cannot place a column's start.
     bool StartsColumn(const Ensemble& previous) const {
         if (!options_.useTime) return previous.navigation.positionValid;
-        return EnsembleTimeOf(previous) != 0 || previous.navigation.positionValid;
+        return EnsembleTimeOf(previous, options_.quantities.timingMode) != 0 ||
+               previous.navigation.positionValid;
     }
 
     // Cells from the top down until one reaches the plot's bottom, the last cell to draw or the
     // depth limit.
     void DrawCells(const Ensemble& ping, PixelSpan columns) {
         const int cellCount = CellCount(ping);
-        const int cellsToDraw = std::min(LastCell(ping), cellCount);
+        const int cellsToDraw = std::min(LastCell(ping, options_.quantities), cellCount);
         if (cellsToDraw <= 1 || !database_.InsideBorder(ping.navigation.x, ping.navigation.y))
             return;
         const PixelRect& plot = layout_.plot;
         const double limit = DepthLimit(ping, cellCount);
-        int top = layout_.MapY(CellTop(ping, 0, cellCount));
+        int top = layout_.MapY(CellTop(ping, 0, cellCount, options_.quantities.units));
         for (int cell = 0; cell < cellsToDraw; ++cell) {
-            const double bottomDepth = CellTop(ping, cell + 1, cellCount);
+            const double bottomDepth =
+                CellTop(ping, cell + 1, cellCount, options_.quantities.units);
             const int bottom = layout_.MapY(bottomDepth);
             const PixelSpan rows = PixelSpan::Between(top, bottom);
             top = bottom;
@@ -143,9 +148,9 @@ private:
 
     double DepthLimit(const Ensemble& ping, int cellCount) const {
         if (!options_.autoScaleDepth) return options_.maxDepth;
-        const double bed = Depth(ping);
+        const double bed = Depth(ping, options_.quantities);
         if (bed != 0 || cellCount == 0) return bed;
-        return CellDepth(ping, cellCount - 1);
+        return CellDepth(ping, cellCount - 1, options_.quantities.units);
     }
 
     // A section repeats a few thousand values over many thousand cells: each value is looked up

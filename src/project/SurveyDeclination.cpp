@@ -1,4 +1,5 @@
 #include "project/SurveyDeclination.h"
+#include "settings/Settings.h"
 
 #include <chrono>
 #include <cmath>
@@ -18,8 +19,8 @@ constexpr double kToleratedDifferenceDegrees = 2.0;
 
 // Milliseconds since 1970 of a ping's date and time of day (the time tag stands in for the time
 // of day when the suite's timing is used).
-std::optional<std::int64_t> EnsembleTimeMs(const Ensemble& ensemble) {
-    const auto date = EnsembleDate::Of(ensemble);
+std::optional<std::int64_t> EnsembleTimeMs(const Ensemble& ensemble, int timingMode) {
+    const auto date = EnsembleDate::Of(ensemble, timingMode);
     if (!date) return std::nullopt;
     using namespace std::chrono;
     const year_month_day calendarDay{year(date->year),
@@ -34,9 +35,10 @@ std::optional<std::int64_t> EnsembleTimeMs(const Ensemble& ensemble) {
 
 EnsembleWalk LoadedEnsembles(Database& database) {
     return [&database](const EnsembleVisitor& visit) {
+        const int timingMode = AppSettings().Time_Type();
         for (int line = 0; line < database.LineCount(); ++line)
             for (const Ensemble& ensemble : database.Ensembles(line)) {
-                const auto timeMs = EnsembleTimeMs(ensemble);
+                const auto timeMs = EnsembleTimeMs(ensemble, timingMode);
                 if (!timeMs) continue;  // not read successfully
                 const NavRecord& nav = ensemble.navigation;
                 if (!visit({*timeMs, nav.x, nav.y, nav.positionValid})) return;

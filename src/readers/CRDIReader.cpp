@@ -11,7 +11,6 @@
 #include <optional>
 
 #include "model/EnsembleQuantities.h"
-#include "processing/VelocityProcessing.h"
 #include "readers/ReadFeedback.h"
 
 namespace fluvex {
@@ -399,11 +398,6 @@ void CRDIReader::RemoveEnsemble(int index) {
     sourceEntries_.erase(sourceEntries_.begin() + index);
 }
 
-void CRDIReader::ReprocessAll() {
-    for (Ensemble& ensemble : ensembles_)
-        ProcessEnsemble(ensemble, alignmentMatrix_);
-}
-
 void CRDIReader::SortByTime() {
     struct Key {
         double time;
@@ -412,7 +406,7 @@ void CRDIReader::SortByTime() {
     std::vector<Key> keys;
     keys.reserve(ensembles_.size());
     for (std::size_t i = 0; i < ensembles_.size(); ++i)
-        keys.push_back({EnsembleTime(ensembles_[i]), i});
+        keys.push_back({EnsembleTime(ensembles_[i], timingMode_), i});
     // Ties go by file position: the order is that of a stable sort.
     const auto earlier = [](const Key& a, const Key& b) {
         return a.time < b.time || (a.time == b.time && a.position < b.position);

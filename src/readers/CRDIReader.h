@@ -24,6 +24,7 @@
 
 #include "model/Ensemble.h"
 #include "model/Matrix3.h"
+#include "model/QuantityOptions.h"
 #include "readers/HugePageArena.h"
 #include "readers/LargeBlockAllocator.h"
 #include "readers/Pd0Decoder.h"
@@ -102,12 +103,12 @@ public:
     bool GetEnsemble(int index, Ensemble& ensemble) const;
     // Drops ensemble `index`; later ones move down. An index out of range is ignored.
     void RemoveEnsemble(int index);
-    // Ascending ensemble time in the settings' timing mode; equal times keep their order (files
+    // Ascending ensemble time in the reader's timing mode; equal times keep their order (files
     // not written by the survey acquisition hold one constant in the time tag).
     void SortByTime();
-    // Processes every ensemble again with the current settings and the alignment matrix: called
-    // after a processing option changed.
-    void ReprocessAll();
+    // The clock that orders and times the ensembles (TimingMode): the time tag until set. Takes
+    // effect at the next Open.
+    void SetTimingMode(int mode) { timingMode_ = mode; }
 
     // Read-only view of the ensembles, valid until the list changes.
     std::span<const Ensemble> Ensembles() const { return ensembles_; }
@@ -150,6 +151,7 @@ protected:
     ReadFeedback* Feedback() const { return feedback_; }
     void SetOpenError(std::string message) { openError_ = std::move(message); }
     Geodesy* GeodesyService() const { return geodesy_; }
+    int TimingModeInUse() const { return timingMode_; }
 
 private:
     bool Scan();
@@ -168,6 +170,7 @@ private:
     ReadFeedback* feedback_ = nullptr;
     std::array<double, 3> mountingOffsets_{};
     Matrix3 alignmentMatrix_ = kIdentity3;
+    int timingMode_ = kTimingTimeTag;
     std::unique_ptr<BinaryFile> file_;
     std::vector<IndexEntry> index_;
     std::vector<NavRecord> navigationRecords_;

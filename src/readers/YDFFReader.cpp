@@ -223,7 +223,7 @@ bool YDFFReader::Load() {
             work.navigation = navigation[place];
             work.MarkAbsent(PresentBit::EmbeddedPosition);
         }
-        EnsembleTime(work);  // an impossible clock date clears the loaded flag
+        EnsembleTime(work, TimingModeInUse());  // an impossible clock date clears the loaded flag
         if (!work.loaded) continue;
         AppendEnsemble(work, place);
         boatVelocityGiven.push_back(HasBoatVelocity(*sample) && place >= navigation.size());
@@ -249,8 +249,8 @@ void YDFFReader::MeasureTrack(const std::vector<bool>& boatVelocityGiven) {
             const double dx = nav.x - previous->navigation.x;
             const double dy = nav.y - previous->navigation.y;
             const double metres = Units().DisplayToMetres(std::hypot(dx, dy));
-            const double seconds =
-                std::trunc(EnsembleTimeOf(*it)) - std::trunc(EnsembleTimeOf(*previous));
+            const double seconds = std::trunc(EnsembleTimeOf(*it, TimingModeInUse())) -
+                                   std::trunc(EnsembleTimeOf(*previous, TimingModeInUse()));
             nav.speed = seconds != 0 ? metres * 1000 / seconds : metres * 1000;
             const double course = std::atan2(dx, dy) * 180 / std::numbers::pi;
             nav.course = course < 0 ? course + 360 : course;

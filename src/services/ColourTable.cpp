@@ -1,6 +1,6 @@
 #include "services/ColourTable.h"
 
-#include "model/ColourTables.h"
+#include "services/CurrentColourTable.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,6 +1,7 @@
 #include "settings/Settings.h"
 
 #include "model/Units.h"
+#include "services/CurrentColourTable.h"
 #include "services/HostService.h"
 
 namespace fluvex {
@@ -24,7 +25,7 @@ void Settings::Reset() {
     const bool processingChanged = processing_ != initial.processing_;
     *this = std::move(initial);
     if (processingChanged) Invalidate(-1);
-    Units().SetVelocityUnit(VelocityUnits);
+    SelectVelocityUnit(VelocityUnits);
 }
 
 void Settings::Invalidate(int line) {
@@ -55,6 +56,17 @@ void ClampWindowRect(WindowRecord& window, const ScreenRect& screen) {
         window.Top = screen.Top;
     else if (window.Top + window.Height > bottom)
         window.Top = bottom - window.Height;
+}
+
+void SelectVelocityUnit(int index) {
+    const double previousScale = Units().VelocityScale();
+    Units().SetVelocityUnit(index);
+    ColourLookup* table = CurrentVelocityTable();
+    if (AppSettings().AutoScaleColors == 0 || !table) return;
+    const ColourTableProperties& range = table->Properties();
+    const double scale = Units().VelocityScale();
+    RescaleVelocityTable(previousScale * range.minimum / scale,
+                         previousScale * range.maximum / scale, 1000);
 }
 
 }  // namespace fluvex

@@ -234,4 +234,8 @@ private:
 // The one settings record of the process.
 Settings& AppSettings();
 
+// Makes `index` the display velocity unit of the process (Units()). With AutoScaleColors on, the
+// velocity colour table is rescaled so that it shows the same velocities in the new unit.
+void SelectVelocityUnit(int index);
+
 }  // namespace fluvex

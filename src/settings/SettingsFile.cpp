@@ -5,10 +5,10 @@
 #include <functional>
 #include <limits>
 
-#include "model/ColourTables.h"
 #include "model/TextUtil.h"
 #include "model/Units.h"
 #include "services/ColourTable.h"
+#include "services/CurrentColourTable.h"
 #include "services/HostService.h"
 #include "services/IniFile.h"
 #include "services/UserPrompt.h"
@@ -341,7 +341,7 @@ void ClampIfScreenKnown(Settings& settings, WindowRecord& window) {
 }
 
 const std::array<SectionRules, 18> kSections{{
-    {"General", GeneralKeys, [](Settings& s) { Units().SetVelocityUnit(s.VelocityUnits); }},
+    {"General", GeneralKeys, [](Settings& s) { SelectVelocityUnit(s.VelocityUnits); }},
     {"GraphOptions", GraphOptionsKeys, nullptr},
     {"Labels", LabelsKeys, nullptr},
     {"Contours", ContoursKeys, nullptr},
@@ -457,7 +457,7 @@ bool Settings::Load(UserPrompt& prompt) {
     }
     DistanceUnit = DistanceUnitOf(metresPerUnit);
     Units().SetDistanceUnit(DistanceUnit);
-    Units().SetVelocityUnit(VelocityUnits);
+    SelectVelocityUnit(VelocityUnits);
     return true;
 }
 

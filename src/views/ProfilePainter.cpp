@@ -18,11 +18,11 @@
 #include <utility>
 #include <vector>
 
-#include "model/ColourTables.h"
 #include "model/DirectionColourTable.h"
 #include "model/Units.h"
 #include "project/Database.h"
 #include "project/ProfileSection.h"
+#include "services/CurrentColourTable.h"
 #include "settings/Settings.h"
 #include "views/ViewColour.h"
 #include "views/ViewText.h"
@@ -507,7 +507,9 @@ private:
 void PaintBarLabels(QPainter& painter, BarFrame& bar, int from, int to, int across, double minimum,
                     double maximum) {
     const int height = TextHeight(painter);
-    const auto label = [](double value) { return ToQString(Units().FormatVelocity(value, -1)); };
+    const auto label = [](double value) {
+        return ToQString(Units().FormatVelocity(value, AppSettings().Velocity()));
+    };
     bar.Write(from, across, label(minimum));
     bar.Write(from + (to - from) / 2 - height / 2, across, label((minimum + maximum) * 0.5));
     bar.Write(to - height, across, label(maximum));
@@ -580,7 +582,7 @@ void PaintProfile(QPainter& painter, Database& database, int line, const Profile
 
 void PaintColourBar(QPainter& painter, const PixelRect& rect, const TextMetrics& text, int band,
                     Qt::Orientation orientation) {
-    const bool angles = IsAngleQuantity(-1);
+    const bool angles = IsAngleQuantity(AppSettings().Velocity());
     ColourLookup* table = angles ? &DirectionTable() : CurrentVelocityTable();
     if (table == nullptr || !IsDrawable(rect)) return;
     painter.save();

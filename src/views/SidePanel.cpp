@@ -166,7 +166,7 @@ QWidget* SidePanel::BuildChoiceArea(const Commands& commands) {
         // Like every processing choice: the lines are redone before the value changes.
         settings.Invalidate(-1);
         settings.VelocityUnits = unit;
-        Units().SetVelocityUnit(unit);
+        SelectVelocityUnit(unit);
     });
 
     auto* area = new QWidget;

@@ -19,9 +19,9 @@
 #include <cmath>
 #include <system_error>
 
-#include "model/ColourTables.h"
 #include "model/Units.h"
 #include "project/Database.h"
+#include "services/CurrentColourTable.h"
 #include "services/HostService.h"
 #include "settings/Settings.h"
 #include "views/QtUserPrompt.h"

@@ -23,6 +23,8 @@
 #include "model/EnsembleQuantities.h"
 #include "model/Units.h"
 #include "project/ProfileCursor.h"
+#include "project/SettingsOptions.h"
+#include "settings/Settings.h"
 #include "views/ViewText.h"
 
 namespace fluvex {
@@ -334,7 +336,8 @@ void TfrmInfo::ShowIdentity() {
     SetField(Field::Bin, shownCell_ == -1 ? NoDataCaption() : QString::number(shownCell_));
     // The time first: a ping whose clock cannot be a date is marked not loaded by it, and the
     // other panels then show the neutral values of a ping that is not loaded.
-    SetField(Field::Time, ToQString(FormatTimeOfDay(EnsembleTime(shown_))));
+    SetField(Field::Time,
+             ToQString(FormatTimeOfDay(EnsembleTime(shown_, AppSettings().Time_Type()))));
 }
 
 void TfrmInfo::ShowPositionAndAttitude() {
@@ -344,18 +347,20 @@ void TfrmInfo::ShowPositionAndAttitude() {
     SetField(Field::X, positioned ? TwoDecimals(x) : NoPositionCaption());
     SetField(Field::Y, positioned ? TwoDecimals(y) : NoPositionCaption());
     SetField(Field::DBL, TwoDecimals(shown_.navigation.distance));
-    SetField(Field::Heading, TwoDecimals(Heading(shown_)));
-    SetField(Field::Pitch, TwoDecimals(Pitch(shown_)));
-    SetField(Field::Roll, TwoDecimals(Roll(shown_)));
+    const QuantityOptions quantities = CurrentQuantityOptions();
+    SetField(Field::Heading, TwoDecimals(Heading(shown_, quantities.attitude)));
+    SetField(Field::Pitch, TwoDecimals(Pitch(shown_, quantities.attitude)));
+    SetField(Field::Roll, TwoDecimals(Roll(shown_, quantities.attitude)));
 }
 
 void TfrmInfo::ShowCellGeometry() {
+    const QuantityOptions quantities = CurrentQuantityOptions();
     const int cells = CellCount(shown_);
-    SetField(Field::EnsDepth, DistanceText(Depth(shown_)));
-    SetField(Field::BinSize, DistanceText(CellSize(shown_)));
+    SetField(Field::EnsDepth, DistanceText(Depth(shown_, quantities)));
+    SetField(Field::BinSize, DistanceText(CellSize(shown_, quantities.units)));
     SetField(Field::MaxBins, QString::number(cells));
     SetField(Field::DistToFirstBin, DistanceText(FirstCellTop(shown_)));
-    SetField(Field::FinalBinDepth, DistanceText(CellDepth(shown_, cells - 1)));
+    SetField(Field::FinalBinDepth, DistanceText(CellDepth(shown_, cells - 1, quantities.units)));
 }
 
 void TfrmInfo::ShowCellVelocity() {
@@ -372,7 +377,7 @@ void TfrmInfo::ShowCellVelocity() {
     SetField(Field::Vertical, SpeedText(info.up, kVerticalVelocity));
     // The fourth slot is shown as held, like every unscaled quantity.
     SetField(Field::Error, ToQString(Units().FormatVelocity(info.fourth, kErrorVelocity)));
-    SetField(Field::BinDepth, DistanceText(CellDepth(shown_, shownCell_)));
+    SetField(Field::BinDepth, DistanceText(CellDepth(shown_, shownCell_, Units())));
 }
 
 void TfrmInfo::ShowIntensityPlot() {
@@ -382,7 +387,8 @@ void TfrmInfo::ShowIntensityPlot() {
     cells.reserve(static_cast<std::size_t>(count));
     for (int cell = 0; cell < count; ++cell)
         cells.push_back(shown_.cellBlocks.CellEchoIntensities(cell));
-    pbIntensity_->Plot(std::move(cells), LastCell(shown_, kLastValidCell));
+    pbIntensity_->Plot(std::move(cells),
+                       LastCell(shown_, CurrentQuantityOptions(), kLastValidCell));
 }
 
 // --- The table ---

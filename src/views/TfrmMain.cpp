@@ -22,7 +22,6 @@
 #include <algorithm>
 #include <exception>
 
-#include "model/ColourTables.h"
 #include "model/Units.h"
 #include "project/Database.h"
 #include "project/DischargeReport.h"
@@ -31,6 +30,7 @@
 #include "readers/CRDIReader.h"
 #include "readers/ReadFeedback.h"
 #include "services/ColourTable.h"
+#include "services/CurrentColourTable.h"
 #include "services/DebugOutput.h"
 #include "services/HostService.h"
 #include "services/TextService.h"
@@ -56,8 +56,6 @@ namespace fluvex {
 namespace {
 
 constexpr int kPollPeriodMs = 1000;
-constexpr int kTimingInstrumentClock = 1;
-constexpr int kTimingSuite = 2;
 QString FileNameOf(const std::filesystem::path& file) {
     return QString::fromStdString(file.filename().string());
 }
@@ -410,7 +408,7 @@ void TfrmMain::AddViewPanel(const char* panelName, const QString& title, QWidget
 void TfrmMain::UpdateStep() {
     const Settings& settings = AppSettings();
     mnuShowColorBar_->setChecked(settings.ShowColorBar);
-    actColors_->setEnabled(!IsAngleQuantity(-1));
+    actColors_->setEnabled(!IsAngleQuantity(AppSettings().Velocity()));
     side_->VelocityReference()->SelectCode(settings.VelReference());
     side_->DepthReference()->SelectCode(settings.BottomTrack());
     const QSignalBlocker quiet(side_->VelocityUnits());
@@ -423,7 +421,7 @@ void TfrmMain::UpdateActions() {
     for (QAction* action : lineActions_)
         action->setEnabled(database.LineCount() > 0);
     actIgnore_->setEnabled(database.LineCount() > 1);
-    actColors_->setEnabled(!IsAngleQuantity(-1));
+    actColors_->setEnabled(!IsAngleQuantity(AppSettings().Velocity()));
     actColorbar_->setChecked(settings.ShowColorBar);
     mnuShowColorBar_->setChecked(settings.ShowColorBar);
     actTrackline_->setChecked(settings.ShowTrackLines);

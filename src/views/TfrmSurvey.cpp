@@ -20,10 +20,10 @@
 
 #include <cmath>
 
-#include "model/ColourTables.h"
 #include "model/TextUtil.h"
 #include "model/Units.h"
 #include "project/Database.h"
+#include "services/CurrentColourTable.h"
 #include "settings/Settings.h"
 #include "views/ViewText.h"
 

@@ -43,8 +43,6 @@ constexpr int kDefaultAvgSamples = 10;
 constexpr int kProfileRangeCells = 2;
 constexpr int kProfileRangePercent = 3;
 constexpr int kVerticalAveraging = 1;
-constexpr int kTimingSuite = 2;
-constexpr int kTimingInstrumentClock = 1;
 
 QString ToQString(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));

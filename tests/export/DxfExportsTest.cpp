@@ -17,10 +17,10 @@
 
 #include "TestEnvironment.h"
 #include "export/DxfWriter.h"
-#include "model/ColourTables.h"
 #include "model/Units.h"
 #include "project/Database.h"
 #include "services/ColourTable.h"
+#include "services/CurrentColourTable.h"
 #include "services/Geodesy.h"
 #include "services/UserPrompt.h"
 #include "settings/Settings.h"

@@ -15,6 +15,7 @@
 #include "TestEnvironment.h"
 #include "model/Units.h"
 #include "project/Database.h"
+#include "project/SettingsOptions.h"
 #include "services/Geodesy.h"
 #include "services/UserPrompt.h"
 #include "settings/Settings.h"

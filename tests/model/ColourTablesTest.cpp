@@ -1,4 +1,4 @@
-#include "model/ColourTables.h"
+#include "services/CurrentColourTable.h"
 
 #include <gtest/gtest.h>
 
@@ -90,13 +90,13 @@ TEST_F(VelocityColours, UnitChangeRescalesWhenColoursAreScaled) {
     RescaleVelocityTable(0, 1.5);
     Units().SetVelocityUnit(2);
     AppSettings().AutoScaleColors = 1;
-    Units().SetVelocityUnit(1);
+    SelectVelocityUnit(1);
     EXPECT_DOUBLE_EQ(CurrentVelocityTable()->Properties().minimum, 0);
     EXPECT_DOUBLE_EQ(CurrentVelocityTable()->Properties().maximum, 150);
     EXPECT_DOUBLE_EQ(CurrentVelocityTable()->Properties().step, 0.15);
 
     AppSettings().AutoScaleColors = 0;
-    Units().SetVelocityUnit(2);
+    SelectVelocityUnit(2);
     EXPECT_DOUBLE_EQ(CurrentVelocityTable()->Properties().maximum, 150);
 }
 

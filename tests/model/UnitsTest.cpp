@@ -57,9 +57,8 @@ TEST_F(UnitsTest, VelocityTextByUnitAndQuantity) {
     }
     EXPECT_EQ(units.FormatVelocity(123.4, kDirection), "123°");
     EXPECT_EQ(units.FormatVelocityWithUnit(123.4, kDirection), "123°");
-    AppSettings().SetVelocity(kDirection);
-    EXPECT_EQ(units.FormatVelocity(123.4, -1), "123°");
-    EXPECT_EQ(QuantityName(-1), "Direction");
+    EXPECT_EQ(units.FormatVelocity(123.4, kAngleViewQuantity), "123°");
+    EXPECT_EQ(QuantityName(kDirection), "Direction");
     EXPECT_EQ(QuantityName(7), "UNKNOWN");
     EXPECT_EQ(UnitSystem::VelocityLongLabel(4), "knots");
     EXPECT_EQ(UnitSystem::VelocityLongLabel(5), "");

@@ -9,6 +9,7 @@
 #include "TestEnvironment.h"
 #include "model/EnsembleQuantities.h"
 #include "model/Units.h"
+#include "project/SettingsOptions.h"
 #include "settings/Settings.h"
 
 namespace fluvex {
@@ -54,7 +55,7 @@ protected:
 
 // The last cell reaches 5 cm below the bed; the bottom layer takes that back.
 TEST_F(Discharge, UniformProfileIntegratesToTheBed) {
-    const EnsembleDischarge e = ComputeEnsembleDischarge(Ping());
+    const EnsembleDischarge e = ComputeEnsembleDischarge(Ping(), CurrentProcessingOptions());
     const double c = Crossing(0, 1000);
     EXPECT_EQ(e.goodCells, kCellsAboveBed);
     EXPECT_DOUBLE_EQ(e.top, kFirstTop * c);
@@ -66,11 +67,11 @@ TEST_F(Discharge, UniformProfileIntegratesToTheBed) {
     // Without a reference the cells hold the water against the boat: the bottom track is taken
     // off once.
     AppSettings().SetVelReference(0);
-    EXPECT_DOUBLE_EQ(ComputeEnsembleDischarge(Ping()).meanWaterSpeed,
+    EXPECT_DOUBLE_EQ(ComputeEnsembleDischarge(Ping(), CurrentProcessingOptions()).meanWaterSpeed,
                      std::hypot(-500, 1000) / 1000);
-    EXPECT_EQ(ChartValue(Ping(), kChartDischarge1), e.measured);
-    EXPECT_EQ(ChartValue(Ping(), kChartDischarge2), e.top);
-    EXPECT_EQ(ChartValue(Ping(), kChartDischarge3), e.bottom);
+    EXPECT_EQ(ChartValue(Ping(), kChartDischarge1, CurrentProcessingOptions()), e.measured);
+    EXPECT_EQ(ChartValue(Ping(), kChartDischarge2, CurrentProcessingOptions()), e.top);
+    EXPECT_EQ(ChartValue(Ping(), kChartDischarge3, CurrentProcessingOptions()), e.bottom);
 }
 
 // Good: both recorded horizontal components valid. A good cell that processing marked bad
@@ -82,7 +83,7 @@ TEST_F(Discharge, CellsMarkedBadByProcessingCountButAddNothing) {
     ping.cellBlocks.SetVelocity(2, 1, kBadVelocity);
     ping.cells[0] = {kBadVelocity, kBadVelocity, kBadVelocity, 0};
     ping.cells[5].up = kBadVelocity;
-    const EnsembleDischarge e = ComputeEnsembleDischarge(ping);
+    const EnsembleDischarge e = ComputeEnsembleDischarge(ping, CurrentProcessingOptions());
     const auto c = [](int cell) { return Crossing(0, 1000 + 100 * cell); };
     const auto speed = [](int cell) { return (1000.0 + 100 * cell) / 1000; };
     EXPECT_EQ(e.goodCells, 5);
@@ -92,21 +93,23 @@ TEST_F(Discharge, CellsMarkedBadByProcessingCountButAddNothing) {
     EXPECT_NEAR(e.meanWaterSpeed, (speed(1) + speed(3) + speed(4)) / 3, 1e-12);
 
     ping.cells.clear();  // nothing adds: no sum, no speed, but the cells and the depth count
-    EXPECT_EQ(ComputeEnsembleDischarge(ping), (EnsembleDischarge{.goodCells = 5, .depth = kDepth}));
+    EXPECT_EQ(ComputeEnsembleDischarge(ping, CurrentProcessingOptions()),
+              (EnsembleDischarge{.goodCells = 5, .depth = kDepth}));
 }
 
 TEST_F(Discharge, WithoutBoatVelocityNothingCrossesAndWithoutBottomTrackNothingCounts) {
-    const EnsembleDischarge still =
-        ComputeEnsembleDischarge(Ping({0, 1000, 0, 0}, {500, 0, kBadVelocity, 0}));
+    const EnsembleDischarge still = ComputeEnsembleDischarge(
+        Ping({0, 1000, 0, 0}, {500, 0, kBadVelocity, 0}), CurrentProcessingOptions());
     EXPECT_EQ(still.goodCells, kCellsAboveBed);
     EXPECT_EQ(still.total, 0);
     EXPECT_DOUBLE_EQ(still.meanWaterSpeed, 1.0);
 
     Ensemble ping = Ping();
     ping.MarkAbsent(PresentBit::Velocity);
-    EXPECT_EQ(ComputeEnsembleDischarge(ping), (EnsembleDischarge{.depth = kDepth}));
+    EXPECT_EQ(ComputeEnsembleDischarge(ping, CurrentProcessingOptions()),
+              (EnsembleDischarge{.depth = kDepth}));
     ping.MarkAbsent(PresentBit::BottomTrack);
-    EXPECT_EQ(ComputeEnsembleDischarge(ping), EnsembleDischarge{});
+    EXPECT_EQ(ComputeEnsembleDischarge(ping, CurrentProcessingOptions()), EnsembleDischarge{});
 }
 
 // The other family's pings: the cells above the bottom cut-off, their mean velocity taken with its
@@ -119,7 +122,7 @@ TEST_F(Discharge, SonTekPingsAverageSignedComponentsAboveTheCutOff) {
     for (std::size_t cell = 0; cell < kCells; ++cell)
         ping.cells[cell] = {static_cast<std::int16_t>(cell % 2 == 0 ? 300 : -300), 800, 0, 0};
     ping.cells[4] = {9000, 9000, 0, 0};  // below the cut-off
-    const EnsembleDischarge e = ComputeEnsembleDischarge(ping);
+    const EnsembleDischarge e = ComputeEnsembleDischarge(ping, CurrentProcessingOptions());
     EXPECT_EQ(e.goodCells, 4);
     EXPECT_NEAR(e.measured, kCellSize * 4 * Crossing(0, 800, 500, 200), 1e-12);
     EXPECT_NEAR(e.top, kFirstTop * Crossing(300, 800, 500, 200), 1e-12);
@@ -128,7 +131,8 @@ TEST_F(Discharge, SonTekPingsAverageSignedComponentsAboveTheCutOff) {
 
     for (int cell = 0; cell < kCells; ++cell)
         ping.cellBlocks.SetVelocity(cell, 0, kBadVelocity);
-    EXPECT_EQ(ComputeEnsembleDischarge(ping), EnsembleDischarge{});  // not even the depth
+    EXPECT_EQ(ComputeEnsembleDischarge(ping, CurrentProcessingOptions()),
+              EnsembleDischarge{});  // not even the depth
 }
 
 TEST(VolumeUnit, FactorsAreTheLengthFactorCubed) {

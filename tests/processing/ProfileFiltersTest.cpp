@@ -4,12 +4,11 @@
 
 #include "TestEnvironment.h"
 #include "model/Units.h"
-#include "settings/Settings.h"
 
 namespace fluvex {
 namespace {
 
-class VerticalAveraging : public test::TemporaryHostFolders {
+class ProfileAveraging : public test::TemporaryHostFolders {
 protected:
     // A loaded ping of 25 cm cells whose processed east values are given; the bottom lies far
     // below, so every cell is in use.
@@ -35,30 +34,33 @@ protected:
     }
 };
 
-TEST_F(VerticalAveraging, AverageAllRoundsHalvesAwayFromZeroAndKeepsBadCells) {
+// Metres, so that distances read in whole cells of 25 cm.
+QuantityOptions MetricOptions() {
+    QuantityOptions options;
+    options.units.SetDistanceUnit(0);
+    return options;
+}
+
+TEST_F(ProfileAveraging, AverageAllRoundsHalvesAwayFromZeroAndKeepsBadCells) {
     Ensemble ping = PingWithEast({10, -15, kBadVelocity});
-    AverageVertically(ping);
+    AverageVertically(ping, {.mode = 0}, MetricOptions());
     EXPECT_EQ(East(ping), (std::vector<int16_t>{-3, -3, kBadVelocity}));
 }
 
-TEST_F(VerticalAveraging, BySamplesSeesTheUnaveragedValues) {
-    AppSettings().SetVelAvgMode(2);
-    AppSettings().SetVelAvgSamples(1);
+TEST_F(ProfileAveraging, BySamplesSeesTheUnaveragedValues) {
     Ensemble ping = PingWithEast({10, 20, 30, 40});
-    AverageVertically(ping);
+    AverageVertically(ping, {.mode = 2, .samples = 1}, MetricOptions());
     EXPECT_EQ(East(ping), (std::vector<int16_t>{15, 20, 30, 35}));
 }
 
-TEST_F(VerticalAveraging, ByDistanceHalfWidthInWholeCells) {
-    AppSettings().SetVelAvgMode(1);
-    Units().SetDistanceUnit(0);
-    AppSettings().SetVelAvgDist(1);  // metre: 2 cells of 25 cm each side
+TEST_F(ProfileAveraging, ByDistanceHalfWidthInWholeCells) {
+    const VerticalAveraging oneMetre{.mode = 1, .distance = 1};  // 2 cells of 25 cm each side
     Ensemble ping = PingWithEast({0, 0, 50, 0, 0, 0});
-    AverageVertically(ping);
+    AverageVertically(ping, oneMetre, MetricOptions());
     EXPECT_EQ(East(ping), (std::vector<int16_t>{17, 13, 10, 10, 13, 0}));
 
     Ensemble coarse = PingWithEast({0, 0, 50, 0, 0, 0}, 30);  // 1.67 cells: 1 each side
-    AverageVertically(coarse);
+    AverageVertically(coarse, oneMetre, MetricOptions());
     EXPECT_EQ(East(coarse), (std::vector<int16_t>{0, 17, 17, 17, 0, 0}));
 }
 

@@ -19,6 +19,8 @@
 #include "model/EnsembleQuantities.h"
 #include "processing/MagneticModel.h"
 #include "processing/VelocityProcessing.h"
+#include "project/LineReprocessing.h"
+#include "project/SettingsOptions.h"
 #include "readers/CRDIReader.h"
 #include "settings/Settings.h"
 
@@ -115,7 +117,7 @@ TEST_F(BeamCoordinateFile, BeamToInstrumentMatchesAnIndependentDecoder) {
 // and rounding, unlike truncation, leaves no bias: on average the stored vectors are not shorter.
 TEST_F(BeamCoordinateFile, TurningToEarthKeepsEveryCellsSpeedUnbiasedAndTurnsItByTheHeading) {
     AppSettings().SetVelReference(kReferenceNone);
-    reader_.ReprocessAll();
+    ReprocessEnsembles(reader_, CurrentProcessingOptions());
     int compared = 0;
     double largestSpeedChange = 0;  // mm/s, against the independent decoder's instrument axes
     double signedChangeSum = 0;
@@ -257,7 +259,7 @@ TEST_F(RealFileProcessing, BottomTrackTurnedToEarthFollowsTheGpsTrack) {
     AppSettings().SetVelReference(kReferenceBottomTrack);
 
     // The compass reads magnetic north, about 19° east of true north there and then.
-    reader_.ReprocessAll();
+    ReprocessEnsembles(reader_, CurrentProcessingOptions());
     const std::vector<double> magnetic = TrackDirectionErrors(reader_.Ensembles(), pings);
     ASSERT_GE(magnetic.size(), 12U) << "stretches where the boat moved with bottom track";
     EXPECT_LT(magnetic[magnetic.size() / 2], -15.0);
@@ -267,7 +269,7 @@ TEST_F(RealFileProcessing, BottomTrackTurnedToEarthFollowsTheGpsTrack) {
     ASSERT_TRUE(model.model) << model.error;
     AppSettings().SetMagDec(Declination(model.model.get(), UtcMs(2010, 9, 23),
                                         pings[0]["nav"]["lat"], pings[0]["nav"]["lon"], 0.0));
-    reader_.ReprocessAll();
+    ReprocessEnsembles(reader_, CurrentProcessingOptions());
     const std::vector<double> errors = TrackDirectionErrors(reader_.Ensembles(), pings);
     ASSERT_EQ(errors.size(), magnetic.size());
     // The median within a few degrees: the model is extrapolated ten years back, and the GPS

@@ -16,6 +16,8 @@
 #include "TestEnvironment.h"
 #include "processing/VelocityProcessing.h"
 #include "project/DeviceOffsets.h"
+#include "project/LineReprocessing.h"
+#include "project/SettingsOptions.h"
 #include "readers/CRDIReader.h"
 #include "settings/Settings.h"
 #include "synth/SurveyDescription.h"
@@ -100,7 +102,7 @@ protected:
 
     void Reprocess(const Matrix3& alignment) {
         reader_.SetAlignmentMatrix(alignment);
-        reader_.ReprocessAll();
+        ReprocessEnsembles(reader_, CurrentProcessingOptions());
     }
 
     // Water over ground, or (reference none) relative to the moving instrument, in mm/s.

@@ -7,6 +7,7 @@
 #include <numbers>
 
 #include "TestEnvironment.h"
+#include "project/SettingsOptions.h"
 #include "settings/Settings.h"
 
 namespace fluvex {
@@ -50,7 +51,7 @@ class VelocityProcessingTest : public test::TemporaryHostFolders {};
 TEST_F(VelocityProcessingTest, EarthAxesKeepTheirVelocitiesLessTheBottomTrack) {
     Ensemble ping = MakePing(3, kEarthAxes, {500, -200, 30, kBadVelocity});
     AddBottomTrack(ping, {-1000, 400, 10, 7});
-    ProcessEnsemble(ping, kIdentity3);
+    ProcessEnsemble(ping, kIdentity3, CurrentProcessingOptions());
     ASSERT_EQ(ping.cells.size(), 3u);
     // A three-beam solution (bad error velocity) is a valid cell.
     EXPECT_EQ(ping.cells[0], (CellVelocity{1500, -600, 20, 100}));
@@ -60,28 +61,29 @@ TEST_F(VelocityProcessingTest, EarthAxesKeepTheirVelocitiesLessTheBottomTrack) {
 
 TEST_F(VelocityProcessingTest, MissingReferenceMakesEveryCellBad) {
     Ensemble ping = MakePing(4, kEarthAxes, {500, -200, 30, 0});
-    ProcessEnsemble(ping, kIdentity3);  // bottom-track reference, no bottom track
+    ProcessEnsemble(ping, kIdentity3,
+                    CurrentProcessingOptions());  // bottom-track reference, no bottom track
     ASSERT_EQ(ping.cells.size(), 4u);
     for (const CellVelocity& cell : ping.cells)
         EXPECT_EQ(cell, (CellVelocity{kBadVelocity, kBadVelocity, kBadVelocity, kBadVelocity}));
 
     AppSettings().SetVelReference(kReferenceEditedFile);
     AddBottomTrack(ping, {-1000, 400, 10, 7});
-    ProcessEnsemble(ping, kIdentity3);  // no position
+    ProcessEnsemble(ping, kIdentity3, CurrentProcessingOptions());  // no position
     EXPECT_TRUE(ping.cells[0].IsBad());
     // The boat-speed view still gets this ping's bottom track.
     EXPECT_EQ(ping.bottomTrackVelocity, (CellVelocity{-1000, 400, 10, 0}));
     EXPECT_EQ(ping.referenceVelocity.east, kBadVelocity);
 
     ping.loaded = false;
-    ProcessEnsemble(ping, kIdentity3);
+    ProcessEnsemble(ping, kIdentity3, CurrentProcessingOptions());
     EXPECT_TRUE(ping.cells.empty());
 }
 
 TEST_F(VelocityProcessingTest, NoReferenceGivesVelocitiesRelativeToTheInstrument) {
     AppSettings().SetVelReference(kReferenceNone);
     Ensemble ping = MakePing(1, kEarthAxes, {500, -200, 30, 0});
-    ProcessEnsemble(ping, kIdentity3);
+    ProcessEnsemble(ping, kIdentity3, CurrentProcessingOptions());
     EXPECT_EQ(ping.cells[0], (CellVelocity{500, -200, 30, 100}));
     EXPECT_EQ(ping.referenceVelocity, (CellVelocity{0, 0, 0, 0}));
 }
@@ -94,7 +96,7 @@ TEST_F(VelocityProcessingTest, EditedFileReferenceOpposesTheBoatsTrack) {
     ping.navigation.speed = 1000;
     ping.navigation.vertical = 12.9;
     Velocity4 reference{};
-    ASSERT_TRUE(ReferenceVelocity(ping, kIdentity3, reference));
+    ASSERT_TRUE(ReferenceVelocity(ping, kIdentity3, reference, AppSettings().VelReference()));
     EXPECT_EQ(reference, (Velocity4{-1000, 0, 13, 0}));
 }
 
@@ -110,12 +112,12 @@ TEST_F(VelocityProcessingTest, BeamsBecomeInstrumentAxesAndTurnWithTheHeading) {
 
     // Heading east: instrument y (forward) is east, instrument x (starboard) is south.
     ping.variableLeader.SetHeading(9000);
-    ProcessEnsemble(ping, kIdentity3);
+    ProcessEnsemble(ping, kIdentity3, CurrentProcessingOptions());
     EXPECT_EQ(ping.cells[0].east, 0);
     EXPECT_EQ(ping.cells[0].north, RoundVelocity(-instrument[0]));
     // Beam axes need all four beams.
     Ensemble threeBeams = MakePing(1, kBeamAxes, {100, -100, 0, kBadVelocity});
-    ProcessEnsemble(threeBeams, kIdentity3);
+    ProcessEnsemble(threeBeams, kIdentity3, CurrentProcessingOptions());
     EXPECT_TRUE(threeBeams.cells[0].IsBad());
     EXPECT_EQ(threeBeams.cells[0].fourth, 100);
 }
@@ -124,7 +126,7 @@ TEST_F(VelocityProcessingTest, AlignmentTurnsEarthAxesToo) {
     AppSettings().SetVelReference(kReferenceNone);
     Ensemble ping = MakePing(1, kEarthAxes, {0, 1000, 0, 0});
     const Matrix3 quarterTurn = HeadingPitchRollMatrix(std::numbers::pi / 2, 0, 0);
-    ProcessEnsemble(ping, quarterTurn);
+    ProcessEnsemble(ping, quarterTurn, CurrentProcessingOptions());
     EXPECT_EQ(ping.cells[0].east, 1000);
     EXPECT_EQ(ping.cells[0].north, 0);
 }
@@ -137,14 +139,14 @@ TEST_F(VelocityProcessingTest, LowAmplitudeEndsTheProfile) {
     for (int c = 0; c < 4; ++c)
         for (int b = 0; b < 4; ++b)
             ping.cellBlocks.SetEchoIntensity(c, b, static_cast<uint8_t>(amplitudes[c]));
-    ProcessEnsemble(ping, kIdentity3);
+    ProcessEnsemble(ping, kIdentity3, CurrentProcessingOptions());
     EXPECT_FALSE(ping.cells[1].IsBad());
     EXPECT_TRUE(ping.cells[2].IsBad());
     EXPECT_TRUE(ping.cells[3].IsBad());
     EXPECT_EQ(ping.cells[3].fourth, 90);
 
     ping.present &= static_cast<uint8_t>(~PresentBit::EchoIntensity);  // no intensities: no filter
-    ProcessEnsemble(ping, kIdentity3);
+    ProcessEnsemble(ping, kIdentity3, CurrentProcessingOptions());
     EXPECT_FALSE(ping.cells[3].IsBad());
     EXPECT_EQ(ping.cells[3].fourth, 0);
 }
@@ -155,7 +157,7 @@ TEST_F(VelocityProcessingTest, UnusableAttitudeMakesEveryCellBad) {
     Ensemble ping = MakePing(2, 0x08, {500, -200, 30, 0});  // instrument axes
     ping.navigation.positionValid = true;
     ping.navigation.heading = std::numeric_limits<double>::quiet_NaN();
-    ProcessEnsemble(ping, kIdentity3);
+    ProcessEnsemble(ping, kIdentity3, CurrentProcessingOptions());
     ASSERT_EQ(ping.cells.size(), 2u);
     EXPECT_TRUE(ping.cells[0].IsBad());
     EXPECT_TRUE(ping.cells[1].IsBad());

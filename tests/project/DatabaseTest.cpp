@@ -9,6 +9,7 @@
 #include "model/EnsembleQuantities.h"
 #include "model/Units.h"
 #include "project/DatabaseLine.h"
+#include "project/SettingsOptions.h"
 #include "services/Geodesy.h"
 #include "services/UserPrompt.h"
 #include "settings/Settings.h"
@@ -25,7 +26,7 @@ TEST(PointInPolygon, EvenOddWithVerticesNudgedUp) {
         int inside;
     };
     for (const Case c : {Case{5, 5, 1}, Case{-1, 5, 0}, Case{11, 5, 0}, Case{5, 11, 0},
-                         Case{5, 0, 1},     // level with the bottom edge: nudged inside
+                         Case{5, 0, 1},      // level with the bottom edge: nudged inside
                          Case{5, 10, 0}}) {  // level with the top edge: nudged outside
         EXPECT_EQ(PointInPolygon(square, c.x, c.y), c.inside) << c.x << ", " << c.y;
     }
@@ -113,11 +114,14 @@ TEST_F(DatabaseLines, HoldsTheLinesAndTheirFlags) {
 TEST_F(DatabaseLines, FindsPingsByTimeAndByDistance) {
     const auto pings = database.Ensembles(0);
     Ensemble found;
-    ASSERT_TRUE(database.EnsembleAtTime(0, EnsembleTimeOf(pings[7]), found));
+    ASSERT_TRUE(
+        database.EnsembleAtTime(0, EnsembleTimeOf(pings[7], AppSettings().Time_Type()), found));
     EXPECT_EQ(found.variableLeader.EnsembleNumber(), pings[7].variableLeader.EnsembleNumber());
-    ASSERT_TRUE(database.EnsembleAtTime(0, EnsembleTimeOf(pings[7]) + 0.01, found));
+    ASSERT_TRUE(database.EnsembleAtTime(
+        0, EnsembleTimeOf(pings[7], AppSettings().Time_Type()) + 0.01, found));
     EXPECT_EQ(found.variableLeader.EnsembleNumber(), pings[8].variableLeader.EnsembleNumber());
-    EXPECT_FALSE(database.EnsembleAtTime(0, EnsembleTimeOf(pings.back()) + 1, found));
+    EXPECT_FALSE(database.EnsembleAtTime(
+        0, EnsembleTimeOf(pings.back(), AppSettings().Time_Type()) + 1, found));
     EXPECT_FALSE(database.EnsembleAtTime(5, 0, found));
 
     ASSERT_TRUE(database.NearestEnsembleByDistance(0, pings[12].navigation.distance + 0.1, found));

@@ -18,6 +18,7 @@
 #include "project/Database.h"
 #include "project/DischargeReport.h"
 #include "project/LineLoading.h"
+#include "project/SettingsOptions.h"
 #include "services/UserPrompt.h"
 #include "settings/Settings.h"
 #include "synth/SurveyDescription.h"
@@ -46,6 +47,14 @@ Ensemble Ping(double seconds, bool flowing = true, std::int16_t bottomEast = 500
     return ping;
 }
 
+// Metres and the echo sounder's depth.
+LineDischargeOptions Metric() {
+    LineDischargeOptions options;
+    options.processing.quantities.units.SetDistanceUnit(0);
+    options.processing.quantities.depthReference = kEchoSounderHighDepth;
+    return options;
+}
+
 class LineIntegration : public test::TemporaryHostFolders {
 protected:
     void SetUp() override {
@@ -61,17 +70,20 @@ protected:
 TEST_F(LineIntegration, EachPingCarriesTheTimeSinceTheLastPingWithGoodCells) {
     std::vector<Ensemble> pings{Ping(10), Ping(11, false), Ping(12), Ping(13), Ping(15)};
     pings[3].loaded = false;
-    EXPECT_DOUBLE_EQ(IntegrateLineDischarge(pings, {}).total, (2 + 3) * 2.0 * 1.0 * 0.5);
-    LineDischargeOptions refusing;
-    refusing.counts = [](const Ensemble& ping) { return EnsembleTimeOf(ping) != 12; };
+    EXPECT_DOUBLE_EQ(IntegrateLineDischarge(pings, Metric()).total, (2 + 3) * 2.0 * 1.0 * 0.5);
+    LineDischargeOptions refusing = Metric();
+    refusing.counts = [](const Ensemble& ping) {
+        return EnsembleTimeOf(ping, kTimingTimeTag) != 12;
+    };
     refusing.volumeFactor = VolumeUnitOf(1).factor;
     const LineDischarge refused = IntegrateLineDischarge(pings, refusing);
     EXPECT_DOUBLE_EQ(refused.total, (15 - 11) * 2 * 1.0 * 1e6);  // time step x pings carried
     EXPECT_EQ(refused.ensembles, 5U);
 
     const std::vector<Ensemble> back{Ping(0, true, -500), Ping(2, true, -500)};
-    EXPECT_DOUBLE_EQ(IntegrateLineDischarge(back, {}).total, 2 * 2.0 * 1.0 * 0.5);
-    EXPECT_EQ(IntegrateLineDischarge(std::span(back).first(1), {}), LineDischarge{.ensembles = 1});
+    EXPECT_DOUBLE_EQ(IntegrateLineDischarge(back, Metric()).total, 2 * 2.0 * 1.0 * 0.5);
+    EXPECT_EQ(IntegrateLineDischarge(std::span(back).first(1), Metric()),
+              LineDischarge{.ensembles = 1});
 }
 
 // A surface layer flowing against the rest shows negative and the columns add up to the total,
@@ -81,7 +93,7 @@ TEST_F(LineIntegration, LayersKeepTheirSignAgainstTheSectionsFluxAndAddUpToTheTo
         std::vector<Ensemble> pings{Ping(0, true, bottomEast), Ping(1, true, bottomEast)};
         for (Ensemble& ping : pings)
             ping.cells[0].north = -1000;
-        const LineDischarge line = IntegrateLineDischarge(pings, {});
+        const LineDischarge line = IntegrateLineDischarge(pings, Metric());
         EXPECT_GT(line.total, 0) << bottomEast;
         EXPECT_LT(line.top, 0) << bottomEast;
         EXPECT_DOUBLE_EQ(line.measured + line.top + line.bottom, line.total) << bottomEast;

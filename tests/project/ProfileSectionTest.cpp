@@ -1,4 +1,5 @@
 #include "project/ProfileSection.h"
+#include "project/SettingsOptions.h"
 
 #include <gtest/gtest.h>
 
@@ -11,12 +12,12 @@
 #include <vector>
 
 #include "TestEnvironment.h"
-#include "model/ColourTables.h"
 #include "model/DirectionColourTable.h"
 #include "model/EnsembleQuantities.h"
 #include "model/Units.h"
 #include "project/Database.h"
 #include "services/ColourTable.h"
+#include "services/CurrentColourTable.h"
 #include "services/Geodesy.h"
 #include "services/UserPrompt.h"
 #include "settings/Settings.h"
@@ -94,14 +95,16 @@ protected:
         return database.Ensembles(0)[static_cast<std::size_t>(index)];
     }
     double X(int ping) {
-        return AppSettings().UseTime ? EnsembleTimeOf(Ping(ping)) : Ping(ping).navigation.distance;
+        return AppSettings().UseTime ? EnsembleTimeOf(Ping(ping), AppSettings().Time_Type())
+                                     : Ping(ping).navigation.distance;
     }
     // The middle of the column drawn from ping `from` to ping `to`, and of cell `cell`.
     int Column(const ProfileLayout& layout, int from, int to) {
         return (layout.MapX(X(from)) + layout.MapX(X(to))) / 2;
     }
     int Row(const ProfileLayout& layout, int cell) {
-        return (layout.MapY(CellDepth(Ping(0), cell)) + layout.MapY(CellDepth(Ping(0), cell + 1))) /
+        return (layout.MapY(CellDepth(Ping(0), cell, Units())) +
+                layout.MapY(CellDepth(Ping(0), cell + 1, Units()))) /
                2;
     }
     std::uint32_t CellPixel(const SectionImage& image, const ProfileLayout& layout, int ping,
@@ -132,7 +135,8 @@ TEST_F(ProfileSection, KnownVelocitiesFillTheirCellsEdgeToEdgeDownToTheBed) {
     ASSERT_EQ(image.height, layout.plot.Height());
     for (const int ping : {3, 15, 29}) {
         for (const int cell : {0, 3, 6}) {
-            const std::int16_t value = VelocityComponent(Ping(ping), cell);
+            const std::int16_t value =
+                VelocityComponent(Ping(ping), cell, AppSettings().Velocity());
             EXPECT_NEAR(value, 500, 8);
             EXPECT_EQ(CellPixel(image, layout, ping, cell), Argb(VelocityColour(value, -1)));
         }
@@ -149,10 +153,10 @@ TEST_F(ProfileSection, KnownVelocitiesFillTheirCellsEdgeToEdgeDownToTheBed) {
     // Rows from the first cell's top to the bottom of the cell that reaches the bed; columns
     // from the first ping to the last, which the range puts on the plot's edges.
     int lastCell = 0;
-    while (CellDepth(Ping(15), lastCell + 1) < Depth(Ping(15)))
+    while (CellDepth(Ping(15), lastCell + 1, Units()) < Depth(Ping(15), CurrentQuantityOptions()))
         ++lastCell;
-    const int top = layout.MapY(CellDepth(Ping(15), 0));
-    const int bottom = layout.MapY(CellDepth(Ping(15), lastCell + 1));
+    const int top = layout.MapY(CellDepth(Ping(15), 0, Units()));
+    const int bottom = layout.MapY(CellDepth(Ping(15), lastCell + 1, Units()));
     for (int y = layout.plot.top; y < layout.plot.bottom; ++y)
         EXPECT_EQ(image.PixelAt(Column(layout, 14, 15), y) != kWhite, y >= top && y < bottom) << y;
     for (int x = layout.plot.left; x < layout.plot.right; ++x)
@@ -161,7 +165,7 @@ TEST_F(ProfileSection, KnownVelocitiesFillTheirCellsEdgeToEdgeDownToTheBed) {
     // Directions take the hue wheel, where a bad value is red rather than black.
     AppSettings().SetVelocity(kDirection);
     const SectionImage directions = RenderSection(database, 0, layout);
-    const std::int16_t north = VelocityComponent(Ping(5), 1);
+    const std::int16_t north = VelocityComponent(Ping(5), 1, AppSettings().Velocity());
     EXPECT_TRUE(north < 2 || north > 358) << north;
     EXPECT_EQ(CellPixel(directions, layout, 5, 1), Argb(DirectionColourTable().Colour(north)));
     EXPECT_EQ(CellPixel(directions, layout, kBadPing, kBadCell), 0xFFFF0000);
@@ -177,10 +181,12 @@ TEST_F(ProfileSection, BedPointsLieOnTheBedInOrderWithTheReferencePen) {
     const SectionImage image = RenderSection(database, 0, layout);
     ASSERT_EQ(image.bed.size(), kPings);
     for (int k = 0; k < static_cast<int>(kPings); ++k) {
-        EXPECT_NEAR(Depth(Ping(k)), 3.0, 0.01);  // the flat bed, from the surface
+        EXPECT_NEAR(Depth(Ping(k), CurrentQuantityOptions()), 3.0,
+                    0.01);  // the flat bed, from the surface
         EXPECT_EQ(image.bed[static_cast<std::size_t>(k)],
                   (PixelPoint{layout.MapX(X(k)),
-                              std::min(layout.MapY(Depth(Ping(k))), layout.plot.bottom)}));
+                              std::min(layout.MapY(Depth(Ping(k), CurrentQuantityOptions())),
+                                       layout.plot.bottom)}));
     }
     EXPECT_TRUE(image.bedVisible);
     EXPECT_EQ(image.bedColour, 0xFF0000FF);
@@ -279,8 +285,8 @@ TEST_F(ProfileSection, TheLayoutTakesItsTimesAndColoursFromTheLine) {
     settings.UseTime = true;
     OpenLine();
     ProfileLayout layout = Layout();
-    EXPECT_EQ(layout.xMinimum, EnsembleTimeOf(Ping(0)));
-    EXPECT_EQ(layout.xMaximum, EnsembleTimeOf(Ping(kPings - 1)));
+    EXPECT_EQ(layout.xMinimum, EnsembleTimeOf(Ping(0), AppSettings().Time_Type()));
+    EXPECT_EQ(layout.xMaximum, EnsembleTimeOf(Ping(kPings - 1), AppSettings().Time_Type()));
     double low = 0;
     double high = 0;
     ASSERT_TRUE(database.VelocityRange(0, low, high));

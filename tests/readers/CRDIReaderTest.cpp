@@ -653,11 +653,11 @@ TEST_F(CRDIReaderFile, SortIsStableForEqualTimesInEitherClock) {
                                        .second = seconds[i]});
         file.insert(file.end(), frame.begin(), frame.end());
     }
-    AppSettings().SetTime_Type(0);  // time tag
+    reader.SetTimingMode(kTimingTimeTag);
     ASSERT_EQ(OpenBytes(file), OpenStatus::Ok);
     EXPECT_EQ(Numbers(), (std::vector<int>{5, 2, 4, 1, 3}));
 
-    AppSettings().SetTime_Type(1);  // instrument clock
+    reader.SetTimingMode(kTimingInstrumentClock);
     ASSERT_EQ(OpenBytes(file), OpenStatus::Ok);
     EXPECT_EQ(Numbers(), (std::vector<int>{3, 5, 1, 2, 4}));
 }
@@ -689,7 +689,7 @@ TEST_F(CRDIReaderFile, CellsFollowTheirEnsemblesAndCopiesOutliveTheReader) {
     const auto path = WriteBytes(Joined({PingFrame({.cells = 3, .number = 3, .second = 30}),
                                          PingFrame({.cells = 1, .number = 1, .second = 10}),
                                          PingFrame({.cells = 2, .number = 2, .second = 20})}));
-    AppSettings().SetTime_Type(1);  // instrument clock
+    owned->SetTimingMode(kTimingInstrumentClock);
     ASSERT_EQ(owned->Open(path), OpenStatus::Ok);
     owned->RemoveEnsemble(0);
     const auto expectCells = [](const Ensemble& ensemble, int cells) {

@@ -20,6 +20,7 @@
 #include "processing/VelocityProcessing.h"
 #include "project/Database.h"
 #include "project/LineLoading.h"
+#include "project/SettingsOptions.h"
 #include "readers/YDFFReader.h"
 #include "services/Geodesy.h"
 #include "services/MatFileLayout.h"
@@ -96,11 +97,16 @@ TEST_P(SonTekExportTest, EverySampleMatchesTheSoftwaresSummary) {
         ASSERT_GE(row.size(), 20U);
         SCOPED_TRACE("sample " + row[0]);
         EXPECT_EQ(e.variableLeader.EnsembleNumber(), std::stoi(row[0]));
-        EXPECT_TRUE(near(Heading(e), row[7], 0.05)) << Heading(e) << " " << row[7];
-        EXPECT_TRUE(near(Pitch(e), row[8], 0.05)) << Pitch(e) << " " << row[8];
-        EXPECT_TRUE(near(Roll(e), row[9], 0.05)) << Roll(e) << " " << row[9];
-        EXPECT_TRUE(near(Depth(e, 2), row[10], 0.005 + 0.0046)) << Depth(e, 2) << " " << row[10];
-        EXPECT_TRUE(near(Depth(e, 3), row[11], 0.005)) << Depth(e, 3) << " " << row[11];
+        EXPECT_TRUE(near(Heading(e, CurrentQuantityOptions().attitude), row[7], 0.05))
+            << Heading(e, CurrentQuantityOptions().attitude) << " " << row[7];
+        EXPECT_TRUE(near(Pitch(e, CurrentQuantityOptions().attitude), row[8], 0.05))
+            << Pitch(e, CurrentQuantityOptions().attitude) << " " << row[8];
+        EXPECT_TRUE(near(Roll(e, CurrentQuantityOptions().attitude), row[9], 0.05))
+            << Roll(e, CurrentQuantityOptions().attitude) << " " << row[9];
+        EXPECT_TRUE(near(Depth(e, CurrentQuantityOptions(), 2), row[10], 0.005 + 0.0046))
+            << Depth(e, CurrentQuantityOptions(), 2) << " " << row[10];
+        EXPECT_TRUE(near(Depth(e, CurrentQuantityOptions(), 3), row[11], 0.005))
+            << Depth(e, CurrentQuantityOptions(), 3) << " " << row[11];
         EXPECT_TRUE(near(e.navigation.speed / 1000, row[19], 0.0005))
             << e.navigation.speed << " " << row[19];
         ASSERT_TRUE(e.navigation.positionValid);
@@ -235,7 +241,7 @@ TEST_F(SonTekExportTest, GeneratedExportProcessesToItsTruth) {
     int badMismatches = 0;
     for (std::size_t k = 0; k < pings.size(); ++k) {
         const synth::EnsembleTruth& truth = line.truth[k];
-        EXPECT_NEAR(Depth(pings[k], 2), truth.depthM, 0.006);
+        EXPECT_NEAR(Depth(pings[k], CurrentQuantityOptions(), 2), truth.depthM, 0.006);
         for (std::size_t cell = 0; cell < pings[k].cells.size(); ++cell) {
             const CellVelocity& processed = pings[k].cells[cell];
             const bool expectedBad = static_cast<int>(cell) >= truth.goodCells;

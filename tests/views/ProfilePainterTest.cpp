@@ -15,13 +15,14 @@
 #include <vector>
 
 #include "ViewTestFolders.h"
-#include "model/ColourTables.h"
 #include "model/DirectionColourTable.h"
 #include "model/EnsembleQuantities.h"
 #include "model/Units.h"
 #include "project/Database.h"
 #include "project/LineLoading.h"
+#include "project/SettingsOptions.h"
 #include "services/ColourTable.h"
+#include "services/CurrentColourTable.h"
 #include "services/UserPrompt.h"
 #include "settings/Settings.h"
 #include "views/ProfilePainter.h"
@@ -135,8 +136,9 @@ private:
         const Ensemble& previous = pings[static_cast<std::size_t>(index - 1)];
         const int x =
             (layout.MapX(previous.navigation.distance) + layout.MapX(ping.navigation.distance)) / 2;
-        const int y =
-            (layout.MapY(CellDepth(ping, cell)) + layout.MapY(CellDepth(ping, cell + 1))) / 2;
+        const int y = (layout.MapY(CellDepth(ping, cell, Units())) +
+                       layout.MapY(CellDepth(ping, cell + 1, Units()))) /
+                      2;
         return {x, y};
     }
 
@@ -172,9 +174,9 @@ private slots:
         // at most.
         const int slack = sectionPixelSize - 1;
         for (const Ensemble& ping : AppDatabase().Ensembles(0).subspan(1, 38)) {
-            QCOMPARE(Depth(ping), kBedDepth);
+            QCOMPARE(Depth(ping, CurrentQuantityOptions()), kBedDepth);
             const QPoint vertex(painted.layout.MapX(ping.navigation.distance),
-                                painted.layout.MapY(Depth(ping)));
+                                painted.layout.MapY(Depth(ping, CurrentQuantityOptions())));
             bool found = false;
             for (int dy = -slack; dy <= slack && !found; ++dy)
                 found = ColourAt(painted.image, vertex + QPoint(0, dy)) == kBedColour;

@@ -22,11 +22,11 @@
 #include <stdexcept>
 
 #include "ViewTestFolders.h"
-#include "model/ColourTables.h"
 #include "processing/MagneticModel.h"
 #include "readers/ReadFeedback.h"
 #include "services/AtomicFile.h"
 #include "services/ColourTable.h"
+#include "services/CurrentColourTable.h"
 #include "services/Geodesy.h"
 #include "services/IniFile.h"
 #include "services/UserPrompt.h"

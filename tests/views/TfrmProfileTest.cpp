@@ -17,8 +17,10 @@
 #include "ViewTestFolders.h"
 #include "model/EnsembleQuantities.h"
 #include "project/LineLoading.h"
+#include "project/SettingsOptions.h"
 #include "services/ColourTable.h"
 #include "services/UserPrompt.h"
+#include "settings/Settings.h"
 #include "views/TfrmProfile.h"
 
 using namespace fluvex;
@@ -56,7 +58,7 @@ private:
         const ProfileLayout& layout = window_->Layout();
         const Ensemble& e = Ping(ping);
         return {layout.MapX(e.navigation.distance) - 2,
-                layout.MapY(CellDepth(e, cell) + CellSize(e) / 2)};
+                layout.MapY(CellDepth(e, cell, Units()) + CellSize(e, Units()) / 2)};
     }
     // Three 40-ping lines in metres, water flowing at 0.5 m/s at the middle of the colours (with
     // a little noise, so that no two lines are alike), the bed from the sounder, distance along
@@ -134,8 +136,9 @@ private slots:
         const QPoint at = CellPoint(20, 0);
         Mouse(QEvent::MouseMove, at);
         QCOMPARE(window_->CursorPosition(),
-                 QPoint(at.x(), window_->Layout().MapY(Depth(Ping(20)))));
-        QCOMPARE(Panel(1), QString("Depth: %1 m").arg(Depth(Ping(20)), 0, 'f', 2));
+                 QPoint(at.x(), window_->Layout().MapY(Depth(Ping(20), CurrentQuantityOptions()))));
+        QCOMPARE(Panel(1),
+                 QString("Depth: %1 m").arg(Depth(Ping(20), CurrentQuantityOptions()), 0, 'f', 2));
 
         Control<QToolButton>("btnDeleteCell")->click();
         QCOMPARE(AppSettings().Cursor, 2);
@@ -151,7 +154,7 @@ private slots:
         QVERIFY(coloured != 0 && coloured != 0xFFFFFF);
         Control<QToolButton>("btnDeleteCell")->click();
         Mouse(QEvent::MouseButtonPress, cell);
-        QCOMPARE(VelocityComponent(Ping(20), 3), kBadVelocity);
+        QCOMPARE(VelocityComponent(Ping(20), 3, AppSettings().Velocity()), kBadVelocity);
         QCOMPARE(PixelAt(cell) & 0xFFFFFF, 0U);  // no value: black
         QCOMPARE(changes_, 1);
         const double withoutCell = AppDatabase().ComputeLineDischarge(0).total;

@@ -8,9 +8,9 @@
 #include <filesystem>
 #include <string>
 
-#include "model/ColourTables.h"
 #include "model/Units.h"
 #include "project/Database.h"
+#include "services/CurrentColourTable.h"
 #include "services/HostService.h"
 #include "settings/Settings.h"
 #include "synth/SurveyDescription.h"

@@ -15,6 +15,7 @@
 #include "model/EnsembleQuantities.h"
 #include "model/TextUtil.h"
 #include "project/Database.h"
+#include "project/SettingsOptions.h"
 
 namespace fluvex {
 
@@ -120,6 +121,7 @@ json FourValues(const CellVelocity& v) {
 }
 
 json EnsembleRecord(int index, const Ensemble& recorded, bool processed) {
+    const QuantityOptions quantities = CurrentQuantityOptions();
     Ensemble ensemble = recorded;  // EnsembleTime may mark an impossible clock
     const FixedLeader& fixed = ensemble.fixedLeader;
     const VariableLeader& variable = ensemble.variableLeader;
@@ -127,7 +129,7 @@ json EnsembleRecord(int index, const Ensemble& recorded, bool processed) {
                 {"number", variable.EnsembleNumber()},
                 {"rtc", ClockText(ensemble)},
                 {"time_tag_ms", fixed.TimeTagMs()},
-                {"time", EnsembleTime(ensemble)},
+                {"time", EnsembleTime(ensemble, quantities.timingMode)},
                 {"heading", variable.Heading() / 100.0},
                 {"pitch", variable.Pitch() / 100.0},
                 {"roll", variable.Roll() / 100.0},
@@ -155,7 +157,7 @@ json EnsembleRecord(int index, const Ensemble& recorded, bool processed) {
     record["intensity"] = CellTable(recorded, [](const Ensemble& e, int c, int b) {
         return static_cast<int16_t>(e.cellBlocks.EchoIntensity(c, b));
     });
-    record["depth"] = Depth(recorded);
+    record["depth"] = Depth(recorded, quantities);
     const NavRecord& nav = recorded.navigation;
     record["position"] = nav.positionValid ? json{{"x", nav.x}, {"y", nav.y}} : json(nullptr);
     const bool hasTrack = nav.positionValid || nav.course != 0 || nav.speed != 0;

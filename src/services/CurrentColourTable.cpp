@@ -1,4 +1,4 @@
-#include "model/ColourTables.h"
+#include "services/CurrentColourTable.h"
 
 #include <cmath>
 
