@@ -65,10 +65,8 @@ public:
         AppSettings().CurrentLine = 0;
         if (!LoadColourTable(folder_ / "host" / "ADCP.hcf"))
             throw std::runtime_error("no colour table");
-        double minimum = 0;
-        double maximum = 0;
-        if (AppDatabase().VelocityRange(0, minimum, maximum))
-            RescaleVelocityTable(minimum, maximum);
+        if (const auto range = AppDatabase().VelocityRange(0))
+            RescaleVelocityTable(range->minimum, range->maximum);
     }
     ~PaintedLine() {
         std::error_code ignored;

@@ -24,7 +24,7 @@ void BM_ReprocessSurvey(benchmark::State& state) {
     OpenSurveyLog();
     fluvex::Database& database = fluvex::AppDatabase();
     for (auto _ : state) {
-        fluvex::AppSettings().Invalidate(-1);
+        fluvex::AppSettings().Invalidate();
         for (int line = 0; line < database.LineCount(); ++line)
             benchmark::DoNotOptimize(database.Ensembles(line).data());
     }

@@ -35,10 +35,10 @@ bool Tell(const LineExportProgress& progress, int done, int total) {
 
 // The drawing's world: every position, with room around it as the window would show it.
 WorldRect PlanExtents(Database& database) {
-    double minX = 0, maxX = 0, minY = 0, maxY = 0;
-    if (!database.ExtentsAll(minX, maxX, minY, maxY) || minX > maxX) return {};
-    const double margin = 2 * std::hypot(maxX - minX, maxY - minY);
-    return {minX - margin, minY - margin, maxX + margin, maxY + margin};
+    const std::optional<PlanRect> all = database.ExtentsAll();
+    if (!all) return {};
+    const double margin = 2 * std::hypot(all->maxX - all->minX, all->maxY - all->minY);
+    return {all->minX - margin, all->minY - margin, all->maxX + margin, all->maxY + margin};
 }
 
 // The compass bearing of a line: its planned line's ends, else its first and last positions.
@@ -121,9 +121,9 @@ bool AddLineVectors(DxfWriter& writer, Database& database, int line, const PlanO
     const QuantityOptions quantities = CurrentQuantityOptions(units);
     if (!database.HasPosition(line)) return false;
     const double across = (LineBearing(database, line) + 90) * std::numbers::pi / 180;
-    double lo = 0, hi = 0;
-    database.DistanceRange(line, lo, hi);
-    if (!std::isfinite(options.arrowInterval) || lo > hi) return true;
+    const std::optional<ValueRange> distances = database.DistanceRange(line);
+    if (!std::isfinite(options.arrowInterval) || !distances) return true;
+    const double hi = distances->maximum;
     const double interval =
         std::max({options.arrowInterval, 0.01, std::abs(hi) / kMaxPositionsPerLine});
     const std::span<const Ensemble> pings = database.Ensembles(line);

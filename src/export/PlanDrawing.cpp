@@ -207,10 +207,10 @@ void PlanDrawing::DrawLineVectors(DrawingTarget& target, int line) const {
 
 void PlanDrawing::DrawLineClosest(DrawingTarget& target, int line) const {
     const std::span<const Ensemble> pings = database_.Ensembles(line);
-    double lo = 0.0;
-    double hi = 0.0;
-    if (!database_.DistanceRange(line, lo, hi) || lo > hi) return;
-    if (!std::isfinite(options_.arrowInterval)) return;
+    const std::optional<ValueRange> distances = database_.DistanceRange(line);
+    if (!distances || !std::isfinite(options_.arrowInterval)) return;
+    const double lo = distances->minimum;
+    const double hi = distances->maximum;
     // A zero or negative interval would never leave the line's end.
     const double interval =
         UsableInterval(options_.arrowInterval, kSmallestAverageInterval, lo, hi);
@@ -274,9 +274,10 @@ void Accumulate(const Ensemble& ping, bool firstCellOnly, const QuantityOptions&
 
 void PlanDrawing::DrawLineAverage(DrawingTarget& target, int line) const {
     const std::span<const Ensemble> pings = database_.Ensembles(line);
-    double lo = 0.0;
-    double hi = 0.0;
-    if (!database_.DistanceRange(line, lo, hi) || lo > hi) return;
+    const std::optional<ValueRange> distances = database_.DistanceRange(line);
+    if (!distances) return;
+    const double lo = distances->minimum;
+    const double hi = distances->maximum;
     // Below the smallest interval every ping starts a position of its own.
     const bool perPing = !(options_.arrowInterval >= kSmallestAverageInterval);
     const double interval =

@@ -20,6 +20,8 @@
 #include "model/Ensemble.h"
 #include "model/PlannedLine.h"
 #include "processing/Discharge.h"
+#include "project/ClipBorder.h"
+#include "project/LineMeasures.h"
 
 namespace fluvex {
 
@@ -28,24 +30,6 @@ class Geodesy;
 struct ReadWarning;
 class ReadFeedback;
 class UserPrompt;
-
-struct BorderPoint {
-    double x = 0.0;
-    double y = 0.0;
-    bool operator==(const BorderPoint&) const = default;
-};
-
-// A rectangle as minimum x, minimum y, maximum x, maximum y.
-struct BorderRect {
-    double minX = 0.0;
-    double minY = 0.0;
-    double maxX = 0.0;
-    double maxY = 0.0;
-};
-
-// Even-odd point-in-polygon test of the clip border: 1 inside, 0 outside. A point level with a
-// vertex is moved up by 0.0001 so that it never lies on one.
-int PointInPolygon(std::span<const BorderPoint> polygon, double x, double y);
 
 class Database {
 public:
@@ -109,17 +93,17 @@ public:
     // means the current line of the settings, which is kept within the lines left.
     void RemoveLine(int line);
 
-    // --- Line measures ---
-    bool DepthRange(int line, double& minimum, double& maximum);
-    bool DistanceRange(int line, double& minimum, double& maximum);
-    // In the display velocity unit, or raw for quantities shown as they are; -1 means the
-    // settings' Velocity. False when no cell holds a valid value.
-    bool VelocityRange(int line, double& minimum, double& maximum, int quantity = -1);
-    bool VelocityRangeAll(double& minimum, double& maximum, int quantity = -1);
-    bool Extents(int line, double& minX, double& maxX, double& minY, double& maxY);
-    bool ExtentsAll(double& minX, double& maxX, double& minY, double& maxY);
+    // --- Line measures (LineMeasures.h) with the current settings; nothing without a value ---
+    std::optional<ValueRange> DepthRange(int line);
+    std::optional<ValueRange> DistanceRange(int line);
+    // In the display velocity unit, or raw for quantities shown as they are; by default the
+    // settings' Velocity.
+    std::optional<ValueRange> VelocityRange(int line, std::optional<int> quantity = std::nullopt);
+    std::optional<ValueRange> VelocityRangeAll(std::optional<int> quantity = std::nullopt);
+    std::optional<PlanRect> Extents(int line);
+    std::optional<PlanRect> ExtentsAll();
 
-    // --- Planned lines ---
+    // --- Planned lines (LinePlanning.cpp) ---
     // The line's planned line, built from the track first when it has none; null when there is
     // still none (or the line is not loaded).
     const fluvex::PlannedLine* PlannedLine(int line);
@@ -149,17 +133,14 @@ public:
     LineDischarge ComputeLineDischarge(int line);
     LineDischarge ComputeLineDischargeClipped(int line);
 
-    // --- Clip border ---
-    // Reads "x<sep>y" lines; the last point marks the inside. False, with no border, when the
-    // file cannot be read or gives fewer than four points.
-    bool LoadBorderFile(const std::filesystem::path& file);
-    // No border: every point counts as inside. The border outlives Clear (it belongs to the
-    // survey area, not to the lines).
-    void ClearBorder();
-    const std::vector<BorderPoint>& Border() const { return border_; }
-    void BorderExtents(BorderRect& rect) const;
-    void SetBorderQuad(const std::array<BorderPoint, 4>& corners);
-    bool InsideBorder(double x, double y) const;
+    // --- Clip border (ClipBorder.h) ---
+    // The border outlives Clear: it belongs to the survey area, not to the lines.
+    bool LoadBorderFile(const std::filesystem::path& file) { return border_.Load(file); }
+    void ClearBorder() { border_.Clear(); }
+    const std::vector<BorderPoint>& Border() const { return border_.Points(); }
+    void BorderExtents(PlanRect& rect) const { border_.Extend(rect); }
+    void SetBorderQuad(const std::array<BorderPoint, 4>& corners) { border_.SetQuad(corners); }
+    bool InsideBorder(double x, double y) const { return border_.Inside(x, y); }
 
 private:
     struct Line;
@@ -181,8 +162,7 @@ private:
     bool lineFileFlag_ = true;
     bool suiteTimingUnavailable_ = false;
     std::string lastOpenError_;
-    std::vector<BorderPoint> border_;
-    int borderSide_ = 0;
+    ClipBorder border_;
 };
 
 // The line collection of the process.

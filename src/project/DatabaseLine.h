@@ -2,8 +2,10 @@
 
 // One slot of the line collection, shared by the collection and its loaders.
 
+#include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "model/PlannedLine.h"
@@ -18,6 +20,8 @@ struct Database::Line {
     std::string name;            // its file name
     fluvex::PlannedLine planned;
     bool sonTek = false;  // read by the other instrument family's reader
+    // The settings' processing count the pings were last processed at; nothing before the first.
+    std::optional<std::uint64_t> processedAt;
 };
 
 // Distance along line of every ping: the projection of its position onto the straight line from

@@ -278,7 +278,7 @@ bool Database::AddLine(const std::filesystem::path& rawFile,
     else
         lineFileFlag_ = false;
     NoteSuiteTiming(*Slot(slot).reader, lineFile.has_value());
-    AppSettings().Invalidate(slot);
+    AppSettings().NoteLinesChanged();
     WarnOfPositionsOutsideGrid(rawFile, prompt);
     return true;
 }

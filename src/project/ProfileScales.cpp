@@ -16,7 +16,6 @@ namespace fluvex {
 namespace {
 
 // Where automatic ranges start: any real value replaces them.
-constexpr double kRangeStart = 2e30;
 // A time axis without a second time still gets a span to draw in.
 constexpr double kTimeSpanWithoutEnd = 1000;
 // More axis values than any surface has pixels: a tiny or absurd increment typed in the settings
@@ -61,11 +60,9 @@ void ScaleColoursToLine(Database& database, int line) {
 
 void ScaleColoursForChoice(Database& database, int line, int scalingMode) {
     if (scalingMode == 0 || CurrentVelocityTable() == nullptr) return;
-    double minimum = 0;
-    double maximum = 0;
-    const bool valid = scalingMode == 2 ? database.VelocityRangeAll(minimum, maximum)
-                                        : database.VelocityRange(line, minimum, maximum);
-    if (valid) RescaleVelocityTable(minimum, maximum);
+    const std::optional<ValueRange> range =
+        scalingMode == 2 ? database.VelocityRangeAll() : database.VelocityRange(line);
+    if (range) RescaleVelocityTable(range->minimum, range->maximum);
 }
 
 namespace {
@@ -90,11 +87,11 @@ void HorizontalRange(ProfileLayout& layout, Database& database, int line) {
     }
     layout.xMinimum = settings.StartDBL;
     layout.xMaximum = settings.EndDBL;
-    double start = 0;
-    double end = 0;
-    if (settings.AutoScaleDBL && database.DistanceRange(line, start, end) && start != end) {
-        layout.xMinimum = start;
-        layout.xMaximum = end;
+    const std::optional<ValueRange> distances =
+        settings.AutoScaleDBL ? database.DistanceRange(line) : std::nullopt;
+    if (distances && distances->minimum != distances->maximum) {
+        layout.xMinimum = distances->minimum;
+        layout.xMaximum = distances->maximum;
     }
 }
 
@@ -107,11 +104,10 @@ void VerticalRange(ProfileLayout& layout, Database& database, int line) {
     }
     layout.yMinimum = kRangeStart;
     layout.yMaximum = -kRangeStart;
-    double shallowest = 0;
-    double deepest = 0;
-    if (!database.DepthRange(line, shallowest, deepest)) return;
-    if (deepest > 0 && deepest > layout.yMaximum) layout.yMaximum = deepest;
-    if (shallowest < layout.yMinimum) layout.yMinimum = shallowest;
+    const std::optional<ValueRange> depths = database.DepthRange(line);
+    if (!depths) return;
+    if (depths->maximum > 0 && depths->maximum > layout.yMaximum) layout.yMaximum = depths->maximum;
+    if (depths->minimum < layout.yMinimum) layout.yMinimum = depths->minimum;
 }
 
 // Values first, first + increment, ... while `within` holds, those `shown` approves. Computed

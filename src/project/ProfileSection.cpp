@@ -286,10 +286,10 @@ ProfileHeaderText ProfileHeader(Database& database, int line) {
                                                 last->navigation.x, last->navigation.y);
         header.azimuth = Labelled(kAzimuthCaption, FormatOneDecimal(azimuth));
     }
-    double start = 0;
-    double end = 0;
-    if (database.DistanceRange(line, start, end) && start <= end)
-        header.length = Labelled(kLengthCaption, Units().FormatDistance(std::fabs(end - start)));
+    if (const std::optional<ValueRange> distances = database.DistanceRange(line))
+        header.length =
+            Labelled(kLengthCaption,
+                     Units().FormatDistance(std::fabs(distances->maximum - distances->minimum)));
     return header;
 }
 

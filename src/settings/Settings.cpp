@@ -20,28 +20,17 @@ void Settings::Reset() {
     Settings initial;
     initial.VirtualScreen = VirtualScreen;
     initial.LoadBorderFile = std::move(LoadBorderFile);
-    initial.recomputeFlags_ = recomputeFlags_;
+    initial.processingGeneration_ = processingGeneration_;
     initial.generation_ = generation_;
     const bool processingChanged = processing_ != initial.processing_;
     *this = std::move(initial);
-    if (processingChanged) Invalidate(-1);
+    if (processingChanged) Invalidate();
     SelectVelocityUnit(VelocityUnits);
 }
 
-void Settings::Invalidate(int line) {
+void Settings::Invalidate() {
+    ++processingGeneration_;
     ++generation_;
-    if (line < 0)
-        recomputeFlags_.fill(1);
-    else if (line < kLineSlots)
-        recomputeFlags_[static_cast<size_t>(line)] = 1;
-}
-
-bool Settings::NeedsRecompute(int line) const {
-    return line >= 0 && line < kLineSlots && recomputeFlags_[static_cast<size_t>(line)] != 0;
-}
-
-void Settings::ClearRecompute(int line) {
-    if (line >= 0 && line < kLineSlots) recomputeFlags_[static_cast<size_t>(line)] = 0;
 }
 
 void ClampWindowRect(WindowRecord& window, const ScreenRect& screen) {

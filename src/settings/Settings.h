@@ -33,7 +33,6 @@ struct ScreenRect {
 // monitor that is gone comes back where it can be reached.
 void ClampWindowRect(WindowRecord& window, const ScreenRect& screen);
 
-inline constexpr int kLineSlots = 512;
 inline constexpr int kMaxSpreadsheetColumns = 20;
 inline constexpr int kQuickChartSlots = 20;
 // A quick-chart slot is in use when this bit of its value is set.
@@ -66,12 +65,15 @@ public:
     // a file cannot be written.
     bool Save(std::string* error = nullptr);
 
-    // Marks one line slot, or every slot when `line` is negative, for recomputation.
-    void Invalidate(int line);
-    bool NeedsRecompute(int line) const;
-    void ClearRecompute(int line);
-    // Counts the markings: a window showing computed values redraws when it changed, whatever
-    // option or line caused it, instead of watching a list of options of its own.
+    // A processing option changed: every line is processed again before its pings are next
+    // handed out, and windows showing computed values redraw.
+    void Invalidate();
+    // Counts the processing changes; a line processed at an earlier count is processed again.
+    std::uint64_t ProcessingGeneration() const { return processingGeneration_; }
+    // The lines loaded, removed or edited changed what windows show.
+    void NoteLinesChanged() { ++generation_; }
+    // Counts every change a window showing computed values redraws for, whatever option or line
+    // caused it, instead of watching a list of options of its own.
     std::uint64_t Generation() const { return generation_; }
 
     // --- Paths and derived values ---
@@ -222,12 +224,12 @@ private:
     template <typename T>
     void SetProcessingOption(T& field, T value) {
         if (field == value) return;
-        Invalidate(-1);
+        Invalidate();
         field = value;
     }
 
     ProcessingOptions processing_;
-    std::array<uint8_t, kLineSlots> recomputeFlags_{};
+    std::uint64_t processingGeneration_ = 0;
     std::uint64_t generation_ = 0;
 };
 

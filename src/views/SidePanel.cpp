@@ -164,7 +164,7 @@ QWidget* SidePanel::BuildChoiceArea(const Commands& commands) {
         Settings& settings = AppSettings();
         if (unit == settings.VelocityUnits) return;
         // Like every processing choice: the lines are redone before the value changes.
-        settings.Invalidate(-1);
+        settings.Invalidate();
         settings.VelocityUnits = unit;
         SelectVelocityUnit(unit);
     });

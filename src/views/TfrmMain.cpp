@@ -705,14 +705,11 @@ void TfrmMain::EditColourTable() {
 // value leaves it as it is.
 void TfrmMain::AutoScaleColours() {
     if (CurrentVelocityTable() == nullptr || AppDatabase().LineCount() == 0) return;
-    double minimum = 0;
-    double maximum = 0;
-    bool found = false;
+    std::optional<ValueRange> range;
     RunWork({tr("Colours"), [](int) { return tr("Finding the velocity range of every line"); },
-             [&](ReadFeedback&, UserPrompt&) {
-                 found = AppDatabase().VelocityRangeAll(minimum, maximum);
-             }});
-    if (found && maximum > minimum) RescaleVelocityTable(minimum, maximum);
+             [&](ReadFeedback&, UserPrompt&) { range = AppDatabase().VelocityRangeAll(); }});
+    if (range && range->maximum > range->minimum)
+        RescaleVelocityTable(range->minimum, range->maximum);
     RepaintViews();
 }
 

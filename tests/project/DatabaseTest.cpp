@@ -46,7 +46,7 @@ TEST_F(BorderTest, TheLastPointOfTheFileMarksTheInside) {
     EXPECT_EQ(database.Border().size(), 4U);
     EXPECT_FALSE(database.InsideBorder(50, 50));
     EXPECT_TRUE(database.InsideBorder(200, 50));
-    BorderRect rect{10, 10, 20, 20};
+    PlanRect rect{10, 10, 20, 20};
     database.BorderExtents(rect);
     EXPECT_EQ(rect.minX, 0);
     EXPECT_EQ(rect.maxY, 100);
@@ -132,28 +132,30 @@ TEST_F(DatabaseLines, FindsPingsByTimeAndByDistance) {
 }
 
 TEST_F(DatabaseLines, RangesAndExtentsCoverTheLine) {
-    double low = 0, high = 0;
-    ASSERT_TRUE(database.DepthRange(0, low, high));
-    EXPECT_NEAR(low, 0.25, 1e-9);  // the blanking distance
-    EXPECT_GT(high, 2.0);
-    EXPECT_LE(high, 3.01);
-    ASSERT_TRUE(database.DistanceRange(0, low, high));
-    EXPECT_EQ(low, 0);
-    EXPECT_NEAR(high, 29, 0.5);  // 29 s at 1 m/s
-    ASSERT_TRUE(database.VelocityRange(0, low, high, kNorthVelocity));
-    EXPECT_NEAR(low, 0.5, 0.002);  // the uniform stream, in m/s
-    EXPECT_NEAR(high, 0.5, 0.002);
+    const auto depths = database.DepthRange(0);
+    ASSERT_TRUE(depths);
+    EXPECT_NEAR(depths->minimum, 0.25, 1e-9);  // the blanking distance
+    EXPECT_GT(depths->maximum, 2.0);
+    EXPECT_LE(depths->maximum, 3.01);
+    const auto distances = database.DistanceRange(0);
+    ASSERT_TRUE(distances);
+    EXPECT_EQ(distances->minimum, 0);
+    EXPECT_NEAR(distances->maximum, 29, 0.5);  // 29 s at 1 m/s
+    const auto velocities = database.VelocityRange(0, kNorthVelocity);
+    ASSERT_TRUE(velocities);
+    EXPECT_NEAR(velocities->minimum, 0.5, 0.002);  // the uniform stream, in m/s
+    EXPECT_NEAR(velocities->maximum, 0.5, 0.002);
 
-    double minX = 0, maxX = 0, minY = 0, maxY = 0;
-    ASSERT_TRUE(database.ExtentsAll(minX, maxX, minY, maxY));
+    const auto all = database.ExtentsAll();
+    ASSERT_TRUE(all);
     for (int line = 0; line < 2; ++line)
         for (const Ensemble& ping : database.Ensembles(line)) {
-            EXPECT_GE(ping.navigation.x, minX);
-            EXPECT_LE(ping.navigation.y, maxY);
+            EXPECT_GE(ping.navigation.x, all->minX);
+            EXPECT_LE(ping.navigation.y, all->maxY);
         }
     Database empty;
-    EXPECT_FALSE(empty.ExtentsAll(minX, maxX, minY, maxY));
-    EXPECT_FALSE(empty.VelocityRangeAll(low, high));
+    EXPECT_FALSE(empty.ExtentsAll());
+    EXPECT_FALSE(empty.VelocityRangeAll());
 }
 
 TEST_F(DatabaseLines, ReversingThePlannedLineReversesDistanceAlongLine) {
@@ -177,7 +179,6 @@ TEST_F(DatabaseLines, RemovingALineKeepsAtLeastOne) {
     ASSERT_EQ(database.LineCount(), 1);
     EXPECT_EQ(database.LineName(0), "db_002.PD0");
     EXPECT_EQ(AppSettings().CurrentLine, 0);
-    EXPECT_TRUE(AppSettings().NeedsRecompute(0));  // another line's processing was in slot 0
     database.RemoveLine(-1);
     EXPECT_EQ(database.LineCount(), 1);
 }

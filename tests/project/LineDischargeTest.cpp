@@ -268,8 +268,9 @@ TEST_F(SyntheticDischarge, ClippedLinesCountThePingsInsideWithoutEdges) {
     EXPECT_EQ(progress, (std::vector<std::pair<int, int>>{{1, 2}, {2, 2}}));
     ASSERT_GT(full[0].discharge.startEdge, 0);
 
-    double minX = 0, maxX = 0, minY = 0, maxY = 0;
-    ASSERT_TRUE(database.ExtentsAll(minX, maxX, minY, maxY));
+    const auto all = database.ExtentsAll();
+    ASSERT_TRUE(all);
+    const auto [minX, minY, maxX, maxY] = *all;
     const double middle = (minX + maxX) / 2;  // crossings run east and west
     database.SetBorderQuad({BorderPoint{minX - 1, minY - 1},
                             {maxX + 1, minY - 1},

@@ -137,9 +137,10 @@ TEST_F(ProfileCursor, DeleteEnsembleTakesTheNearerOfThePingAndTheOneBefore) {
 }
 
 TEST_F(ProfileCursor, ADeletedCellStaysDeletedWhenTheLineIsProcessedAgain) {
-    const auto files = synth::WriteSurvey(
-        synth::ParseSurveyDescription("[Survey]\nName = cut\n[Track]\nEnsembles = 8\nStartStation = 30\n"),
-        Root() / "survey");
+    const auto files =
+        synth::WriteSurvey(synth::ParseSurveyDescription(
+                               "[Survey]\nName = cut\n[Track]\nEnsembles = 8\nStartStation = 30\n"),
+                           Root() / "survey");
     RecordingPrompt prompt;
     Database& database = AppDatabase();
     ASSERT_TRUE(database.AddLine(files.front(), {}, prompt));
@@ -151,7 +152,7 @@ TEST_F(ProfileCursor, ADeletedCellStaysDeletedWhenTheLineIsProcessedAgain) {
 
     database.DeleteCell(0, 3, 2);
     for (const int pass : {0, 1}) {
-        if (pass == 1) AppSettings().Invalidate(0);
+        if (pass == 1) AppSettings().Invalidate();
         EXPECT_EQ(VelocityComponent(ping(3), 2, kEastVelocity), kBadVelocity) << pass;
         EXPECT_EQ(ping(3).cells[2].fourth, intensity) << "echo intensity is not a velocity";
         EXPECT_EQ(ping(3).cellBlocks.Velocity(2, 3), kBadVelocity);

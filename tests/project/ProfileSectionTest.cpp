@@ -245,9 +245,9 @@ TEST_F(ProfileSection, TheClipBorderAndTheRangeDecideWhereCellsAppear) {
     BorderAroundFirstHalf();
     EXPECT_STREQ(drawnSide(), "left");
     // A range typed backward runs the axis from right to left.
-    double start = 0;
-    double end = 0;
-    ASSERT_TRUE(database.DistanceRange(0, start, end));
+    const auto distances = database.DistanceRange(0);
+    ASSERT_TRUE(distances);
+    const auto [start, end] = *distances;
     Settings& settings = AppSettings();
     settings.AutoScaleDBL = false;
     settings.StartDBL = end;
@@ -287,9 +287,9 @@ TEST_F(ProfileSection, TheLayoutTakesItsTimesAndColoursFromTheLine) {
     ProfileLayout layout = Layout();
     EXPECT_EQ(layout.xMinimum, EnsembleTimeOf(Ping(0), AppSettings().Time_Type()));
     EXPECT_EQ(layout.xMaximum, EnsembleTimeOf(Ping(kPings - 1), AppSettings().Time_Type()));
-    double low = 0;
-    double high = 0;
-    ASSERT_TRUE(database.VelocityRange(0, low, high));
+    const auto velocities = database.VelocityRange(0);
+    ASSERT_TRUE(velocities);
+    const auto [low, high] = *velocities;
     const ColourTableProperties& colours = CurrentVelocityTable()->Properties();
     EXPECT_EQ(colours.minimum, low);
     EXPECT_EQ(colours.maximum, high);

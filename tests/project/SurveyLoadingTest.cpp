@@ -172,8 +172,9 @@ TEST_F(RealTransect, OpensAloneOnTheInstrumentClockWithItsOwnPositions) {
     EXPECT_NEAR(where.longitude, -149.06, 0.01);
     EXPECT_EQ(geodesy->CrsName(), "WGS 84 / UTM zone 6N");
 
-    double low = 0, high = 0;
-    ASSERT_TRUE(database.DistanceRange(0, low, high));
+    const auto distances = database.DistanceRange(0);
+    ASSERT_TRUE(distances);
+    const auto [low, high] = *distances;
     EXPECT_EQ(low, 0);
     EXPECT_GT(high, 100);  // a crossing of well over a hundred metres
     EXPECT_GT(last.navigation.distance, 0.9 * high);

@@ -271,21 +271,17 @@ TEST_F(SettingsFileTest, ProjectNamesTheColourFile) {
 
 TEST_F(SettingsFileTest, ProcessingOptionsMarkLinesOnlyWhenTheyChange) {
     Settings& s = AppSettings();
-    for (int line = 0; line < kLineSlots; ++line)
-        s.ClearRecompute(line);
+    const std::uint64_t start = s.ProcessingGeneration();
     s.SetMagDec(0);
-    EXPECT_FALSE(s.NeedsRecompute(0));
+    EXPECT_EQ(s.ProcessingGeneration(), start);
     s.SetMagDec(1.5);
-    EXPECT_TRUE(s.NeedsRecompute(0));
-    EXPECT_TRUE(s.NeedsRecompute(kLineSlots - 1));
+    EXPECT_EQ(s.ProcessingGeneration(), start + 1);
 
-    s.ClearRecompute(0);
     std::string error;
     ASSERT_TRUE(ApplySettingText(s, "corrections", "magdec", "1.5", error));
-    EXPECT_FALSE(s.NeedsRecompute(0));
+    EXPECT_EQ(s.ProcessingGeneration(), start + 1);
     ASSERT_TRUE(ApplySettingText(s, "Corrections", "MagDec", "2", error));
-    EXPECT_TRUE(s.NeedsRecompute(0));
-    s.Invalidate(kLineSlots);  // out of range: ignored
+    EXPECT_EQ(s.ProcessingGeneration(), start + 2);
 }
 
 TEST_F(SettingsFileTest, SettingTextIsCheckedLikeTheFile) {

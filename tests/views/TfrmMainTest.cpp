@@ -348,13 +348,13 @@ private slots:
     }
 
     void velocityUnitFollowsTheList() {
-        AppSettings().ClearRecompute(0);
+        const std::uint64_t processed = AppSettings().ProcessingGeneration();
         auto* units = Control<QComboBox>("lstVelocityUnit");
         QCOMPARE(units->currentIndex(), AppSettings().VelocityUnits);
         units->setCurrentIndex(1);
         emit units->activated(1);
         QCOMPARE(AppSettings().VelocityUnits, 1);
-        QVERIFY(AppSettings().NeedsRecompute(0));
+        QVERIFY(AppSettings().ProcessingGeneration() > processed);
     }
 
     // --- Colours ---
@@ -363,9 +363,9 @@ private slots:
         QVERIFY(LoadColourTable(folders_->Root() / "data" / "ADCP.hcf"));
         OpenInstrumentFiles("[Noise]\nEnabled = 1\n");
         Action("actScaleColors")->trigger();
-        double minimum = 0;
-        double maximum = 0;
-        QVERIFY(AppDatabase().VelocityRangeAll(minimum, maximum));
+        const auto range = AppDatabase().VelocityRangeAll();
+        QVERIFY(range);
+        const auto [minimum, maximum] = *range;
         const ColourTableProperties& table = CurrentVelocityTable()->Properties();
         QCOMPARE(table.minimum, minimum);
         QCOMPARE(table.maximum, maximum);
@@ -378,9 +378,7 @@ private slots:
         OpenInstrumentFiles("[Instrument]\nBottomTrack = 0\n");
         Control<QRadioButton>("rdoVelReference_1")->click();
         for (int line = 0; line < 2; ++line) {
-            double minimum = 0;
-            double maximum = 0;
-            QVERIFY(!AppDatabase().VelocityRange(line, minimum, maximum));
+            QVERIFY(!AppDatabase().VelocityRange(line));
         }
         Action("actScaleColors")->trigger();
         const ColourTableProperties& table = CurrentVelocityTable()->Properties();

@@ -219,9 +219,9 @@ private slots:
     void printingEndsWithTheColoursOfTheShownLine() {
         AppSettings().AutoScaleColors = 1;  // every printed line rescales the colours to itself
         AppSettings().SetVelocity(kNorthVelocity);
-        double minimum = 0;
-        double maximum = 0;
-        QVERIFY(AppDatabase().VelocityRange(0, minimum, maximum));
+        const auto range = AppDatabase().VelocityRange(0);
+        QVERIFY(range);
+        const auto [minimum, maximum] = *range;
         QPdfWriter pdf(QString::fromStdString((folders_->Root() / "lines.pdf").string()));
         QVERIFY(window_->PrintTo(pdf));
         QCOMPARE(CurrentVelocityTable()->Properties().minimum, minimum);
@@ -234,18 +234,18 @@ private slots:
         auto* scaling = Control<QComboBox>("cmbAutoScaleColors");
         scaling->setCurrentIndex(2);
         emit scaling->activated(2);
-        double minimum = 0;
-        double maximum = 0;
-        QVERIFY(AppDatabase().VelocityRangeAll(minimum, maximum));
-        QCOMPARE(CurrentVelocityTable()->Properties().minimum, minimum);
-        QCOMPARE(CurrentVelocityTable()->Properties().maximum, maximum);
+        const auto all = AppDatabase().VelocityRangeAll();
+        QVERIFY(all);
+        QCOMPARE(CurrentVelocityTable()->Properties().minimum, all->minimum);
+        QCOMPARE(CurrentVelocityTable()->Properties().maximum, all->maximum);
 
         auto* component = Control<QComboBox>("cmbVelocity");
         component->setCurrentIndex(kEastVelocity);
         emit component->activated(kEastVelocity);
-        QVERIFY(AppDatabase().VelocityRange(0, minimum, maximum));
-        QCOMPARE(CurrentVelocityTable()->Properties().minimum, minimum);
-        QCOMPARE(CurrentVelocityTable()->Properties().maximum, maximum);
+        const auto east = AppDatabase().VelocityRange(0);
+        QVERIFY(east);
+        QCOMPARE(CurrentVelocityTable()->Properties().minimum, east->minimum);
+        QCOMPARE(CurrentVelocityTable()->Properties().maximum, east->maximum);
     }
 
     void thePollFollowsSettingsChangedElsewhere() {

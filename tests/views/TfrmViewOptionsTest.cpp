@@ -111,13 +111,13 @@ private slots:
         Control<QComboBox>("cmbRangeType")->setCurrentIndex(3);
         QVERIFY(!Control<QDoubleSpinBox>("edtDiscard")->isHidden());
         Control<QDoubleSpinBox>("edtDiscard")->setValue(6);
-        settings.ClearRecompute(0);
+        const std::uint64_t processed = settings.ProcessingGeneration();
         QSignalSpy applied(dialog_.get(), &TfrmViewOptions::Applied);
         QTest::mouseClick(Control<QPushButton>("btnApply"), Qt::LeftButton);
 
         QCOMPARE(applied.count(), 1);
         QVERIFY(prompt_->Messages().empty());
-        QVERIFY(settings.NeedsRecompute(0));
+        QVERIFY(settings.ProcessingGeneration() > processed);
         const Settings saved = SavedSettings();
         QCOMPARE(saved.NRows, 3);
         QCOMPARE(saved.VelAvgMode(), 2);

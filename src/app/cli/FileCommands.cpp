@@ -73,11 +73,9 @@ json LineSummary(Database& database, int line) {
     const PlannedLine* planned = database.PlannedLine(line);
     summary["planned_points"] = planned ? planned->points.size() : 0;
     if (database.HasPosition(line)) {
-        double low = 0;
-        double high = 0;
-        database.DistanceRange(line, low, high);
-        summary["dbl_min"] = low;
-        summary["dbl_max"] = high;
+        const std::optional<ValueRange> distances = database.DistanceRange(line);
+        summary["dbl_min"] = distances ? distances->minimum : kRangeStart;
+        summary["dbl_max"] = distances ? distances->maximum : -kRangeStart;
     }
     return summary;
 }
