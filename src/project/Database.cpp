@@ -270,7 +270,8 @@ bool Database::VelocityRangeAll(double& minimum, double& maximum, int quantity) 
         maximum = found ? std::max(maximum, high) : high;
         found = true;
     }
-    return true;
+    // Nothing found is no range: the placeholders would stretch a colour scale to nonsense.
+    return found;
 }
 
 bool Database::Extents(int line, double& minX, double& maxX, double& minY, double& maxY) {

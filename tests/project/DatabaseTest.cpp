@@ -25,7 +25,7 @@ TEST(PointInPolygon, EvenOddWithVerticesNudgedUp) {
         int inside;
     };
     for (const Case c : {Case{5, 5, 1}, Case{-1, 5, 0}, Case{11, 5, 0}, Case{5, 11, 0},
-                         Case{5, 0, 1},     // level with the bottom edge: nudged inside
+                         Case{5, 0, 1},      // level with the bottom edge: nudged inside
                          Case{5, 10, 0}}) {  // level with the top edge: nudged outside
         EXPECT_EQ(PointInPolygon(square, c.x, c.y), c.inside) << c.x << ", " << c.y;
     }
@@ -150,6 +150,89 @@ TEST_F(DatabaseLines, RangesAndExtentsCoverTheLine) {
     Database empty;
     EXPECT_FALSE(empty.ExtentsAll(minX, maxX, minY, maxY));
     EXPECT_FALSE(empty.VelocityRangeAll(low, high));
+}
+
+// Each bound of the extents is that of the line's positions. The way back retraces the way
+// there, so the line cut shorter at both ends lies inside the other, which holds every bound of
+// all lines: first the first line, then the second.
+TEST_F(DatabaseLines, ExtentsAreTheBoundsOfThePositions) {
+    struct Box {
+        double minX = 1e300, maxX = -1e300, minY = 1e300, maxY = -1e300;
+    };
+    const auto positions = [this](int line) {
+        Box box;
+        for (const Ensemble& ping : database.Ensembles(line)) {
+            box.minX = std::min(box.minX, ping.navigation.x);
+            box.maxX = std::max(box.maxX, ping.navigation.x);
+            box.minY = std::min(box.minY, ping.navigation.y);
+            box.maxY = std::max(box.maxY, ping.navigation.y);
+        }
+        return box;
+    };
+    const auto expectExtents = [this](int line, const Box& expected) {
+        Box got;
+        ASSERT_TRUE(line < 0 ? database.ExtentsAll(got.minX, got.maxX, got.minY, got.maxY)
+                             : database.Extents(line, got.minX, got.maxX, got.minY, got.maxY));
+        EXPECT_EQ(got.minX, expected.minX) << line;
+        EXPECT_EQ(got.maxX, expected.maxX) << line;
+        EXPECT_EQ(got.minY, expected.minY) << line;
+        EXPECT_EQ(got.maxY, expected.maxY) << line;
+    };
+    for (const auto& [shorter, cut] : {std::pair{1, 3}, std::pair{0, 6}}) {
+        for (int ping = 0; ping < cut; ++ping) {
+            database.RemoveEnsemble(shorter, 0);
+            database.RemoveEnsemble(shorter, database.EnsembleCount(shorter) - 1);
+        }
+        const Box inside = positions(shorter);
+        const Box outside = positions(1 - shorter);
+        ASSERT_TRUE(outside.minX < inside.minX && outside.maxX > inside.maxX &&
+                    outside.minY < inside.minY && outside.maxY > inside.maxY);
+        expectExtents(shorter, inside);
+        expectExtents(1 - shorter, outside);
+        expectExtents(-1, outside);
+    }
+}
+
+// A line whose every cell was deleted has no velocity range; nor has a survey of such lines.
+TEST_F(DatabaseLines, VelocityRangeAllSpansTheLinesWithValues) {
+    const auto deleteEveryCell = [this](int line) {
+        const auto pings = database.Ensembles(line);
+        for (int ping = 0; ping < static_cast<int>(pings.size()); ++ping)
+            for (int cell = 0; cell < CellCount(pings[static_cast<std::size_t>(ping)]); ++cell)
+                database.DeleteCell(line, ping, cell);
+    };
+    double low = 0, high = 0, lineLow = 0, lineHigh = 0;
+    deleteEveryCell(0);
+    EXPECT_FALSE(database.VelocityRange(0, low, high));
+    ASSERT_TRUE(database.VelocityRange(1, lineLow, lineHigh, kEastVelocity));
+    ASSERT_TRUE(database.VelocityRangeAll(low, high, kEastVelocity));
+    EXPECT_EQ(low, lineLow);
+    EXPECT_EQ(high, lineHigh);
+    deleteEveryCell(1);
+    EXPECT_FALSE(database.VelocityRangeAll(low, high));
+}
+
+// The shallowest cell is the blanking of the pings that have a depth: pings without one (here
+// the first file's, recorded without bottom track) do not count.
+TEST_F(DatabaseLines, DepthRangeStartsAtTheBlankingOfPingsWithADepth) {
+    const auto write = [this](const char* name, const char* instrument) {
+        const auto description = synth::ParseSurveyDescription(
+            std::string("[Survey]\nName = ") + name +
+            "\nLines = 1\n[Section]\nWidth = 40\nDepth = 3\n[Track]\nEnsembles = 10\n"
+            "StartStation = 4\nSpeed = 1\n[Instrument]\n" +
+            instrument);
+        for (const auto& file : synth::WriteSurvey(description, Root() / name))
+            if (file.extension() == ".PD0") return ReadText(file);
+        return std::string();
+    };
+    const auto joined = Root() / "joined.PD0";
+    WriteText(joined, write("deep", "Blank = 1.0\nBottomTrack = 0\n") +
+                          write("shallow", "Blank = 0.5\nBottomTrack = 1\n"));
+    ASSERT_TRUE(database.AddLine(joined, {}, prompt));
+    double low = 0, high = 0;
+    ASSERT_TRUE(database.DepthRange(2, low, high));
+    EXPECT_NEAR(low, 0.5, 1e-9);
+    EXPECT_GT(high, 2.0);
 }
 
 TEST_F(DatabaseLines, ReversingThePlannedLineReversesDistanceAlongLine) {
