@@ -9,11 +9,7 @@
 #include <memory>
 #include <sstream>
 
-#include "model/Units.h"
-#include "project/Database.h"
-#include "services/CurrentColourTable.h"
-#include "services/HostService.h"
-#include "settings/Settings.h"
+#include "HostState.h"
 #include "synth/SurveyDescription.h"
 #include "synth/SyntheticSurvey.h"
 
@@ -27,30 +23,11 @@ void TemporaryHostFolders::SetUp() {
                                          info->test_suite_name() + "-" + info->name());
     fs::remove_all(root_);
     fs::create_directories(root_);
-    HostService& host = Host();
-    host.ClearOverrides();
-    host.OverrideFolder(FolderKind::ProgramData, root_ / "data");
-    host.OverrideFolder(FolderKind::ArchiveOutput, root_ / "data" / "archive");
-    host.OverrideFolder(FolderKind::SurveyData, root_ / "surveys");
-    host.OverrideFolder(FolderKind::SettingsFolder, root_ / "config");
-    host.OverrideFolder(FolderKind::Scratch, root_ / "cache");
-    host.OverrideFolder(FolderKind::ProjectFile, ProjectFile());
-
-    Units() = UnitSystem{};
-    SetCurrentVelocityTable(nullptr);
-    AppSettings() = Settings{};
-    AppSettings().Reset();
-    AppDatabase().Clear();
-    AppDatabase().ClearBorder();
-    AppDatabase().SetGeodesy(nullptr);
+    ResetHostState(root_);
 }
 
 void TemporaryHostFolders::TearDown() {
-    AppDatabase().Clear();
-    AppDatabase().ClearBorder();
-    AppDatabase().SetGeodesy(nullptr);
-    SetCurrentVelocityTable(nullptr);
-    Host().ClearOverrides();
+    RestoreHostState();
     std::error_code ec;
     fs::remove_all(root_, ec);
 }
@@ -69,6 +46,19 @@ std::string TemporaryHostFolders::ReadText(const fs::path& path) {
     std::ostringstream text;
     text << in.rdbuf();
     return text.str();
+}
+
+Ensemble MakePing(const PingShape& shape) {
+    Ensemble ping;
+    ping.loaded = true;
+    ping.MarkPresent(PresentBit::FixedLeader | PresentBit::VariableLeader | PresentBit::Velocity);
+    ping.fixedLeader.SetCellCount(static_cast<std::uint8_t>(shape.cells));
+    ping.fixedLeader.SetDepthCellLengthCm(static_cast<std::uint16_t>(shape.cellCm));
+    ping.fixedLeader.SetBin1DistanceCm(static_cast<std::uint16_t>(shape.bin1Cm));
+    ping.variableLeader.SetTransducerDepthDm(static_cast<std::uint16_t>(shape.draftDm));
+    ping.cellBlocks.Reset(shape.cells);
+    ping.cells.assign(static_cast<std::size_t>(shape.cells), shape.velocity);
+    return ping;
 }
 
 std::string RunPython(const std::string& arguments, int& status) {

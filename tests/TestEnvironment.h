@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "model/Ensemble.h"
+
 namespace fluvex::test {
 
 // Gives each test its own empty folders for every host folder kind and fresh process-wide
@@ -26,6 +28,17 @@ protected:
 private:
     std::filesystem::path root_;
 };
+
+// A loaded PD0 ping: `cells` cells of `cellCm` with bin 1 at `bin1Cm`, the transducer `draftDm`
+// down; the leaders and velocities present, zeroed cell blocks and every processed cell `velocity`.
+struct PingShape {
+    int cells = 10;
+    int cellCm = 50;
+    int bin1Cm = 75;
+    int draftDm = 5;
+    CellVelocity velocity{};
+};
+Ensemble MakePing(const PingShape& shape);
 
 // Debian's python, which finds the distribution's ezdxf and openpyxl.
 inline constexpr const char* kPython = "/usr/bin/python3";

@@ -170,27 +170,6 @@ TEST_F(WorkbookExport, TheSheetsHoldTheCsvTablesAsFormattedNumbers) {
     }
 }
 
-// The script itself: it catches a CSV row that lost a field, numbers that differ between the CSV
-// and the workbook, and a folder that is not there.
-TEST_F(WorkbookExport, TheCheckScriptFindsDifferences) {
-    ExportTwoLines();
-    const fs::path csv = Folder() / "wb_002.csv";
-    std::string text = ReadText(csv);
-    const std::size_t end = text.find(",\r\n1,");  // of the first row
-    const std::size_t start = text.rfind(',', end - 1) + 1;
-    WriteText(csv, text.erase(start, end + 1 - start));  // without its last field
-    EXPECT_EQ(CheckFolder(), 1);
-
-    ASSERT_TRUE(ExportCsv(database, csv, 1));
-    geodesy_ = Geodesy::Create("EPSG:32631", 1.0).geodesy;  // another zone: other latitudes
-    database.SetGeodesy(geodesy_.get());
-    ASSERT_TRUE(ExportCsv(database, Folder() / "wb_001.csv", 0));
-    EXPECT_EQ(CheckFolder(), 1);
-
-    fs::remove_all(Folder());
-    EXPECT_EQ(CheckFolder(), 2);
-}
-
 TEST_F(WorkbookExport, AFileThatCannotBeWrittenIsReported) {
     ExportTwoLines();
     std::string error;

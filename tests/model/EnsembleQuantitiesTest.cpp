@@ -25,15 +25,8 @@ double Radians(double degrees) {
 // A loaded 20-degree PD0 ping in metres: cell 1 starts 1 m down (bin 1 at 75 cm, 50 cm cells,
 // transducer 0.5 m deep), every processed cell flowing (100, 200, 10) mm/s.
 Ensemble Ping() {
-    Ensemble ping;
-    ping.loaded = true;
-    ping.MarkPresent(PresentBit::FixedLeader | PresentBit::VariableLeader | PresentBit::Velocity);
+    Ensemble ping = test::MakePing({.velocity = {100, 200, 10, 55}});
     ping.fixedLeader.SetSystemConfiguration(0x0100);
-    ping.fixedLeader.SetCellCount(kCells);
-    ping.fixedLeader.SetDepthCellLengthCm(50);
-    ping.fixedLeader.SetBin1DistanceCm(75);
-    ping.variableLeader.SetTransducerDepthDm(5);
-    ping.cells.assign(kCells, CellVelocity{100, 200, 10, 55});
     return ping;
 }
 

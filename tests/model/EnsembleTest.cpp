@@ -316,15 +316,5 @@ TEST(EnsembleRecord, ClearKeepsBeamGeometryAndProcessedVelocities) {
     EXPECT_EQ(ensemble.cells.capacity(), 0U);
 }
 
-TEST(EnsembleRecord, MarkAbsentClearsOnlyThatBit) {
-    Ensemble ensemble;
-    ensemble.MarkPresent(PresentBit::BottomTrack);
-    ensemble.MarkPresent(PresentBit::EmbeddedPosition);
-    ensemble.MarkAbsent(PresentBit::EmbeddedPosition);
-    EXPECT_EQ(ensemble.present, PresentBit::BottomTrack);
-    EXPECT_TRUE(ensemble.Has(PresentBit::BottomTrack));
-    EXPECT_FALSE(ensemble.Has(PresentBit::EmbeddedPosition));
-}
-
 }  // namespace
 }  // namespace fluvex

@@ -25,15 +25,9 @@ constexpr int kCellsAboveBed = 6;
 
 // Every recorded cell valid, every processed cell `water`, the ground passing at `bottom`, mm/s.
 Ensemble Ping(CellVelocity water = {0, 1000, 0, 0}, CellVelocity bottom = {500, 0, 0, 0}) {
-    Ensemble ping;
-    ping.loaded = true;
-    ping.MarkPresent(PresentBit::Velocity | PresentBit::BottomTrack);
-    ping.fixedLeader.SetCellCount(kCells);
-    ping.fixedLeader.SetDepthCellLengthCm(25);
-    ping.fixedLeader.SetBin1DistanceCm(37);
-    ping.variableLeader.SetTransducerDepthDm(3);
-    ping.cellBlocks.Reset(kCells);
-    ping.cells.assign(kCells, water);
+    Ensemble ping = test::MakePing(
+        {.cells = kCells, .cellCm = 25, .bin1Cm = 37, .draftDm = 3, .velocity = water});
+    ping.MarkPresent(PresentBit::BottomTrack);
     ping.bottomTrackVelocity = bottom;
     ping.navigation.depth1 = kDepth;
     return ping;

@@ -135,7 +135,6 @@ std::vector<BadFile> BadFiles() {
         {"DegreeBeyondTwelve", withLine("13 0 1 0 0 0"), "line 2: degree \"13\""},
         {"OrderBeyondDegree", withLine("1 2 1 0 0 0"), "line 2: degree \"1\" and order \"2\""},
         {"NegativeOrder", withLine("1 -1 1 0 0 0"), "order \"-1\""},
-        {"JunkNumber", withLine("1 0 -29351.8x 0 12 0"), "line 2: \"-29351.8x\" is not"},
         {"NotANumber", withLine("1 0 nan 0 12 0"), "\"nan\" is not a coefficient"},
         {"Overflow", withLine("1 0 1e400 0 12 0"), "\"1e400\" is not a coefficient"},
         {"Huge", withLine("1 0 -29351.8 0 1e300 0"), "\"1e300\" is not a coefficient"},
@@ -193,15 +192,6 @@ TEST(MagneticModelTime, CalendarDecimalYearRestartsEachFirstOfJanuary) {
     EXPECT_DOUBLE_EQ(CalendarDecimalYear(TimeMs(1969y / December / 31, 12h)), 1969 + 364.5 / 365);
     EXPECT_DOUBLE_EQ(CalendarDecimalYear(std::numeric_limits<std::int64_t>::min()), 1.0);
     EXPECT_LT(CalendarDecimalYear(std::numeric_limits<std::int64_t>::max()), 10000.0);
-}
-
-TEST(MagneticModelTime, DeclinationUsesTheCalendarDecimalYear) {
-    const auto model = DataModel("WMM2025.COF");
-    ASSERT_TRUE(model);
-    const std::int64_t t = TimeMs(2028y / March / 1, 6h);
-    EXPECT_EQ(Declination(model.get(), t, 45, -120, 0.2),
-              model->DeclinationAt(2028 + (60 + 0.25) / 366, 45, -120, 0.2));
-    EXPECT_EQ(Declination(nullptr, t, 45, -120, 0), 0.0);
 }
 
 // ---- The Calculate rule ----

@@ -13,12 +13,9 @@ protected:
     // A loaded ping of 25 cm cells whose processed east values are given; the bottom lies far
     // below, so every cell is in use.
     static Ensemble PingWithEast(std::initializer_list<int16_t> east, int cellCm = 25) {
-        Ensemble ping;
-        ping.loaded = true;
-        ping.present = PresentBit::FixedLeader | PresentBit::VariableLeader | PresentBit::Velocity;
-        ping.fixedLeader.SetCellCount(static_cast<uint8_t>(east.size()));
-        ping.fixedLeader.SetDepthCellLengthCm(static_cast<uint16_t>(cellCm));
-        ping.cellBlocks.Reset(static_cast<int>(east.size()));
+        Ensemble ping = test::MakePing(
+            {.cells = static_cast<int>(east.size()), .cellCm = cellCm, .bin1Cm = 0, .draftDm = 0});
+        ping.cells.clear();
         for (int16_t value : east)
             ping.cells.push_back(value == kBadVelocity
                                      ? CellVelocity{kBadVelocity, kBadVelocity, kBadVelocity, 0}

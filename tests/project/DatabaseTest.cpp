@@ -158,6 +158,78 @@ TEST_F(DatabaseLines, RangesAndExtentsCoverTheLine) {
     EXPECT_FALSE(empty.VelocityRangeAll());
 }
 
+// Each bound of the extents is that of the line's positions. The way back retraces the way
+// there, so the line cut shorter at both ends lies inside the other, which holds every bound of
+// all lines: first the first line, then the second.
+TEST_F(DatabaseLines, ExtentsAreTheBoundsOfThePositions) {
+    const auto positions = [this](int line) {
+        PlanRect box{1e300, 1e300, -1e300, -1e300};
+        for (const Ensemble& ping : database.Ensembles(line)) {
+            box.minX = std::min(box.minX, ping.navigation.x);
+            box.maxX = std::max(box.maxX, ping.navigation.x);
+            box.minY = std::min(box.minY, ping.navigation.y);
+            box.maxY = std::max(box.maxY, ping.navigation.y);
+        }
+        return box;
+    };
+    const auto expectExtents = [this](int line, const PlanRect& expected) {
+        EXPECT_EQ(line < 0 ? database.ExtentsAll() : database.Extents(line), expected) << line;
+    };
+    for (const auto& [shorter, cut] : {std::pair{1, 3}, std::pair{0, 6}}) {
+        for (int ping = 0; ping < cut; ++ping) {
+            database.RemoveEnsemble(shorter, 0);
+            database.RemoveEnsemble(shorter, database.EnsembleCount(shorter) - 1);
+        }
+        const PlanRect inside = positions(shorter);
+        const PlanRect outside = positions(1 - shorter);
+        ASSERT_TRUE(outside.minX < inside.minX && outside.maxX > inside.maxX &&
+                    outside.minY < inside.minY && outside.maxY > inside.maxY);
+        expectExtents(shorter, inside);
+        expectExtents(1 - shorter, outside);
+        expectExtents(-1, outside);
+    }
+}
+
+// A line whose every cell was deleted has no velocity range; nor has a survey of such lines.
+TEST_F(DatabaseLines, VelocityRangeAllSpansTheLinesWithValues) {
+    const auto deleteEveryCell = [this](int line) {
+        const auto pings = database.Ensembles(line);
+        for (int ping = 0; ping < static_cast<int>(pings.size()); ++ping)
+            for (int cell = 0; cell < CellCount(pings[static_cast<std::size_t>(ping)]); ++cell)
+                database.DeleteCell(line, ping, cell);
+    };
+    deleteEveryCell(0);
+    EXPECT_FALSE(database.VelocityRange(0));
+    const auto line = database.VelocityRange(1, kEastVelocity);
+    ASSERT_TRUE(line);
+    EXPECT_EQ(database.VelocityRangeAll(kEastVelocity), line);
+    deleteEveryCell(1);
+    EXPECT_FALSE(database.VelocityRangeAll());
+}
+
+// The shallowest cell is the blanking of the pings that have a depth: pings without one (here
+// the first file's, recorded without bottom track) do not count.
+TEST_F(DatabaseLines, DepthRangeStartsAtTheBlankingOfPingsWithADepth) {
+    const auto write = [this](const char* name, const char* instrument) {
+        const auto description = synth::ParseSurveyDescription(
+            std::string("[Survey]\nName = ") + name +
+            "\nLines = 1\n[Section]\nWidth = 40\nDepth = 3\n[Track]\nEnsembles = 10\n"
+            "StartStation = 4\nSpeed = 1\n[Instrument]\n" +
+            instrument);
+        for (const auto& file : synth::WriteSurvey(description, Root() / name))
+            if (file.extension() == ".PD0") return ReadText(file);
+        return std::string();
+    };
+    const auto joined = Root() / "joined.PD0";
+    WriteText(joined, write("deep", "Blank = 1.0\nBottomTrack = 0\n") +
+                          write("shallow", "Blank = 0.5\nBottomTrack = 1\n"));
+    ASSERT_TRUE(database.AddLine(joined, {}, prompt));
+    const auto depths = database.DepthRange(2);
+    ASSERT_TRUE(depths);
+    EXPECT_NEAR(depths->minimum, 0.5, 1e-9);
+    EXPECT_GT(depths->maximum, 2.0);
+}
+
 TEST_F(DatabaseLines, ReversingThePlannedLineReversesDistanceAlongLine) {
     const PlannedLine* planned = database.PlannedLine(0);
     ASSERT_NE(planned, nullptr);

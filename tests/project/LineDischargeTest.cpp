@@ -31,17 +31,12 @@ namespace {
 // At `seconds`, 2 m of water flowing north at 1 m/s through five cells (none good unless
 // `flowing`), the ground passing east at `bottomEast` mm/s.
 Ensemble Ping(double seconds, bool flowing = true, std::int16_t bottomEast = 500) {
-    Ensemble ping;
-    ping.loaded = true;
-    ping.MarkPresent(PresentBit::Velocity | PresentBit::BottomTrack);
+    Ensemble ping = test::MakePing(
+        {.cells = 5, .cellCm = 20, .bin1Cm = 30, .draftDm = 0, .velocity = {0, 1000, 0, 0}});
+    ping.MarkPresent(PresentBit::BottomTrack);
     ping.fixedLeader.SetTimeTagMs(static_cast<std::uint32_t>(std::lround(seconds * 1000)));
-    ping.fixedLeader.SetCellCount(5);
-    ping.fixedLeader.SetDepthCellLengthCm(20);
-    ping.fixedLeader.SetBin1DistanceCm(30);
-    ping.cellBlocks.Reset(5);
     for (int cell = 0; cell < 5 && !flowing; ++cell)
         ping.cellBlocks.SetVelocity(cell, 0, kBadVelocity);
-    ping.cells.assign(5, CellVelocity{0, 1000, 0, 0});
     ping.bottomTrackVelocity = {bottomEast, 0, 0, 0};
     ping.navigation.depth1 = 2.0;
     return ping;

@@ -21,15 +21,8 @@ constexpr int kCells = 10;
 // A loaded ping in metres: cell tops at 1.0, 1.5 ... 5.5 m (bin 1 at 75 cm, 50 cm cells,
 // transducer 0.5 m deep), every cell flowing east at 100 mm/s, the sounder's bed at 10 m.
 Ensemble Ping(double distance, std::uint32_t timeTagMs = 0) {
-    Ensemble ping;
-    ping.loaded = true;
-    ping.MarkPresent(PresentBit::FixedLeader | PresentBit::VariableLeader | PresentBit::Velocity);
-    ping.fixedLeader.SetCellCount(kCells);
-    ping.fixedLeader.SetDepthCellLengthCm(50);
-    ping.fixedLeader.SetBin1DistanceCm(75);
+    Ensemble ping = test::MakePing({.cells = kCells, .velocity = {100, 0, 0, 55}});
     ping.fixedLeader.SetTimeTagMs(timeTagMs);
-    ping.variableLeader.SetTransducerDepthDm(5);
-    ping.cells.assign(kCells, CellVelocity{100, 0, 0, 55});
     ping.navigation = {.positionValid = true, .x = 5, .y = 6, .distance = distance, .depth1 = 10};
     return ping;
 }

@@ -229,6 +229,8 @@ TEST(DecodeEnsemble, RefusesMalformedEnsemblesAndLeavesTheRecordCleared) {
     const auto blocks = PingBlocks(ping);
     Bytes offsetPastEnd = PingFrame(ping);
     PutU16(offsetPastEnd, 8, static_cast<std::uint16_t>(offsetPastEnd.size()));
+    Bytes insideTable = PingFrame(ping);
+    PutU16(insideTable, 6, 12);  // the first block starts on the table's last entry
     Bytes descendingOffsets = PingFrame(ping);
     PutU16(descendingOffsets, 10, 7);
     Bytes fixedTooShort = FixedLeaderBlock(ping);
@@ -249,6 +251,7 @@ TEST(DecodeEnsemble, RefusesMalformedEnsemblesAndLeavesTheRecordCleared) {
         {"no velocity", Frame({blocks[0], blocks[1], blocks[3]}), DecodeStatus::MissingBlocks},
         {"offset past the byte count", offsetPastEnd, DecodeStatus::BadOffset},
         {"offsets out of order", descendingOffsets, DecodeStatus::BadOffset},
+        {"block inside the offset table", insideTable, DecodeStatus::BadOffset},
         {"201 cells", PingFrame({.cells = 201}), DecodeStatus::TooManyCells},
         {"fixed leader of 45 bytes", Frame({fixedTooShort, blocks[1], blocks[2]}),
          DecodeStatus::BlockTooShort},
@@ -642,24 +645,30 @@ TEST_F(CRDIReaderFile, CutAndFlippedRealFilesOpenWithoutGainingEnsembles) {
     }
 }
 
+// Forty pings on three times: an unstable sort reorders equals only past 16 elements.
 TEST_F(CRDIReaderFile, SortIsStableForEqualTimesInEitherClock) {
-    // Time tags of files not written by the survey acquisition are one constant.
-    const std::uint32_t tags[] = {5, 3, 5, 3, 1};
-    const std::uint8_t seconds[] = {9, 9, 2, 9, 2};
+    constexpr int kPings = 40;
     Bytes file;
-    for (std::uint16_t i = 0; i < 5; ++i) {
-        const Bytes frame = PingFrame({.number = static_cast<std::uint16_t>(i + 1),
-                                       .timeTag = tags[i] * 1000,
-                                       .second = seconds[i]});
+    std::vector<int> byTag;
+    std::vector<int> byClock;
+    for (int time = 0; time < 3; ++time)
+        for (int i = 0; i < kPings; ++i) {
+            // Time tags of files not written by the survey acquisition are one constant.
+            if ((i * 7) % 3 == time) byTag.push_back(i);
+            if ((i * 5) % 3 == time) byClock.push_back(i);
+        }
+    for (int i = 0; i < kPings; ++i) {
+        const Bytes frame = PingFrame({.number = static_cast<std::uint16_t>(i),
+                                       .timeTag = static_cast<std::uint32_t>((i * 7) % 3) * 1000,
+                                       .second = static_cast<std::uint8_t>((i * 5) % 3)});
         file.insert(file.end(), frame.begin(), frame.end());
     }
     reader.SetTimingMode(kTimingTimeTag);
     ASSERT_EQ(OpenBytes(file), OpenStatus::Ok);
-    EXPECT_EQ(Numbers(), (std::vector<int>{5, 2, 4, 1, 3}));
-
+    EXPECT_EQ(Numbers(), byTag);
     reader.SetTimingMode(kTimingInstrumentClock);
     ASSERT_EQ(OpenBytes(file), OpenStatus::Ok);
-    EXPECT_EQ(Numbers(), (std::vector<int>{3, 5, 1, 2, 4}));
+    EXPECT_EQ(Numbers(), byClock);
 }
 
 TEST_F(CRDIReaderFile, CopiesOutRemovesAndIgnoresIndexesOutOfRange) {

@@ -69,11 +69,9 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(KnownPoint{"AutoNorth", "auto", 1.0, false},
                     KnownPoint{"AutoSouth", "Auto", 1.0, true},
                     KnownPoint{"Epsg", "EPSG:32615", 1.0, false},
-                    KnownPoint{"EpsgInFeet", "EPSG:32615", kUsSurveyFoot, false},
                     KnownPoint{"AutoInFeet", " AUTO ", kUsSurveyFoot, true},
                     KnownPoint{"BareProjString", "+proj=utm +zone=15 +datum=WGS84", 1.0, false},
                     KnownPoint{"CompoundWithHeight", "EPSG:32615+5703", 1.0, false},
-                    KnownPoint{"FeetCrsInMetres", kUtm15FeetProj, 1.0, false},
                     KnownPoint{"FeetCrsInFeet", kUtm15FeetProj, kUsSurveyFoot, false},
                     KnownPoint{"FeetWktInMetres", kUtm15FeetWkt, 1.0, false}),
     LabelOf<KnownPoint>);

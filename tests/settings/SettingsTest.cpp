@@ -36,29 +36,6 @@ protected:
     RecordingPrompt prompt;
 };
 
-TEST_F(SettingsFileTest, EmptyFileGivesEveryDefault) {
-    ASSERT_TRUE(LoadFrom(""));
-    const Settings& s = AppSettings();
-    EXPECT_EQ(s.ArrowInterval, 50.0);  // the default, not the initial 10
-    EXPECT_EQ(s.MaxDepth, 10.0);
-    EXPECT_EQ(s.EndDBL, 320.0);
-    EXPECT_EQ(s.ContHorzSliceInterval, 1.0);
-    EXPECT_EQ(s.ContVelocityInterval, 0.25);
-    EXPECT_EQ(s.VelReference(), 1);
-    EXPECT_EQ(s.BottomTrack(), 2);
-    EXPECT_EQ(s.Velocity(), 5);
-    EXPECT_EQ(s.DepthColor, (std::array<int, 4>{255, 16711680, 0, 0}));
-    EXPECT_EQ(s.NColumns, 5);
-    EXPECT_EQ((std::array<int, 5>{s.Column[0], s.Column[1], s.Column[2], s.Column[3], s.Column[4]}),
-              (std::array<int, 5>{0, 1, 2, 4, 5}));
-    EXPECT_EQ(s.ColWidth[0], 96);
-    EXPECT_EQ(s.ProfileWindow.Height, 430);
-    EXPECT_EQ(s.OptionsWindow.Width, 395);
-    EXPECT_EQ(s.InfoWindow.Height, 50);
-    EXPECT_EQ(s.SurveyName, "Survey Name");
-    EXPECT_TRUE(prompt.Messages().empty());
-}
-
 TEST_F(SettingsFileTest, NumbersReadByTheKeysRules) {
     ASSERT_TRUE(
         LoadFrom("[GraphOptions]\r\nMaxDepth=12.5\r\nMinDepth=3\r\n"
@@ -84,16 +61,6 @@ TEST_F(SettingsFileTest, ScalingModeIsWrittenButNeverReadBack) {
     AppSettings().Reset();
     ASSERT_TRUE(AppSettings().Load(prompt));
     EXPECT_EQ(AppSettings().AutoScaleColors, 0);
-}
-
-TEST_F(SettingsFileTest, ScalingFlagSitsBetweenEndDBLAndShowColorBar) {
-    const std::string text = FileText(AppSettings());
-    const auto end = text.find("EndDBL=");
-    const auto flag = text.find("AutoScaleColors=");
-    const auto bar = text.find("ShowColorBar=");
-    EXPECT_LT(end, flag);
-    EXPECT_LT(flag, bar);
-    EXPECT_LT(text.find("[TrackOptions]\nShowTrackLines="), text.find("TrackDepth="));
 }
 
 // Automatic labels write fractional increments back; the file keeps whole numbers, and a

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <bit>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -15,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "TestEnvironment.h"
 #include "synth/BeamGeometry.h"
 #include "synth/SuiteLineFiles.h"
 #include "synth/SurveyDescription.h"
@@ -44,16 +44,6 @@ std::uint16_t U16(Bytes b, std::size_t at) {
 std::int16_t I16(Bytes b, std::size_t at) {
     return static_cast<std::int16_t>(U16(b, at));
 }
-std::uint32_t U32(Bytes b, std::size_t at) {
-    return static_cast<std::uint32_t>(LittleEndian(b, at, 4));
-}
-double F64(Bytes b, std::size_t at) {
-    return std::bit_cast<double>(LittleEndian(b, at, 8));
-}
-float F32(Bytes b, std::size_t at) {
-    return std::bit_cast<float>(U32(b, at));
-}
-
 struct Block {
     std::uint16_t id = 0;
     Bytes bytes;
@@ -160,35 +150,6 @@ std::string Message(const std::function<void()>& action) {
 
 // ---------------------------------------------------------------------------------------------
 
-TEST(SynthPd0, EveryEnsembleIsFramedSummedAndLaidOutBlockByBlock) {
-    const auto d = ParseSurveyDescription(
-        "[Track]\nEnsembles = 20\n[Instrument]\nCells = 30\n"
-        "[Navigation]\nBlocks = 2000 100 104 105 5410\nLatitude = 59.3\nLongitude = 18.1\n");
-    const auto line = GenerateSurvey(d).front();
-    const Pd0File file(line);
-    const auto& ensembles = file.Ensembles();
-    ASSERT_EQ(ensembles.size(), 20U);
-    const std::vector<std::uint16_t> ids = {0x0000, 0x0080, 0x0100, 0x0200, 0x0300, 0x0400,
-                                            0x0600, 0x2000, 0x2022, 0x2022, 0x2022, 0x5410};
-    for (const RawEnsemble& e : ensembles) {
-        const std::size_t byteCount = e.bytes.size() - 2;
-        EXPECT_EQ(U16(e.bytes, byteCount), Pd0Checksum(e.bytes.first(byteCount)));
-        ASSERT_EQ(e.blocks.size(), ids.size());
-        EXPECT_EQ(U16(e.bytes, 6), 6 + 2 * ids.size()) << "first block right after the offsets";
-        for (std::size_t k = 0; k < ids.size(); ++k)
-            EXPECT_EQ(e.blocks[k].id, ids[k]);
-        EXPECT_EQ(e.blocks[0].bytes.size(), 59U);
-        EXPECT_EQ(e.blocks[1].bytes.size(), 65U);
-        EXPECT_EQ(e.blocks[2].bytes.size(), 2U + 8U * 30U);
-        for (std::size_t k = 3; k <= 5; ++k)
-            EXPECT_EQ(e.blocks[k].bytes.size(), 2U + 4U * 30U);
-        EXPECT_EQ(e.blocks[6].bytes.size(), 85U);
-        EXPECT_EQ(e.blocks[7].bytes.size(), 78U);
-        EXPECT_EQ(U16(e.blocks[8].bytes, 2), 100);
-        EXPECT_EQ(U16(e.blocks[9].bytes, 4), 71U - 14U) << "sentence 104 size after its header";
-    }
-}
-
 TEST(SynthPd0, ManyCellsWithNavigationExceed4095BytesWithAValidChecksum) {
     const auto d = ParseSurveyDescription(
         "[Section]\nProfile = rectangular\nDepth = 60\n[Track]\nEnsembles = 5\n"
@@ -202,55 +163,6 @@ TEST(SynthPd0, ManyCellsWithNavigationExceed4095BytesWithAValidChecksum) {
         EXPECT_EQ(e.Find(0x0000)[9], 200);
     }
 }
-
-struct LeaderCase {
-    int beamAngle;
-    std::uint16_t angleCode;
-    const char* frame;
-    std::uint8_t coordinateByte;
-    bool convex;
-};
-
-class SynthLeaders : public ::testing::TestWithParam<LeaderCase> {};
-
-TEST_P(SynthLeaders, HoldTheDescriptionInTheInstrumentsUnits) {
-    const LeaderCase c = GetParam();
-    const auto d = ParseSurveyDescription(
-        "[Survey]\nStart = 2031-12-31T23:59:58.50\nTimeTagStartMs = 1000\n"
-        "[Track]\nEnsembles = 3\nInterval = 0.75\n[Attitude]\nHeading = 359.996\nPitch = -2.5\n"
-        "Roll = 1.25\n[Instrument]\nBeamAngle = " +
-        std::to_string(c.beamAngle) + "\nFrame = " + c.frame +
-        "\nConvex = " + (c.convex ? "1" : "0") +
-        "\nCells = 12\nCellSize = 0.3\nBlank = 0.2\nBin1Distance = 0.61\nTransducerDepth = 0.4\n");
-    const Pd0File file(GenerateSurvey(d).front());
-    const auto& ensembles = file.Ensembles();
-    ASSERT_EQ(ensembles.size(), 3U);
-    const Bytes fixed = ensembles[2].Find(0x0000);
-    EXPECT_EQ((U16(fixed, 4) >> 8) & 3, c.angleCode);
-    EXPECT_EQ((U16(fixed, 4) & 0x08) != 0, c.convex);
-    EXPECT_EQ(fixed[25] & 0x18, c.coordinateByte);
-    EXPECT_EQ(fixed[9], 12);
-    EXPECT_EQ(U16(fixed, 12), 30);
-    EXPECT_EQ(U16(fixed, 14), 20);
-    EXPECT_EQ(U16(fixed, 32), 61);
-    EXPECT_EQ(U32(fixed, 42), 1000U + 2U * 750U);
-    EXPECT_EQ(fixed[58], c.beamAngle);
-    // 1.5 s after the start the clock has crossed into the next year; months count from 1.
-    const Bytes variable = ensembles[2].Find(0x0080);
-    EXPECT_EQ(U16(variable, 2), 3);
-    const std::vector<int> clock(variable.begin() + 4, variable.begin() + 11);
-    EXPECT_EQ(clock, (std::vector<int>{32, 1, 1, 0, 0, 0, 0}));
-    EXPECT_EQ(variable[57], 20);
-    EXPECT_EQ(U16(variable, 16), 4);
-    EXPECT_EQ(U16(variable, 18), 0) << "359.996 degrees is stored as 0.00";
-    EXPECT_EQ(I16(variable, 20), -250);
-    EXPECT_EQ(I16(variable, 22), 125);
-}
-
-INSTANTIATE_TEST_SUITE_P(Synth, SynthLeaders,
-                         ::testing::Values(LeaderCase{20, 1, "earth", 0x18, true},
-                                           LeaderCase{25, 3, "instrument", 0x08, false},
-                                           LeaderCase{30, 2, "beam", 0x00, true}));
 
 // ---------------------------------------------------------------------------------------------
 
@@ -390,22 +302,6 @@ TEST(SynthDischarge, RectangularChannelIsWidthTimesDepthTimesSpeedWhateverThePro
     EXPECT_LT(power.discharge.bottom, uniform.discharge.bottom);
 }
 
-TEST(SynthDischarge, MeasuredPartIsTheSumOverTheGoodCells) {
-    // The per-cell means and the layer integrals are computed separately; they must agree.
-    const SyntheticLine line = WallToWall("powerlaw", 70.0);
-    int profiled = 0;
-    for (const EnsembleTruth& t : line.truth) {
-        double sum = 0.0;
-        for (std::size_t cell = 0; cell < static_cast<std::size_t>(t.goodCells); ++cell) {
-            const Vec3 w = *t.water[cell];
-            sum += 0.25 * std::abs(w.x * t.boatVelocity.y - w.y * t.boatVelocity.x);
-        }
-        EXPECT_NEAR(t.unitDischarge.measured, sum, 1e-12);
-        profiled += t.goodCells > 0 ? 1 : 0;
-    }
-    EXPECT_GT(profiled, 110) << "only beams that meet a wall lose their cells";
-}
-
 TEST(SynthDischarge, ParabolicCrossingMatchesItsAreaAndEdgesFollowTheBanks) {
     const auto d = ParseSurveyDescription(
         "[Survey]\nLines = 2\n[Section]\nWidth = 60\nDepth = 3\n[Water]\nSpeed = 0.8\n"
@@ -443,81 +339,7 @@ TEST(SynthNoise, IsDeterminedByItsSeed) {
     EXPECT_NE(NoisySurvey("Enabled = 0\n"), NoisySurvey("Enabled = 1\n"));
 }
 
-TEST(SynthNoise, HasTheRequestedSpreadAndNoBias) {
-    const auto d = ParseSurveyDescription(
-        "[Track]\nEnsembles = 200\n[Noise]\nEnabled = 1\nVelocityStd = 40\n");
-    const auto line = GenerateSurvey(d).front();
-    const Pd0File file(line);
-    const auto& ensembles = file.Ensembles();
-    double sum = 0.0;
-    double squares = 0.0;
-    int count = 0;
-    for (std::size_t k = 0; k < ensembles.size(); ++k) {
-        const EnsembleTruth& t = line.truth[k];
-        for (std::size_t cell = 0; cell < static_cast<std::size_t>(t.goodCells); ++cell) {
-            const double error = I16(ensembles[k].Find(0x0100), 2 + 8 * cell + 2) -
-                                 1000.0 * (t.water[cell]->y - t.boatVelocity.y);
-            sum += error;
-            squares += error * error;
-            ++count;
-        }
-    }
-    ASSERT_GT(count, 1000);
-    const double mean = sum / count;
-    EXPECT_LT(std::abs(mean), 4.0 * 40.0 / std::sqrt(count));
-    EXPECT_NEAR(std::sqrt(squares / count - mean * mean), 40.0, 4.0);
-}
-
 // ---------------------------------------------------------------------------------------------
-
-TEST(SynthNavigation, BlocksCarryThePositionAsTheirLayoutsSay) {
-    // South-west of the origin's meridians, with a clock 7 hours behind UTC.
-    const auto d = ParseSurveyDescription(
-        "[Track]\nEnsembles = 8\nSpeed = 1.5\nCourse = 100\n[Navigation]\n"
-        "Blocks = 2000 100 104 105 5410\nLatitude = -41.25\nLongitude = -72.5\n"
-        "ClockOffsetMs = -25200000\nFixAge = 0.4\nFixInterval = 1\n");
-    const auto line = GenerateSurvey(d).front();
-    const Pd0File file(line);
-    const auto& ensembles = file.Ensembles();
-    const EnsembleTruth& t = line.truth[5];
-    const RawEnsemble& e = ensembles[5];
-    const Bytes gga100 = e.Find(0x2022, 0);
-    EXPECT_NEAR(F64(gga100, 54), t.geographic.latitude, 1e-12);
-    EXPECT_NEAR(F64(gga100, 64), t.geographic.longitude, 1e-12);
-    const Bytes gga104 = e.Find(0x2022, 1);
-    EXPECT_EQ(U16(gga104, 2), 104);
-    EXPECT_NEAR(F64(gga104, 31), -t.geographic.latitude, 1e-12);
-    EXPECT_EQ(gga104[39], 'S');
-    EXPECT_NEAR(F64(gga104, 40), -t.geographic.longitude, 1e-12);
-    EXPECT_EQ(gga104[48], 'W');
-    const Bytes vtg = e.Find(0x2022, 2);
-    EXPECT_NEAR(F32(vtg, 21), 100.0, 1e-4);
-    EXPECT_NEAR(F32(vtg, 36), 1.5 * 3.6, 1e-5);
-    const Bytes compact = e.Find(0x5410);
-    EXPECT_EQ(compact[10] & 0x0C, 0x0C);
-    const double latitude = static_cast<std::int8_t>(compact[29]) + U32(compact, 30) / 1e7;
-    EXPECT_NEAR(compact[34] == 'S' ? -latitude : latitude, t.geographic.latitude, 1e-7);
-    EXPECT_NEAR(static_cast<std::int32_t>(U32(compact, 41)) / 1e5 * 514.444444, 1500.0, 0.01);
-
-    // Binary navigation: extrapolate the two fixes to the ensemble time by the PC clock and its
-    // offset from UTC; the result is the ensemble's position within the binary angle's
-    // resolution (about 1e-7 degree).
-    const Bytes nav = e.Find(0x2000);
-    const auto angle = [&](std::size_t at) {
-        const double degrees = U32(nav, at) * (180.0 / 2147483648.0);
-        return degrees > 180.0 ? degrees - 360.0 : degrees;
-    };
-    const double firstFix = static_cast<std::int32_t>(U32(nav, 6)) / 1e4;
-    const double lastFix = static_cast<std::int32_t>(U32(nav, 22)) / 1e4;
-    const double offset = static_cast<std::int32_t>(U32(nav, 10)) / 1e3;
-    double te = static_cast<std::int32_t>(U32(nav, 58)) / 100.0 - (lastFix + offset);
-    te -= 86400.0 * std::round(te / 86400.0);
-    EXPECT_NEAR(te, 0.4, 1e-9);
-    const double dt = lastFix - firstFix;
-    EXPECT_NEAR(angle(26) + (angle(26) - angle(14)) / dt * te, t.geographic.latitude, 2e-7);
-    EXPECT_NEAR(angle(30) + (angle(30) - angle(18)) / dt * te, t.geographic.longitude, 2e-7);
-    EXPECT_EQ(static_cast<std::int16_t>(U16(nav, 40)), 1500) << "speed made good, mm/s";
-}
 
 TEST(SynthNavigation, CompactBlockRefusesLongitudesBeyondASignedByte) {
     const auto d = ParseSurveyDescription(
@@ -526,21 +348,6 @@ TEST(SynthNavigation, CompactBlockRefusesLongitudesBeyondASignedByte) {
 }
 
 // ---------------------------------------------------------------------------------------------
-
-TEST(SynthDescription, ReadsTheDemoSurvey) {
-    const auto d =
-        ReadSurveyDescription(fs::path(FLUVEX_TEST_DATA) / ".." / ".." / "tools/synth/demo.ini");
-    EXPECT_EQ(d.lines * d.track.ensembles, 300);
-    EXPECT_EQ(d.instrument.frame, CoordinateFrame::Earth);
-    EXPECT_TRUE(d.instrument.bottomTrack);
-    EXPECT_EQ(d.navigation.blocks,
-              (std::vector<NavigationKind>{NavigationKind::Gga104, NavigationKind::Vtg105}));
-    EXPECT_DOUBLE_EQ(d.section.Width(), 60.0);
-    EXPECT_DOUBLE_EQ(d.section.MaxDepth(), 3.0);
-    const auto lines = GenerateSurvey(d);
-    EXPECT_EQ(lines.size(), 2U);
-    EXPECT_GT(lines[0].line.Total(), 0.0);
-}
 
 TEST(SynthDescription, RefusesBadInputNamingTheLineAndKey) {
     const std::vector<std::pair<std::string, std::string>> cases = {
@@ -582,45 +389,19 @@ TEST(SynthDescription, RefusesTracksThatLeaveTheWaterOrNeverCross) {
 
 // ---------------------------------------------------------------------------------------------
 
-class SynthFiles : public ::testing::Test {
-protected:
-    void SetUp() override {
-        folder_ = fs::temp_directory_path() / ("fluvex-synth-test-" + std::to_string(::getpid()));
-        fs::remove_all(folder_);
-    }
-    void TearDown() override { fs::remove_all(folder_); }
-
-    static std::string Read(const fs::path& path) {
-        std::ifstream file(path, std::ios::binary);
-        std::ostringstream text;
-        text << file.rdbuf();
-        return text.str();
-    }
-
-    // Every file under the folder, relative to it, sorted.
-    static std::vector<std::string> FilesUnder(const fs::path& folder) {
-        std::vector<std::string> files;
-        for (const auto& entry : fs::recursive_directory_iterator(folder))
-            if (entry.is_regular_file())
-                files.push_back(fs::relative(entry.path(), folder).generic_string());
-        std::sort(files.begin(), files.end());
-        return files;
-    }
-
-    fs::path folder_;
-};
+class SynthFiles : public test::TemporaryHostFolders {};
 
 TEST_F(SynthFiles, WritesEachLineWithItsTruthAndTheLineList) {
     const auto d = ParseSurveyDescription(
         "[Survey]\nName = reach-2\nLines = 2\n[Track]\n"
         "Ensembles = 12\n");
-    const auto written = WriteSurvey(d, folder_ / "out");
+    const auto written = WriteSurvey(d, Root() / "out");
     EXPECT_EQ(written.size(), 5U);
-    EXPECT_EQ(Read(folder_ / "out" / "reach-2.lines.txt"),
+    EXPECT_EQ(ReadText(Root() / "out" / "reach-2.lines.txt"),
               "reach-2_001.PD0\r\nreach-2_002.PD0\r\n");
-    const std::string pd0 = Read(folder_ / "out" / "reach-2_002.PD0");
+    const std::string pd0 = ReadText(Root() / "out" / "reach-2_002.PD0");
     EXPECT_EQ(pd0.size(), EncodeLine(GenerateSurvey(d)[1]).size());
-    const auto truth = nlohmann::json::parse(Read(folder_ / "out" / "reach-2_002.truth.json"));
+    const auto truth = nlohmann::json::parse(ReadText(Root() / "out" / "reach-2_002.truth.json"));
     EXPECT_EQ(truth["file"], "reach-2_002.PD0");
     EXPECT_EQ(truth["setup"]["line"], 2);
     EXPECT_EQ(truth["ensembles"].size(), 12U);
@@ -633,172 +414,9 @@ TEST_F(SynthFiles, WritesEachLineWithItsTruthAndTheLineList) {
 
 TEST_F(SynthFiles, ReportsAFolderThatCannotBeMade) {
     const auto d = ParseSurveyDescription("[Track]\nEnsembles = 2\n");
-    fs::create_directories(folder_);
-    std::ofstream(folder_ / "file") << "x";
-    EXPECT_NE(Message([&] { WriteSurvey(d, folder_ / "file" / "out"); }).find("cannot create"),
+    std::ofstream(Root() / "file") << "x";
+    EXPECT_NE(Message([&] { WriteSurvey(d, Root() / "file" / "out"); }).find("cannot create"),
               std::string::npos);
-}
-
-// ---------------------------------------------------------------------------------------------
-// Suite output, read back with our own small readers of the edited-file and raw-line layouts.
-
-struct EditedRecord {
-    std::uint16_t type = 0;
-    Bytes payload;
-};
-
-std::vector<EditedRecord> SplitEditedFile(Bytes file) {
-    std::vector<EditedRecord> records;
-    for (std::size_t at = 0; at < file.size();) {
-        const std::size_t length = U16(file, at);
-        EXPECT_EQ(U16(file, at + 4 + length), length) << "trailer at byte " << at;
-        records.push_back({U16(file, at + 2), file.subspan(at + 4, length)});
-        at += 6 + length;
-    }
-    return records;
-}
-
-// The depth a reader takes from a navigation record's four values.
-double RecordDepth(Bytes payload, std::size_t at) {
-    if (U32(payload, 0) != 5) return F64(payload, at);
-    double sum = 0.0;
-    int count = 0;
-    for (std::size_t k = 0; k < 4; ++k) {
-        const double value = F64(payload, at + 8 * k);
-        sum += value;
-        count += value != 0.0 ? 1 : 0;
-    }
-    return sum / count;
-}
-
-std::uint32_t TimeTag(const RawEnsemble& ensemble) {
-    return U32(ensemble.Find(0x0000), 42);
-}
-
-constexpr const char* kSuiteSurvey =
-    "[Survey]\nName = reach\nLines = 2\nStart = 2024-05-14T09:59:50.00\n"
-    "[Track]\nEnsembles = 20\n[Instrument]\nMountingYaw = 3\n";
-
-TEST_F(SynthFiles, SuiteEditedFilesAreLaidOutAndTimedAsTheSuiteLeavesThem) {
-    const auto d = ParseSurveyDescription(std::string(kSuiteSurvey) +
-                                          "[Suite]\nLineFiles = kq2\nLogFolder = nav1\n"
-                                          "NavInterval = 0.4\nGridX = 1000.5\nGridY = 2000\n"
-                                          "BadRecordEvery = 5\n");
-    WriteSurvey(d, folder_);
-    EXPECT_EQ(FilesUnder(folder_),
-              (std::vector<std::string>{"reach/nav1/reach.log", "reach/nav1/reach_001_0959.kq2",
-                                        "reach/nav1/reach_002_1000.kq2", "reach/raw/reach_001.000",
-                                        "reach/raw/reach_002.000", "reach/reach_001.truth.json",
-                                        "reach/reach_002.truth.json"}));
-    EXPECT_EQ(Read(folder_ / "reach/nav1/reach.log"),
-              "reach_001_0959.kq2\r\nreach_002_1000.kq2\r\n");
-
-    // Line 2 runs from 10:00:39 to 10:00:58; its PD0 is the flat output's, time tags included.
-    const std::string text = Read(folder_ / "reach/raw/reach_002.000");
-    const std::vector<std::uint8_t> pd0(text.begin(), text.end());
-    EXPECT_EQ(pd0, EncodeLine(GenerateLine(ParseSurveyDescription(kSuiteSurvey), 1)));
-    const auto ensembles = SplitFile(pd0);
-    ASSERT_EQ(ensembles.size(), 20U);
-    EXPECT_EQ(TimeTag(ensembles.front()), 36'039'000U);
-    EXPECT_EQ(TimeTag(ensembles.back()), 36'058'000U);
-
-    const std::string kq2 = Read(folder_ / "reach/nav1/reach_002_1000.kq2");
-    const auto records =
-        SplitEditedFile({reinterpret_cast<const std::uint8_t*>(kq2.data()), kq2.size()});
-    const auto truth = nlohmann::json::parse(Read(folder_ / "reach/reach_002.truth.json"));
-    EXPECT_EQ(truth["file"], "raw/reach_002.000");
-    EXPECT_EQ(truth["suite"]["line_file"], "reach/nav1/reach_002_1000.kq2");
-    EXPECT_EQ(truth["suite"]["raw_file"], "reach/raw/reach_002.000");
-
-    // The planned line runs back from the end of line 1 (19 s at 0.25 m/s) to the start.
-    ASSERT_EQ(records.size(), 1U + 58U) << "records from 36037.37 s every 0.4 s to 36060.17 s";
-    const Bytes plan = records[0].payload;
-    EXPECT_EQ(records[0].type, 0x38);
-    ASSERT_EQ(plan.size(), 4744U);
-    EXPECT_EQ(U16(plan, 0), 2);
-    EXPECT_EQ(F64(plan, 8), 1000.5 + 4.75);
-    EXPECT_EQ(F64(plan, 16), 1000.5);
-    EXPECT_EQ(F64(plan, 1032), 2000.0);
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(&plan[3080])), "reach 002");
-    EXPECT_EQ(truth["suite"]["planned_line"]["points"][0][0], 1000.5 + 4.75);
-
-    for (std::size_t i = 1; i < records.size(); ++i) {
-        const Bytes r = records[i].payload;
-        ASSERT_EQ(records[i].type, 0x70);
-        ASSERT_EQ(r.size(), 128U);
-        EXPECT_EQ(U32(r, 0), i % 2 == 1 ? 1U : 5U) << "kinds alternate from kind 1";
-        EXPECT_NEAR(F64(r, 8), 36'037.37 + 0.4 * static_cast<double>(i - 1), 1e-9);
-        EXPECT_EQ(U32(r, 4), i % 5 == 0 ? 1U : 0U) << "record " << i;
-        EXPECT_EQ(std::abs(F64(r, 16) - 1002.0) > 1000.0, i % 5 == 0) << "wild when unusable";
-        EXPECT_NEAR(RecordDepth(r, 64) - RecordDepth(r, 32), 0.10, 1e-12);
-        EXPECT_EQ(F64(r, 96), 273.0) << "the boat's heading: the way back plus the mounting yaw";
-    }
-    // Usable records bracketing each ensemble interpolate to its truth (the track is straight).
-    for (const auto& e : truth["ensembles"]) {
-        const double t = e["time_tag_ms"].get<double>() / 1000.0;
-        std::size_t after = 1;
-        while (after < records.size() &&
-               (F64(records[after].payload, 8) < t || U32(records[after].payload, 4) != 0))
-            ++after;
-        std::size_t before = after - 1;
-        while (before > 1 && U32(records[before].payload, 4) != 0)
-            --before;
-        ASSERT_LT(after, records.size());
-        const Bytes a = records[before].payload, b = records[after].payload;
-        const double w = (F64(b, 8) - t) / (F64(b, 8) - F64(a, 8));
-        EXPECT_NEAR(w * F64(a, 16) + (1 - w) * F64(b, 16), e["grid_x"].get<double>(), 1e-6);
-        EXPECT_NEAR(e["grid_x"].get<double>(), 1000.5 + e["east_m"].get<double>(), 1e-9);
-        EXPECT_NEAR(e["sounder_depth1_m"].get<double>(), e["depth_m"].get<double>(), 1e-12);
-    }
-}
-
-TEST_F(SynthFiles, SuiteRawLineFilesHoldThePlanAndMarkUnusableRecords) {
-    const auto d = ParseSurveyDescription(std::string(kSuiteSurvey) +
-                                          "[Suite]\nLineFiles = raw\nBadRecordEvery = 4\n");
-    WriteSurvey(d, folder_);
-    EXPECT_EQ(Read(folder_ / "reach/edit/reach.log"),
-              "reach_001_0959.RAW\r\nreach_002_1000.RAW\r\n");
-    const std::string text = Read(folder_ / "reach/edit/reach_001_0959.RAW");
-    std::vector<std::string> lines;
-    for (std::size_t at = 0; at < text.size();) {
-        const std::size_t end = text.find("\r\n", at);
-        ASSERT_NE(end, std::string::npos) << "every line ends in CR LF";
-        lines.push_back(text.substr(at, end - at));
-        at = end + 2;
-    }
-    ASSERT_EQ(lines.size(), 4U + 4U * 47U) << "records from 35988.37 s every 0.5 s to 36011.37 s";
-    EXPECT_EQ(lines[0], "RAWLINE 1");
-    EXPECT_EQ(lines[1], "NAME reach 001");
-    EXPECT_EQ(lines[2], "PLAN 500000.000 5000000.000");
-    EXPECT_EQ(lines[3], "PLAN 500004.750 5000000.000");
-    EXPECT_EQ(lines[4], "35988.370 POS 499999.593 5000000.000");
-    EXPECT_EQ(lines[5], "35988.370 DEPTH 1.014 1.114");
-    EXPECT_EQ(lines[6], "35988.370 HPR 93.000 0.000 0.000");
-    EXPECT_EQ(lines[7], "35988.370 VERT 0.000");
-    EXPECT_EQ(lines[16].substr(0, 17), "35989.870 BADPOS ") << "the fourth record";
-    EXPECT_EQ(lines.back().substr(0, 10), "36011.370 ");
-}
-
-TEST(SynthSuite, PlannedLineRecordIsTheOneAskedFor) {
-    const auto d = ParseSurveyDescription(std::string(kSuiteSurvey) +
-                                          "[Suite]\nLineFiles = kq2\nGridX = -0.5\n");
-    const SyntheticLine line = GenerateLine(d, 0);
-    const SuiteLine suiteLine = MakeSuiteLine(d, line);
-    const auto first = [&](PlannedLineRecord type) {
-        const auto bytes = EncodeEditedFile(suiteLine, type);
-        return SplitEditedFile(bytes).front();
-    };
-    EXPECT_EQ(first(PlannedLineRecord::None).type, 0x70);
-    const auto bytes = EncodeEditedFile(suiteLine, PlannedLineRecord::Points32);
-    const auto records = SplitEditedFile(bytes);
-    EXPECT_EQ(records[0].type, 0x0E);
-    const Bytes plan = records[0].payload;
-    ASSERT_EQ(plan.size(), 260U + 10U) << "the name and its zero byte";
-    EXPECT_EQ(U16(plan, 0), 2);
-    EXPECT_EQ(static_cast<std::int32_t>(U32(plan, 4)), -1) << "-0.5 rounds away from 0";
-    EXPECT_EQ(static_cast<std::int32_t>(U32(plan, 4 + 4)), 4) << "4.25 rounds to 4";
-    EXPECT_EQ(static_cast<std::int32_t>(U32(plan, 132)), 5'000'000);
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(&plan[260])), "reach 001");
 }
 
 TEST(SynthSuite, RefusesNavigationThatCrossesMidnight) {

@@ -13,6 +13,7 @@
 #include <memory>
 #include <sstream>
 
+#include "ViewTestFolders.h"
 #include "services/ColourTable.h"
 #include "services/UserPrompt.h"
 #include "views/TdlgColourEditor.h"
@@ -40,10 +41,8 @@ private:
     std::unique_ptr<TdlgColourEditor> dialog_;
 
     template <typename T>
-    T* Control(const char* name) {
-        T* control = dialog_->findChild<T*>(name);
-        if (control == nullptr) qFatal("no control %s", name);
-        return control;
+    T* Control(const QString& name) const {
+        return test::ChildOf<T>(*dialog_, name);
     }
     void Click(const char* button) {
         QTest::mouseClick(Control<QPushButton>(button), Qt::LeftButton);

@@ -29,18 +29,15 @@ private:
     std::unique_ptr<TfrmDischarge> window_;
 
     template <typename T>
-    T* Control(const QString& name) {
-        T* control = window_->findChild<T*>(name);
-        if (control == nullptr) qFatal("no control %s", qPrintable(name));
-        return control;
+    T* Control(const QString& name) const {
+        return test::ChildOf<T>(*window_, name);
     }
     // Depths from the suite's sounder (surface to bed, as the generator's layers) in metres.
     void OpenSurvey() {
         Units().SetDistanceUnit(0);
         AppSettings().SetBottomTrack(0);
         AppSettings().SetTime_Type(2);
-        const std::vector<std::filesystem::path> files{folders_->WriteSuiteSurvey()};
-        QCOMPARE(OpenSurveyFiles(AppDatabase(), files, *prompt_).failedFiles, 0);
+        QVERIFY(folders_->OpenSuiteSurvey(*prompt_));
         AppSettings().CurrentLine = 0;
     }
     // The total of line n's row: the last column.

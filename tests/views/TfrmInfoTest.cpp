@@ -46,9 +46,7 @@ private:
 
     template <typename T>
     T* Control(const QString& name) const {
-        T* control = window_->findChild<T*>(name);
-        if (control == nullptr) qFatal("no control %s", qPrintable(name));
-        return control;
+        return test::ChildOf<T>(*window_, name);
     }
     QString Shown(const QString& panel) const { return Control<QLabel>(panel)->text(); }
     // Whether the number in front of a value's unit is within `tolerance` of `expected`.

@@ -75,10 +75,8 @@ private:
     std::unique_ptr<TfrmMain> window_;
 
     template <typename T>
-    T* Control(const char* name) const {
-        T* control = window_->findChild<T*>(name);
-        if (control == nullptr) qFatal("no control %s", name);
-        return control;
+    T* Control(const QString& name) const {
+        return test::ChildOf<T>(*window_, name);
     }
     QAction* Action(const char* name) const { return Control<QAction>(name); }
     QDockWidget* Panel(const char* name) const { return Control<QDockWidget>(name); }
@@ -287,16 +285,6 @@ private slots:
         QVERIFY(prompt_->Messages().empty());  // no box
     }
 
-    // The attitude, heading and timing toggles are in the View menu too.
-    void viewMenuHoldsTheProcessingToggles() {
-        const QList<QAction*> view = Control<QMenu>("mnuView")->actions();
-        for (const char* name : {"actUsePnR", "actUseHdg", "actUseChronex"}) {
-            QVERIFY2(view.contains(Action(name)), name);
-            QVERIFY(Action(name)->isCheckable());
-            QVERIFY(!Action(name)->shortcut().isEmpty());
-        }
-    }
-
     void instrumentNavigationOffersTheGpsReference() {
         const std::unique_ptr<Geodesy> geodesy = std::move(Geodesy::Create("auto", 1).geodesy);
         AppDatabase().SetGeodesy(geodesy.get());
@@ -394,19 +382,6 @@ private slots:
     }
 
     // --- Panels ---
-
-    void informationCommandShowsThenHidesItsPanel() {
-        QDockWidget* panel = Panel("dockInformation");
-        QAction* command = Action("actInformation");
-        QVERIFY(panel->isHidden());
-        QVERIFY(!command->isChecked());
-        command->trigger();
-        QVERIFY(!panel->isHidden());
-        QVERIFY(command->isChecked());
-        command->trigger();
-        QVERIFY(panel->isHidden());
-        QVERIFY(!command->isChecked());
-    }
 
     void theInformationPanelFollowsTheProfileOnlyWhileShown() {
         OpenSuiteSurvey();

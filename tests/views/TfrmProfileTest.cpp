@@ -35,10 +35,8 @@ private:
     int changes_ = 0;
 
     template <typename T>
-    T* Control(const QString& name) {
-        T* control = window_->findChild<T*>(name);
-        if (control == nullptr) qFatal("no control %s", qPrintable(name));
-        return control;
+    T* Control(const QString& name) const {
+        return test::ChildOf<T>(*window_, name);
     }
     QWidget* Box() { return Control<QWidget>("pbProfile"); }
     QString Panel(int panel) { return Control<QLabel>(QString("lblStatus%1").arg(panel))->text(); }

@@ -36,8 +36,7 @@ private:
     void OpenSurvey() {
         Units().SetDistanceUnit(0);
         RecordingPrompt prompt;
-        const std::vector<std::filesystem::path> files{folders_->WriteSuiteSurvey()};
-        QCOMPARE(OpenSurveyFiles(AppDatabase(), files, prompt).failedFiles, 0);
+        QVERIFY(folders_->OpenSuiteSurvey(prompt));
         QVERIFY(LoadColourTable(folders_->Root() / "data" / "ADCP.hcf"));
         RescaleVelocityTable(0.0, 1.0);
         AppSettings().CurrentLine = 1;

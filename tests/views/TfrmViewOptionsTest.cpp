@@ -37,10 +37,8 @@ private:
     std::unique_ptr<TfrmViewOptions> dialog_;
 
     template <typename T>
-    T* Control(const char* name) {
-        T* control = dialog_->findChild<T*>(name);
-        if (control == nullptr) qFatal("no control %s", name);
-        return control;
+    T* Control(const QString& name) const {
+        return test::ChildOf<T>(*dialog_, name);
     }
     QLineEdit* Edit(const char* name) { return Control<QLineEdit>(name); }
     // The radio item of a group that carries `text`.
@@ -68,8 +66,7 @@ private:
     }
     void OpenSurvey() {
         AppSettings().SetTime_Type(2);
-        const std::vector<std::filesystem::path> files{folders_->WriteSuiteSurvey()};
-        QCOMPARE(OpenSurveyFiles(AppDatabase(), files, *prompt_).failedFiles, 0);
+        QVERIFY(folders_->OpenSuiteSurvey(*prompt_));
         QCOMPARE(AppDatabase().LineCount(), 3);
     }
 

@@ -1,50 +1,35 @@
 #pragma once
 
-// What every window test starts from: each host folder in a fresh temporary folder, the initial
-// settings and units, an empty line collection and no colour table; put back when it ends.
+// What every window test starts from: the host state of HostState.h in a fresh temporary folder,
+// put back when it ends.
 
+#include <QObject>
+#include <QString>
 #include <QTemporaryDir>
 
 #include <filesystem>
 #include <string>
 
-#include "model/Units.h"
+#include "HostState.h"
 #include "project/Database.h"
-#include "services/CurrentColourTable.h"
-#include "services/HostService.h"
-#include "settings/Settings.h"
+#include "project/LineLoading.h"
 #include "synth/SurveyDescription.h"
 #include "synth/SurveyFiles.h"
 
 namespace fluvex::test {
 
+// The named child of a window; a missing one stops the run, as every later step would fail.
+template <typename T>
+T* ChildOf(const QObject& window, const QString& name) {
+    T* child = window.findChild<T*>(name);
+    if (child == nullptr) qFatal("no control %s", qPrintable(name));
+    return child;
+}
+
 class ViewTestFolders {
 public:
-    ViewTestFolders() {
-        HostService& host = Host();
-        host.ClearOverrides();
-        host.OverrideFolder(FolderKind::ProgramData, Root() / "data");
-        host.OverrideFolder(FolderKind::ArchiveOutput, Root() / "data" / "archive");
-        host.OverrideFolder(FolderKind::SurveyData, Root() / "surveys");
-        host.OverrideFolder(FolderKind::SettingsFolder, Root() / "config");
-        host.OverrideFolder(FolderKind::Scratch, Root() / "cache");
-        host.OverrideFolder(FolderKind::ProjectFile, Root() / "project.ini");
-        Units() = UnitSystem{};
-        SetCurrentVelocityTable(nullptr);
-        AppSettings() = Settings{};
-        AppSettings().Reset();
-        AppDatabase().Clear();
-        AppDatabase().ClearBorder();
-        AppDatabase().SetGeodesy(nullptr);
-    }
-    ~ViewTestFolders() {
-        AppDatabase().Clear();
-        // The border outlives Clear, as it belongs to the survey area.
-        AppDatabase().ClearBorder();
-        AppDatabase().SetGeodesy(nullptr);
-        SetCurrentVelocityTable(nullptr);
-        Host().ClearOverrides();
-    }
+    ViewTestFolders() { ResetHostState(Root()); }
+    ~ViewTestFolders() { RestoreHostState(); }
     ViewTestFolders(const ViewTestFolders&) = delete;
     ViewTestFolders& operator=(const ViewTestFolders&) = delete;
 
@@ -63,6 +48,12 @@ public:
         for (const auto& entry : std::filesystem::recursive_directory_iterator(Root() / "job"))
             if (entry.path().extension() == ".log") return entry.path();
         return {};
+    }
+
+    // Writes that survey and opens its line log in the line collection; false when a file failed.
+    bool OpenSuiteSurvey(UserPrompt& prompt) const {
+        const std::vector<std::filesystem::path> files{WriteSuiteSurvey()};
+        return OpenSurveyFiles(AppDatabase(), files, prompt).failedFiles == 0;
     }
 
 private:
