@@ -9,6 +9,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -101,6 +102,49 @@ BENCHMARK(BM_Pd0Open)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond)
     ->Iterations(5);
+
+// 20 copies of one real transect (winriver02_transect.PD0, 1.4 MB) in one file, opened beside a
+// plain read of the same file in the same run: the ratio can be checked on any machine, and the
+// peak resident memory is that of the whole process (VmHWM), as a user sees it.
+void BM_Pd0OpenTransectCopies(benchmark::State& state) {
+    const fs::path path = Line().Folder() / "transect-x20.pd0";
+    if (!fs::exists(path)) {
+        std::ifstream in(fluvex::bench::RealFilesFolder() / "winriver02_transect.PD0",
+                         std::ios::binary);
+        const std::vector<char> transect{std::istreambuf_iterator<char>(in),
+                                         std::istreambuf_iterator<char>()};
+        std::ofstream out(path, std::ios::binary);
+        for (int copy = 0; copy < 20; ++copy)
+            out.write(transect.data(), static_cast<std::streamsize>(transect.size()));
+    }
+    const auto bytes = static_cast<double>(fs::file_size(path));
+    double plainRead = 1e9;
+    double openSeconds = 0;
+    double peakResident = 0;
+    for (auto _ : state) {
+        plainRead = std::min(plainRead, PlainReadSeconds(path));
+        ResetPeakResident();
+        const auto start = Clock::now();
+        fluvex::CRDIReader reader;
+        if (reader.Open(path) != fluvex::OpenStatus::Ok) state.SkipWithError("open");
+        const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
+        state.SetIterationTime(elapsed);
+        openSeconds += elapsed;
+        peakResident = std::max(peakResident, PeakResidentBytes());
+        benchmark::DoNotOptimize(reader.Count());
+    }
+    const auto iterations = static_cast<double>(state.iterations());
+    state.SetBytesProcessed(static_cast<std::int64_t>(iterations * bytes));
+    state.counters["file_MB"] = bytes / 1e6;
+    state.counters["plain_read_ms"] = plainRead * 1e3;
+    state.counters["vs_plain_read"] = openSeconds / iterations / plainRead;
+    state.counters["peak_rss_MB"] = peakResident / 1e6;
+    state.counters["peak_rss_vs_file"] = peakResident / bytes;
+}
+BENCHMARK(BM_Pd0OpenTransectCopies)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(10);
 
 // Reprocessing every ensemble of the large line after a processing option changed: earth
 // rotation and bottom-track reference of every cell. The first pass sizes the cells lists; the
