@@ -126,6 +126,11 @@ std::span<const Ensemble> Database::Ensembles(int line) {
     return reader ? reader->Ensembles() : std::span<const Ensemble>{};
 }
 
+std::span<const Ensemble> Database::RecordedEnsembles(int line) const {
+    if (!IsLoaded(line)) return {};
+    return lines_[static_cast<std::size_t>(line)]->reader->Ensembles();
+}
+
 bool Database::GetEnsemble(int line, int index, Ensemble& ensemble) {
     CRDIReader* reader = ProcessedReader(line);
     return reader != nullptr && reader->GetEnsemble(index, ensemble);
@@ -226,7 +231,7 @@ bool Database::DepthRange(int line, double& minimum, double& maximum) {
 bool Database::DistanceRange(int line, double& minimum, double& maximum) {
     minimum = kRangeStart;
     maximum = -kRangeStart;
-    for (const Ensemble& ping : Ensembles(line))
+    for (const Ensemble& ping : RecordedEnsembles(line))
         if (ping.loaded && ping.navigation.positionValid)
             Widen(ping.navigation.distance, minimum, maximum);
     return true;

@@ -46,7 +46,7 @@ std::string_view FrameName(CoordinateFrame frame) {
 }
 
 json LineSummary(Database& database, int line) {
-    const auto ensembles = database.Ensembles(line);
+    const auto ensembles = database.RecordedEnsembles(line);
     json summary{{"path", database.LinePath(line).string()},
                  {"name", database.LineName(line)},
                  {"reader", database.IsSonTekLine(line) ? "sontek" : "pd0"},
