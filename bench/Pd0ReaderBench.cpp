@@ -141,10 +141,7 @@ void BM_Pd0OpenTransectCopies(benchmark::State& state) {
     state.counters["peak_rss_MB"] = peakResident / 1e6;
     state.counters["peak_rss_vs_file"] = peakResident / bytes;
 }
-BENCHMARK(BM_Pd0OpenTransectCopies)
-    ->UseManualTime()
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(10);
+BENCHMARK(BM_Pd0OpenTransectCopies)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
 
 // Reprocessing every ensemble of the large line after a processing option changed: earth
 // rotation and bottom-track reference of every cell. The first pass sizes the cells lists; the

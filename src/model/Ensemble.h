@@ -17,9 +17,9 @@
 #include <cstdint>
 #include <memory_resource>
 #include <optional>
+#include <span>
 #include <type_traits>
 #include <utility>
-#include <span>
 #include <vector>
 
 #include "model/BadValue.h"

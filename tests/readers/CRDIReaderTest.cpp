@@ -290,21 +290,32 @@ TEST(DecodeEnsemble, ShortBottomTrackIsZeroFilledAndUnknownBlocksAreSkipped) {
     EXPECT_TRUE(std::all_of(image.begin() + 81, image.end(), [](auto b) { return b == 0; }));
 }
 
+// The cell blocks are sized without zeroing: a block the next ping lacks must still read 0,
+// with fewer cells (the old bytes shift into other blocks) and with as many.
 TEST(DecodeEnsemble, ReusedRecordKeepsNothingOfThePreviousPing) {
-    auto rich = PingBlocks({.cells = 30});
-    rich.push_back(Block(0x0600, 85));
-    rich.push_back(GgaBlock(45.0, 'N', 15.0, 'E'));
     auto created = Geodesy::Create("EPSG:32633", 1.0);
     ASSERT_TRUE(created.geodesy) << created.error;
+    for (const int nextCells : {2, 30}) {
+        auto rich = PingBlocks({.cells = 30});
+        for (const std::uint16_t id : {0x0200, 0x0400}) {
+            Bytes filled = Block(id, 2 + 4 * 30);
+            std::fill(filled.begin() + 2, filled.end(), std::uint8_t{0xA5});
+            rich.push_back(filled);
+        }
+        rich.push_back(Block(0x0600, 85));
+        rich.push_back(GgaBlock(45.0, 'N', 15.0, 'E'));
 
-    Ensemble work;
-    ASSERT_EQ(DecodeEnsemble(work, Frame(rich), created.geodesy.get()), DecodeStatus::Ok);
-    ASSERT_TRUE(work.navigation.positionValid);
-    ASSERT_EQ(DecodeEnsemble(work, PingFrame({.cells = 2}), created.geodesy.get()),
-              DecodeStatus::Ok);
-    Ensemble fresh;
-    ASSERT_EQ(DecodeEnsemble(fresh, PingFrame({.cells = 2}), nullptr), DecodeStatus::Ok);
-    EXPECT_EQ(work, fresh);
+        Ensemble work;
+        ASSERT_EQ(DecodeEnsemble(work, Frame(rich), created.geodesy.get()), DecodeStatus::Ok);
+        ASSERT_TRUE(work.navigation.positionValid);
+        ASSERT_EQ(work.cellBlocks.PercentGood(29, 3), 0xA5);
+        ASSERT_EQ(DecodeEnsemble(work, PingFrame({.cells = nextCells}), created.geodesy.get()),
+                  DecodeStatus::Ok);
+        Ensemble fresh;
+        ASSERT_EQ(DecodeEnsemble(fresh, PingFrame({.cells = nextCells}), nullptr),
+                  DecodeStatus::Ok);
+        EXPECT_EQ(work, fresh) << nextCells << " cells";
+    }
 }
 
 // ---------------------------------------------------------------------------------------------
