@@ -136,7 +136,14 @@ CellVelocity ProcessCell(const Ensemble& ensemble, int cell,
 
 int16_t RoundVelocity(double value) {
     if (!std::isfinite(value)) return kBadVelocity;
-    return static_cast<int16_t>(std::round(std::clamp(value, -32767.0, 32767.0)));
+    // std::round, halves away from zero, without its library call (three per cell): within the
+    // clamp the truncation and the fraction are exact.
+    const double clamped = std::clamp(value, -32767.0, 32767.0);
+    auto whole = static_cast<int>(clamped);
+    const double fraction = clamped - whole;
+    if (fraction >= 0.5) ++whole;
+    if (fraction <= -0.5) --whole;
+    return static_cast<int16_t>(whole);
 }
 
 bool BeamToInstrument(const Ensemble& ensemble, const std::array<int16_t, 4>& beams,
