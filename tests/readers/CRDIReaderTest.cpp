@@ -297,7 +297,7 @@ TEST(DecodeEnsemble, ReusedRecordKeepsNothingOfThePreviousPing) {
     ASSERT_TRUE(created.geodesy) << created.error;
     for (const int nextCells : {2, 30}) {
         auto rich = PingBlocks({.cells = 30});
-        for (const std::uint16_t id : {0x0200, 0x0400}) {
+        for (const std::uint16_t id : {std::uint16_t{0x0200}, std::uint16_t{0x0400}}) {
             Bytes filled = Block(id, 2 + 4 * 30);
             std::fill(filled.begin() + 2, filled.end(), std::uint8_t{0xA5});
             rich.push_back(filled);
