@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -36,6 +37,20 @@ double PlainReadSeconds(const fs::path& path) {
     while (in.read(block.data(), static_cast<std::streamsize>(block.size())) || in.gcount() > 0)
         benchmark::DoNotOptimize(block.data());
     return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// Seconds of `dd if=FILE of=/dev/null bs=1M` as a user would run it (process start included):
+// the reference the open is compared with. Best of three; 0 when dd cannot run.
+double DdSeconds(const fs::path& path) {
+    const std::string command = "dd if='" + path.string() + "' of=/dev/null bs=1M 2>/dev/null";
+    double best = 0;
+    for (int run = 0; run < 3; ++run) {
+        const auto start = Clock::now();
+        if (std::system(command.c_str()) != 0) return 0;
+        const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+        best = run == 0 ? seconds : std::min(best, seconds);
+    }
+    return best;
 }
 
 // Peak resident memory (VmHWM) since the last ResetPeakResident, in bytes.
@@ -70,6 +85,7 @@ void BM_Pd0Open(benchmark::State& state) {
     double plainRead = 1e9;
     for (int i = 0; i < 3; ++i)
         plainRead = std::min(plainRead, PlainReadSeconds(line.Path()));
+    const double dd = DdSeconds(line.Path());
     double openSeconds = 0;
     double peakResident = 0;
     int ensembles = 0;
@@ -93,6 +109,7 @@ void BM_Pd0Open(benchmark::State& state) {
     state.counters["ensembles"] = ensembles;
     state.counters["ensembles_per_s"] = ensembles * iterations / openSeconds;
     state.counters["vs_plain_read"] = openSeconds / iterations / plainRead;
+    if (dd > 0) state.counters["vs_dd"] = openSeconds / iterations / dd;
     state.counters["peak_rss_vs_file"] = peakResident / line.Bytes();
 }
 BENCHMARK(BM_Pd0Open)
@@ -118,6 +135,7 @@ void BM_Pd0OpenTransectCopies(benchmark::State& state) {
             out.write(transect.data(), static_cast<std::streamsize>(transect.size()));
     }
     const auto bytes = static_cast<double>(fs::file_size(path));
+    const double dd = DdSeconds(path);
     double plainRead = 1e9;
     double openSeconds = 0;
     double peakResident = 0;
@@ -138,6 +156,8 @@ void BM_Pd0OpenTransectCopies(benchmark::State& state) {
     state.counters["file_MB"] = bytes / 1e6;
     state.counters["plain_read_ms"] = plainRead * 1e3;
     state.counters["vs_plain_read"] = openSeconds / iterations / plainRead;
+    state.counters["dd_ms"] = dd * 1e3;
+    if (dd > 0) state.counters["vs_dd"] = openSeconds / iterations / dd;
     state.counters["peak_rss_MB"] = peakResident / 1e6;
     state.counters["peak_rss_vs_file"] = peakResident / bytes;
 }
