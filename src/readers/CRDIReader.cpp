@@ -133,6 +133,15 @@ private:
     std::vector<std::uint16_t> prefixSums_;  // [i]: sum of buffer_[0, i) modulo 65536
 };
 
+// Asks for a record's cache lines before it is needed: the sort's moves go all over a list of
+// hundreds of megabytes, and each waits for memory otherwise.
+void PrefetchRecord(const Ensemble& record) {
+    constexpr std::size_t cacheLine = 64;
+    const auto* bytes = reinterpret_cast<const char*>(&record);
+    for (std::size_t at = 0; at < sizeof(Ensemble); at += cacheLine)
+        __builtin_prefetch(bytes + at);
+}
+
 // The index entries [first, end) that one chunk read starting at entry `first` can hold.
 std::size_t EndOfChunk(const std::vector<IndexEntry>& index, std::size_t first) {
     const std::uint64_t chunkStart = index[first].fileOffset;
@@ -434,6 +443,7 @@ void CRDIReader::SortByTime() {
         std::size_t place = start;
         while (keys[place].position != start) {
             const std::size_t source = keys[place].position;
+            PrefetchRecord(ensembles_[keys[source].position]);
             ensembles_[place] = std::move(ensembles_[source]);
             keys[place].position = place;
             place = source;
