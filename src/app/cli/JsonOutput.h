@@ -2,11 +2,9 @@
 
 #include <nlohmann/json.hpp>
 
-#include <algorithm>
 #include <cstddef>
 #include <ostream>
 #include <string>
-#include <string_view>
 
 namespace fluvex {
 
@@ -26,20 +24,15 @@ void WriteJsonArrayIndent1(std::ostream& out, std::size_t count, MakeElement ele
         return;
     }
     out << "[\n";
-    std::string shifted;
     for (std::size_t i = 0; i < count; ++i) {
-        // Inside the array each line of the element is one space further in. Strings in JSON
-        // text hold no raw line break, so every '\n' ends a line.
-        const std::string text = JsonText(element(i), 1);
-        shifted.assign(1, ' ');
-        for (std::size_t from = 0; from < text.size();) {
-            const std::size_t end = std::min(text.find('\n', from), text.size());
-            shifted.append(std::string_view(text).substr(from, end - from));
-            if (end < text.size()) shifted.append("\n ");
-            from = end + 1;
-        }
-        if (i + 1 < count) shifted.append(",\n");
-        out << shifted;
+        // An array of one gives the element with the indentation it has inside the whole array,
+        // between "[\n" and "\n]".
+        nlohmann::json single = nlohmann::json::array();
+        single.push_back(element(i));
+        const std::string text = JsonText(single, 1);
+        constexpr std::size_t frame = 2;
+        out.write(text.data() + frame, static_cast<std::streamsize>(text.size() - 2 * frame));
+        if (i + 1 < count) out << ",\n";
     }
     out << "\n]";
 }
