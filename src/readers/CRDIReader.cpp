@@ -75,6 +75,30 @@ private:
 
 namespace {
 
+// The sum of the bytes modulo 65536, eight at a time: the byte pairs of a 64-bit word are added
+// as four 16-bit lanes, which cannot carry into each other for 128 words.
+std::uint16_t SumModulo65536(std::span<const std::uint8_t> bytes) {
+    constexpr std::uint64_t evenBytes = 0x00FF00FF00FF00FFULL;
+    constexpr std::size_t wordsPerRound = 128;
+    std::uint32_t sum = 0;
+    std::size_t at = 0;
+    while (bytes.size() - at >= sizeof(std::uint64_t)) {
+        std::uint64_t lanes = 0;
+        for (std::size_t word = 0;
+             word < wordsPerRound && bytes.size() - at >= sizeof(std::uint64_t); ++word) {
+            std::uint64_t w = 0;
+            std::memcpy(&w, bytes.data() + at, sizeof w);
+            lanes += (w & evenBytes) + ((w >> 8U) & evenBytes);
+            at += sizeof w;
+        }
+        for (int lane = 0; lane < 4; ++lane)
+            sum += static_cast<std::uint32_t>((lanes >> (16 * lane)) & 0xFFFFU);
+    }
+    for (; at < bytes.size(); ++at)
+        sum += bytes[at];
+    return static_cast<std::uint16_t>(sum);
+}
+
 // A window onto the file that slides forward, so that the frame being examined is always whole in
 // memory while the file is read in large chunks.
 class SlidingWindow {
@@ -90,20 +114,27 @@ public:
     bool AtEndOfFile() const { return endOfFile_; }
 
     // Whether the frame of `length` bytes at `position` (whole in the window) matches its
-    // checksum. The sums of every prefix of the window are taken once, on the first frame that
-    // needs them, so that each candidate costs the same whatever its byte count: garbage full of
-    // headers is then scanned about as fast as a real file.
+    // checksum. A real file's frames are summed directly, each once. Garbage full of headers
+    // would have every candidate summed over its claimed length: once this window has summed
+    // twice its size, the sums of every prefix of the window are taken, so that each further
+    // candidate costs the same whatever its byte count and such garbage scans about as fast as a
+    // real file.
     bool ChecksumMatches(std::uint64_t position, std::size_t length) {
-        if (prefixSums_.empty()) {
-            prefixSums_.resize(filled_ + 1);
-            for (std::size_t i = 0; i < filled_; ++i)
-                prefixSums_[i + 1] = static_cast<std::uint16_t>(prefixSums_[i] + buffer_[i]);
-        }
         constexpr std::size_t checksumSize = 2;
         const auto start = static_cast<std::size_t>(position - base_);
         const std::size_t byteCount = length - checksumSize;
-        const auto sum =
-            static_cast<std::uint16_t>(prefixSums_[start + byteCount] - prefixSums_[start]);
+        std::uint16_t sum = 0;
+        if (prefixSums_.empty() && directlySummed_ + byteCount <= 2 * buffer_.size()) {
+            directlySummed_ += byteCount;
+            sum = SumModulo65536(std::span(buffer_).subspan(start, byteCount));
+        } else {
+            if (prefixSums_.empty()) {
+                prefixSums_.resize(filled_ + 1);
+                for (std::size_t i = 0; i < filled_; ++i)
+                    prefixSums_[i + 1] = static_cast<std::uint16_t>(prefixSums_[i] + buffer_[i]);
+            }
+            sum = static_cast<std::uint16_t>(prefixSums_[start + byteCount] - prefixSums_[start]);
+        }
         const auto stored = static_cast<std::uint16_t>(buffer_[start + byteCount] |
                                                        (buffer_[start + byteCount + 1] << 8U));
         return sum == stored;
@@ -112,6 +143,7 @@ public:
     // Keeps the bytes from `position` on and reads more after them. False on a read error.
     bool Advance(std::uint64_t position) {
         prefixSums_.clear();
+        directlySummed_ = 0;
         const auto kept = From(position);
         std::memmove(buffer_.data(), kept.data(), kept.size());
         base_ = position;
@@ -131,6 +163,7 @@ private:
     std::size_t filled_ = 0;
     bool endOfFile_ = false;
     std::vector<std::uint16_t> prefixSums_;  // [i]: sum of buffer_[0, i) modulo 65536
+    std::size_t directlySummed_ = 0;         // bytes of candidates summed one by one
 };
 
 // Asks for a record's cache lines before it is needed: the sort's moves go all over a list of

@@ -519,6 +519,16 @@ TEST_F(CRDIReaderFile, ReadsOversizedEnsemblesWhoseChecksumMatches) {
     ASSERT_EQ(reader.Warnings().size(), 1U);
     EXPECT_EQ(reader.Warnings()[0].problem, ReadProblem::SkippedBytes);
     EXPECT_EQ(reader.Warnings()[0].length, corrupt.size());
+
+    // Header-like garbage makes the reader sum by prefixes for the rest of its window: the same
+    // frames are still taken or refused.
+    const Bytes plausible{0x7F, 0x7F, 0x00, 0x80, 0x00, 0x01, 0x08, 0x00};
+    Bytes garbage;
+    while (garbage.size() < 8192)
+        garbage.insert(garbage.end(), plausible.begin(), plausible.end());
+    ASSERT_EQ(OpenBytes(Joined({big, garbage, corrupt, big, PingFrame({.number = 6})})),
+              OpenStatus::Ok);
+    EXPECT_EQ(Numbers(), (std::vector<int>{5, 5, 6}));
 }
 
 TEST_F(CRDIReaderFile, FindsEveryFrameAcrossReadChunks) {
