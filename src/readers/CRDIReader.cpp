@@ -8,7 +8,9 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <optional>
+#include <type_traits>
 
 #include "model/EnsembleQuantities.h"
 #include "processing/VelocityProcessing.h"
@@ -23,8 +25,8 @@ namespace {
 constexpr std::size_t kChunkSize = std::size_t{1} << 20;
 static_assert(kChunkSize >= kMaxFrameLength, "a whole frame must fit in one chunk");
 
-// Scanning and loading share the progress scale half and half.
-constexpr double kScanShare = 0.5;
+// Growing the list moves its records: never by copying them (a copy's cells go to the heap).
+static_assert(std::is_nothrow_move_constructible_v<Ensemble>);
 
 }  // namespace
 
@@ -194,9 +196,16 @@ namespace {
 
 class IndexBuilder {
 public:
+    // `onEnsemble` is given each indexed ensemble's bytes, whole, while they are in memory.
+    using EnsembleHandler = std::function<void(std::span<const std::uint8_t>)>;
+
     IndexBuilder(const BinaryFile& file, std::vector<IndexEntry>& index,
-                 std::vector<ReadWarning>& warnings)
-        : file_(file), window_(file), index_(index), warnings_(warnings) {}
+                 std::vector<ReadWarning>& warnings, EnsembleHandler onEnsemble)
+        : file_(file),
+          window_(file),
+          index_(index),
+          warnings_(warnings),
+          onEnsemble_(std::move(onEnsemble)) {}
 
     // One step: false when the scan is over.
     bool Step() {
@@ -211,7 +220,7 @@ public:
                 Warn(ReadProblem::ReadFailed, position_, file_.Size() - position_);
                 return Finish();
             case FrameVerdict::Frame:
-                TakeFrame(frame);
+                TakeFrame(frame, bytes);
                 return true;
             case FrameVerdict::Truncated:
                 Warn(ReadProblem::TruncatedEnsemble, position_, bytes.size());
@@ -231,11 +240,12 @@ public:
     }
 
 private:
-    void TakeFrame(const FrameCheck& frame) {
+    void TakeFrame(const FrameCheck& frame, std::span<const std::uint8_t> bytes) {
         EndSkippedBytes();
-        if (frame.kind == FrameKind::Ensemble)
+        if (frame.kind == FrameKind::Ensemble) {
             index_.push_back({position_, frame.length});
-        else
+            onEnsemble_(bytes.first(static_cast<std::size_t>(frame.length)));
+        } else
             Warn(ReadProblem::WavesRecord, position_, frame.length);
         position_ += frame.length;
     }
@@ -259,23 +269,53 @@ private:
     SlidingWindow window_;
     std::vector<IndexEntry>& index_;
     std::vector<ReadWarning>& warnings_;
+    EnsembleHandler onEnsemble_;
     std::uint64_t position_ = 0;
     std::optional<std::uint64_t> skippedFrom_;
 };
 
 }  // namespace
 
+// Each ensemble is decoded as the scan finds it, from the scan's own window: the file is copied
+// into memory once. Refusals of framed ensembles are reported after the scan's own findings, as
+// a Load reports them.
 bool CRDIReader::Scan() {
     index_.clear();
-    IndexBuilder builder(*file_, index_, warnings_);
+    ClearEnsembles();
+    const std::size_t firstRefusal = warnings_.size();
+    IndexBuilder builder(*file_, index_, warnings_, [this](std::span<const std::uint8_t> bytes) {
+        ReserveForScan(bytes.size());
+        LoadEntry(bytes, index_.size() - 1);
+    });
     constexpr std::size_t stepsBetweenReports = 4096;
     for (std::size_t step = 1; builder.Step(); ++step) {
         if (step % stepsBetweenReports != 0) continue;
         if (Canceled()) return false;
-        ReportProgress(kScanShare * builder.Progress());
+        ReportProgress(builder.Progress());
     }
-    ReportProgress(kScanShare);
+    std::stable_partition(warnings_.begin() + static_cast<std::ptrdiff_t>(firstRefusal),
+                          warnings_.end(), [](const ReadWarning& warning) {
+                              return warning.problem != ReadProblem::Undecodable &&
+                                     warning.problem != ReadProblem::InvalidClock;
+                          });
+    MeasureEmbeddedDistances();
     return !Canceled();
+}
+
+// The scan does not know how many ensembles are to come: when the list is full, it reserves for
+// as many again as the rest of the file holds at the average frame length so far, and a quarter
+// more. Only the records written take memory; the rest of the reservation is address space.
+void CRDIReader::ReserveForScan(std::size_t frameLength) {
+    if (ensembles_.size() < ensembles_.capacity()) return;
+    const IndexEntry& last = index_.back();
+    const std::uint64_t scanned = last.fileOffset + frameLength;
+    const double averageLength = static_cast<double>(scanned) / static_cast<double>(index_.size());
+    const double remaining = static_cast<double>(file_->Size() - std::min(scanned, file_->Size()));
+    // At least doubling, so that a file whose first frames mislead still costs few moves.
+    const auto more = std::max(static_cast<std::size_t>(remaining / averageLength * 1.25) + 64,
+                               ensembles_.size());
+    ensembles_.reserve(ensembles_.size() + more);
+    sourceEntries_.reserve(ensembles_.capacity());
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -299,8 +339,7 @@ bool CRDIReader::Load() {
             static_cast<std::size_t>(last.fileOffset + last.length - chunkOffset));
         const auto got = file_->ReadAt(chunkOffset, wanted);
         LoadChunk(wanted.first(got.value_or(0)), chunkOffset, first, end);
-        ReportProgress(kScanShare + (1.0 - kScanShare) * static_cast<double>(end) /
-                                        static_cast<double>(index_.size()));
+        ReportProgress(static_cast<double>(end) / static_cast<double>(index_.size()));
         first = end;
     }
     MeasureEmbeddedDistances();
@@ -409,7 +448,7 @@ OpenStatus CRDIReader::Open(const std::filesystem::path& path) {
     warnings_.clear();
     file_ = BinaryFile::Open(path);
     if (!file_) return OpenStatus::CannotOpen;
-    if (!Scan() || !Load()) {
+    if (!Scan()) {
         Close();
         FreeEnsembles();
         return OpenStatus::Canceled;

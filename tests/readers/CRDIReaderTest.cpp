@@ -704,6 +704,28 @@ TEST_F(CRDIReaderFile, CopiesOutRemovesAndIgnoresIndexesOutOfRange) {
 
 // The cell blocks of the list live in the reader's arena: sorting, removing and loading again
 // must keep each ping's cells with it, and copies must not depend on the reader.
+// The list is reserved from the frames seen so far: frames far shorter than the first ones (or
+// a file that starts with junk) make it grow while decoding, and every ping keeps its cells.
+TEST_F(CRDIReaderFile, ListGrowsWhenLaterFramesAreShorter) {
+    const Bytes junk(5000, 0x00);
+    for (const Bytes& lead : {PingFrame({.cells = 200, .number = 0}), junk}) {
+        Bytes file = lead;
+        for (int i = 1; i <= 3000; ++i) {
+            const Bytes frame =
+                PingFrame({.cells = 1 + i % 2, .number = static_cast<std::uint16_t>(i)});
+            file.insert(file.end(), frame.begin(), frame.end());
+        }
+        ASSERT_EQ(OpenBytes(file), OpenStatus::Ok);
+        const auto pings = reader.Ensembles();
+        ASSERT_EQ(pings.size(), lead.size() == junk.size() ? 3000U : 3001U);
+        for (std::size_t k = 0; k < pings.size(); ++k) {
+            const int cells = pings[k].cellBlocks.CellCount();
+            ASSERT_EQ(pings[k].cellBlocks.Velocity(cells - 1, 3), 100 * (cells - 1) + 3) << k;
+        }
+        EXPECT_EQ(pings.back().variableLeader.EnsembleNumber(), 3000);
+    }
+}
+
 TEST_F(CRDIReaderFile, CellsFollowTheirEnsemblesAndCopiesOutliveTheReader) {
     auto owned = std::make_unique<CRDIReader>();
     // Out of time order, each with its own cell count.
