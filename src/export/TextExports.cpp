@@ -67,7 +67,7 @@ public:
     }
     void EndLine() {
         buffer_.append(kLineEnd);
-        if (buffer_.size() >= kFlushBytes) writer_->Write(buffer_);
+        if (buffer_.size() >= kFlushBytes && writer_) writer_->Write(buffer_);
     }
 
     bool Commit() {
