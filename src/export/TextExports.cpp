@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <memory>
 #include <string>
 #include <system_error>
 #include <utility>
@@ -15,6 +16,7 @@
 #include "model/Units.h"
 #include "project/Database.h"
 #include "project/SettingsOptions.h"
+#include "services/BackgroundFileWriter.h"
 #include "settings/Settings.h"
 
 namespace fluvex {
@@ -37,12 +39,15 @@ std::string TemporaryTemplate(const fs::path& target) {
     return (target.parent_path() / (name + ".tmp-XXXXXX")).string();
 }
 
-// A file being exported: text gathered in a buffer and written to the temporary file, which
-// Commit puts in place of the target.
+// A file being exported: text gathered in a buffer and handed to a writing thread, which writes
+// it to the temporary file while the next buffer is formatted; Commit puts the file in place of
+// the target.
 class ExportFile {
 public:
     explicit ExportFile(const fs::path& target) : temporary_(target) {
-        buffer_.reserve(2 * kFlushBytes);
+        buffer_.reserve(kFlushBytes + kFlushBytes / 2);
+        if (temporary_.IsCreated())
+            writer_ = std::make_unique<BackgroundFileWriter>(temporary_.Descriptor());
     }
 
     bool IsOpen() const { return temporary_.IsCreated(); }
@@ -63,28 +68,20 @@ public:
     }
     void EndLine() {
         buffer_.append(kLineEnd);
-        if (buffer_.size() >= kFlushBytes) Flush();
+        if (buffer_.size() >= kFlushBytes && writer_) writer_->Write(buffer_);
     }
 
     bool Commit() {
-        Flush();
-        return !failed_ && temporary_.Commit();
+        if (!writer_) return false;
+        writer_->Write(buffer_);
+        const bool written = writer_->Finish();
+        writer_.reset();
+        return written && temporary_.Commit();
     }
 
 private:
-    void Flush() {
-        std::string_view rest = buffer_;
-        while (!failed_ && !rest.empty()) {
-            const ssize_t written = ::write(temporary_.Descriptor(), rest.data(), rest.size());
-            if (written < 0 && errno == EINTR) continue;
-            failed_ = written <= 0;
-            if (!failed_) rest.remove_prefix(static_cast<std::size_t>(written));
-        }
-        buffer_.clear();
-    }
-
     ExportTemporary temporary_;
-    bool failed_ = false;
+    std::unique_ptr<BackgroundFileWriter> writer_;  // before the file is committed or removed
     std::string buffer_;
     NumberFormatter numbers_;
 };

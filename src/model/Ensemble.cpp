@@ -147,6 +147,17 @@ bool CellBlocks::Reset(int cellCount) {
     return valid;
 }
 
+bool CellBlocks::ResetForAssignment(int cellCount) {
+    const bool valid = cellCount >= 0 && cellCount <= kMaxCells;
+    bytes_.resize(valid ? static_cast<std::size_t>(cellCount) * BytesPerCellAllBlocks : 0);
+    return valid;
+}
+
+void CellBlocks::ClearBlock(CellBlock block) {
+    const auto region = Region(block);
+    std::fill(region.begin(), region.end(), std::uint8_t{0});
+}
+
 std::span<const std::uint8_t> CellBlocks::Region(CellBlock block) const {
     const auto [offset, size] = RegionExtent(block, CellCount());
     return std::span(bytes_).subspan(offset, size);

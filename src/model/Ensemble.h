@@ -18,6 +18,8 @@
 #include <memory_resource>
 #include <optional>
 #include <span>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "model/BadValue.h"
@@ -280,6 +282,39 @@ private:
 // The per-cell PD0 blocks that depend on the cell count.
 enum class CellBlock : std::uint8_t { Velocity, Correlation, EchoIntensity, PercentGood };
 
+namespace detail {
+// A polymorphic allocator whose value-less construction leaves bytes as they are: a decoder that
+// is about to copy every recorded block over its cells need not zero them first (that pass and
+// its cache misses were a fifth of opening a large file). Copies go to the default resource, as
+// a std::pmr container's do.
+template <class T>
+class DefaultInitAllocator : public std::pmr::polymorphic_allocator<T> {
+public:
+    using Base = std::pmr::polymorphic_allocator<T>;
+    template <class U>
+    struct rebind {
+        using other = DefaultInitAllocator<U>;
+    };
+
+    DefaultInitAllocator() = default;
+    DefaultInitAllocator(std::pmr::memory_resource* resource) : Base(resource) {}  // NOLINT
+    template <class U>
+    DefaultInitAllocator(const DefaultInitAllocator<U>& other) noexcept  // NOLINT
+        : Base(other.resource()) {}
+
+    template <class U>
+    void construct(U* place) noexcept(std::is_nothrow_default_constructible_v<U>) {
+        ::new (static_cast<void*>(place)) U;
+    }
+    template <class U, class... Arguments>
+    void construct(U* place, Arguments&&... arguments) {
+        Base::construct(place, std::forward<Arguments>(arguments)...);
+    }
+
+    DefaultInitAllocator select_on_container_copy_construction() const { return {}; }
+};
+}  // namespace detail
+
 // Velocity (i16 per cell and beam, mm/s), correlation magnitude, echo intensity and percent good
 // (u8 per cell and beam) of N cells, in one allocation of 20 * N bytes. The velocities stay in
 // their recorded little-endian form. A cell or beam out of range reads as kBadVelocity (velocity)
@@ -298,6 +333,11 @@ public:
 
     // N zero-filled cells. A count outside 0 ... kMaxCells leaves no cells and returns false.
     bool Reset(int cellCount);
+    // As Reset, but the values are left as they happen to be: for a decoder that then assigns
+    // every block or clears it (ClearBlock), so that no byte is written twice.
+    bool ResetForAssignment(int cellCount);
+    // Zeroes one block of every cell.
+    void ClearBlock(CellBlock block);
 
     // Copies one recorded block (starting at its 2-byte ID; cell c, beam b of the velocity block
     // at 2 + 8c + 2b, of the others at 2 + 4c + b). False, with the block left as it was, when
@@ -326,7 +366,7 @@ private:
     std::optional<std::uint32_t> Read(CellBlock block, int cell, int beam) const;
     void Write(CellBlock block, int cell, int beam, std::uint32_t value);
 
-    std::pmr::vector<std::uint8_t> bytes_;
+    std::vector<std::uint8_t, detail::DefaultInitAllocator<std::uint8_t>> bytes_;
 };
 
 // One processed depth cell, or a velocity vector of the same shape (reference, bottom track,

@@ -71,6 +71,19 @@ bool IsBoundedRotation(const Matrix3& rotation) {
     });
 }
 
+// RoundVelocity, here so that the loop over every cell has it inline.
+inline int16_t Rounded(double value) {
+    if (!std::isfinite(value)) return kBadVelocity;
+    // std::round, halves away from zero, without its library call (three per cell): within the
+    // clamp the truncation and the fraction are exact.
+    const double clamped = std::clamp(value, -32767.0, 32767.0);
+    auto whole = static_cast<int>(clamped);
+    const double fraction = clamped - whole;
+    if (fraction >= 0.5) ++whole;
+    if (fraction <= -0.5) --whole;
+    return static_cast<int16_t>(whole);
+}
+
 // Kept in full precision until stored: rounding each step on the way (or truncating, as
 // before) shortened every vector by up to a few mm/s.
 Vector3 Rotate(const Matrix3& rotation, const Vector3& v) {
@@ -83,7 +96,7 @@ Vector3 Rotate(const Matrix3& rotation, const Vector3& v) {
 }
 
 Velocity4 Stored(const Vector3& v) {
-    return {RoundVelocity(v[0]), RoundVelocity(v[1]), RoundVelocity(v[2]), 0};
+    return {Rounded(v[0]), Rounded(v[1]), Rounded(v[2]), 0};
 }
 
 std::optional<Vector3> BottomTrackReference(const Ensemble& ensemble, const Matrix3& rotation) {
@@ -127,15 +140,14 @@ CellVelocity ProcessCell(const Ensemble& ensemble, int cell,
     if (!RecordedVelocity(beams, recorded, v))
         return {kBadVelocity, kBadVelocity, kBadVelocity, intensity};
     const Vector3 earth = Rotate(rotation, v);
-    return {RoundVelocity(earth[0] - reference[0]), RoundVelocity(earth[1] - reference[1]),
-            RoundVelocity(earth[2] - reference[2]), intensity};
+    return {Rounded(earth[0] - reference[0]), Rounded(earth[1] - reference[1]),
+            Rounded(earth[2] - reference[2]), intensity};
 }
 
 }  // namespace
 
 int16_t RoundVelocity(double value) {
-    if (!std::isfinite(value)) return kBadVelocity;
-    return static_cast<int16_t>(std::round(std::clamp(value, -32767.0, 32767.0)));
+    return Rounded(value);
 }
 
 bool BeamToInstrument(const Ensemble& ensemble, const std::array<int16_t, 4>& beams,

@@ -75,6 +75,11 @@ std::span<const Ensemble> Database::Ensembles(int line) {
     return reader ? reader->Ensembles() : std::span<const Ensemble>{};
 }
 
+std::span<const Ensemble> Database::RecordedEnsembles(int line) const {
+    if (!IsLoaded(line)) return {};
+    return lines_[static_cast<std::size_t>(line)]->reader->Ensembles();
+}
+
 bool Database::GetEnsemble(int line, int index, Ensemble& ensemble) {
     CRDIReader* reader = ProcessedReader(line);
     return reader != nullptr && reader->GetEnsemble(index, ensemble);
@@ -151,7 +156,7 @@ std::optional<ValueRange> Database::DepthRange(int line) {
 }
 
 std::optional<ValueRange> Database::DistanceRange(int line) {
-    return DistanceRangeOf(Ensembles(line));
+    return DistanceRangeOf(RecordedEnsembles(line));
 }
 
 std::optional<ValueRange> Database::VelocityRange(int line, std::optional<int> quantity) {

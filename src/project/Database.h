@@ -75,6 +75,9 @@ public:
     int EnsembleCount(int line) const;
     // The line's pings after any pending reprocessing; empty for a line not loaded.
     std::span<const Ensemble> Ensembles(int line);
+    // The line's pings as they are, without the pending reprocessing: for what reads only the
+    // recorded blocks and the navigation (summaries, distances), which processing never changes.
+    std::span<const Ensemble> RecordedEnsembles(int line) const;
     // Copies one ping; false for a line or index out of range or a ping not loaded.
     bool GetEnsemble(int line, int index, Ensemble& ensemble);
     // Drops one ping of a line (the delete commands of the views).

@@ -8,7 +8,9 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <optional>
+#include <type_traits>
 
 #include "model/EnsembleQuantities.h"
 #include "readers/ReadFeedback.h"
@@ -22,8 +24,8 @@ namespace {
 constexpr std::size_t kChunkSize = std::size_t{1} << 20;
 static_assert(kChunkSize >= kMaxFrameLength, "a whole frame must fit in one chunk");
 
-// Scanning and loading share the progress scale half and half.
-constexpr double kScanShare = 0.5;
+// Growing the list moves its records: never by copying them (a copy's cells go to the heap).
+static_assert(std::is_nothrow_move_constructible_v<Ensemble>);
 
 }  // namespace
 
@@ -74,6 +76,30 @@ private:
 
 namespace {
 
+// The sum of the bytes modulo 65536, eight at a time: the byte pairs of a 64-bit word are added
+// as four 16-bit lanes, which cannot carry into each other for 128 words.
+std::uint16_t SumModulo65536(std::span<const std::uint8_t> bytes) {
+    constexpr std::uint64_t evenBytes = 0x00FF00FF00FF00FFULL;
+    constexpr std::size_t wordsPerRound = 128;
+    std::uint32_t sum = 0;
+    std::size_t at = 0;
+    while (bytes.size() - at >= sizeof(std::uint64_t)) {
+        std::uint64_t lanes = 0;
+        for (std::size_t word = 0;
+             word < wordsPerRound && bytes.size() - at >= sizeof(std::uint64_t); ++word) {
+            std::uint64_t w = 0;
+            std::memcpy(&w, bytes.data() + at, sizeof w);
+            lanes += (w & evenBytes) + ((w >> 8U) & evenBytes);
+            at += sizeof w;
+        }
+        for (int lane = 0; lane < 4; ++lane)
+            sum += static_cast<std::uint32_t>((lanes >> (16 * lane)) & 0xFFFFU);
+    }
+    for (; at < bytes.size(); ++at)
+        sum += bytes[at];
+    return static_cast<std::uint16_t>(sum);
+}
+
 // A window onto the file that slides forward, so that the frame being examined is always whole in
 // memory while the file is read in large chunks.
 class SlidingWindow {
@@ -89,20 +115,27 @@ public:
     bool AtEndOfFile() const { return endOfFile_; }
 
     // Whether the frame of `length` bytes at `position` (whole in the window) matches its
-    // checksum. The sums of every prefix of the window are taken once, on the first frame that
-    // needs them, so that each candidate costs the same whatever its byte count: garbage full of
-    // headers is then scanned about as fast as a real file.
+    // checksum. A real file's frames are summed directly, each once. Garbage full of headers
+    // would have every candidate summed over its claimed length: once this window has summed
+    // twice its size, the sums of every prefix of the window are taken, so that each further
+    // candidate costs the same whatever its byte count and such garbage scans about as fast as a
+    // real file.
     bool ChecksumMatches(std::uint64_t position, std::size_t length) {
-        if (prefixSums_.empty()) {
-            prefixSums_.resize(filled_ + 1);
-            for (std::size_t i = 0; i < filled_; ++i)
-                prefixSums_[i + 1] = static_cast<std::uint16_t>(prefixSums_[i] + buffer_[i]);
-        }
         constexpr std::size_t checksumSize = 2;
         const auto start = static_cast<std::size_t>(position - base_);
         const std::size_t byteCount = length - checksumSize;
-        const auto sum =
-            static_cast<std::uint16_t>(prefixSums_[start + byteCount] - prefixSums_[start]);
+        std::uint16_t sum = 0;
+        if (prefixSums_.empty() && directlySummed_ + byteCount <= 2 * buffer_.size()) {
+            directlySummed_ += byteCount;
+            sum = SumModulo65536(std::span(buffer_).subspan(start, byteCount));
+        } else {
+            if (prefixSums_.empty()) {
+                prefixSums_.resize(filled_ + 1);
+                for (std::size_t i = 0; i < filled_; ++i)
+                    prefixSums_[i + 1] = static_cast<std::uint16_t>(prefixSums_[i] + buffer_[i]);
+            }
+            sum = static_cast<std::uint16_t>(prefixSums_[start + byteCount] - prefixSums_[start]);
+        }
         const auto stored = static_cast<std::uint16_t>(buffer_[start + byteCount] |
                                                        (buffer_[start + byteCount + 1] << 8U));
         return sum == stored;
@@ -111,6 +144,7 @@ public:
     // Keeps the bytes from `position` on and reads more after them. False on a read error.
     bool Advance(std::uint64_t position) {
         prefixSums_.clear();
+        directlySummed_ = 0;
         const auto kept = From(position);
         std::memmove(buffer_.data(), kept.data(), kept.size());
         base_ = position;
@@ -130,7 +164,17 @@ private:
     std::size_t filled_ = 0;
     bool endOfFile_ = false;
     std::vector<std::uint16_t> prefixSums_;  // [i]: sum of buffer_[0, i) modulo 65536
+    std::size_t directlySummed_ = 0;         // bytes of candidates summed one by one
 };
+
+// Asks for a record's cache lines before it is needed: the sort's moves go all over a list of
+// hundreds of megabytes, and each waits for memory otherwise.
+void PrefetchRecord(const Ensemble& record) {
+    constexpr std::size_t cacheLine = 64;
+    const auto* bytes = reinterpret_cast<const char*>(&record);
+    for (std::size_t at = 0; at < sizeof(Ensemble); at += cacheLine)
+        __builtin_prefetch(bytes + at);
+}
 
 // The index entries [first, end) that one chunk read starting at entry `first` can hold.
 std::size_t EndOfChunk(const std::vector<IndexEntry>& index, std::size_t first) {
@@ -151,9 +195,16 @@ namespace {
 
 class IndexBuilder {
 public:
+    // `onEnsemble` is given each indexed ensemble's bytes, whole, while they are in memory.
+    using EnsembleHandler = std::function<void(std::span<const std::uint8_t>)>;
+
     IndexBuilder(const BinaryFile& file, std::vector<IndexEntry>& index,
-                 std::vector<ReadWarning>& warnings)
-        : file_(file), window_(file), index_(index), warnings_(warnings) {}
+                 std::vector<ReadWarning>& warnings, EnsembleHandler onEnsemble)
+        : file_(file),
+          window_(file),
+          index_(index),
+          warnings_(warnings),
+          onEnsemble_(std::move(onEnsemble)) {}
 
     // One step: false when the scan is over.
     bool Step() {
@@ -168,7 +219,7 @@ public:
                 Warn(ReadProblem::ReadFailed, position_, file_.Size() - position_);
                 return Finish();
             case FrameVerdict::Frame:
-                TakeFrame(frame);
+                TakeFrame(frame, bytes);
                 return true;
             case FrameVerdict::Truncated:
                 Warn(ReadProblem::TruncatedEnsemble, position_, bytes.size());
@@ -188,11 +239,12 @@ public:
     }
 
 private:
-    void TakeFrame(const FrameCheck& frame) {
+    void TakeFrame(const FrameCheck& frame, std::span<const std::uint8_t> bytes) {
         EndSkippedBytes();
-        if (frame.kind == FrameKind::Ensemble)
+        if (frame.kind == FrameKind::Ensemble) {
             index_.push_back({position_, frame.length});
-        else
+            onEnsemble_(bytes.first(static_cast<std::size_t>(frame.length)));
+        } else
             Warn(ReadProblem::WavesRecord, position_, frame.length);
         position_ += frame.length;
     }
@@ -216,23 +268,53 @@ private:
     SlidingWindow window_;
     std::vector<IndexEntry>& index_;
     std::vector<ReadWarning>& warnings_;
+    EnsembleHandler onEnsemble_;
     std::uint64_t position_ = 0;
     std::optional<std::uint64_t> skippedFrom_;
 };
 
 }  // namespace
 
+// Each ensemble is decoded as the scan finds it, from the scan's own window: the file is copied
+// into memory once. Refusals of framed ensembles are reported after the scan's own findings, as
+// a Load reports them.
 bool CRDIReader::Scan() {
     index_.clear();
-    IndexBuilder builder(*file_, index_, warnings_);
+    ClearEnsembles();
+    const std::size_t firstRefusal = warnings_.size();
+    IndexBuilder builder(*file_, index_, warnings_, [this](std::span<const std::uint8_t> bytes) {
+        ReserveForScan(bytes.size());
+        LoadEntry(bytes, index_.size() - 1);
+    });
     constexpr std::size_t stepsBetweenReports = 4096;
     for (std::size_t step = 1; builder.Step(); ++step) {
         if (step % stepsBetweenReports != 0) continue;
         if (Canceled()) return false;
-        ReportProgress(kScanShare * builder.Progress());
+        ReportProgress(builder.Progress());
     }
-    ReportProgress(kScanShare);
+    std::stable_partition(warnings_.begin() + static_cast<std::ptrdiff_t>(firstRefusal),
+                          warnings_.end(), [](const ReadWarning& warning) {
+                              return warning.problem != ReadProblem::Undecodable &&
+                                     warning.problem != ReadProblem::InvalidClock;
+                          });
+    MeasureEmbeddedDistances();
     return !Canceled();
+}
+
+// The scan does not know how many ensembles are to come: when the list is full, it reserves for
+// as many again as the rest of the file holds at the average frame length so far, and a quarter
+// more. Only the records written take memory; the rest of the reservation is address space.
+void CRDIReader::ReserveForScan(std::size_t frameLength) {
+    if (ensembles_.size() < ensembles_.capacity()) return;
+    const IndexEntry& last = index_.back();
+    const std::uint64_t scanned = last.fileOffset + frameLength;
+    const double averageLength = static_cast<double>(scanned) / static_cast<double>(index_.size());
+    const double remaining = static_cast<double>(file_->Size() - std::min(scanned, file_->Size()));
+    // At least doubling, so that a file whose first frames mislead still costs few moves.
+    const auto more = std::max(static_cast<std::size_t>(remaining / averageLength * 1.25) + 64,
+                               ensembles_.size());
+    ensembles_.reserve(ensembles_.size() + more);
+    sourceEntries_.reserve(ensembles_.capacity());
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -256,8 +338,7 @@ bool CRDIReader::Load() {
             static_cast<std::size_t>(last.fileOffset + last.length - chunkOffset));
         const auto got = file_->ReadAt(chunkOffset, wanted);
         LoadChunk(wanted.first(got.value_or(0)), chunkOffset, first, end);
-        ReportProgress(kScanShare + (1.0 - kScanShare) * static_cast<double>(end) /
-                                        static_cast<double>(index_.size()));
+        ReportProgress(static_cast<double>(end) / static_cast<double>(index_.size()));
         first = end;
     }
     MeasureEmbeddedDistances();
@@ -366,7 +447,7 @@ OpenStatus CRDIReader::Open(const std::filesystem::path& path) {
     warnings_.clear();
     file_ = BinaryFile::Open(path);
     if (!file_) return OpenStatus::CannotOpen;
-    if (!Scan() || !Load()) {
+    if (!Scan()) {
         Close();
         FreeEnsembles();
         return OpenStatus::Canceled;
@@ -428,6 +509,7 @@ void CRDIReader::SortByTime() {
         std::size_t place = start;
         while (keys[place].position != start) {
             const std::size_t source = keys[place].position;
+            PrefetchRecord(ensembles_[keys[source].position]);
             ensembles_[place] = std::move(ensembles_[source]);
             keys[place].position = place;
             place = source;

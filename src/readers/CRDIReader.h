@@ -2,8 +2,8 @@
 
 // The ensembles of one survey line, read from a PD0 file.
 //
-// Open scans the file for ensemble frames (the index), decodes every indexed ensemble (Load) and
-// sorts them by time. The file stays open so that Load can run again once the navigation merge
+// Open scans the file for ensemble frames (the index), decoding each as it is found, and sorts
+// them by time. The file stays open so that Load can run again once the navigation merge
 // has supplied navigation records. Why an ensemble or a stretch of the file was refused is kept
 // in Warnings(), with its file offset.
 //
@@ -155,6 +155,7 @@ protected:
 
 private:
     bool Scan();
+    void ReserveForScan(std::size_t frameLength);
     void LoadChunk(std::span<const std::uint8_t> chunk, std::uint64_t chunkOffset,
                    std::size_t firstEntry, std::size_t endEntry);
     void LoadEntry(std::span<const std::uint8_t> bytes, std::size_t entry);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <numeric>
+#include <utility>
 
 #include "model/Ensemble.h"
 #include "model/LittleEndianView.h"
@@ -40,7 +41,7 @@ DecodeStatus ReadFixedLeader(Ensemble& ensemble, std::span<const std::uint8_t> b
     if (ensemble.Has(PresentBit::FixedLeader)) return DecodeStatus::RepeatedFixedLeader;
     if (block.size() < kFixedLeaderMinLength) return DecodeStatus::BlockTooShort;
     ensemble.fixedLeader.AssignRecorded(block);
-    if (!ensemble.cellBlocks.Reset(ensemble.fixedLeader.CellCount()))
+    if (!ensemble.cellBlocks.ResetForAssignment(ensemble.fixedLeader.CellCount()))
         return DecodeStatus::TooManyCells;
     ensemble.MarkPresent(PresentBit::FixedLeader);
     return DecodeStatus::Ok;
@@ -111,6 +112,18 @@ DecodeStatus ReadBlock(Ensemble& ensemble, EmbeddedNavigation& navigation,
     }
 }
 
+// The cell blocks were sized without being zeroed: those the ping did not deliver read as 0.
+void ClearAbsentCellBlocks(Ensemble& ensemble) {
+    constexpr std::array<std::pair<CellBlock, std::uint8_t>, 4> blocks{{
+        {CellBlock::Velocity, PresentBit::Velocity},
+        {CellBlock::Correlation, PresentBit::Correlation},
+        {CellBlock::EchoIntensity, PresentBit::EchoIntensity},
+        {CellBlock::PercentGood, PresentBit::PercentGood},
+    }};
+    for (const auto& [block, bit] : blocks)
+        if (!ensemble.Has(bit)) ensemble.cellBlocks.ClearBlock(block);
+}
+
 // Walks the offset table. A block reaches to the next offset (the last one to the byte count),
 // so every block is a span inside the counted bytes and no reader can step outside it.
 DecodeStatus ReadBlocks(Ensemble& ensemble, EmbeddedNavigation& navigation,
@@ -134,6 +147,7 @@ DecodeStatus ReadBlocks(Ensemble& ensemble, EmbeddedNavigation& navigation,
             ReadBlock(ensemble, navigation, counted.subspan(start, end - start));
         if (status != DecodeStatus::Ok) return status;
     }
+    ClearAbsentCellBlocks(ensemble);
     const bool usable = ensemble.Has(PresentBit::FixedLeader) &&
                         ensemble.Has(PresentBit::VariableLeader) &&
                         ensemble.Has(PresentBit::Velocity);

@@ -94,6 +94,15 @@ check declination-at-no-position 1 'RDI_test01.000: No position' err -- declinat
 check ensembles-window 0 '"index": 20' out -- ensembles --json "$pd0/RDI_test01.000" --first 20 --count 5
 check ensembles-processed 0 '"processed"' out -- ensembles --json --processed "$pd0/RDI_withBT.000" --count 1
 check ensembles-needs-json 2 'add --json' err -- ensembles "$pd0/RDI_test01.000"
+# Written one ensemble at a time: still one JSON array, of the counts asked for.
+for count in 0 1 3; do
+    "$cli" ensembles --json --processed --count $count "$pd0/RDI_withBT.000" >"$work/out" 2>/dev/null
+    if /usr/bin/python3 -c "import json,sys; r=json.load(open('$work/out')); sys.exit(len(r)!=$count or [e['index'] for e in r]!=list(range($count)))"; then
+        echo "ok   ensembles-stream-$count"
+    else
+        echo "FAIL ensembles-stream-$count"; failures=$((failures + 1))
+    fi
+done
 check ensembles-needs-file 2 'needs FILE' err -- ensembles --json
 # A survey as the acquisition suite leaves it: a line log, edited files, the raw folder.
 printf '[Survey]\nName = s\nLines = 2\n[Track]\nEnsembles = 20\n[Suite]\nLineFiles = kq2\n' >"$work/s.ini"

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <limits>
 #include <numbers>
+#include <vector>
 
 #include "TestEnvironment.h"
 #include "project/SettingsOptions.h"
@@ -165,6 +166,22 @@ TEST(RoundVelocity, NearestHalvesAwayFromZeroInsideTheRange) {
     EXPECT_EQ(RoundVelocity(-40000), -32767);  // never the bad value by accident
     EXPECT_EQ(RoundVelocity(1e300), 32767);
     EXPECT_EQ(RoundVelocity(NAN), kBadVelocity);
+}
+
+// The same results as std::round at the edges of every half and near the ends of the range.
+TEST(RoundVelocity, AgreesWithTheLibraryRoundingAtEveryHalf) {
+    std::vector<double> values{0.0, -0.0, 32766.5, -32766.5, 32767.49, -32767.49, 1e-300};
+    for (const double half : {0.5, 1.5, 2.5, 1234.5, 32765.5}) {
+        for (const double sign : {1.0, -1.0}) {
+            values.push_back(sign * half);
+            values.push_back(sign * std::nextafter(half, 0.0));
+            values.push_back(sign * std::nextafter(half, 1e9));
+        }
+    }
+    for (double v = -3000.0; v <= 3000.0; v += 0.123)
+        values.push_back(v);
+    for (const double value : values)
+        EXPECT_EQ(RoundVelocity(value), static_cast<int16_t>(std::round(value))) << value;
 }
 
 }  // namespace

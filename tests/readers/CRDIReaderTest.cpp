@@ -293,21 +293,32 @@ TEST(DecodeEnsemble, ShortBottomTrackIsZeroFilledAndUnknownBlocksAreSkipped) {
     EXPECT_TRUE(std::all_of(image.begin() + 81, image.end(), [](auto b) { return b == 0; }));
 }
 
+// The cell blocks are sized without zeroing: a block the next ping lacks must still read 0,
+// with fewer cells (the old bytes shift into other blocks) and with as many.
 TEST(DecodeEnsemble, ReusedRecordKeepsNothingOfThePreviousPing) {
-    auto rich = PingBlocks({.cells = 30});
-    rich.push_back(Block(0x0600, 85));
-    rich.push_back(GgaBlock(45.0, 'N', 15.0, 'E'));
     auto created = Geodesy::Create("EPSG:32633", 1.0);
     ASSERT_TRUE(created.geodesy) << created.error;
+    for (const int nextCells : {2, 30}) {
+        auto rich = PingBlocks({.cells = 30});
+        for (const std::uint16_t id : {std::uint16_t{0x0200}, std::uint16_t{0x0400}}) {
+            Bytes filled = Block(id, 2 + 4 * 30);
+            std::fill(filled.begin() + 2, filled.end(), std::uint8_t{0xA5});
+            rich.push_back(filled);
+        }
+        rich.push_back(Block(0x0600, 85));
+        rich.push_back(GgaBlock(45.0, 'N', 15.0, 'E'));
 
-    Ensemble work;
-    ASSERT_EQ(DecodeEnsemble(work, Frame(rich), created.geodesy.get()), DecodeStatus::Ok);
-    ASSERT_TRUE(work.navigation.positionValid);
-    ASSERT_EQ(DecodeEnsemble(work, PingFrame({.cells = 2}), created.geodesy.get()),
-              DecodeStatus::Ok);
-    Ensemble fresh;
-    ASSERT_EQ(DecodeEnsemble(fresh, PingFrame({.cells = 2}), nullptr), DecodeStatus::Ok);
-    EXPECT_EQ(work, fresh);
+        Ensemble work;
+        ASSERT_EQ(DecodeEnsemble(work, Frame(rich), created.geodesy.get()), DecodeStatus::Ok);
+        ASSERT_TRUE(work.navigation.positionValid);
+        ASSERT_EQ(work.cellBlocks.PercentGood(29, 3), 0xA5);
+        ASSERT_EQ(DecodeEnsemble(work, PingFrame({.cells = nextCells}), created.geodesy.get()),
+                  DecodeStatus::Ok);
+        Ensemble fresh;
+        ASSERT_EQ(DecodeEnsemble(fresh, PingFrame({.cells = nextCells}), nullptr),
+                  DecodeStatus::Ok);
+        EXPECT_EQ(work, fresh) << nextCells << " cells";
+    }
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -511,6 +522,16 @@ TEST_F(CRDIReaderFile, ReadsOversizedEnsemblesWhoseChecksumMatches) {
     ASSERT_EQ(reader.Warnings().size(), 1U);
     EXPECT_EQ(reader.Warnings()[0].problem, ReadProblem::SkippedBytes);
     EXPECT_EQ(reader.Warnings()[0].length, corrupt.size());
+
+    // Header-like garbage makes the reader sum by prefixes for the rest of its window: the same
+    // frames are still taken or refused.
+    const Bytes plausible{0x7F, 0x7F, 0x00, 0x80, 0x00, 0x01, 0x08, 0x00};
+    Bytes garbage;
+    while (garbage.size() < 8192)
+        garbage.insert(garbage.end(), plausible.begin(), plausible.end());
+    ASSERT_EQ(OpenBytes(Joined({big, garbage, corrupt, big, PingFrame({.number = 6})})),
+              OpenStatus::Ok);
+    EXPECT_EQ(Numbers(), (std::vector<int>{5, 5, 6}));
 }
 
 TEST_F(CRDIReaderFile, FindsEveryFrameAcrossReadChunks) {
@@ -692,6 +713,28 @@ TEST_F(CRDIReaderFile, CopiesOutRemovesAndIgnoresIndexesOutOfRange) {
 
 // The cell blocks of the list live in the reader's arena: sorting, removing and loading again
 // must keep each ping's cells with it, and copies must not depend on the reader.
+// The list is reserved from the frames seen so far: frames far shorter than the first ones (or
+// a file that starts with junk) make it grow while decoding, and every ping keeps its cells.
+TEST_F(CRDIReaderFile, ListGrowsWhenLaterFramesAreShorter) {
+    const Bytes junk(5000, 0x00);
+    for (const Bytes& lead : {PingFrame({.cells = 200, .number = 0}), junk}) {
+        Bytes file = lead;
+        for (int i = 1; i <= 3000; ++i) {
+            const Bytes frame =
+                PingFrame({.cells = 1 + i % 2, .number = static_cast<std::uint16_t>(i)});
+            file.insert(file.end(), frame.begin(), frame.end());
+        }
+        ASSERT_EQ(OpenBytes(file), OpenStatus::Ok);
+        const auto pings = reader.Ensembles();
+        ASSERT_EQ(pings.size(), lead.size() == junk.size() ? 3000U : 3001U);
+        for (std::size_t k = 0; k < pings.size(); ++k) {
+            const int cells = pings[k].cellBlocks.CellCount();
+            ASSERT_EQ(pings[k].cellBlocks.Velocity(cells - 1, 3), 100 * (cells - 1) + 3) << k;
+        }
+        EXPECT_EQ(pings.back().variableLeader.EnsembleNumber(), 3000);
+    }
+}
+
 TEST_F(CRDIReaderFile, CellsFollowTheirEnsemblesAndCopiesOutliveTheReader) {
     auto owned = std::make_unique<CRDIReader>();
     // Out of time order, each with its own cell count.

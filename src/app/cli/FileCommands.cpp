@@ -47,7 +47,7 @@ std::string_view FrameName(CoordinateFrame frame) {
 }
 
 json LineSummary(Database& database, int line) {
-    const auto ensembles = database.Ensembles(line);
+    const auto ensembles = database.RecordedEnsembles(line);
     json summary{{"path", database.LinePath(line).string()},
                  {"name", database.LineName(line)},
                  {"reader", database.IsSonTekLine(line) ? "sontek" : "pd0"},
@@ -214,10 +214,10 @@ int RunEnsemblesCommand(CommandContext& context) {
     const size_t begin = std::min(static_cast<size_t>(first), ensembles.size());
     const size_t end =
         count ? std::min(ensembles.size(), begin + static_cast<size_t>(*count)) : ensembles.size();
-    json records = json::array();
-    for (size_t i = begin; i < end; ++i)
-        records.push_back(EnsembleRecord(static_cast<int>(i), ensembles[i], processed));
-    context.out << JsonText(records, 1) << '\n';
+    WriteJsonArrayIndent1(context.out, end - begin, [&](size_t k) {
+        return EnsembleRecord(static_cast<int>(begin + k), ensembles[begin + k], processed);
+    });
+    context.out << '\n';
     return survey.Status();
 }
 
