@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <fstream>
+#include <span>
 
 #include "export/DxfExports.h"
 #include "export/TextExports.h"
@@ -31,13 +32,52 @@ void Say(const ContourProgress& progress, const std::string& text) {
     if (progress.status) progress.status(text);
 }
 
-// The cell's component in the display velocity unit; nothing for a bad or missing value.
+// The cell's component in the display velocity unit (directions in degrees); nothing for a bad
+// or missing value.
 std::optional<double> CellValue(const Ensemble& ping, int cell, int component,
                                 const UnitSystem& units) {
     if (cell < 0 || cell >= std::min(LastCell(ping), CellCount(ping))) return std::nullopt;
     const std::int16_t value = VelocityComponent(ping, cell, component);
     if (value == kBadVelocity) return std::nullopt;
-    return units.MmsToDisplay(value);
+    return ResolveQuantity(component) == kDirection ? value : units.MmsToDisplay(value);
+}
+
+// The component at depth z in a ping: the value of the cell holding z. Nothing at or below the
+// measured bed: the cells there hold the bed's echo, not water, and the velocity section stops
+// at the bed as well.
+std::optional<double> ValueAtDepth(const Ensemble& ping, double z, int component,
+                                   const UnitSystem& units) {
+    const double size = CellSize(ping);
+    if (!(size > 0)) return std::nullopt;
+    const double cell = std::floor((z - CellDepth(ping, 0)) / size);
+    if (!(cell >= 0 && cell < kMaxCells)) return std::nullopt;
+    if (const std::optional<double> bed = MeasuredDepth(ping); bed && z >= *bed)
+        return std::nullopt;
+    return CellValue(ping, static_cast<int>(cell), component, units);
+}
+
+// The value at depth z of ping i, averaged with the values at the same depth of up to
+// `options.smoothing` pings on each side along the line. Single pings scatter by more than a
+// contour interval; the running mean keeps the section's structure and drops that scatter. The
+// window stays centred: it widens by a ping on both sides only while both have a value, so near
+// the bed, the banks and gaps it narrows instead of leaning inwards and moving the isolines.
+// Nothing where ping i has no value; directions are not averaged (359 and 1 do not mean 180).
+std::optional<double> SmoothedValue(std::span<const Ensemble> pings, std::size_t i, double z,
+                                    const ContourOptions& options, const UnitSystem& units) {
+    const std::optional<double> own = ValueAtDepth(pings[i], z, options.component, units);
+    const auto half = static_cast<std::size_t>(std::clamp(options.smoothing, 0, kMaxSmoothing));
+    if (!own || ResolveQuantity(options.component) == kDirection) return own;
+    double sum = *own;
+    int count = 1;
+    for (std::size_t d = 1; d <= half && d <= i && i + d < pings.size(); ++d) {
+        const std::optional<double> before =
+            ValueAtDepth(pings[i - d], z, options.component, units);
+        const std::optional<double> after = ValueAtDepth(pings[i + d], z, options.component, units);
+        if (!before || !after) break;
+        sum += *before + *after;
+        count += 2;
+    }
+    return sum / count;
 }
 
 double DeepestBed(Database& database) {
@@ -70,12 +110,7 @@ Drawn DrawPoints(const ContourJob& job, const ContourPlan& plan, const fs::path&
     if (job.points.size() < 3) return Drawn::NoData;
     WritePointFile(workFolder / "Fluvex.xyz", job.points);
     Tin tin;
-    if (!tin.Load(job.points, job.largestLeg)) return Drawn::NoData;
-    for (std::size_t t = 0; t < tin.TriangleCount(); ++t)
-        for (int corner = 0; corner < 3; ++corner)
-            if (tin.Value(t, corner) <= kNoContourValue + 1) tin.RemoveTriangle(t);
-    tin.FinishEdits();
-    if (tin.TriangleCount() == 0) return Drawn::NoData;
+    if (!LoadContourTin(tin, job.points, job.largestLeg)) return Drawn::NoData;
     DxfWriter writer(plan.drawingUnits);
     tin.DrawContours(writer, plan.velocityInterval, plan.colours);
     DrawContourLegend(writer, plan.colours, plan.velocityLabel, PointBox(job.points));
@@ -95,8 +130,7 @@ bool PlanSlices(Database& database, const ContourOptions& options, const UnitSys
         const double h = k * s;
         const std::string at = FormatFixed(h, 2) + " " + unit;
         plan.jobs.push_back({"Slicing at " + at, "No data at " + at,
-                             HorizontalSlicePoints(database, h, options.component, units, progress,
-                                                   options.onlyLine),
+                             HorizontalSlicePoints(database, h, options, units, progress),
                              options.largestLeg,
                              outFolder / (FormatFixed(h, 2) + "_" + unit + ".dxf")});
     }
@@ -113,51 +147,55 @@ void PlanProfiles(Database& database, const ContourOptions& options, const UnitS
                        {},
                        0.0,
                        ExportFileName(outFolder, name, ".dxf")};
-        job.points = VerticalProfilePoints(database, line, options.component, options.useTime,
-                                           units, job.largestLeg);
+        job.points = VerticalProfilePoints(database, line, options, units, job.largestLeg);
         plan.jobs.push_back(std::move(job));
     }
 }
 
 }  // namespace
 
-std::vector<TinPoint> HorizontalSlicePoints(Database& database, double h, int component,
-                                            const UnitSystem& units,
-                                            const ContourProgress& progress, int onlyLine) {
+std::vector<TinPoint> HorizontalSlicePoints(Database& database, double h,
+                                            const ContourOptions& options, const UnitSystem& units,
+                                            const ContourProgress& progress) {
     std::vector<TinPoint> points;
-    const auto [first, end] = RunLines(database, onlyLine);
-    for (int line = first; line < end && !Stopped(progress); ++line)
-        for (const Ensemble& ping : database.Ensembles(line)) {
+    const auto [first, end] = RunLines(database, options.onlyLine);
+    for (int line = first; line < end && !Stopped(progress); ++line) {
+        const std::span<const Ensemble> pings = database.Ensembles(line);
+        for (std::size_t i = 0; i < pings.size(); ++i) {
+            const Ensemble& ping = pings[i];
             // Without a position the ping has no place in a plan: never at (0, 0).
             if (!ping.loaded || !ping.navigation.positionValid) continue;
-            const double size = CellSize(ping);
-            const double cell = size > 0 ? std::floor((h - CellDepth(ping, 0)) / size) : -1;
-            const std::optional<double> value =
-                cell >= 0 && cell < kMaxCells
-                    ? CellValue(ping, static_cast<int>(cell), component, units)
-                    : std::nullopt;
             points.push_back(
-                {ping.navigation.x, ping.navigation.y, value.value_or(kNoContourValue)});
+                {ping.navigation.x, ping.navigation.y,
+                 SmoothedValue(pings, i, h, options, units).value_or(kNoContourValue)});
         }
+    }
     return points;
 }
 
-std::vector<TinPoint> VerticalProfilePoints(Database& database, int line, int component,
-                                            bool useTime, const UnitSystem& units,
+std::vector<TinPoint> VerticalProfilePoints(Database& database, int line,
+                                            const ContourOptions& options, const UnitSystem& units,
                                             double& largestLeg) {
     std::vector<TinPoint> points;
     double largestCell = 0.0;
     double largestStep = 0.0;
     std::optional<double> previous;
-    for (const Ensemble& ping : database.Ensembles(line)) {
+    const std::span<const Ensemble> pings = database.Ensembles(line);
+    for (std::size_t i = 0; i < pings.size(); ++i) {
+        const Ensemble& ping = pings[i];
         if (!ping.loaded) continue;
-        const double x = useTime ? EnsembleTimeOf(ping) : ping.navigation.distance;
+        const double x = options.useTime ? EnsembleTimeOf(ping) : ping.navigation.distance;
         if (previous) largestStep = std::max(largestStep, std::abs(x - *previous));
         previous = x;
-        largestCell = std::max(largestCell, CellSize(ping));
-        for (int cell = 0; cell < CellCount(ping); ++cell)
-            if (const std::optional<double> value = CellValue(ping, cell, component, units))
-                points.push_back({x, -CellDepth(ping, cell), *value});
+        const double size = CellSize(ping);
+        largestCell = std::max(largestCell, size);
+        // At the cell's centre, where its velocity is measured: at its top edge every isotach
+        // would stand half a cell too high.
+        for (int cell = 0; cell < CellCount(ping); ++cell) {
+            const double depth = CellDepth(ping, cell) + size / 2;
+            if (const std::optional<double> value = SmoothedValue(pings, i, depth, options, units))
+                points.push_back({x, -depth, *value});
+        }
     }
     // Not cut to a whole number: with cells of 0.25 and a step of 1 s that would be 1, shorter
     // than every diagonal, and no triangle would be left.
@@ -178,6 +216,7 @@ ContourOptions ContourOptionsFrom(const Settings& settings, bool verticalProfile
     options.maxDepth = settings.MaxDepth;
     options.useTime = settings.UseTime;
     options.onlyLine = onlyLine;
+    options.smoothing = std::clamp(settings.ContSmoothing, 0, kMaxSmoothing);
     if (table) options.colours = ContourColoursOf(*table);
     return options;
 }
@@ -197,6 +236,15 @@ std::vector<ContourColour> ContourColoursOf(ColourLookup& table) {
         colours.push_back({value, table.Colour(value)});
     }
     return colours;
+}
+
+bool LoadContourTin(Tin& tin, const std::vector<TinPoint>& points, double largestLeg) {
+    if (!tin.Load(points, largestLeg)) return false;
+    for (std::size_t t = 0; t < tin.TriangleCount(); ++t)
+        for (int corner = 0; corner < 3; ++corner)
+            if (tin.Value(t, corner) <= kNoContourValue + 1) tin.RemoveTriangle(t);
+    tin.FinishEdits();
+    return tin.TriangleCount() > 0;
 }
 
 bool WritePointFile(const fs::path& file, const std::vector<TinPoint>& points) {
