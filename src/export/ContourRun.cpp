@@ -56,28 +56,40 @@ std::optional<double> ValueAtDepth(const Ensemble& ping, double z, int component
     return CellValue(ping, static_cast<int>(cell), component, units);
 }
 
+// Up to `count` values at depth z of the pings from ping i outwards (`step` +1 or -1), nearest
+// first, looking at most 2 * count pings away: pings without a value there are stepped over.
+std::vector<double> ValuesBeside(std::span<const Ensemble> pings, std::size_t i, int step,
+                                 std::size_t count, double z, const ContourOptions& options,
+                                 const UnitSystem& units) {
+    std::vector<double> values;
+    for (std::size_t d = 1; d <= 2 * count && values.size() < count; ++d) {
+        if (step < 0 ? d > i : i + d >= pings.size()) break;
+        const Ensemble& ping = step < 0 ? pings[i - d] : pings[i + d];
+        if (const std::optional<double> value = ValueAtDepth(ping, z, options.component, units))
+            values.push_back(*value);
+    }
+    return values;
+}
+
 // The value at depth z of ping i, averaged with the values at the same depth of up to
 // `options.smoothing` pings on each side along the line. Single pings scatter by more than a
 // contour interval; the running mean keeps the section's structure and drops that scatter. The
-// window stays centred: it widens by a ping on both sides only while both have a value, so near
-// the bed, the banks and gaps it narrows instead of leaning inwards and moving the isolines.
-// Nothing where ping i has no value; directions are not averaged (359 and 1 do not mean 180).
+// window takes as many values on one side as on the other, so near the bed and the banks it
+// narrows instead of leaning inwards and moving the isolines there; pings without a value (a
+// lost ping) are stepped over. Nothing where ping i has no value; directions are not averaged
+// (359 and 1 do not mean 180).
 std::optional<double> SmoothedValue(std::span<const Ensemble> pings, std::size_t i, double z,
                                     const ContourOptions& options, const UnitSystem& units) {
     const std::optional<double> own = ValueAtDepth(pings[i], z, options.component, units);
     const auto half = static_cast<std::size_t>(std::clamp(options.smoothing, 0, kMaxSmoothing));
-    if (!own || ResolveQuantity(options.component) == kDirection) return own;
+    if (!own || half == 0 || ResolveQuantity(options.component) == kDirection) return own;
+    const std::vector<double> before = ValuesBeside(pings, i, -1, half, z, options, units);
+    const std::vector<double> after = ValuesBeside(pings, i, +1, half, z, options, units);
+    const std::size_t pairs = std::min(before.size(), after.size());
     double sum = *own;
-    int count = 1;
-    for (std::size_t d = 1; d <= half && d <= i && i + d < pings.size(); ++d) {
-        const std::optional<double> before =
-            ValueAtDepth(pings[i - d], z, options.component, units);
-        const std::optional<double> after = ValueAtDepth(pings[i + d], z, options.component, units);
-        if (!before || !after) break;
-        sum += *before + *after;
-        count += 2;
-    }
-    return sum / count;
+    for (std::size_t k = 0; k < pairs; ++k)
+        sum += before[k] + after[k];
+    return sum / static_cast<double>(2 * pairs + 1);
 }
 
 double DeepestBed(Database& database) {
