@@ -11,6 +11,7 @@
 #include <string>
 
 #include "TestEnvironment.h"
+#include "model/EnsembleQuantities.h"
 #include "model/Units.h"
 #include "project/Database.h"
 #include "services/Geodesy.h"
@@ -156,6 +157,32 @@ TEST_F(ContourReach, SliceBelowEveryBedSaysNoDataAndTheRunGoesOn) {
     ASSERT_EQ(written.size(), 1u);
     EXPECT_EQ(written[0].filename(), "2.00_m.dxf");
     EXPECT_TRUE(fs::exists(Root() / "Fluvex.xyz"));
+}
+
+// The first line's profile against the current's linear growth with height above the bed: the
+// cells' means are the values at their centres, so a level's line lies within a quarter of a
+// cell (in depth) of its isoline; placed at the cells' top edges it would be half a cell off.
+TEST_F(ContourReach, ProfileVerticesLieOnTheIsolines) {
+    ContourOptions options;
+    options.component = kMagnitude2D;
+    double largestLeg = 0.0;
+    Tin tin;
+    ASSERT_TRUE(LoadContourTin(
+        tin, VerticalProfilePoints(database, 0, options, Units(), largestLeg), largestLeg));
+    const double t0 = EnsembleTimeOf(database.Ensembles(0)[0]);
+    const double quarter = survey_.instrument.CellSizeM() / 4;
+    const std::vector<ContourLevel> levels = tin.Contours(0.25);
+    ASSERT_EQ(levels.size(), 5u);  // 0.25 to 1.25 m/s
+    for (const ContourLevel& level : levels)
+        for (const ContourLevel::Line& line : level.lines)
+            for (const DxfPoint& p : line.points) {
+                const double bed = survey_.section.DepthAt(3.0 + 0.25 * (p.x - t0));  // 0.25 m/s
+                const auto speed = [&](double depth) { return 1.6 * (1.0 - depth / bed); };
+                EXPECT_LE(
+                    (speed(-p.y - quarter) - level.value) * (speed(-p.y + quarter) - level.value),
+                    0.0)
+                    << "level " << level.value << " at " << p.x - t0 << " s, " << -p.y << " m";
+            }
 }
 
 class ContourSliceField : public ContourReach, public ::testing::WithParamInterface<int> {};
