@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <fstream>
+#include <span>
 
 #include "export/DxfExports.h"
 #include "export/TextExports.h"
@@ -32,15 +33,74 @@ void Say(const ContourProgress& progress, const std::string& text) {
     if (progress.status) progress.status(text);
 }
 
-// The cell's component in the display velocity unit; nothing for a bad or missing value.
+// The cell's component in the display velocity unit (directions in degrees); nothing for a bad
+// or missing value.
+// The component a run contours: the shown quantity unless the options name one.
+int ContouredComponent(int component, const QuantityOptions& quantities) {
+    return component < 0 ? quantities.velocityQuantity : component;
+}
+
 std::optional<double> CellValue(const Ensemble& ping, int cell, int component,
                                 const QuantityOptions& quantities) {
     if (cell < 0 || cell >= std::min(LastCell(ping, quantities), CellCount(ping)))
         return std::nullopt;
-    const std::int16_t value =
-        VelocityComponent(ping, cell, component < 0 ? quantities.velocityQuantity : component);
+    const int shown = ContouredComponent(component, quantities);
+    const std::int16_t value = VelocityComponent(ping, cell, shown);
     if (value == kBadVelocity) return std::nullopt;
-    return quantities.units.MmsToDisplay(value);
+    return shown == kDirection ? value : quantities.units.MmsToDisplay(value);
+}
+
+// The component at depth z in a ping: the value of the cell holding z. Nothing at or below the
+// measured bed: the cells there hold the bed's echo, not water, and the velocity section stops
+// at the bed as well.
+std::optional<double> ValueAtDepth(const Ensemble& ping, double z, int component,
+                                   const QuantityOptions& quantities) {
+    const double size = CellSize(ping, quantities.units);
+    if (!(size > 0)) return std::nullopt;
+    const double cell = std::floor((z - CellDepth(ping, 0, quantities.units)) / size);
+    if (!(cell >= 0 && cell < kMaxCells)) return std::nullopt;
+    if (const std::optional<double> bed = MeasuredDepth(ping, quantities); bed && z >= *bed)
+        return std::nullopt;
+    return CellValue(ping, static_cast<int>(cell), component, quantities);
+}
+
+// Up to `count` values at depth z of the pings from ping i outwards (`step` +1 or -1), nearest
+// first, looking at most 2 * count pings away: pings without a value there are stepped over.
+std::vector<double> ValuesBeside(std::span<const Ensemble> pings, std::size_t i, int step,
+                                 std::size_t count, double z, const ContourOptions& options,
+                                 const QuantityOptions& quantities) {
+    std::vector<double> values;
+    for (std::size_t d = 1; d <= 2 * count && values.size() < count; ++d) {
+        if (step < 0 ? d > i : i + d >= pings.size()) break;
+        const Ensemble& ping = step < 0 ? pings[i - d] : pings[i + d];
+        if (const std::optional<double> value =
+                ValueAtDepth(ping, z, options.component, quantities))
+            values.push_back(*value);
+    }
+    return values;
+}
+
+// The value at depth z of ping i, averaged with the values at the same depth of up to
+// `options.smoothing` pings on each side along the line. Single pings scatter by more than a
+// contour interval; the running mean keeps the section's structure and drops that scatter. The
+// window takes as many values on one side as on the other, so near the bed and the banks it
+// narrows instead of leaning inwards and moving the isolines there; pings without a value (a
+// lost ping) are stepped over. Nothing where ping i has no value; directions are not averaged
+// (359 and 1 do not mean 180).
+std::optional<double> SmoothedValue(std::span<const Ensemble> pings, std::size_t i, double z,
+                                    const ContourOptions& options,
+                                    const QuantityOptions& quantities) {
+    const std::optional<double> own = ValueAtDepth(pings[i], z, options.component, quantities);
+    const auto half = static_cast<std::size_t>(std::clamp(options.smoothing, 0, kMaxSmoothing));
+    if (!own || half == 0 || ContouredComponent(options.component, quantities) == kDirection)
+        return own;
+    const std::vector<double> before = ValuesBeside(pings, i, -1, half, z, options, quantities);
+    const std::vector<double> after = ValuesBeside(pings, i, +1, half, z, options, quantities);
+    const std::size_t pairs = std::min(before.size(), after.size());
+    double sum = *own;
+    for (std::size_t k = 0; k < pairs; ++k)
+        sum += before[k] + after[k];
+    return sum / static_cast<double>(2 * pairs + 1);
 }
 
 double DeepestBed(Database& database, const UnitSystem& units) {
@@ -74,12 +134,7 @@ Drawn DrawPoints(const ContourJob& job, const ContourPlan& plan, const fs::path&
     if (job.points.size() < 3) return Drawn::NoData;
     WritePointFile(workFolder / "Fluvex.xyz", job.points);
     Tin tin;
-    if (!tin.Load(job.points, job.largestLeg)) return Drawn::NoData;
-    for (std::size_t t = 0; t < tin.TriangleCount(); ++t)
-        for (int corner = 0; corner < 3; ++corner)
-            if (tin.Value(t, corner) <= kNoContourValue + 1) tin.RemoveTriangle(t);
-    tin.FinishEdits();
-    if (tin.TriangleCount() == 0) return Drawn::NoData;
+    if (!LoadContourTin(tin, job.points, job.largestLeg)) return Drawn::NoData;
     DxfWriter writer(plan.drawingUnits);
     tin.DrawContours(writer, plan.velocityInterval, plan.colours);
     DrawContourLegend(writer, plan.colours, plan.velocityLabel, PointBox(job.points));
@@ -99,8 +154,7 @@ bool PlanSlices(Database& database, const ContourOptions& options, const UnitSys
         const double h = k * s;
         const std::string at = FormatFixed(h, 2) + " " + unit;
         plan.jobs.push_back({"Slicing at " + at, "No data at " + at,
-                             HorizontalSlicePoints(database, h, options.component, units, progress,
-                                                   options.onlyLine),
+                             HorizontalSlicePoints(database, h, options, units, progress),
                              options.largestLeg,
                              outFolder / (FormatFixed(h, 2) + "_" + unit + ".dxf")});
     }
@@ -117,55 +171,59 @@ void PlanProfiles(Database& database, const ContourOptions& options, const UnitS
                        {},
                        0.0,
                        ExportFileName(outFolder, name, ".dxf")};
-        job.points = VerticalProfilePoints(database, line, options.component, options.useTime,
-                                           units, job.largestLeg);
+        job.points = VerticalProfilePoints(database, line, options, units, job.largestLeg);
         plan.jobs.push_back(std::move(job));
     }
 }
 
 }  // namespace
 
-std::vector<TinPoint> HorizontalSlicePoints(Database& database, double h, int component,
-                                            const UnitSystem& units,
-                                            const ContourProgress& progress, int onlyLine) {
+std::vector<TinPoint> HorizontalSlicePoints(Database& database, double h,
+                                            const ContourOptions& options, const UnitSystem& units,
+                                            const ContourProgress& progress) {
     std::vector<TinPoint> points;
     const QuantityOptions quantities = CurrentQuantityOptions(units);
-    const auto [first, end] = RunLines(database, onlyLine);
-    for (int line = first; line < end && !Stopped(progress); ++line)
-        for (const Ensemble& ping : database.Ensembles(line)) {
+    const auto [first, end] = RunLines(database, options.onlyLine);
+    for (int line = first; line < end && !Stopped(progress); ++line) {
+        const std::span<const Ensemble> pings = database.Ensembles(line);
+        for (std::size_t i = 0; i < pings.size(); ++i) {
+            const Ensemble& ping = pings[i];
             // Without a position the ping has no place in a plan: never at (0, 0).
             if (!ping.loaded || !ping.navigation.positionValid) continue;
-            const double size = CellSize(ping, quantities.units);
-            const double cell =
-                size > 0 ? std::floor((h - CellDepth(ping, 0, quantities.units)) / size) : -1;
-            const std::optional<double> value =
-                cell >= 0 && cell < kMaxCells
-                    ? CellValue(ping, static_cast<int>(cell), component, quantities)
-                    : std::nullopt;
             points.push_back(
-                {ping.navigation.x, ping.navigation.y, value.value_or(kNoContourValue)});
+                {ping.navigation.x, ping.navigation.y,
+                 SmoothedValue(pings, i, h, options, quantities).value_or(kNoContourValue)});
         }
+    }
     return points;
 }
 
-std::vector<TinPoint> VerticalProfilePoints(Database& database, int line, int component,
-                                            bool useTime, const UnitSystem& units,
+std::vector<TinPoint> VerticalProfilePoints(Database& database, int line,
+                                            const ContourOptions& options, const UnitSystem& units,
                                             double& largestLeg) {
     std::vector<TinPoint> points;
     const QuantityOptions quantities = CurrentQuantityOptions(units);
     double largestCell = 0.0;
     double largestStep = 0.0;
     std::optional<double> previous;
-    for (const Ensemble& ping : database.Ensembles(line)) {
+    const std::span<const Ensemble> pings = database.Ensembles(line);
+    for (std::size_t i = 0; i < pings.size(); ++i) {
+        const Ensemble& ping = pings[i];
         if (!ping.loaded) continue;
-        const double x =
-            useTime ? EnsembleTimeOf(ping, quantities.timingMode) : ping.navigation.distance;
+        const double x = options.useTime ? EnsembleTimeOf(ping, quantities.timingMode)
+                                         : ping.navigation.distance;
         if (previous) largestStep = std::max(largestStep, std::abs(x - *previous));
         previous = x;
-        largestCell = std::max(largestCell, CellSize(ping, quantities.units));
-        for (int cell = 0; cell < CellCount(ping); ++cell)
-            if (const std::optional<double> value = CellValue(ping, cell, component, quantities))
-                points.push_back({x, -CellDepth(ping, cell, quantities.units), *value});
+        const double size = CellSize(ping, quantities.units);
+        largestCell = std::max(largestCell, size);
+        // At the cell's centre, where its velocity is measured: at its top edge every isotach
+        // would stand half a cell too high.
+        for (int cell = 0; cell < CellCount(ping); ++cell) {
+            const double depth = CellDepth(ping, cell, quantities.units) + size / 2;
+            if (const std::optional<double> value =
+                    SmoothedValue(pings, i, depth, options, quantities))
+                points.push_back({x, -depth, *value});
+        }
     }
     // Not cut to a whole number: with cells of 0.25 and a step of 1 s that would be 1, shorter
     // than every diagonal, and no triangle would be left.
@@ -186,6 +244,7 @@ ContourOptions ContourOptionsFrom(const Settings& settings, bool verticalProfile
     options.maxDepth = settings.MaxDepth;
     options.useTime = settings.UseTime;
     options.onlyLine = onlyLine;
+    options.smoothing = std::clamp(settings.ContSmoothing, 0, kMaxSmoothing);
     if (table) options.colours = ContourColoursOf(*table);
     return options;
 }
@@ -205,6 +264,15 @@ std::vector<ContourColour> ContourColoursOf(ColourLookup& table) {
         colours.push_back({value, table.Colour(value)});
     }
     return colours;
+}
+
+bool LoadContourTin(Tin& tin, const std::vector<TinPoint>& points, double largestLeg) {
+    if (!tin.Load(points, largestLeg)) return false;
+    for (std::size_t t = 0; t < tin.TriangleCount(); ++t)
+        for (int corner = 0; corner < 3; ++corner)
+            if (tin.Value(t, corner) <= kNoContourValue + 1) tin.RemoveTriangle(t);
+    tin.FinishEdits();
+    return tin.TriangleCount() > 0;
 }
 
 bool WritePointFile(const fs::path& file, const std::vector<TinPoint>& points) {

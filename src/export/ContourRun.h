@@ -19,6 +19,9 @@ class Database;
 class Settings;
 class UnitSystem;
 
+// The most pings averaged on each side of a ping.
+inline constexpr int kMaxSmoothing = 100;
+
 struct ContourOptions {
     bool verticalProfiles = false;
     double sliceInterval = 1.0;      // display distance unit
@@ -29,6 +32,7 @@ struct ContourOptions {
     double maxDepth = 10.0;          // display distance unit
     bool useTime = true;             // vertical profiles: x is time, else distance along line
     int onlyLine = -1;               // contour only this line; -1 every line
+    int smoothing = 0;               // pings averaged on each side of a ping along its line
     std::vector<ContourColour> colours;
 };
 
@@ -44,17 +48,23 @@ struct ContourProgress {
 
 // The points of one horizontal slice at depth `h`: one per ping with a position (a ping without
 // one is left out), with kNoContourValue where the cell at h is below the bottom cut-off, beyond
-// the cells or bad.
+// the cells, bad, or h is at or below the measured bed. Values are smoothed along each line
+// (`ContourOptions::smoothing`).
 inline constexpr double kNoContourValue = -32768.0;
-std::vector<TinPoint> HorizontalSlicePoints(Database& database, double h, int component,
-                                            const UnitSystem& units,
-                                            const ContourProgress& progress, int onlyLine = -1);
-// The points of one line's profile: x along the line (seconds or distance), y = -cell depth,
-// each valid cell above the bottom cut-off. `largestLeg` is set to the largest cell size plus
-// the largest step of x between consecutive pings (no longer edge spans a gap in the data).
-std::vector<TinPoint> VerticalProfilePoints(Database& database, int line, int component,
-                                            bool useTime, const UnitSystem& units,
+std::vector<TinPoint> HorizontalSlicePoints(Database& database, double h,
+                                            const ContourOptions& options, const UnitSystem& units,
+                                            const ContourProgress& progress);
+// The points of one line's profile: x along the line (seconds or distance), y = minus the depth
+// of the cell's centre, each valid cell above the bottom cut-off and the measured bed, smoothed
+// along the line. `largestLeg` is set to the largest cell size plus the largest step of x
+// between consecutive pings (no longer edge spans a gap in the data).
+std::vector<TinPoint> VerticalProfilePoints(Database& database, int line,
+                                            const ContourOptions& options, const UnitSystem& units,
                                             double& largestLeg);
+
+// Triangulates the points and drops every triangle with a corner without a value; false when
+// no triangle is left.
+bool LoadContourTin(Tin& tin, const std::vector<TinPoint>& points, double largestLeg);
 
 // The point file: "x,y,value" with CR LF; a missing value written as the integer -32768.
 bool WritePointFile(const std::filesystem::path& file, const std::vector<TinPoint>& points);

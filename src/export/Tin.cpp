@@ -110,7 +110,63 @@ bool Tin::Load(std::vector<TinPoint> points, double largestLeg) {
         });
     }
     removed_.assign(triangles_.size(), false);
+    DropOuterSlivers();
     return !triangles_.empty();
+}
+
+// A triangle on the outside of the network whose corner off the outer edge lies within this
+// share of the edge's length from it: the corner's angle is above about 175 degrees.
+constexpr double kSliverHeight = 0.02;
+
+// Along the outermost points (a track that bows inwards by a hair, the jitter of positions
+// along the outer line) Delaunay's rule leaves flat triangles joining points far apart; a level
+// crossing one would be placed between those distant points, off its isoline. They carry no
+// width of data, so they are peeled off from the outside in.
+void Tin::DropOuterSlivers() {
+    std::unordered_map<std::uint64_t, std::array<int, 2>> byEdge;
+    byEdge.reserve(triangles_.size() * 2);
+    for (int t = 0; t < static_cast<int>(triangles_.size()); ++t)
+        for (std::size_t k = 0; k < 3; ++k) {
+            const TinTriangle& tri = triangles_[static_cast<std::size_t>(t)];
+            auto [it, added] =
+                byEdge.try_emplace(EdgeKey(tri[k], tri[(k + 1) % 3]), std::array<int, 2>{t, -1});
+            if (!added) it->second[1] = t;
+        }
+    std::vector<bool> gone(triangles_.size(), false);
+    const auto across = [&](int t, int a, int b) {
+        const std::array<int, 2>& owners = byEdge[EdgeKey(a, b)];
+        const int other = owners[0] == t ? owners[1] : owners[0];
+        return other >= 0 && !gone[static_cast<std::size_t>(other)] ? other : -1;
+    };
+    std::vector<int> pending(triangles_.size());
+    for (std::size_t t = 0; t < pending.size(); ++t)
+        pending[t] = static_cast<int>(t);
+    while (!pending.empty()) {
+        const int t = pending.back();
+        pending.pop_back();
+        if (gone[static_cast<std::size_t>(t)]) continue;
+        const TinTriangle& tri = triangles_[static_cast<std::size_t>(t)];
+        for (std::size_t k = 0; k < 3; ++k) {
+            const int a = tri[k], b = tri[(k + 1) % 3], c = tri[(k + 2) % 3];
+            if (across(t, a, b) >= 0) continue;
+            const TinPoint& pa = points_[static_cast<std::size_t>(a)];
+            const TinPoint& pb = points_[static_cast<std::size_t>(b)];
+            const TinPoint& pc = points_[static_cast<std::size_t>(c)];
+            const double twiceArea =
+                std::abs((pb.x - pa.x) * (pc.y - pa.y) - (pb.y - pa.y) * (pc.x - pa.x));
+            if (twiceArea >= kSliverHeight * SquaredLength(pa, pb)) continue;
+            gone[static_cast<std::size_t>(t)] = true;
+            // Its neighbours are now on the outside.
+            for (const auto& [p, q] : {std::pair{b, c}, std::pair{c, a}})
+                if (const int next = across(t, p, q); next >= 0) pending.push_back(next);
+            break;
+        }
+    }
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < triangles_.size(); ++i)
+        if (!gone[i]) triangles_[kept++] = triangles_[i];
+    triangles_.resize(kept);
+    removed_.assign(kept, false);
 }
 
 bool Tin::LoadFile(const std::filesystem::path& file, double largestLeg, std::string* error) {
@@ -144,6 +200,7 @@ void Tin::FinishEdits() {
         if (!removed_[i]) triangles_[kept++] = triangles_[i];
     triangles_.resize(kept);
     removed_.assign(kept, false);
+    DropOuterSlivers();
 }
 
 std::vector<ContourLevel> Tin::Contours(double interval) const {

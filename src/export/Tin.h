@@ -58,8 +58,9 @@ public:
     Tin& operator=(const Tin&) = delete;
 
     // Triangulates the points (points at the same place are kept once, the first one). With
-    // `largestLeg` above 0, triangles with a longer edge are dropped. False when no triangle is
-    // left (fewer than three points, all in a line, or every triangle too long).
+    // `largestLeg` above 0, triangles with a longer edge are dropped. Flat triangles on the
+    // outside are peeled off (here and in FinishEdits). False when no triangle is left (fewer
+    // than three points, all in a line, or every triangle too long).
     bool Load(std::vector<TinPoint> points, double largestLeg);
     // Reads a point file ("x,y,value" per line) and loads it; false with `error` naming the file
     // when it cannot be read or a line is not three numbers.
@@ -96,6 +97,8 @@ public:
     Box Bounds() const;
 
 private:
+    void DropOuterSlivers();
+
     std::vector<TinPoint> points_;
     std::vector<TinTriangle> triangles_;
     std::vector<bool> removed_;

@@ -128,6 +128,7 @@ public:
     double ContHorzSliceInterval = 0;
     double ContVelocityInterval = 0;
     int ContMode = 0;
+    int ContSmoothing = 0;  // pings averaged on each side of a ping along its line (0 none)
 
     // --- View ---
     int Cursor = 0;

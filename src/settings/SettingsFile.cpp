@@ -216,7 +216,8 @@ std::vector<KeyBinding> ContoursKeys(const Settings&) {
         Bind<DoubleCodec>("ContMaxLeg", Member(&Settings::ContMaxLeg), 0.0),
         Bind<DoubleCodec>("ContHorzSliceInterval", Member(&Settings::ContHorzSliceInterval), 1.0),
         Bind<DoubleCodec>("ContVelocityInterval", Member(&Settings::ContVelocityInterval), 0.25),
-        Bind<IntCodec>("ContMode", Member(&Settings::ContMode), 0)};
+        Bind<IntCodec>("ContMode", Member(&Settings::ContMode), 0),
+        Bind<IntCodec>("ContSmoothing", Member(&Settings::ContSmoothing), 10)};
 }
 
 std::vector<KeyBinding> ViewKeys(const Settings&) {

@@ -99,6 +99,11 @@ TdlgContours::TdlgContours(QWidget* parent)
     edtMaxLeg_->setObjectName("edtMaxLeg");
     edtMaxLeg_->setRange(0, 99999);
     edtMaxLeg_->setSpecialValueText(tr("none"));
+    edtSmoothing_ = new QSpinBox(this);
+    edtSmoothing_->setObjectName("edtSmoothing");
+    edtSmoothing_->setRange(0, kMaxSmoothing);
+    edtSmoothing_->setSpecialValueText(tr("none"));
+    edtSmoothing_->setSuffix(tr(" pings each side"));
     lstVelocities_ = new QListWidget(this);
     lstVelocities_->setObjectName("lstVelocities");
     for (int q = kEastVelocity; q <= kDirection; ++q)
@@ -108,6 +113,7 @@ TdlgContours::TdlgContours(QWidget* parent)
     form->addRow(tr("Slice Height"), edtSliceHeight_);
     form->addRow(tr("Contour Spacing"), cmbContourSpacing_);
     form->addRow(tr("TIN Max Leg"), edtMaxLeg_);
+    form->addRow(tr("Smoothing"), edtSmoothing_);
     form->addRow(tr("Velocity"), lstVelocities_);
 
     lblStatus_ = new QLabel(this);
@@ -144,6 +150,7 @@ void TdlgContours::Load() {
     cmbContourSpacing_->setEditText(
         QString::number(settings.ContVelocityInterval > 0 ? settings.ContVelocityInterval : 0.25));
     edtMaxLeg_->setValue(static_cast<int>(std::clamp(settings.ContMaxLeg, 0.0, 99999.0)));
+    edtSmoothing_->setValue(std::clamp(settings.ContSmoothing, 0, kMaxSmoothing));
     lstVelocities_->setCurrentRow(std::clamp(settings.Velocity(), 0, lstVelocities_->count() - 1));
 }
 
@@ -153,6 +160,7 @@ void TdlgContours::StoreSettings() {
     settings.ContHorzSliceInterval = edtSliceHeight_->value();
     settings.ContVelocityInterval = ContourSpacingOf(cmbContourSpacing_->currentText());
     settings.ContMaxLeg = edtMaxLeg_->value();
+    settings.ContSmoothing = edtSmoothing_->value();
 }
 
 void TdlgContours::btnRunClick() {

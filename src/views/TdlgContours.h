@@ -91,6 +91,7 @@ private:
     QSpinBox* edtSliceHeight_;
     QComboBox* cmbContourSpacing_;
     QSpinBox* edtMaxLeg_;
+    QSpinBox* edtSmoothing_;
     QListWidget* lstVelocities_;
     QLabel* lblStatus_;
     QPushButton* btnRun_;

@@ -61,11 +61,13 @@ private slots:
             item->setChecked(item->text() == "Vertical Profiles");
         dialog.findChild<QComboBox*>("cmbContourSpacing")->setEditText("abc");
         dialog.findChild<QSpinBox*>("edtMaxLeg")->setValue(12);
+        dialog.findChild<QSpinBox*>("edtSmoothing")->setValue(3);
         dialog.findChild<QPushButton*>("btnRun")->click();
         QTRY_VERIFY_WITH_TIMEOUT(!dialog.Running(), 20000);
         QCOMPARE(AppSettings().ContMode, 1);
         QCOMPARE(AppSettings().ContVelocityInterval, 0.25);
         QCOMPARE(AppSettings().ContMaxLeg, 12.0);
+        QCOMPARE(AppSettings().ContSmoothing, 3);
         const auto folder = folders_->Root() / "data" / "ADCP";
         QVERIFY2(std::filesystem::exists(folder / "winriver02_transect.dxf"),
                  qPrintable(dialog.findChild<QLabel*>("lblStatus")->text()));

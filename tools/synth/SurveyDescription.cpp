@@ -218,6 +218,7 @@ void ReadTrack(DescriptionReader& r, SurveyDescription& d) {
     t.startStation = r.Number("Track", "StartStation", 0.1 * width, 0.0, width);
     t.courseDeg = r.Number("Track", "Course", d.sectionAzimuthDeg, -360.0, 360.0);
     t.speed = r.Number("Track", "Speed", 0.25, 0.001, 10.0);
+    t.lineShift = r.Number("Track", "LineShift", 0.0, -1000.0, 1000.0);
     t.heading = ReadOscillation(r, "Heading", t.courseDeg, 360.0);
     t.pitch = ReadOscillation(r, "Pitch", 0.0, 30.0);
     t.roll = ReadOscillation(r, "Roll", 0.0, 30.0);

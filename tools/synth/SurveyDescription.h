@@ -27,6 +27,7 @@ struct TrackSetup {
     double startStation = 6.0;     // metres from the left bank
     double courseDeg = 90.0;       // over ground, clockwise from north
     double speed = 0.25;           // over ground, m/s
+    double lineShift = 0.0;        // each line's track from the previous one's, along the banks
     Oscillation heading{90.0};     // the head's attitude, degrees
     Oscillation pitch;
     Oscillation roll;

@@ -133,7 +133,9 @@ LinePlan Synthesizer::Plan(int index) const {
     LinePlan plan;
     plan.index = index;
     // The boat turns round for the way back.
-    plan.motion = {back ? lineS * outward : Vec3{}, back ? -1.0 * outward : outward,
+    // Shifted lines cover a reach instead of one section (along the banks: stations unchanged).
+    const Vec3 shift = index * track.lineShift * Horizontal(d_.sectionAzimuthDeg - 90.0);
+    plan.motion = {(back ? lineS * outward : Vec3{}) + shift, back ? -1.0 * outward : outward,
                    back ? 180.0 : 0.0};
     plan.courseDeg = track.courseDeg + (back ? 180.0 : 0.0);
     plan.firstClock = d_.startHundredths + index * lineClock;
