@@ -205,20 +205,6 @@ EnsembleDischarge ComputeEnsembleDischarge(const Ensemble& ensemble) {
                                : OrdinaryDischarge(ensemble, sums);
 }
 
-double ChartValue(const Ensemble& ensemble, int kind) {
-    if (!ensemble.loaded) return 0;
-    switch (kind) {
-        case kChartDischarge1:
-            return ComputeEnsembleDischarge(ensemble).measured;
-        case kChartDischarge2:
-            return ComputeEnsembleDischarge(ensemble).top;
-        case kChartDischarge3:
-            return ComputeEnsembleDischarge(ensemble).bottom;
-        default:
-            return ChartQuantity(ensemble, kind);
-    }
-}
-
 VolumeUnit VolumeUnitOf(int velocityUnits) {
     // Feet by this factor as written, not by 1 / 0.3048.
     constexpr double kFeetPerMetre = 3.280839;
