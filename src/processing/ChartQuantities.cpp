@@ -12,7 +12,7 @@ namespace fluvex {
 namespace {
 
 enum class Writing { TwoDecimals, TimeOfDay, Whole, Degrees, NoDecimals };
-enum class UnitSuffix { None, Distance, Velocity, Temperature, Salinity };
+enum class UnitSuffix { None, Distance, Velocity, Temperature, Salinity, Discharge };
 
 struct KindDescription {
     int textId;
@@ -29,9 +29,9 @@ constexpr std::array<KindDescription, kChartKindCount> kKinds{{
     {12474, Writing::Whole, UnitSuffix::None},            // cells used
     {12472, Writing::TwoDecimals, UnitSuffix::Velocity},  // boat speed
     {12473, Writing::TwoDecimals, UnitSuffix::Velocity},  // bottom-track speed
-    {5940, Writing::TwoDecimals, UnitSuffix::None},       // discharge, measured
-    {5941, Writing::TwoDecimals, UnitSuffix::None},       // discharge, top
-    {5942, Writing::TwoDecimals, UnitSuffix::None},       // discharge, bottom
+    {5940, Writing::TwoDecimals, UnitSuffix::Discharge},  // discharge, measured
+    {5941, Writing::TwoDecimals, UnitSuffix::Discharge},  // discharge, top
+    {5942, Writing::TwoDecimals, UnitSuffix::Discharge},  // discharge, bottom
     {2371, Writing::TwoDecimals, UnitSuffix::None},       // pitch
     {2565, Writing::TwoDecimals, UnitSuffix::None},       // roll
     {1874, Writing::Degrees, UnitSuffix::None},           // heading
@@ -133,6 +133,9 @@ std::string ChartHeadingWithUnit(int kind) {
             return heading + " (" + std::string(units.TemperatureLabel()) + ")";
         case UnitSuffix::Salinity:
             return heading + " (ppt)";
+        case UnitSuffix::Discharge:
+            // Says which table these are: "Bottom" alone could be a depth.
+            return heading + " (m³/s)";
         case UnitSuffix::None:
             break;
     }

@@ -39,7 +39,7 @@ inline std::string ChartValueText(const Ensemble& ensemble, int kind) {
 // The kind's heading ("Depth"), or "" for an unknown kind.
 std::string ChartHeading(int kind);
 // The heading with the unit of the current display units where the kind has one: "Depth (m)",
-// "Boat Speed (m/s)", "Temperature (C)", "Salinity (ppt)".
+// "Boat Speed (m/s)", "Temperature (C)", "Salinity (ppt)", "Top (m³/s)".
 std::string ChartHeadingWithUnit(int kind);
 
 }  // namespace fluvex
