@@ -20,6 +20,7 @@
 #include "project/Database.h"
 #include "services/TextService.h"
 #include "settings/Settings.h"
+#include "views/AxisSteps.h"
 #include "views/ViewText.h"
 
 namespace fluvex {
@@ -107,6 +108,7 @@ TdlgSpeed::TdlgSpeed(QWidget* parent) : QWidget(parent) {
     trackAxis_ = new QValueAxis;
     trackAxis_->setTitleText(tr("Track"));
     trackAxis_->setLabelFormat("%d");
+    trackAxis_->setTickType(QValueAxis::TicksDynamic);
     boatAxis_ = new QValueAxis;
     ratioAxis_ = new QValueAxis;
     ratioAxis_->setTitleText(tr("Boat/Water Speed"));
@@ -181,7 +183,10 @@ void TdlgSpeed::Refresh() {
     if (!track_.empty()) {
         const auto [low, high] = std::minmax_element(track_.begin(), track_.end());
         trackAxis_->setRange(*low - 1, *high + 1);
-        trackAxis_->applyNiceNumbers();
+        // Labels at round ensemble numbers, the axis ending at the line's.
+        const double step = AxisLabelStep(*high - *low + 2);
+        trackAxis_->setTickAnchor(std::ceil((*low - 1) / step) * step);
+        trackAxis_->setTickInterval(step);
     }
     ratioAxis_->setRange(0, std::ceil(maxRatio / 50) * 50);
     ratioAxis_->applyNiceNumbers();

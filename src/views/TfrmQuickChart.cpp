@@ -30,6 +30,7 @@
 #include "project/Database.h"
 #include "services/UserPrompt.h"
 #include "settings/Settings.h"
+#include "views/AxisSteps.h"
 
 namespace fluvex {
 
@@ -87,22 +88,6 @@ std::vector<const Sample*> Decimated(const std::vector<Sample>& samples, double 
     for (const std::size_t at : positions)
         kept.push_back(&samples[at]);
     return kept;
-}
-
-// A step of about a sixth of the span: 1, 2 or 5 times a power of ten, or for times of day a
-// whole number of seconds, minutes or hours that reads well.
-double LabelStep(double span, bool time) {
-    const double wanted = span / 6;
-    if (time) {
-        for (const double step :
-             {1, 2, 5, 10, 15, 30, 60, 120, 300, 600, 900, 1800, 3600, 7200, 10800, 21600, 43200})
-            if (step >= wanted) return step;
-        return 86400;
-    }
-    const double power = std::pow(10.0, std::floor(std::log10(wanted)));
-    for (const double factor : {1.0, 2.0, 5.0})
-        if (factor * power >= wanted) return factor * power;
-    return 10 * power;
 }
 
 }  // namespace
@@ -407,7 +392,7 @@ void TfrmQuickChart::SetXAxisLabels(double low, double high, int axis) {
     for (const QString& label : xAxis_->categoriesLabels())
         xAxis_->remove(label);
     const bool time = axis == kXTime;
-    const double step = LabelStep(high - low, time);
+    const double step = AxisLabelStep(high - low, time);
     for (double tick = std::ceil(low / step) * step; tick <= high; tick += step) {
         const QString label = time ? QString::fromStdString(FormatTimeOfDay(tick).substr(0, 8))
                                    : QString::number(tick, 'g', 10);

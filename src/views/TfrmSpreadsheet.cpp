@@ -37,6 +37,21 @@ int UsableWidth(int width) {
     return std::clamp(width, 16, 2000);
 }
 
+// Kinds a layout or settings file may hold that are none of ours go, with their widths, so that
+// grid column j + 1 is layout column j.
+void DropUnknownKinds(Settings& settings) {
+    int kept = 0;
+    const int count = std::clamp(settings.NColumns, 0, kMaxSpreadsheetColumns);
+    for (int column = 0; column < count; ++column) {
+        const auto from = static_cast<std::size_t>(column);
+        if (!IsChartKind(settings.Column[from])) continue;
+        const auto to = static_cast<std::size_t>(kept++);
+        settings.Column[to] = settings.Column[from];
+        settings.ColWidth[to] = settings.ColWidth[from];
+    }
+    settings.NColumns = kept;
+}
+
 QString TextOf(const std::string& text) {
     return QString::fromStdString(text);
 }
@@ -233,18 +248,16 @@ void TfrmSpreadsheet::ColumnResized(int column, int width) {
 void TfrmSpreadsheet::Refresh() {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     if (AppDatabase().LineCount() > 0) watched_ = Now();
-    const Settings& settings = AppSettings();
+    Settings& settings = AppSettings();
+    DropUnknownKinds(settings);
     const int current = settings.CurrentLine;
     const int line = current >= 0 && current < AppDatabase().LineCount() ? current : -1;
-    model_->Reset(line, SpreadsheetKinds(settings));
+    // The new columns' first widths are the grid's, not the user's.
     resizing_ = true;
-    // The kinds the grid shows are the valid ones of the layout, each with its own width.
-    int shown = 1;
-    const int count = std::clamp(settings.NColumns, 0, kMaxSpreadsheetColumns);
-    for (int column = 0; column < count; ++column)
-        if (IsChartKind(settings.Column[static_cast<std::size_t>(column)]))
-            grid_->setColumnWidth(shown++,
-                                  UsableWidth(settings.ColWidth[static_cast<std::size_t>(column)]));
+    model_->Reset(line, SpreadsheetKinds(settings));
+    for (int column = 0; column < settings.NColumns; ++column)
+        grid_->setColumnWidth(column + 1,
+                              UsableWidth(settings.ColWidth[static_cast<std::size_t>(column)]));
     grid_->setColumnWidth(0, kDefaultWidth * 3 / 4);
     resizing_ = false;
     QApplication::restoreOverrideCursor();

@@ -136,6 +136,13 @@ private slots:
             QCOMPARE(Grid()->columnCount(), c.columns + 1);
         }
         QVERIFY(!window_->LoadLayout(folders_->Root() / "missing.ini"));
+
+        // Kinds that are none of ours go with their widths; the others keep theirs.
+        std::ofstream(file) << "[Spreadsheet]\nNColumns=3\n[SpreadsheetCols]\nColumn0=7\n"
+                               "ColWidth0=120\nColumn1=40\nColWidth1=300\nColumn2=-1\n";
+        QVERIFY(window_->LoadLayout(file));
+        QCOMPARE(AppSettings().NColumns, 1);
+        QCOMPARE(Control<QTableView>("grid")->columnWidth(1), 120);
     }
 
     void valuesAPingCannotGiveShowDashes() {
