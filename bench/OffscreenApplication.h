@@ -1,8 +1,9 @@
 #pragma once
 
-// Painting needs a GUI application; without a display it runs on the offscreen platform.
+// Painting needs a GUI application (one with widgets, for the panels); without a display it runs
+// on the offscreen platform.
 
-#include <QGuiApplication>
+#include <QApplication>
 
 namespace fluvex::bench {
 
@@ -10,9 +11,9 @@ inline QGuiApplication& Application() {
     static int argc = 1;
     static char name[] = "fluvex_view_bench";
     static char* argv[] = {name, nullptr};
-    static QGuiApplication application = [] {
+    static QApplication application = [] {
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-        return QGuiApplication(argc, argv);
+        return QApplication(argc, argv);
     }();
     return application;
 }

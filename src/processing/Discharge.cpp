@@ -208,20 +208,6 @@ EnsembleDischarge ComputeEnsembleDischarge(const Ensemble& ensemble,
                                : OrdinaryDischarge(ensemble, sums, options.quantities);
 }
 
-double ChartValue(const Ensemble& ensemble, int kind, const ProcessingOptions& options) {
-    if (!ensemble.loaded) return 0;
-    switch (kind) {
-        case kChartDischarge1:
-            return ComputeEnsembleDischarge(ensemble, options).measured;
-        case kChartDischarge2:
-            return ComputeEnsembleDischarge(ensemble, options).top;
-        case kChartDischarge3:
-            return ComputeEnsembleDischarge(ensemble, options).bottom;
-        default:
-            return ChartQuantity(ensemble, kind, options.quantities);
-    }
-}
-
 VolumeUnit VolumeUnitOf(int velocityUnits) {
     // Feet by this factor as written, not by 1 / 0.3048.
     constexpr double kFeetPerMetre = 3.280839;

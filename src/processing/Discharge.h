@@ -56,10 +56,6 @@ struct LineDischarge {
 EnsembleDischarge ComputeEnsembleDischarge(const Ensemble& ensemble,
                                            const ProcessingOptions& options);
 
-// The per-ping quantity of a ChartKind as charts show it: the discharge kinds (measured, top,
-// bottom) from ComputeEnsembleDischarge, the others as ChartQuantity gives them.
-double ChartValue(const Ensemble& ensemble, int kind, const ProcessingOptions& options);
-
 // The unit line discharges are shown in, from the settings' VelocityUnits: the length factor
 // cubed (the discharges are computed in metres) and its text. An unknown unit scales as mm and has
 // no text.

@@ -8,7 +8,6 @@
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QHBoxLayout>
-#include <QLabel>
 #include <QListWidget>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -43,10 +42,13 @@
 #include "views/SidePanel.h"
 #include "views/TdlgColourEditor.h"
 #include "views/TdlgContours.h"
+#include "views/TdlgSpeed.h"
 #include "views/TfrmDischarge.h"
 #include "views/TfrmHelp.h"
 #include "views/TfrmInfo.h"
 #include "views/TfrmProfile.h"
+#include "views/TfrmQuickChart.h"
+#include "views/TfrmSpreadsheet.h"
 #include "views/TfrmSurvey.h"
 #include "views/TfrmViewOptions.h"
 #include "views/ViewText.h"
@@ -76,16 +78,6 @@ QString ReadingLabel(const std::vector<std::filesystem::path>& files, int step) 
     if (std::ranges::none_of(files, HoldsSeveralFiles) && index < files.size())
         return QObject::tr("Reading %1").arg(FileNameOf(files[index]));
     return QObject::tr("Reading %1: line %2").arg(FileNameOf(files.front())).arg(step + 1);
-}
-
-// Stands in a panel for a view that comes with its own work.
-QWidget* Placeholder(const char* objectName, const QString& title, const QString& comesWith) {
-    auto* label = new QLabel(QString("<h3>%1</h3><p>%2</p>").arg(title, comesWith));
-    label->setObjectName(objectName);
-    label->setAlignment(Qt::AlignCenter);
-    label->setWordWrap(true);
-    label->setMargin(24);
-    return label;
 }
 
 template <typename Handler>
@@ -264,10 +256,9 @@ void TfrmMain::CreateActions() {
     actInformation_ = new QAction(tr("Information"), this);
     actSpeed_ = new QAction(tr("Boat v Water Speed"), this);
     actInformation_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_I));
-    actQuickChart_ = MakeAction(this, "actQuickChart", tr("Quick Chart"), [this] {
-        if (dockSite_->OpenQuickChart() == nullptr)
-            ComesLater(tr("Quick charts come with the chart view."));
-    });
+    // The chart says itself when no slot is free.
+    actQuickChart_ = MakeAction(this, "actQuickChart", tr("Quick Chart"),
+                                [this] { dockSite_->OpenQuickChart(); });
     actQuickChart_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     actContour_ = MakeAction(this, "actContour", tr("Contour"), [this] {
         if (!contours_->Running()) contours_->Load();
@@ -347,18 +338,14 @@ void TfrmMain::CreateViews() {
         RebuildDischargeReport();
     });
     discharge_ = new TfrmDischarge;
+    spreadsheet_ = new TfrmSpreadsheet;
+    speed_ = new TdlgSpeed;
     AddViewPanel("dockProfile", tr("Profile"), profile_, actProfile_);
     AddViewPanel("dockSurvey", tr("Survey"), survey_, actSurvey_);
     AddViewPanel("dockInformation", tr("Information"), info_, actInformation_);
-    AddViewPanel("dockSpreadsheet", tr("Spreadsheet"),
-                 Placeholder("frmSpreadsheet", tr("Spreadsheet"),
-                             tr("The table of ensemble values comes with the spreadsheet view.")),
-                 actSpreadsheet_);
+    AddViewPanel("dockSpreadsheet", tr("Spreadsheet"), spreadsheet_, actSpreadsheet_);
     AddViewPanel("dockDischarge", tr("Discharge"), discharge_, actDischarge_);
-    AddViewPanel("dockSpeed", tr("Boat vs Water Speed"),
-                 Placeholder("dlgSpeed", tr("Boat vs Water Speed"),
-                             tr("The chart of boat and water speed comes with its view.")),
-                 actSpeed_);
+    AddViewPanel("dockSpeed", tr("Boat vs Water Speed"), speed_, actSpeed_);
     dockSite_->FindPanel("dockInformation")->hide();
     dockSite_->ShowPanel(dockSite_->FindPanel("dockProfile"));
 
@@ -387,6 +374,16 @@ void TfrmMain::ConnectProfile() {
         RebuildDischargeReport();
     });
     connect(profile_, &TfrmProfile::AutoScaleColorsClicked, this, &TfrmMain::AutoScaleColours);
+    // A ping chosen in a table or a chart is shown whole, without a cell.
+    connect(spreadsheet_, &TfrmSpreadsheet::EnsembleChosen, this,
+            [this](const Ensemble& ensemble) { info_->ShowEnsemble(ensemble, -1); });
+    dockSite_->SetQuickChartFactory([this](QDockWidget& panel) -> QWidget* {
+        TfrmQuickChart* chart = TfrmQuickChart::CreateInPanel(panel, Prompt());
+        if (chart != nullptr)
+            connect(chart, &TfrmQuickChart::EnsembleChosen, this,
+                    [this](const Ensemble& ensemble) { info_->ShowEnsemble(ensemble, 0); });
+        return chart;
+    });
     connect(profile_, &TfrmProfile::ColorBarClicked, this, &TfrmMain::ToggleColourBar);
 }
 
@@ -504,8 +501,11 @@ void TfrmMain::AddStatusNote(const std::string& note) {
 
 void TfrmMain::RefreshViews() {
     profile_->Refresh();
+    spreadsheet_->Refresh();
     survey_->update();
     RebuildDischargeReport();
+    speed_->Refresh();
+    TfrmQuickChart::RefreshAll();
 }
 
 void TfrmMain::RepaintViews() {
@@ -645,6 +645,8 @@ void TfrmMain::LoadLayout() {
 }
 
 void TfrmMain::SaveLayout() {
+    // The settings file keeps the charts' slots compacted; the panels are named to match.
+    TfrmQuickChart::CompactSlots();
     std::string error;
     if (!dockSite_->SaveLayout(AppSettings().LayoutPath, &error))
         DebugOutput("The panel layout was not saved: " + error);
@@ -731,16 +733,10 @@ void TfrmMain::ShowAbout() {
                            .arg(FLUVEX_VERSION));
 }
 
-void TfrmMain::ComesLater(const QString& text) {
-    if (prompt_.Replaced())
-        prompt_.Current().ShowError(text.toStdString(), "Fluvex");
-    else
-        QMessageBox::information(this, "Fluvex", text);
-}
-
 void TfrmMain::SetPrompt(UserPrompt* prompt) {
     prompt_.Set(prompt);
     discharge_->SetPrompt(prompt);
+    spreadsheet_->SetPrompt(prompt);
     viewOptions_->SetPrompt(prompt);
     profile_->SetPrompt(prompt);
     survey_->SetPrompt(prompt);

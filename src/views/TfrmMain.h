@@ -27,6 +27,8 @@ class TfrmInfo;
 class TfrmSurvey;
 class TfrmProfile;
 class TdlgContours;
+class TdlgSpeed;
+class TfrmSpreadsheet;
 class TfrmViewOptions;
 struct LongWork;
 
@@ -113,8 +115,6 @@ private:
     void LineClicked(int row);
     void ShowHelp();
     void ShowAbout();
-    // Tells the user that a command's feature is not in this version yet.
-    void ComesLater(const QString& text);
     UserPrompt& Prompt();
 
     PromptRoute prompt_{this};
@@ -130,6 +130,8 @@ private:
     TfrmInfo* info_ = nullptr;
     TfrmSurvey* survey_ = nullptr;
     TfrmDischarge* discharge_ = nullptr;
+    TfrmSpreadsheet* spreadsheet_ = nullptr;
+    TdlgSpeed* speed_ = nullptr;
     TfrmViewOptions* viewOptions_ = nullptr;
     TdlgContours* contours_ = nullptr;
     TfrmHelp* help_ = nullptr;

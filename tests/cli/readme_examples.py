@@ -12,8 +12,8 @@ cli, readme, data, cof = sys.argv[1:5]
 pd0 = str(Path(data) / "pd0" / "RDI_test01.000")
 out = tempfile.mkdtemp()
 values = {"FILE": pd0, "FILES": pd0, "LOG": pd0, "DIR": out, "N": "0", "M": "1", "DEG": "45",
-          "ISO8601": "2026-03-19T08:00:00Z", "KM": "0"}
-commands = ("settings", "info", "ensembles", "discharge", "export", "declination")
+          "ISO8601": "2026-03-19T08:00:00Z", "KM": "0", "K,K,": "2,4,6"}
+commands = ("settings", "info", "ensembles", "discharge", "export", "table", "declination")
 
 
 def words(synopsis):

@@ -8,6 +8,7 @@
 
 #include "TestEnvironment.h"
 #include "model/EnsembleQuantities.h"
+#include "processing/ChartQuantities.h"
 #include "model/Units.h"
 #include "project/SettingsOptions.h"
 #include "settings/Settings.h"

@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStatusBar>
+#include <QTableView>
 #include <QThread>
 #include <QToolButton>
 #include <QtTest>
@@ -443,27 +444,35 @@ private slots:
 
     void quickChartPanelsComeBackFromTheLayout() {
         Action("actQuickChart")->trigger();
-        QCOMPARE(prompt_->Messages().size(), 1u);  // no chart view yet: the user is told
-
-        const auto factory = [](QDockWidget& panel) -> QWidget* {
-            auto* chart = new QLabel("chart", &panel);
-            chart->setWindowTitle("Quick Chart");
-            return chart;
-        };
-        window_->Docks().SetQuickChartFactory(factory);
         Action("actQuickChart")->trigger();
-        QDockWidget* chart = Panel("frmQuickChart1");
+        Panel("frmQuickChart_0")->close();  // the second chart moves to the front of the slots
+        QDockWidget* chart = Panel("frmQuickChart_1");
         QVERIFY(chart->isFloating());
-        QCOMPARE(chart->windowTitle(), QString("Quick Chart"));
+        QCOMPARE(chart->windowTitle(), QString("Quick Chart 2"));
         window_->close();
+        QVERIFY(window_->findChild<QDockWidget*>("frmQuickChart_0") != nullptr);
 
         NewWindow();
-        window_->Docks().SetQuickChartFactory(factory);
         window_->LoadLayout();
-        QVERIFY(window_->findChild<QDockWidget*>("frmQuickChart1") != nullptr);
-        NewWindow();  // without a factory the chart is left out
-        window_->LoadLayout();
-        QVERIFY(window_->findChild<QDockWidget*>("frmQuickChart1") == nullptr);
+        chart = Panel("frmQuickChart_0");
+        QVERIFY(chart->isFloating());
+        QCOMPARE(chart->windowTitle(), QString("Quick Chart 1"));
+        QVERIFY(window_->findChild<QDockWidget*>("frmQuickChart_1") == nullptr);
+    }
+
+    void aSpreadsheetRowShowsItsPingInTheInformationPanel() {
+        OpenSuiteSurvey();
+        window_->SelectLine(1, true);
+        QVERIFY(window_->ShowPanel("dockSpreadsheet"));
+        auto* grid = Control<QTableView>("grid");
+        QCOMPARE(grid->model()->rowCount(), 40);
+        const QString number = grid->model()->index(7, 0).data().toString();
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
+                          grid->visualRect(grid->model()->index(7, 2)).center());
+        QCOMPARE(Control<QLabel>("lblEnsembleValue")->text(), number);
+        Ensemble expected;
+        QVERIFY(AppDatabase().GetEnsemble(1, 7, expected));
+        QCOMPARE(number, QString::number(expected.variableLeader.EnsembleNumber()));
     }
 
     void showPanelFindsPanelsByNameOrTitle() {

@@ -52,6 +52,12 @@ Commands:
                              velocity contour drawings with a colour legend: one per slice
                              depth (horizontal) or per line (vertical); the Contours and
                              GraphOptions settings and the velocity colour table apply
+  table [--columns K,K,...] [--line N] FILE...
+                             the spreadsheet of each line (or line N) as the desktop
+                             program exports it: the quoted headings, then one line per
+                             ensemble, "-----" where it has no value; the columns of the
+                             Spreadsheet settings unless kinds 0-19 are given; lines are
+                             separated by an empty line
   declination --lat DEG --lon DEG --time ISO8601 [--height KM] [--cof FILE]
   declination --at FILE [--cof FILE]
                              magnetic declination in degrees (World Magnetic Model; the
@@ -75,12 +81,13 @@ struct Command {
     bool needsSettings;
 };
 
-constexpr std::array<Command, 6> kCommands{{
+constexpr std::array<Command, 7> kCommands{{
     {"settings", RunSettingsCommand, true},
     {"info", RunInfoCommand, true},
     {"ensembles", RunEnsemblesCommand, true},
     {"discharge", RunDischargeCommand, true},
     {"export", RunExportCommand, true},
+    {"table", RunTableCommand, true},
     {"declination", RunDeclinationCommand, true},
 }};
 

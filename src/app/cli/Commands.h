@@ -27,5 +27,6 @@ int RunInfoCommand(CommandContext& context);
 int RunEnsemblesCommand(CommandContext& context);
 int RunDischargeCommand(CommandContext& context);
 int RunExportCommand(CommandContext& context);
+int RunTableCommand(CommandContext& context);
 
 }  // namespace fluvex

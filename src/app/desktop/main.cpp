@@ -45,7 +45,8 @@ Options:
                              answered Yes
   --size WIDTHxHEIGHT        the window's size in pixels for --screenshot (e.g. 1280x800)
   --panel NAME               the panel brought to the front for --screenshot, by its title or
-                             object name (e.g. Profile)
+                             object name (e.g. Profile); "Quick Chart" pictures a new quick
+                             chart (the choices of the first free QuickChart slot) instead
   --help                     show this help
   --version                  show the version
 
@@ -94,7 +95,9 @@ std::unique_ptr<fluvex::Geodesy> ProjectGeodesy(fluvex::UserPrompt& prompt) {
 int TakeScreenshot(fluvex::TfrmMain& window, const fluvex::DesktopCommandLine& commandLine,
                    fluvex::UserPrompt& prompt) {
     window.SetPrompt(&prompt);
-    if (!commandLine.panel.isEmpty() && window.Docks().FindPanel(commandLine.panel) == nullptr) {
+    const bool quickChart = commandLine.panel == "Quick Chart";
+    if (!commandLine.panel.isEmpty() && !quickChart &&
+        window.Docks().FindPanel(commandLine.panel) == nullptr) {
         std::cerr << "fluvex: there is no panel named " << commandLine.panel.toStdString()
                   << "; panels:";
         for (const QDockWidget* panel : window.Docks().findChildren<QDockWidget*>())
@@ -106,13 +109,18 @@ int TakeScreenshot(fluvex::TfrmMain& window, const fluvex::DesktopCommandLine& c
     window.show();
     int failedFiles = 0;
     if (!commandLine.files.empty()) failedFiles = window.OpenFiles(commandLine.files).failedFiles;
-    if (!commandLine.panel.isEmpty()) window.ShowPanel(commandLine.panel);
+    QWidget* pictured = &window;
+    if (quickChart)
+        pictured = window.Docks().OpenQuickChart();  // a floating window of its own
+    else if (!commandLine.panel.isEmpty())
+        window.ShowPanel(commandLine.panel);
+    if (pictured == nullptr) return kExitFailure;  // no free slot: the prompt has said so
     // Let the layout settle and the queued refreshes run before the picture is taken.
     QApplication::processEvents();
     QApplication::processEvents();
 
     const std::filesystem::path& file = *commandLine.screenshot;
-    if (!window.grab().save(QString::fromStdString(file.string()), "PNG")) {
+    if (!pictured->grab().save(QString::fromStdString(file.string()), "PNG")) {
         std::cerr << "fluvex: cannot write the screenshot " << file.string() << '\n';
         return kExitFailure;
     }
