@@ -15,6 +15,7 @@
 #include "LargeLine.h"
 #include "export/TextExports.h"
 #include "project/Database.h"
+#include "project/SettingsOptions.h"
 #include "services/Geodesy.h"
 #include "services/UserPrompt.h"
 
@@ -58,7 +59,8 @@ void BM_CsvExport(benchmark::State& state) {
         // its floor is measured beside every export.
         if (csvBytes > 0) plainWrite += PlainWriteSeconds(line.Folder() / "plain.bin", csvBytes);
         const auto start = Clock::now();
-        if (!fluvex::ExportCsv(database, csv, 0)) state.SkipWithError("export");
+        if (!fluvex::ExportCsv(database, csv, 0, fluvex::CurrentQuantityOptions()))
+            state.SkipWithError("export");
         const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
         state.SetIterationTime(elapsed);
         seconds += elapsed;

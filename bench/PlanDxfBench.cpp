@@ -9,6 +9,7 @@
 #include "export/DxfExports.h"
 #include "model/Units.h"
 #include "project/Database.h"
+#include "project/SettingsOptions.h"
 #include "services/CurrentColourTable.h"
 #include "services/UserPrompt.h"
 
@@ -28,7 +29,7 @@ void BM_PlanDxf(benchmark::State& state) {
     fluvex::StderrPrompt prompt;
     const fs::path file = fs::temp_directory_path() / "fluvex-bench-plan.dxf";
     for (auto _ : state)
-        if (!fluvex::ExportPlanDxf(database, BenchOptions(), fluvex::Units(),
+        if (!fluvex::ExportPlanDxf(database, BenchOptions(), fluvex::CurrentQuantityOptions(),
                                    fluvex::CurrentVelocityTable(), {0, database.LineCount()}, file,
                                    prompt))
             state.SkipWithError("export");
@@ -43,7 +44,7 @@ void BM_VectorDxf(benchmark::State& state) {
     fluvex::StderrPrompt prompt;
     const fs::path file = fs::temp_directory_path() / "fluvex-bench-vectors.dxf";
     for (auto _ : state)
-        if (!fluvex::ExportVectorDxf(database, BenchOptions(), fluvex::Units(),
+        if (!fluvex::ExportVectorDxf(database, BenchOptions(), fluvex::CurrentQuantityOptions(),
                                      {0, database.LineCount()}, file, prompt))
             state.SkipWithError("export");
     state.counters["MB"] = static_cast<double>(fs::file_size(file)) / 1e6;

@@ -15,6 +15,7 @@
 #include "export/PlanDrawing.h"
 #include "model/Units.h"
 #include "project/Database.h"
+#include "project/SettingsOptions.h"
 #include "services/CurrentColourTable.h"
 #include "settings/Settings.h"
 #include "views/ScreenTarget.h"
@@ -38,7 +39,7 @@ double Paint(QImage& image, std::chrono::milliseconds budget, int& slices) {
     screen.View().ZoomOut();
     PlanOptions options;
     options.arrowInterval = 10.0;
-    const PlanDrawing plan(database, options, Units(), CurrentVelocityTable());
+    const PlanDrawing plan(database, options, CurrentQuantityOptions(), CurrentVelocityTable());
     const auto start = Clock::now();
     screen.BeginPicture();
     plan.DrawBorder(screen);

@@ -12,7 +12,6 @@
 #include "model/TextUtil.h"
 #include "model/Units.h"
 #include "project/Database.h"
-#include "project/SettingsOptions.h"
 #include "services/ColourTable.h"
 #include "settings/Settings.h"
 
@@ -103,8 +102,7 @@ std::optional<double> SmoothedValue(std::span<const Ensemble> pings, std::size_t
     return sum / static_cast<double>(2 * pairs + 1);
 }
 
-double DeepestBed(Database& database, const UnitSystem& units) {
-    const QuantityOptions quantities = CurrentQuantityOptions(units);
+double DeepestBed(Database& database, const QuantityOptions& quantities) {
     double deepest = 0.0;
     for (int line = 0; line < database.LineCount(); ++line)
         for (const Ensemble& ping : database.Ensembles(line))
@@ -141,28 +139,31 @@ Drawn DrawPoints(const ContourJob& job, const ContourPlan& plan, const fs::path&
     return writer.SaveAs(job.drawing) ? Drawn::Written : Drawn::Failed;
 }
 
-bool PlanSlices(Database& database, const ContourOptions& options, const UnitSystem& units,
-                const fs::path& outFolder, const ContourProgress& progress, ContourPlan& plan) {
+bool PlanSlices(Database& database, const ContourOptions& options,
+                const QuantityOptions& quantities, const fs::path& outFolder,
+                const ContourProgress& progress, ContourPlan& plan) {
     const double s = options.sliceInterval;
-    const double deepest = options.autoScaleDepth ? DeepestBed(database, units) : options.maxDepth;
+    const double deepest =
+        options.autoScaleDepth ? DeepestBed(database, quantities) : options.maxDepth;
     if (!(s > 0.0) || !std::isfinite(s) || deepest / s > kMaxSlices) {
         Say(progress, "Slice height must be above 0 and give at most 10000 slices");
         return false;
     }
-    const std::string unit(units.DistanceLabel());
+    const std::string unit(quantities.units.DistanceLabel());
     for (double k = 1; k * s < deepest && !Stopped(progress); ++k) {
         const double h = k * s;
         const std::string at = FormatFixed(h, 2) + " " + unit;
         plan.jobs.push_back({"Slicing at " + at, "No data at " + at,
-                             HorizontalSlicePoints(database, h, options, units, progress),
+                             HorizontalSlicePoints(database, h, options, quantities, progress),
                              options.largestLeg,
                              outFolder / (FormatFixed(h, 2) + "_" + unit + ".dxf")});
     }
     return true;
 }
 
-void PlanProfiles(Database& database, const ContourOptions& options, const UnitSystem& units,
-                  const fs::path& outFolder, const ContourProgress& progress, ContourPlan& plan) {
+void PlanProfiles(Database& database, const ContourOptions& options,
+                  const QuantityOptions& quantities, const fs::path& outFolder,
+                  const ContourProgress& progress, ContourPlan& plan) {
     const auto [first, end] = RunLines(database, options.onlyLine);
     for (int line = first; line < end && !Stopped(progress); ++line) {
         const std::string name = database.LineName(line);
@@ -171,7 +172,7 @@ void PlanProfiles(Database& database, const ContourOptions& options, const UnitS
                        {},
                        0.0,
                        ExportFileName(outFolder, name, ".dxf")};
-        job.points = VerticalProfilePoints(database, line, options, units, job.largestLeg);
+        job.points = VerticalProfilePoints(database, line, options, quantities, job.largestLeg);
         plan.jobs.push_back(std::move(job));
     }
 }
@@ -179,10 +180,10 @@ void PlanProfiles(Database& database, const ContourOptions& options, const UnitS
 }  // namespace
 
 std::vector<TinPoint> HorizontalSlicePoints(Database& database, double h,
-                                            const ContourOptions& options, const UnitSystem& units,
+                                            const ContourOptions& options,
+                                            const QuantityOptions& quantities,
                                             const ContourProgress& progress) {
     std::vector<TinPoint> points;
-    const QuantityOptions quantities = CurrentQuantityOptions(units);
     const auto [first, end] = RunLines(database, options.onlyLine);
     for (int line = first; line < end && !Stopped(progress); ++line) {
         const std::span<const Ensemble> pings = database.Ensembles(line);
@@ -199,10 +200,9 @@ std::vector<TinPoint> HorizontalSlicePoints(Database& database, double h,
 }
 
 std::vector<TinPoint> VerticalProfilePoints(Database& database, int line,
-                                            const ContourOptions& options, const UnitSystem& units,
-                                            double& largestLeg) {
+                                            const ContourOptions& options,
+                                            const QuantityOptions& quantities, double& largestLeg) {
     std::vector<TinPoint> points;
-    const QuantityOptions quantities = CurrentQuantityOptions(units);
     double largestCell = 0.0;
     double largestStep = 0.0;
     std::optional<double> previous;
@@ -285,16 +285,17 @@ bool WritePointFile(const fs::path& file, const std::vector<TinPoint>& points) {
 }
 
 std::optional<ContourPlan> PlanContours(Database& database, const ContourOptions& options,
-                                        const UnitSystem& units, const fs::path& outFolder,
+                                        const QuantityOptions& quantities,
+                                        const fs::path& outFolder,
                                         const ContourProgress& progress) {
     ContourPlan plan;
     plan.velocityInterval = options.velocityInterval;
     plan.colours = options.colours;
-    plan.drawingUnits = DxfUnitsOf(units);
-    plan.velocityLabel = std::string(units.VelocityLabel());
+    plan.drawingUnits = DxfUnitsOf(quantities.units);
+    plan.velocityLabel = std::string(quantities.units.VelocityLabel());
     if (options.verticalProfiles)
-        PlanProfiles(database, options, units, outFolder, progress, plan);
-    else if (!PlanSlices(database, options, units, outFolder, progress, plan))
+        PlanProfiles(database, options, quantities, outFolder, progress, plan);
+    else if (!PlanSlices(database, options, quantities, outFolder, progress, plan))
         return std::nullopt;
     return plan;
 }
@@ -321,11 +322,12 @@ int RunContourPlan(const ContourPlan& plan, const fs::path& workFolder,
     return 0;
 }
 
-int RunContours(Database& database, const ContourOptions& options, const UnitSystem& units,
-                const fs::path& workFolder, const fs::path& outFolder,
-                const ContourProgress& progress, std::vector<fs::path>* written) {
+int RunContours(Database& database, const ContourOptions& options,
+                const QuantityOptions& quantities, const fs::path& workFolder,
+                const fs::path& outFolder, const ContourProgress& progress,
+                std::vector<fs::path>* written) {
     const std::optional<ContourPlan> plan =
-        PlanContours(database, options, units, outFolder, progress);
+        PlanContours(database, options, quantities, outFolder, progress);
     return plan ? RunContourPlan(*plan, workFolder, progress, written) : 1;
 }
 

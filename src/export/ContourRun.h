@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "export/Tin.h"
+#include "model/QuantityOptions.h"
 
 namespace fluvex {
 
@@ -52,15 +53,16 @@ struct ContourProgress {
 // (`ContourOptions::smoothing`).
 inline constexpr double kNoContourValue = -32768.0;
 std::vector<TinPoint> HorizontalSlicePoints(Database& database, double h,
-                                            const ContourOptions& options, const UnitSystem& units,
+                                            const ContourOptions& options,
+                                            const QuantityOptions& quantities,
                                             const ContourProgress& progress);
 // The points of one line's profile: x along the line (seconds or distance), y = minus the depth
 // of the cell's centre, each valid cell above the bottom cut-off and the measured bed, smoothed
 // along the line. `largestLeg` is set to the largest cell size plus the largest step of x
 // between consecutive pings (no longer edge spans a gap in the data).
 std::vector<TinPoint> VerticalProfilePoints(Database& database, int line,
-                                            const ContourOptions& options, const UnitSystem& units,
-                                            double& largestLeg);
+                                            const ContourOptions& options,
+                                            const QuantityOptions& quantities, double& largestLeg);
 
 // Triangulates the points and drops every triangle with a corner without a value; false when
 // no triangle is left.
@@ -93,7 +95,7 @@ struct ContourPlan {
 
 // Nothing, with the status saying why, when the slice height gives no sound slicing.
 std::optional<ContourPlan> PlanContours(Database& database, const ContourOptions& options,
-                                        const UnitSystem& units,
+                                        const QuantityOptions& quantities,
                                         const std::filesystem::path& outFolder,
                                         const ContourProgress& progress);
 // Makes the plan's drawings; touches neither the lines nor the settings. Return as RunContours.
@@ -105,8 +107,9 @@ int RunContourPlan(const ContourPlan& plan, const std::filesystem::path& workFol
 // Plans and runs every slice or line; the drawings go to `outFolder`, the point file to
 // `workFolder`. 0 when the run went through (slices without data are said and skipped), else 1 with
 // the status saying why. `written` lists the drawings made.
-int RunContours(Database& database, const ContourOptions& options, const UnitSystem& units,
-                const std::filesystem::path& workFolder, const std::filesystem::path& outFolder,
-                const ContourProgress& progress, std::vector<std::filesystem::path>* written);
+int RunContours(Database& database, const ContourOptions& options,
+                const QuantityOptions& quantities, const std::filesystem::path& workFolder,
+                const std::filesystem::path& outFolder, const ContourProgress& progress,
+                std::vector<std::filesystem::path>* written);
 
 }  // namespace fluvex

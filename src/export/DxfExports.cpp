@@ -9,7 +9,6 @@
 #include "model/EnsembleQuantities.h"
 #include "model/Units.h"
 #include "project/Database.h"
-#include "project/SettingsOptions.h"
 #include "services/UserPrompt.h"
 
 namespace fluvex {
@@ -72,8 +71,7 @@ double DisplaySpeed(const VelocityInfo& info, const UnitSystem& units) {
 }
 
 // The largest speed that a vector is drawn for, so that the longest vector is b long.
-double LargestSpeed(Database& database, const UnitSystem& units) {
-    const QuantityOptions quantities = CurrentQuantityOptions(units);
+double LargestSpeed(Database& database, const QuantityOptions& quantities) {
     double largest = 0.0;
     for (int line = 0; line < database.LineCount(); ++line)
         for (const Ensemble& ping : database.Ensembles(line)) {
@@ -82,7 +80,7 @@ double LargestSpeed(Database& database, const UnitSystem& units) {
             for (int j = 0; j < cells; ++j) {
                 VelocityInfo info;
                 if (CellVelocityInfo(ping, j, info))
-                    largest = std::max(largest, DisplaySpeed(info, units));
+                    largest = std::max(largest, DisplaySpeed(info, quantities.units));
             }
         }
     return largest;
@@ -90,8 +88,7 @@ double LargestSpeed(Database& database, const UnitSystem& units) {
 
 // The cells of one ping as vectors at their depths, from the top down to the ping's depth.
 void AddCellVectors(DxfWriter& writer, const Ensemble& ping, const VectorScale& scale,
-                    const UnitSystem& units) {
-    const QuantityOptions quantities = CurrentQuantityOptions(units);
+                    const QuantityOptions& quantities) {
     const double x = ping.navigation.x;
     const double y = ping.navigation.y;
     const double depth = Depth(ping, quantities);
@@ -102,12 +99,12 @@ void AddCellVectors(DxfWriter& writer, const Ensemble& ping, const VectorScale& 
         if (!CellVelocityInfo(ping, j, info)) continue;
         const double z = std::trunc(CellDepth(ping, j, quantities.units));
         if (z > depth) break;
-        const double speed = DisplaySpeed(info, units);
-        const double vertical = units.MmsToDisplay(info.up);
+        const double speed = DisplaySpeed(info, quantities.units);
+        const double vertical = quantities.units.MmsToDisplay(info.up);
         const double lh = scale.largest > 0 ? scale.b * speed / scale.largest : 0.0;
         const double lv = scale.largest > 0 ? scale.b * vertical / scale.largest : vertical;
         const double theta = std::trunc(info.direction) * std::numbers::pi / 180;
-        writer.SetLayer(ClosestDepthLayer(z, h, units.DistanceLabel()));
+        writer.SetLayer(ClosestDepthLayer(z, h, quantities.units.DistanceLabel()));
         writer.SetColour(kVectorColour);
         const DxfPoint vector[] = {{x, y, -z},
                                    {x + lh * std::sin(theta), y + lh * std::cos(theta), -z + lv}};
@@ -117,8 +114,7 @@ void AddCellVectors(DxfWriter& writer, const Ensemble& ping, const VectorScale& 
 
 // One line of the 3-D drawing; false when the line has no position at all.
 bool AddLineVectors(DxfWriter& writer, Database& database, int line, const PlanOptions& options,
-                    const VectorScale& scale, const UnitSystem& units) {
-    const QuantityOptions quantities = CurrentQuantityOptions(units);
+                    const VectorScale& scale, const QuantityOptions& quantities) {
     if (!database.HasPosition(line)) return false;
     const double across = (LineBearing(database, line) + 90) * std::numbers::pi / 180;
     const std::optional<ValueRange> distances = database.DistanceRange(line);
@@ -144,7 +140,7 @@ bool AddLineVectors(DxfWriter& writer, Database& database, int line, const PlanO
         const DxfPoint tick[] = {
             {x, y, 1.0}, {x + scale.b * std::sin(across), y + scale.b * std::cos(across), 1.0}};
         writer.AddPolyline(tick);
-        AddCellVectors(writer, ping, scale, units);
+        AddCellVectors(writer, ping, scale, quantities);
     }
     return true;
 }
@@ -155,15 +151,15 @@ DxfUnits DxfUnitsOf(const UnitSystem& units) {
     return units.DistanceUnit() == 0 ? DxfUnits::Metres : DxfUnits::Feet;
 }
 
-bool ExportPlanDxf(Database& database, const PlanOptions& options, const UnitSystem& units,
-                   const ColourLookup* colours, LineRange lines, const fs::path& file,
-                   UserPrompt& prompt, const LineExportProgress& progress) {
-    DxfWriter writer(DxfUnitsOf(units));
+bool ExportPlanDxf(Database& database, const PlanOptions& options,
+                   const QuantityOptions& quantities, const ColourLookup* colours, LineRange lines,
+                   const fs::path& file, UserPrompt& prompt, const LineExportProgress& progress) {
+    DxfWriter writer(DxfUnitsOf(quantities.units));
     DxfTarget target(writer);
     target.BeginPicture();
     target.View().SetExtents(PlanExtents(database));
     target.View().ZoomTo(target.View().Extents());
-    const PlanDrawing drawing(database, options, units, colours);
+    const PlanDrawing drawing(database, options, quantities, colours);
     drawing.DrawPlannedLines(target, -1, lines.first, lines.end);
     for (int line = lines.first; line < lines.end; ++line) {
         drawing.DrawLineVectors(target, line);
@@ -172,16 +168,16 @@ bool ExportPlanDxf(Database& database, const PlanOptions& options, const UnitSys
     return Save(writer, file, prompt);
 }
 
-bool ExportVectorDxf(Database& database, const PlanOptions& options, const UnitSystem& units,
-                     LineRange lines, const fs::path& file, UserPrompt& prompt,
-                     const LineExportProgress& progress) {
-    DxfWriter writer(DxfUnitsOf(units));
+bool ExportVectorDxf(Database& database, const PlanOptions& options,
+                     const QuantityOptions& quantities, LineRange lines, const fs::path& file,
+                     UserPrompt& prompt, const LineExportProgress& progress) {
+    DxfWriter writer(DxfUnitsOf(quantities.units));
     VectorScale scale;
     scale.b = options.arrowLength - 0.1 * options.arrowLength;
-    scale.largest = LargestSpeed(database, units);
+    scale.largest = LargestSpeed(database, quantities);
     for (int line = lines.first; line < lines.end; ++line) {
         if (database.EnsembleCount(line) > 1 &&
-            !AddLineVectors(writer, database, line, options, scale, units)) {
+            !AddLineVectors(writer, database, line, options, scale, quantities)) {
             prompt.ShowError("No Position data for this line found", "Error");
             return false;
         }

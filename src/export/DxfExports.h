@@ -24,11 +24,13 @@ DxfUnits DxfUnitsOf(const UnitSystem& units);
 // Both draw lines `lines.first` to `lines.end - 1` into `file` and report a failure through
 // `prompt`; false when nothing was written. `progress` is told after each line; returning false
 // stops the export without a file.
-bool ExportPlanDxf(Database& database, const PlanOptions& options, const UnitSystem& units,
-                   const ColourLookup* colours, LineRange lines, const std::filesystem::path& file,
-                   UserPrompt& prompt, const LineExportProgress& progress = {});
-bool ExportVectorDxf(Database& database, const PlanOptions& options, const UnitSystem& units,
-                     LineRange lines, const std::filesystem::path& file, UserPrompt& prompt,
+bool ExportPlanDxf(Database& database, const PlanOptions& options,
+                   const QuantityOptions& quantities, const ColourLookup* colours, LineRange lines,
+                   const std::filesystem::path& file, UserPrompt& prompt,
+                   const LineExportProgress& progress = {});
+bool ExportVectorDxf(Database& database, const PlanOptions& options,
+                     const QuantityOptions& quantities, LineRange lines,
+                     const std::filesystem::path& file, UserPrompt& prompt,
                      const LineExportProgress& progress = {});
 
 }  // namespace fluvex

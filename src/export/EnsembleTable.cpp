@@ -8,7 +8,6 @@
 #include "model/EnsembleQuantities.h"
 #include "model/Units.h"
 #include "project/Database.h"
-#include "project/SettingsOptions.h"
 #include "services/Geodesy.h"
 
 namespace fluvex {
@@ -71,9 +70,10 @@ std::string TimeOfDayText(double seconds) {
 // ---------------------------------------------------------------------------------------------
 // The table
 
-EnsembleTable::EnsembleTable(Database& database, int line, bool withAmplitudes)
+EnsembleTable::EnsembleTable(Database& database, int line, const QuantityOptions& quantities,
+                             bool withAmplitudes)
     : pings_(database.Ensembles(line)),
-      quantities_(CurrentQuantityOptions()),
+      quantities_(quantities),
       geodesy_(database.GetGeodesy()),
       withAmplitudes_(withAmplitudes) {
     layout_.bottomTrack = pings_.size() > 1 && HasBottomTrack(pings_[1]);

@@ -96,7 +96,8 @@ public:
     // The line's pings, reprocessed first when their processing options changed. A line that is
     // not loaded gives an empty table. Echo intensities are read only `withAmplitudes`, for
     // the CSV.
-    EnsembleTable(Database& database, int line, bool withAmplitudes = false);
+    EnsembleTable(Database& database, int line, const QuantityOptions& quantities,
+                  bool withAmplitudes = false);
 
     const EnsembleTableLayout& Layout() const { return layout_; }
     int RowCount() const { return static_cast<int>(pings_.size()); }

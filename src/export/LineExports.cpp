@@ -36,18 +36,18 @@ fs::path UnusedExportFile(const fs::path& folder, const std::string& lineName,
 }
 
 bool ExportLine(Database& database, LineExportKind kind, int line, const fs::path& file,
-                UserPrompt& prompt) {
+                const QuantityOptions& quantities, UserPrompt& prompt) {
     switch (kind) {
         case LineExportKind::Csv:
-            if (ExportCsv(database, file, line)) return true;
+            if (ExportCsv(database, file, line, quantities)) return true;
             prompt.ShowError(file.string() + "\nUnable to save file.", "Error");
             return false;
         case LineExportKind::Xyz:
-            if (ExportXyz(database, line, file)) return true;
+            if (ExportXyz(database, line, file, quantities)) return true;
             prompt.ShowError(file.string() + "\nUnable to save file.", "Error");
             return false;
         case LineExportKind::Xyzi:
-            return ExportLineXyzi(database, line, file, prompt);
+            return ExportLineXyzi(database, line, file, quantities, prompt);
     }
     return false;
 }
@@ -55,8 +55,9 @@ bool ExportLine(Database& database, LineExportKind kind, int line, const fs::pat
 }  // namespace
 
 bool ExportLinesToFolder(Database& database, LineExportKind kind, LineRange lines,
-                         const fs::path& folder, UserPrompt& prompt,
-                         const LineExportProgress& progress, const LineExportNotice& notice) {
+                         const fs::path& folder, const QuantityOptions& quantities,
+                         UserPrompt& prompt, const LineExportProgress& progress,
+                         const LineExportNotice& notice) {
     const int total = lines.end - lines.first;
     bool allWritten = true;
     std::set<fs::path> files;
@@ -66,7 +67,7 @@ bool ExportLinesToFolder(Database& database, LineExportKind kind, LineRange line
         if (notice && file != ExportFileName(folder, name, ExtensionOf(kind)))
             notice(database.LinePath(line).string() + " is written to " + file.string() +
                    ": an earlier line of this export has its name");
-        const bool written = ExportLine(database, kind, line, file, prompt);
+        const bool written = ExportLine(database, kind, line, file, quantities, prompt);
         allWritten = allWritten && written;
         if (!written && kind != LineExportKind::Csv) break;
         if (progress && !progress(line - lines.first + 1, total)) break;
@@ -74,8 +75,9 @@ bool ExportLinesToFolder(Database& database, LineExportKind kind, LineRange line
     return allWritten;
 }
 
-bool ExportLineXyzi(Database& database, int line, const fs::path& file, UserPrompt& prompt) {
-    if (ExportXyzi(database, line, file)) return true;
+bool ExportLineXyzi(Database& database, int line, const fs::path& file,
+                    const QuantityOptions& quantities, UserPrompt& prompt) {
+    if (ExportXyzi(database, line, file, quantities)) return true;
     prompt.ShowError("Unable to open file for saving", file.string());
     return false;
 }

@@ -8,6 +8,8 @@
 #include <functional>
 #include <string>
 
+#include "model/QuantityOptions.h"
+
 namespace fluvex {
 
 class Database;
@@ -31,12 +33,12 @@ using LineExportNotice = std::function<void(const std::string& text)>;
 // through `prompt` with the file's name. No file written by this export is written over: a line
 // whose name an earlier line took gets NAME_2 (NAME_3 ...), and `notice` is told.
 bool ExportLinesToFolder(Database& database, LineExportKind kind, LineRange lines,
-                         const std::filesystem::path& folder, UserPrompt& prompt,
-                         const LineExportProgress& progress = {},
+                         const std::filesystem::path& folder, const QuantityOptions& quantities,
+                         UserPrompt& prompt, const LineExportProgress& progress = {},
                          const LineExportNotice& notice = {});
 
 // Writes one line's XYZI file under a name the user chose; a failure is shown through `prompt`.
 bool ExportLineXyzi(Database& database, int line, const std::filesystem::path& file,
-                    UserPrompt& prompt);
+                    const QuantityOptions& quantities, UserPrompt& prompt);
 
 }  // namespace fluvex

@@ -11,7 +11,6 @@
 #include "model/TextUtil.h"
 #include "model/Units.h"
 #include "project/Database.h"
-#include "project/SettingsOptions.h"
 #include "settings/Settings.h"
 
 namespace fluvex {
@@ -145,13 +144,9 @@ WorldRect ZoomExtentsBounds(Database& database) {
     return bounds;
 }
 
-PlanDrawing::PlanDrawing(Database& database, const PlanOptions& options, const UnitSystem& units,
-                         const ColourLookup* colours)
-    : database_(database),
-      options_(options),
-      units_(units),
-      quantities_(CurrentQuantityOptions(units)),
-      colours_(colours) {}
+PlanDrawing::PlanDrawing(Database& database, const PlanOptions& options,
+                         const QuantityOptions& quantities, const ColourLookup* colours)
+    : database_(database), options_(options), quantities_(quantities), colours_(colours) {}
 
 void PlanDrawing::DrawBorder(DrawingTarget& target) const {
     const std::vector<BorderPoint>& border = database_.Border();
@@ -237,7 +232,7 @@ void PlanDrawing::DrawClosestCells(DrawingTarget& target, const Ensemble& ping) 
         if (speed == kBadVelocity || direction == kBadVelocity) continue;
         const double z = options_.verticalAveraging ? depth : CellDepth(ping, j, quantities_.units);
         if (!options_.verticalAveraging && z > depth) continue;
-        DrawArrow(target, ClosestDepthLayer(z, h, units_.DistanceLabel()), speed,
+        DrawArrow(target, ClosestDepthLayer(z, h, quantities_.units.DistanceLabel()), speed,
                   {ping.navigation.x, ping.navigation.y, -z}, RadiansOf(direction));
         if (options_.verticalAveraging) break;
     }
@@ -311,7 +306,8 @@ void PlanDrawing::DrawLineAverage(DrawingTarget& target, int line) const {
                 if (speed == 0.0) continue;
                 const double theta =
                     RadiansOf(DirectionBetween(0, 0, std::trunc(east), std::trunc(north)));
-                DrawArrow(target, AverageDepthLayer(z - h, z + h, units_.DistanceLabel()), speed,
+                DrawArrow(target,
+                          AverageDepthLayer(z - h, z + h, quantities_.units.DistanceLabel()), speed,
                           {mean->x, mean->y, -z}, theta);
                 if (options_.verticalAveraging && options_.velAvgMode == 0) break;
             }
@@ -329,7 +325,7 @@ void PlanDrawing::DrawLineAverage(DrawingTarget& target, int line) const {
 
 ColourRef PlanDrawing::SpeedColour(double speedMms) const {
     if (colours_ == nullptr || speedMms == kBadValue || speedMms == kBadVelocity) return 0;
-    return colours_->Colour(units_.MmsToDisplay(speedMms));
+    return colours_->Colour(quantities_.units.MmsToDisplay(speedMms));
 }
 
 void PlanDrawing::DrawArrow(DrawingTarget& target, std::string_view layer, double speedMms,
@@ -356,8 +352,8 @@ void PlanDrawing::DrawArrow(DrawingTarget& target, std::string_view layer, doubl
         label.y -= kLabelOffset * s;
     target.SetTextColour(colour);
     target.SetFont(1, angle, 400);
-    target.DrawText(label,
-                    units_.FormatVelocityWithUnit(units_.MmsToDisplay(speedMms), kMagnitude2D));
+    target.DrawText(label, quantities_.units.FormatVelocityWithUnit(
+                               quantities_.units.MmsToDisplay(speedMms), kMagnitude2D));
 
     if (options_.solidArrows) return DrawSolidArrow(target, base, tip, theta);
     target.DrawLine(base, tip);

@@ -65,9 +65,9 @@ WorldRect ZoomExtentsBounds(Database& database);
 
 class PlanDrawing {
 public:
-    // `colours` is the velocity colour table (null: every arrow black); `units` formats the
-    // labels and names the depth layers.
-    PlanDrawing(Database& database, const PlanOptions& options, const UnitSystem& units,
+    // `colours` is the velocity colour table (null: every arrow black); `quantities` place and
+    // format the labels and names the depth layers.
+    PlanDrawing(Database& database, const PlanOptions& options, const QuantityOptions& quantities,
                 const ColourLookup* colours);
 
     // The clip border as a filled polygon, when it has at least 3 vertices.
@@ -99,7 +99,6 @@ private:
 
     Database& database_;
     PlanOptions options_;
-    const UnitSystem& units_;
     QuantityOptions quantities_;
     const ColourLookup* colours_;
 };

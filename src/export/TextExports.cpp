@@ -15,7 +15,6 @@
 #include "model/EnsembleQuantities.h"
 #include "model/Units.h"
 #include "project/Database.h"
-#include "project/SettingsOptions.h"
 #include "services/BackgroundFileWriter.h"
 #include "settings/Settings.h"
 
@@ -241,12 +240,13 @@ fs::path ExportFileName(const fs::path& folder, std::string_view lineName,
     return path;
 }
 
-bool ExportCsv(Database& database, const fs::path& file, int line) {
+bool ExportCsv(Database& database, const fs::path& file, int line,
+               const QuantityOptions& quantities) {
     if (line == -1) line = AppSettings().CurrentLine;
     if (!IsLoaded(database, line)) return false;
     ExportFile out(file);
     if (!out.IsOpen()) return false;
-    EnsembleTable table(database, line, true);
+    EnsembleTable table(database, line, quantities, true);
     WriteCsvHeader(table, out);
     EnsembleRow row;
     for (int index = 0; index < table.RowCount(); ++index) {
@@ -256,11 +256,11 @@ bool ExportCsv(Database& database, const fs::path& file, int line) {
     return out.Commit();
 }
 
-bool ExportXyz(Database& database, int line, const fs::path& file) {
+bool ExportXyz(Database& database, int line, const fs::path& file,
+               const QuantityOptions& quantities) {
     if (!IsLoaded(database, line)) return false;
     ExportFile out(file);
     if (!out.IsOpen()) return false;
-    const QuantityOptions quantities = CurrentQuantityOptions();
     for (const Ensemble& ping : database.Ensembles(line)) {
         double x = 0, y = 0;
         if (!ping.loaded || !GetPosition(ping, x, y)) continue;
@@ -270,11 +270,11 @@ bool ExportXyz(Database& database, int line, const fs::path& file) {
     return out.Commit();
 }
 
-bool ExportXyzi(Database& database, int line, const fs::path& file) {
+bool ExportXyzi(Database& database, int line, const fs::path& file,
+                const QuantityOptions& quantities) {
     if (!IsLoaded(database, line)) return false;
     ExportFile out(file);
     if (!out.IsOpen()) return false;
-    const QuantityOptions quantities = CurrentQuantityOptions();
     for (const Ensemble& ping : database.Ensembles(line)) {
         if (ping.loaded) WriteBeamCells(ping, quantities, out);
     }

@@ -11,6 +11,8 @@
 #include <string>
 #include <string_view>
 
+#include "model/QuantityOptions.h"
+
 namespace fluvex {
 
 class Database;
@@ -50,15 +52,18 @@ std::filesystem::path ExportFileName(const std::filesystem::path& folder, std::s
 
 // The ensemble table of a line (-1: the settings' CurrentLine) as CSV. False when the line is not
 // loaded or the file cannot be created or written.
-bool ExportCsv(Database& database, const std::filesystem::path& file, int line);
+bool ExportCsv(Database& database, const std::filesystem::path& file, int line,
+               const QuantityOptions& quantities);
 
 // Grid X, Y and depth of every readable ping that has a position. False when the line is not
 // loaded or the file cannot be created or written.
-bool ExportXyz(Database& database, int line, const std::filesystem::path& file);
+bool ExportXyz(Database& database, int line, const std::filesystem::path& file,
+               const QuantityOptions& quantities);
 
 // Grid X, Y, depth and echo intensity of every beam cell above the bottom cut-off of every
 // readable ping that has a position. False when the line is not loaded or the file cannot be
 // created or written; telling the user is the caller's part.
-bool ExportXyzi(Database& database, int line, const std::filesystem::path& file);
+bool ExportXyzi(Database& database, int line, const std::filesystem::path& file,
+                const QuantityOptions& quantities);
 
 }  // namespace fluvex

@@ -218,9 +218,9 @@ void WriteRow(const EnsembleRow& row, const EnsembleTableLayout& layout, SheetWr
         sheet.Integer(0);
 }
 
-lxw_error WriteSheet(Database& database, int line, lxw_worksheet* worksheet,
-                     const NumberFormats& formats) {
-    EnsembleTable table(database, line);
+lxw_error WriteSheet(Database& database, int line, const QuantityOptions& quantities,
+                     lxw_worksheet* worksheet, const NumberFormats& formats) {
+    EnsembleTable table(database, line, quantities);
     SheetWriter sheet(worksheet, formats);
     sheet.StartRow(0);
     for (const std::string& heading : table.Headings())
@@ -249,7 +249,8 @@ std::string SafeSheetName(std::string_view wanted, std::span<const std::string> 
     }
 }
 
-bool ExportWorkbook(Database& database, const std::filesystem::path& file, std::string* error) {
+bool ExportWorkbook(Database& database, const std::filesystem::path& file,
+                    const QuantityOptions& quantities, std::string* error) {
     ExportTemporary temporary(file);
     if (!temporary.IsCreated()) return Fail(error, "cannot create a file beside " + file.string());
     // The library opens the file by its name when the workbook is closed.
@@ -269,7 +270,7 @@ bool ExportWorkbook(Database& database, const std::filesystem::path& file, std::
         lxw_worksheet* sheet = workbook_add_worksheet(workbook.get(), sheetNames.back().c_str());
         if (sheet == nullptr)
             return Fail(error, "cannot add the sheet \"" + sheetNames.back() + "\" of " + lineName);
-        const lxw_error written = WriteSheet(database, line, sheet, formats);
+        const lxw_error written = WriteSheet(database, line, quantities, sheet, formats);
         if (written != LXW_NO_ERROR)
             return Fail(error,
                         "cannot write the sheet of " + lineName + ": " + lxw_strerror(written));

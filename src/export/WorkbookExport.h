@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 
+#include "model/QuantityOptions.h"
+
 namespace fluvex {
 
 class Database;
@@ -25,6 +27,6 @@ std::string SafeSheetName(std::string_view wanted, std::span<const std::string> 
 // with `error` (when given) holding the reason, when a line's sheet cannot be made or the file
 // cannot be written.
 bool ExportWorkbook(Database& database, const std::filesystem::path& file,
-                    std::string* error = nullptr);
+                    const QuantityOptions& quantities, std::string* error = nullptr);
 
 }  // namespace fluvex

@@ -11,6 +11,7 @@
 #include "export/WorkbookExport.h"
 #include "model/Units.h"
 #include "project/Database.h"
+#include "project/SettingsOptions.h"
 #include "readers/ReadFeedback.h"
 #include "services/CurrentColourTable.h"
 #include "services/HostService.h"
@@ -98,10 +99,11 @@ LongWork DrawingWork(const fs::path& file, bool vectors) {
                     return !feedback.IsCanceled();
                 };
                 if (vectors)
-                    ExportVectorDxf(database, options, Units(), lines, file, prompt, progress);
+                    ExportVectorDxf(database, options, CurrentQuantityOptions(), lines, file,
+                                    prompt, progress);
                 else
-                    ExportPlanDxf(database, options, Units(), CurrentVelocityTable(), lines, file,
-                                  prompt, progress);
+                    ExportPlanDxf(database, options, CurrentQuantityOptions(),
+                                  CurrentVelocityTable(), lines, file, prompt, progress);
             }};
 }
 
@@ -116,16 +118,16 @@ LongWork VectorDxfWork(const fs::path& file) {
 }
 
 LongWork LineExportWork(LineExportKind kind, const fs::path& folder) {
-    return {QObject::tr("Export"),
-            [](int) { return QObject::tr("Writing the files of every line"); },
-            [kind, folder](ReadFeedback& feedback, UserPrompt& prompt) {
-                Database& database = AppDatabase();
-                ExportLinesToFolder(database, kind, LineRange{0, database.LineCount()}, folder,
-                                    prompt, [&feedback](int done, int total) {
-                                        feedback.SetProgress(static_cast<double>(done) / total);
-                                        return !feedback.IsCanceled();
-                                    });
-            }};
+    return {
+        QObject::tr("Export"), [](int) { return QObject::tr("Writing the files of every line"); },
+        [kind, folder](ReadFeedback& feedback, UserPrompt& prompt) {
+            Database& database = AppDatabase();
+            ExportLinesToFolder(database, kind, LineRange{0, database.LineCount()}, folder,
+                                CurrentQuantityOptions(), prompt, [&feedback](int done, int total) {
+                                    feedback.SetProgress(static_cast<double>(done) / total);
+                                    return !feedback.IsCanceled();
+                                });
+        }};
 }
 
 LongWork CurrentXyziWork(const fs::path& file) {
@@ -134,7 +136,8 @@ LongWork CurrentXyziWork(const fs::path& file) {
                 return QObject::tr("Writing %1").arg(QString::fromStdString(file.string()));
             },
             [file](ReadFeedback&, UserPrompt& prompt) {
-                ExportLineXyzi(AppDatabase(), AppSettings().CurrentLine, file, prompt);
+                ExportLineXyzi(AppDatabase(), AppSettings().CurrentLine, file,
+                               CurrentQuantityOptions(), prompt);
             }};
 }
 
@@ -145,7 +148,7 @@ LongWork WorkbookWork(const fs::path& file) {
             },
             [file](ReadFeedback&, UserPrompt& prompt) {
                 std::string error;
-                if (!ExportWorkbook(AppDatabase(), file, &error))
+                if (!ExportWorkbook(AppDatabase(), file, CurrentQuantityOptions(), &error))
                     prompt.ShowError("Unable to save file\n" + file.string() + ": " + error,
                                      "Error");
             }};

@@ -21,6 +21,7 @@
 
 #include "model/Units.h"
 #include "project/Database.h"
+#include "project/SettingsOptions.h"
 #include "services/CurrentColourTable.h"
 #include "services/HostService.h"
 #include "settings/Settings.h"
@@ -182,7 +183,7 @@ void TdlgContours::btnRunClick() {
     const ContourProgress progress{
         [&said](const std::string& text) { said = QString::fromStdString(text); }, {}};
     std::optional<ContourPlan> plan =
-        PlanContours(AppDatabase(), options, Units(), outFolder_, progress);
+        PlanContours(AppDatabase(), options, CurrentQuantityOptions(), outFolder_, progress);
     if (!plan) {
         lblStatus_->setText(said);
         prompt_->ShowError("Error Creating Contours", "Done");

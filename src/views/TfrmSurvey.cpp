@@ -23,6 +23,7 @@
 #include "model/TextUtil.h"
 #include "model/Units.h"
 #include "project/Database.h"
+#include "project/SettingsOptions.h"
 #include "services/CurrentColourTable.h"
 #include "settings/Settings.h"
 #include "views/ViewText.h"
@@ -266,7 +267,7 @@ void TfrmSurvey::Invalidate() {
 }
 
 PlanDrawing TfrmSurvey::MakePlan(const PlanOptions& options) const {
-    return PlanDrawing(AppDatabase(), options, Units(), CurrentVelocityTable());
+    return PlanDrawing(AppDatabase(), options, CurrentQuantityOptions(), CurrentVelocityTable());
 }
 
 void TfrmSurvey::Render() {

@@ -14,6 +14,7 @@
 #include "model/EnsembleQuantities.h"
 #include "model/Units.h"
 #include "project/Database.h"
+#include "project/SettingsOptions.h"
 #include "services/Geodesy.h"
 #include "services/UserPrompt.h"
 #include "settings/Settings.h"
@@ -45,7 +46,8 @@ protected:
     int Run() {
         const ContourProgress progress{[this](const std::string& text) { said.push_back(text); },
                                        {}};
-        return RunContours(database, options, Units(), Root(), Root() / "out", progress, &written);
+        return RunContours(database, options, CurrentQuantityOptions(), Root(), Root() / "out",
+                           progress, &written);
     }
 
     Database& database = AppDatabase();
@@ -57,7 +59,8 @@ protected:
 };
 
 TEST_F(ContourRun, PingsWithoutPositionAreLeftOutOfSlices) {
-    const std::vector<TinPoint> points = HorizontalSlicePoints(database, 1.0, options, Units(), {});
+    const std::vector<TinPoint> points =
+        HorizontalSlicePoints(database, 1.0, options, CurrentQuantityOptions(), {});
     EXPECT_EQ(points.size(), database.Ensembles(0).size());
     for (const TinPoint& p : points)
         EXPECT_FALSE(p.x == 0 && p.y == 0);
@@ -150,7 +153,8 @@ TEST_F(ContourReach, SliceBelowEveryBedSaysNoDataAndTheRunGoesOn) {
     std::vector<fs::path> written;
     const ContourProgress progress{[&said](const std::string& text) { said.push_back(text); }, {}};
     fs::create_directories(Root() / "out");
-    EXPECT_EQ(RunContours(database, options, Units(), Root(), Root() / "out", progress, &written),
+    EXPECT_EQ(RunContours(database, options, CurrentQuantityOptions(), Root(), Root() / "out",
+                          progress, &written),
               0);
     EXPECT_EQ(said, (std::vector<std::string>{"Slicing at 2.00 m", "Slicing at 4.00 m",
                                               "No data at 4.00 m", "Slicing at 6.00 m",
@@ -169,7 +173,8 @@ TEST_F(ContourReach, ProfileVerticesLieOnTheIsolines) {
     double largestLeg = 0.0;
     Tin tin;
     ASSERT_TRUE(LoadContourTin(
-        tin, VerticalProfilePoints(database, 0, options, Units(), largestLeg), largestLeg));
+        tin, VerticalProfilePoints(database, 0, options, CurrentQuantityOptions(), largestLeg),
+        largestLeg));
     const double t0 = EnsembleTimeOf(database.Ensembles(0)[0], AppSettings().Time_Type());
     const double quarter = survey_.instrument.CellSizeM() / 4;
     const std::vector<ContourLevel> levels = tin.Contours(0.25);
@@ -193,8 +198,9 @@ TEST_P(ContourSliceField, VerticesLieOnTheIsolines) {
     options.component = kMagnitude2D;
     options.smoothing = GetParam();
     Tin tin;
-    ASSERT_TRUE(LoadContourTin(tin, HorizontalSlicePoints(database, kSlice, options, Units(), {}),
-                               options.largestLeg));
+    ASSERT_TRUE(LoadContourTin(
+        tin, HorizontalSlicePoints(database, kSlice, options, CurrentQuantityOptions(), {}),
+        options.largestLeg));
     const double x0 = database.Ensembles(0)[0].navigation.x;
     const std::vector<ContourLevel> levels = tin.Contours(0.25);
     // The water is 0.3 m/s where the bed reaches the slice and 1.22 m/s at the deepest.

@@ -19,6 +19,7 @@
 #include "export/DxfWriter.h"
 #include "model/Units.h"
 #include "project/Database.h"
+#include "project/SettingsOptions.h"
 #include "services/ColourTable.h"
 #include "services/CurrentColourTable.h"
 #include "services/Geodesy.h"
@@ -99,8 +100,8 @@ protected:
 TEST_F(DxfExports, PlanArrowsFollowTheCurrent) {
     LoadUniformSurvey();
     const fs::path file = Root() / "plan.dxf";
-    ASSERT_TRUE(ExportPlanDxf(database, options, Units(), CurrentVelocityTable(), AllLines(), file,
-                              prompt));
+    ASSERT_TRUE(ExportPlanDxf(database, options, CurrentQuantityOptions(), CurrentVelocityTable(),
+                              AllLines(), file, prompt));
     const json drawing = Dump(file);
     ASSERT_TRUE(drawing.is_object());
     EXPECT_EQ(drawing["audit_errors"], json::array());
@@ -140,7 +141,8 @@ TEST_F(DxfExports, PlanArrowsFollowTheCurrent) {
 TEST_F(DxfExports, VectorsHaveTheirLengthAlongTheCurrent) {
     LoadUniformSurvey();
     const fs::path file = Root() / "vectors.dxf";
-    ASSERT_TRUE(ExportVectorDxf(database, options, Units(), AllLines(), file, prompt));
+    ASSERT_TRUE(
+        ExportVectorDxf(database, options, CurrentQuantityOptions(), AllLines(), file, prompt));
     const json drawing = Dump(file);
     ASSERT_TRUE(drawing.is_object());
     EXPECT_EQ(drawing["audit_errors"], json::array());
@@ -175,9 +177,10 @@ TEST_F(DxfExports, UnitsAndTrackLines) {
         options.showTrackLines = c.trackLines;
         const fs::path plan = Root() / "plan.dxf";
         const fs::path vectors = Root() / "vectors.dxf";
-        ASSERT_TRUE(ExportPlanDxf(database, options, Units(), CurrentVelocityTable(), AllLines(),
-                                  plan, prompt));
-        ASSERT_TRUE(ExportVectorDxf(database, options, Units(), AllLines(), vectors, prompt));
+        ASSERT_TRUE(ExportPlanDxf(database, options, CurrentQuantityOptions(),
+                                  CurrentVelocityTable(), AllLines(), plan, prompt));
+        ASSERT_TRUE(ExportVectorDxf(database, options, CurrentQuantityOptions(), AllLines(),
+                                    vectors, prompt));
         const json drawing = Dump(plan);
         ASSERT_TRUE(drawing.is_object());
         EXPECT_EQ(drawing["insunits"], c.insunits);
@@ -195,8 +198,8 @@ TEST_F(DxfExports, SolidAverageArrowsAreValidDrawings) {
     options.solidArrows = true;
     options.placement = 1;
     const fs::path file = Root() / "solid.dxf";
-    ASSERT_TRUE(ExportPlanDxf(database, options, Units(), CurrentVelocityTable(), AllLines(), file,
-                              prompt));
+    ASSERT_TRUE(ExportPlanDxf(database, options, CurrentQuantityOptions(), CurrentVelocityTable(),
+                              AllLines(), file, prompt));
     const json drawing = Dump(file);
     ASSERT_TRUE(drawing.is_object());
     EXPECT_EQ(drawing["audit_errors"], json::array());
@@ -216,8 +219,8 @@ TEST_F(DxfExports, LineShorterThanOneInterval) {
     for (const int placement : {0, 1}) {
         options.placement = placement;
         const fs::path file = Root() / "short.dxf";
-        ASSERT_TRUE(ExportPlanDxf(database, options, Units(), CurrentVelocityTable(), {0, 1}, file,
-                                  prompt));
+        ASSERT_TRUE(ExportPlanDxf(database, options, CurrentQuantityOptions(),
+                                  CurrentVelocityTable(), {0, 1}, file, prompt));
         const json texts = Dump(file)["texts"];
         std::set<std::pair<double, double>> places;
         for (const json& text : texts)
@@ -230,7 +233,8 @@ TEST_F(DxfExports, LineShorterThanOneInterval) {
 TEST_F(DxfExports, VectorDrawingNeedsPositionsOnEveryLine) {
     LoadUniformSurvey(false);
     const fs::path file = Root() / "vectors.dxf";
-    EXPECT_FALSE(ExportVectorDxf(database, options, Units(), AllLines(), file, prompt));
+    EXPECT_FALSE(
+        ExportVectorDxf(database, options, CurrentQuantityOptions(), AllLines(), file, prompt));
     EXPECT_FALSE(fs::exists(file));
     ASSERT_EQ(prompt.Messages().size(), 1U);
     EXPECT_EQ(prompt.Messages()[0].text, "No Position data for this line found");

@@ -15,6 +15,7 @@
 #include "model/Ensemble.h"
 #include "model/Units.h"
 #include "project/Database.h"
+#include "project/SettingsOptions.h"
 
 namespace fluvex {
 namespace {
@@ -114,7 +115,7 @@ TEST(PlanDrawing, ArrowShapesAndLabels) {
         options.arrowStyle = c.style;
         options.solidArrows = c.solid;
         RecordingTarget target;
-        const PlanDrawing drawing(AppDatabase(), options, Units(), nullptr);
+        const PlanDrawing drawing(AppDatabase(), options, CurrentQuantityOptions(), nullptr);
         drawing.DrawArrow(target, "", 800, {10, 20, -1}, c.theta);
         ASSERT_EQ(target.lines.size(), c.lines) << c.style;
         ASSERT_EQ(target.polygons.size(), c.solid ? 1U : 0U);

@@ -115,7 +115,7 @@ protected:
     // The CSV of line 0, checking that every line ends with a comma.
     std::vector<Row> Csv() {
         const fs::path file = Root() / "out.csv";
-        EXPECT_TRUE(ExportCsv(database, file, 0));
+        EXPECT_TRUE(ExportCsv(database, file, 0, CurrentQuantityOptions()));
         std::vector<Row> rows = Lines(file, ",");
         for (Row& row : rows) {
             EXPECT_EQ(row.back(), "");
@@ -217,7 +217,7 @@ TEST_F(TextExports, XyzHoldsThePositionedPingsAsTheCsvDoes) {
     ExpectAll(rows[2], 6, 10, "");
 
     const fs::path file = Root() / "out.xyz";
-    ASSERT_TRUE(ExportXyz(database, 0, file));
+    ASSERT_TRUE(ExportXyz(database, 0, file, CurrentQuantityOptions()));
     const std::vector<Row> points = Lines(file, " ");
     ASSERT_EQ(points.size(), 2U);
     for (std::size_t k = 0; k < 2; ++k) {
@@ -252,18 +252,18 @@ TEST_F(TextExports, AFailedExportLeavesNoFileBehind) {
     Load(Generate(Crossing(3)), "ex_001.PD0");
     const fs::path kept = Root() / "kept.csv";
     WriteText(kept, "old");
-    EXPECT_FALSE(ExportCsv(database, kept, 4));  // no such line
-    EXPECT_FALSE(ExportCsv(database, Root() / "no-folder" / "a.csv", 0));
-    EXPECT_FALSE(ExportXyz(database, 0, Root() / "no-folder" / "a.xyz"));
-    EXPECT_FALSE(ExportXyzi(database, 0, Root() / "no-folder" / "a.xyz"));
+    EXPECT_FALSE(ExportCsv(database, kept, 4, CurrentQuantityOptions()));  // no such line
+    EXPECT_FALSE(ExportCsv(database, Root() / "no-folder" / "a.csv", 0, CurrentQuantityOptions()));
+    EXPECT_FALSE(ExportXyz(database, 0, Root() / "no-folder" / "a.xyz", CurrentQuantityOptions()));
+    EXPECT_FALSE(ExportXyzi(database, 0, Root() / "no-folder" / "a.xyz", CurrentQuantityOptions()));
     fs::create_directories(Root() / "a-folder.csv");
-    EXPECT_FALSE(ExportCsv(database, Root() / "a-folder.csv", 0));
+    EXPECT_FALSE(ExportCsv(database, Root() / "a-folder.csv", 0, CurrentQuantityOptions()));
     EXPECT_EQ(ReadText(kept), "old");
     for (const auto& entry : fs::directory_iterator(Root()))
         EXPECT_EQ(entry.path().string().find(".tmp-"), std::string::npos) << entry.path();
 
     AppSettings().CurrentLine = 0;  // -1: the current line
-    EXPECT_TRUE(ExportCsv(database, kept, -1));
+    EXPECT_TRUE(ExportCsv(database, kept, -1, CurrentQuantityOptions()));
     EXPECT_TRUE(ReadText(kept).starts_with("Number,"));
 }
 
@@ -295,7 +295,7 @@ TEST_P(XyziGeometry, BeamCellsLieAlongTheirBeams) {
                               std::to_string(kRollAmplitudeDegrees) + "\n"));
     Load(line, "ex_001.PD0");
     const fs::path file = Root() / "out.xyz";
-    ASSERT_TRUE(ExportXyzi(database, 0, file));
+    ASSERT_TRUE(ExportXyzi(database, 0, file, CurrentQuantityOptions()));
     const std::vector<Row> points = Lines(file, " ");
 
     constexpr std::size_t kCells = 12;

@@ -20,6 +20,7 @@
 #include "export/TextExports.h"
 #include "model/Units.h"
 #include "project/Database.h"
+#include "project/SettingsOptions.h"
 #include "services/Geodesy.h"
 #include "services/UserPrompt.h"
 #include "synth/SurveyDescription.h"
@@ -95,9 +96,12 @@ protected:
         fs::create_directories(Folder());
         for (int line = 0; line < 2; ++line)
             ASSERT_TRUE(ExportCsv(database,
-                                  ExportFileName(Folder(), database.LineName(line), ".csv"), line));
+                                  ExportFileName(Folder(), database.LineName(line), ".csv"), line,
+                                  CurrentQuantityOptions()));
         std::string error;
-        ASSERT_TRUE(ExportWorkbook(database, Folder() / "survey.xlsx", &error)) << error;
+        ASSERT_TRUE(
+            ExportWorkbook(database, Folder() / "survey.xlsx", CurrentQuantityOptions(), &error))
+            << error;
     }
 
     fs::path Folder() const { return Root() / "out"; }
@@ -173,7 +177,8 @@ TEST_F(WorkbookExport, TheSheetsHoldTheCsvTablesAsFormattedNumbers) {
 TEST_F(WorkbookExport, AFileThatCannotBeWrittenIsReported) {
     ExportTwoLines();
     std::string error;
-    EXPECT_FALSE(ExportWorkbook(database, Root() / "no-folder" / "out.xlsx", &error));
+    EXPECT_FALSE(ExportWorkbook(database, Root() / "no-folder" / "out.xlsx",
+                                CurrentQuantityOptions(), &error));
     EXPECT_NE(error.find("no-folder"), std::string::npos) << error;
     EXPECT_FALSE(fs::exists(Root() / "no-folder"));
 }

@@ -18,6 +18,7 @@
 #include "export/WorkbookExport.h"
 #include "model/Units.h"
 #include "project/Database.h"
+#include "project/SettingsOptions.h"
 #include "services/CurrentColourTable.h"
 #include "services/HostService.h"
 #include "services/UserPrompt.h"
@@ -58,7 +59,7 @@ bool ExportLines(LineExportKind kind, std::optional<int> only, const fs::path& f
     BatchProgress progress(err, "export: lines");
     StderrPrompt prompt;
     return ExportLinesToFolder(
-        AppDatabase(), kind, lines, folder, prompt,
+        AppDatabase(), kind, lines, folder, CurrentQuantityOptions(), prompt,
         [&progress](int done, int total) {
             progress.Show(done, total);
             return true;
@@ -80,7 +81,8 @@ bool Saved(bool written, const fs::path& file, const std::string& error, std::os
 bool ExportWorkbookOf(const std::string& firstFile, const fs::path& folder, std::ostream& err) {
     const fs::path file = WholeSurveyFile(firstFile, folder, ".xlsx");
     std::string error;
-    return Saved(ExportWorkbook(AppDatabase(), file, &error), file, error, err);
+    return Saved(ExportWorkbook(AppDatabase(), file, CurrentQuantityOptions(), &error), file, error,
+                 err);
 }
 
 bool ExportRtfReportOf(const std::string& firstFile, const fs::path& folder, std::ostream& err) {
@@ -117,9 +119,10 @@ bool ExportDrawing(ExportTarget drawing, std::optional<int> only, const fs::path
     };
     StderrPrompt prompt;
     return drawing == ExportTarget::PlanDrawing
-               ? ExportPlanDxf(database, options, Units(), CurrentVelocityTable(), lines, file,
-                               prompt, tell)
-               : ExportVectorDxf(database, options, Units(), lines, file, prompt, tell);
+               ? ExportPlanDxf(database, options, CurrentQuantityOptions(), CurrentVelocityTable(),
+                               lines, file, prompt, tell)
+               : ExportVectorDxf(database, options, CurrentQuantityOptions(), lines, file, prompt,
+                                 tell);
 }
 
 // The contour drawings, with the run's status texts on stderr.
@@ -133,8 +136,8 @@ bool ExportContours(bool vertical, std::optional<int> only, const fs::path& fold
     const ContourProgress progress{
         [&err](const std::string& text) { err << "fluvex-cli: " << text << '\n'; }, {}};
     std::vector<fs::path> written;
-    const int result =
-        RunContours(AppDatabase(), options, Units(), work, folder, progress, &written);
+    const int result = RunContours(AppDatabase(), options, CurrentQuantityOptions(), work, folder,
+                                   progress, &written);
     for (const fs::path& file : written)
         err << "fluvex-cli: wrote " << file.string() << '\n';
     return result == 0;
