@@ -376,10 +376,11 @@ struct CellVelocity {
     std::int16_t north = 0;
     std::int16_t up = 0;
     // For a cell: the integer mean of its four echo intensities (0 without an intensity block),
-    // kept even when the velocity is bad. Not an error velocity.
-    std::int16_t fourth = 0;
+    // kept even when the velocity is bad; the views' "Error" component shows it. 0 for the other
+    // vectors.
+    std::int16_t echoIntensity = 0;
 
-    // The fourth slot does not count: it is not a velocity.
+    // The echo intensity does not count: it is not a velocity.
     bool IsBad() const {
         return east == kBadVelocity || north == kBadVelocity || up == kBadVelocity;
     }
@@ -392,7 +393,7 @@ struct VelocityInfo {
     std::int16_t east = 0;
     std::int16_t north = 0;
     std::int16_t up = 0;
-    std::int16_t fourth = 0;
+    std::int16_t echoIntensity = 0;
     double magnitude2D = 0.0;  // mm/s
     double magnitude3D = 0.0;  // mm/s
     double direction = 0.0;    // degrees clockwise from north, 0 <= d < 360

@@ -167,7 +167,7 @@ VelocityInfo DescribeVelocity(const CellVelocity& velocity) {
     return {velocity.east,
             velocity.north,
             velocity.up,
-            velocity.fourth,
+            velocity.echoIntensity,
             HorizontalSpeed(velocity),
             Speed3D(velocity),
             DirectionDegrees(velocity.east, velocity.north)};
@@ -214,7 +214,7 @@ std::int16_t CellComponentValue(const CellVelocity& velocity, int component) {
         case kVerticalVelocity:
             return velocity.up;
         case kErrorVelocity:
-            return velocity.fourth;
+            return velocity.echoIntensity;
         // One cell of a section is drawn per call: no direction where none is asked for.
         case kMagnitude2D:
             return TruncateSaturating<std::int16_t>(HorizontalSpeed(velocity));

@@ -111,7 +111,7 @@ int LastCell(const Ensemble& ensemble, const QuantityOptions& options,
              std::optional<int> rule = std::nullopt);
 
 // Depth-mean East, North and Up: the sums over the valid cells divided by the number of all
-// cells, truncated; the fourth slot is 0. False when there are no processed cells.
+// cells, truncated; the echo intensity is 0. False when there are no processed cells.
 bool MeanVelocity(const Ensemble& ensemble, CellVelocity& mean);
 
 // The reference velocity with its magnitudes and direction. False, with `info` untouched, when

@@ -18,26 +18,26 @@ constexpr CellVelocity kBadCell{kBadVelocity, kBadVelocity, kBadVelocity, kBadVe
 
 bool AllValid(const CellVelocity& cell) {
     return cell.east != kBadVelocity && cell.north != kBadVelocity && cell.up != kBadVelocity &&
-           cell.fourth != kBadVelocity;
+           cell.echoIntensity != kBadVelocity;
 }
 
 // The mean of the valid cells of [first, last), each value's sum divided by their count and
 // rounded to the nearest mm/s; the bad cell when none is valid.
 CellVelocity MeanOfValid(const std::vector<CellVelocity>& cells, size_t first, size_t last) {
-    long long east = 0, north = 0, up = 0, fourth = 0, count = 0;
+    long long east = 0, north = 0, up = 0, intensity = 0, count = 0;
     for (size_t i = first; i < last; ++i) {
         if (!AllValid(cells[i])) continue;
         east += cells[i].east;
         north += cells[i].north;
         up += cells[i].up;
-        fourth += cells[i].fourth;
+        intensity += cells[i].echoIntensity;
         ++count;
     }
     if (count == 0) return kBadCell;
     auto mean = [count](long long sum) {
         return RoundVelocity(static_cast<double>(sum) / static_cast<double>(count));
     };
-    return {mean(east), mean(north), mean(up), mean(fourth)};
+    return {mean(east), mean(north), mean(up), mean(intensity)};
 }
 
 void AverageAll(std::vector<CellVelocity>& cells, size_t inUse) {

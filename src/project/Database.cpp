@@ -10,6 +10,7 @@
 #include "project/LineReprocessing.h"
 #include "project/SettingsOptions.h"
 #include "readers/CRDIReader.h"
+#include "services/DebugOutput.h"
 #include "services/UserPrompt.h"
 #include "settings/Settings.h"
 
@@ -97,7 +98,7 @@ void Database::DeleteCell(int line, int index, int cell) {
     for (int beam = 0; beam < kBeamCount; ++beam)
         ping.cellBlocks.SetVelocity(cell, beam, kBadVelocity);
     if (cell < 0 || static_cast<std::size_t>(cell) >= ping.cells.size()) return;
-    // The fourth slot is the cell's echo intensity, which the recorded intensities still give.
+    // The cell's echo intensity stays: the recorded intensities still give it.
     CellVelocity& processed = ping.cells[static_cast<std::size_t>(cell)];
     processed.east = processed.north = processed.up = kBadVelocity;
 }
@@ -221,6 +222,12 @@ bool Database::HasSonTekLine() const {
 
 // ---------------------------------------------------------------------------------------------
 // Clip border
+
+void TraceReadWarnings(const Database& database) {
+    for (int line = 0; line < database.LineCount(); ++line)
+        for (const ReadWarning& warning : database.ReadWarnings(line))
+            DebugOutput(database.LinePath(line).string() + ": " + DescribeReadWarning(warning));
+}
 
 bool LoadBorderFileOrSay(Database& database, const std::filesystem::path& file,
                          UserPrompt& prompt) {

@@ -124,6 +124,9 @@ public:
     bool SonTekFlag() const { return sonTekFlag_; }
     // Every line added since Clear came with a line file whose planned line could be read.
     bool LineFileFlag() const { return lineFileFlag_; }
+    // The suite's line files (edited files) bring the sounder depths, the navigation and the
+    // attitude of every line; before anything is loaded every choice is open.
+    bool LineFilesForEveryLine() const { return lineCount_ == 0 || lineFileFlag_; }
     // Some line's pings cannot be timed by the suite's time tags: it came without a line file,
     // or its time tags do not increase (files recorded by other software hold a constant there).
     bool SuiteTimingUnavailable() const { return suiteTimingUnavailable_; }
@@ -170,6 +173,9 @@ private:
 
 // The line collection of the process.
 Database& AppDatabase();
+
+// Writes each line's read warnings (refused pings and stretches) to the debug output.
+void TraceReadWarnings(const Database& database);
 
 // Loads `file` as the clip border of `database`; when it cannot be used, says so through
 // `prompt`, naming the file, and returns false with no border.

@@ -15,29 +15,12 @@ namespace fluvex {
 
 namespace {
 
-struct Caption {
-    int id;
-    const char* designText;
-};
 constexpr Caption kDblCaption{1487, "DBL"};
 constexpr Caption kTimeCaption{2915, "Time"};
 constexpr Caption kDepthCaption{1533, "Depth"};
 constexpr Caption kEastingCaption{3030, "Easting"};
 constexpr Caption kNorthingCaption{3055, "Northing"};
 constexpr Caption kNoDataCaption{kNoDataTextId, "No Data"};
-
-std::string CaptionText(const Caption& caption) {
-    std::string text = TextService::LoadText(caption.id);
-    return text.empty() ? std::string(caption.designText) : text;
-}
-
-// "caption: value"
-std::string Labelled(const Caption& caption, std::string_view value) {
-    return CaptionText(caption) + ": " + std::string(value);
-}
-std::string Labelled(std::string_view name, std::string_view value) {
-    return std::string(name) + ": " + std::string(value);
-}
 
 std::string HorizontalText(double value, bool useTime) {
     return useTime ? Labelled(kTimeCaption, FormatTimeOfDay(value))

@@ -195,24 +195,12 @@ void SetBedPen(SectionImage& image) {
 
 // --- Header and footer ---
 
-// A caption by text id, with the text it was designed with for ids the text table lacks.
-struct Caption {
-    int textId = 0;  // 0: none yet
-    std::string_view designText;
-};
-
 constexpr Caption kEastingCaption{3030, "Easting"};
 constexpr Caption kNorthingCaption{3055, "Northing"};
 constexpr Caption kLengthCaption{0, "Length"};
 constexpr Caption kAzimuthCaption{0, "Azimuth"};
 constexpr std::array kDischargeCaptions{Caption{5940, "Measured"}, Caption{5941, "Top"},
                                         Caption{5942, "Bottom"}, Caption{5066, "Total"}};
-
-std::string Labelled(const Caption& caption, std::string_view value) {
-    std::string text = caption.textId != 0 ? TextService::LoadText(caption.textId) : "";
-    if (text.empty()) text = caption.designText;
-    return text.append(": ").append(value);
-}
 
 bool HasPosition(const Ensemble& ping) {
     return ping.loaded && ping.navigation.positionValid;

@@ -54,7 +54,7 @@ std::string Sentence(std::string_view what, std::string_view name, std::string_v
 }  // namespace
 
 OfferedReferences OfferedReferencesOf(Database& database) {
-    const bool lineFiles = database.LineCount() == 0 || database.LineFileFlag();
+    const bool lineFiles = database.LineFilesForEveryLine();
     OfferedReferences offered;
     offered.navigationFromLineFiles = lineFiles;
     if (lineFiles) offered.depth = {kEchoSounderHighDepth, kEchoSounderLowDepth};

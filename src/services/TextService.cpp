@@ -125,4 +125,17 @@ std::string TextService::LoadText(std::span<const int> ids) {
     return joined;
 }
 
+std::string CaptionText(const Caption& caption) {
+    std::string text = caption.textId != 0 ? TextService::LoadText(caption.textId) : "";
+    return text.empty() ? std::string(caption.designText) : text;
+}
+
+std::string Labelled(const Caption& caption, std::string_view value) {
+    return Labelled(CaptionText(caption), value);
+}
+
+std::string Labelled(std::string_view name, std::string_view value) {
+    return std::string(name).append(": ").append(value);
+}
+
 }  // namespace fluvex

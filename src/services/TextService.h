@@ -6,6 +6,7 @@
 
 #include <span>
 #include <string>
+#include <string_view>
 
 namespace fluvex {
 
@@ -18,5 +19,16 @@ public:
     // Ids without a text add nothing.
     static std::string LoadText(std::span<const int> ids);
 };
+
+// A caption by text id, with the text it was designed with for ids the text table lacks.
+struct Caption {
+    int textId = 0;  // 0: none yet
+    std::string_view designText;
+};
+
+std::string CaptionText(const Caption& caption);
+// "caption: value".
+std::string Labelled(const Caption& caption, std::string_view value);
+std::string Labelled(std::string_view name, std::string_view value);
 
 }  // namespace fluvex

@@ -40,14 +40,6 @@ constexpr int kDepthTitleGap = 5;
 
 // --- Text ---
 
-QString ToQString(const std::string& text) {
-    return QString::fromStdString(text);
-}
-
-QString ToQString(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
 int TextWidth(const QPainter& painter, const QString& text) {
     return painter.fontMetrics().horizontalAdvance(text);
 }

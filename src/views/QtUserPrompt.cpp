@@ -1,17 +1,12 @@
 #include "views/QtUserPrompt.h"
+#include "views/ViewText.h"
 
 #include <QMessageBox>
 #include <QString>
 
 namespace fluvex {
 
-namespace {
-
-QString ToQString(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-}  // namespace
+namespace {}  // namespace
 
 void QtUserPrompt::ShowError(std::string_view text, std::string_view caption) {
     QMessageBox::critical(parent_, ToQString(caption), ToQString(text));

@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "views/ViewColour.h"
+#include "views/ViewText.h"
 
 namespace fluvex {
 
@@ -71,8 +72,7 @@ void ScreenTarget::DrawText(const WorldPoint& at, std::string_view text) {
     painter_->translate(ToPixel(at));
     // The angle turns anticlockwise in the world, where y grows upwards.
     painter_->rotate(-fontAngle_);
-    painter_->drawText(QPointF(0, 0),
-                       QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+    painter_->drawText(QPointF(0, 0), ToQString(text));
     painter_->restore();
 }
 

@@ -107,9 +107,7 @@ TdlgContours::TdlgContours(QWidget* parent)
     edtSmoothing_->setSuffix(tr(" pings each side"));
     lstVelocities_ = new QListWidget(this);
     lstVelocities_->setObjectName("lstVelocities");
-    for (int q = kEastVelocity; q <= kDirection; ++q)
-        lstVelocities_->addItem(QString::fromUtf8(QuantityName(q).data(),
-                                                  static_cast<qsizetype>(QuantityName(q).size())));
+    lstVelocities_->addItems(VelocityQuantityNames());
     auto* form = new QFormLayout;
     form->addRow(tr("Slice Height"), edtSliceHeight_);
     form->addRow(tr("Contour Spacing"), cmbContourSpacing_);

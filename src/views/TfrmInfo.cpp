@@ -138,10 +138,6 @@ int Truncated(double pixels) {
     return static_cast<int>(pixels);
 }
 
-QString ToQString(const std::string& text) {
-    return QString::fromStdString(text);
-}
-
 QString TwoDecimals(double value) {
     return ToQString(FormatTwoDecimals(value));
 }
@@ -375,8 +371,8 @@ void TfrmInfo::ShowCellVelocity() {
     SetField(Field::East, SpeedText(info.east, kEastVelocity));
     SetField(Field::North, SpeedText(info.north, kNorthVelocity));
     SetField(Field::Vertical, SpeedText(info.up, kVerticalVelocity));
-    // The fourth slot is shown as held, like every unscaled quantity.
-    SetField(Field::Error, ToQString(Units().FormatVelocity(info.fourth, kErrorVelocity)));
+    // The echo intensity is shown as held, like every unscaled quantity.
+    SetField(Field::Error, ToQString(Units().FormatVelocity(info.echoIntensity, kErrorVelocity)));
     SetField(Field::BinDepth, DistanceText(CellDepth(shown_, shownCell_, Units())));
 }
 

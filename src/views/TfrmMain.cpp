@@ -26,7 +26,6 @@
 #include "project/DischargeReport.h"
 #include "project/ReferenceChoice.h"
 #include "project/SurveyDeclination.h"
-#include "readers/CRDIReader.h"
 #include "readers/ReadFeedback.h"
 #include "services/ColourTable.h"
 #include "services/CurrentColourTable.h"
@@ -88,13 +87,6 @@ QAction* MakeAction(TfrmMain* owner, const char* objectName, const QString& text
     return action;
 }
 
-// Edited files (or the suite's raw line files) bring the attitude; before anything is loaded
-// every choice is offered.
-bool EditedFileData() {
-    const Database& database = AppDatabase();
-    return database.LineCount() == 0 || database.LineFileFlag();
-}
-
 // The collection reports the reads' progress while this lives.
 class FeedbackInstalled {
 public:
@@ -121,13 +113,6 @@ QString LoadedSummary() {
             .arg(QString::fromStdString(database.LinePath(0).string()))
             .arg(ensembles);
     return QString("Loaded %1 lines with %2 ensembles").arg(database.LineCount()).arg(ensembles);
-}
-
-void TraceReadWarnings() {
-    Database& database = AppDatabase();
-    for (int line = 0; line < database.LineCount(); ++line)
-        for (const ReadWarning& warning : database.ReadWarnings(line))
-            DebugOutput(database.LinePath(line).string() + ": " + DescribeReadWarning(warning));
 }
 
 }  // namespace
@@ -435,7 +420,7 @@ void TfrmMain::UpdateActions() {
 void TfrmMain::UpdateAttitudeAction(QAction* action, bool (Settings::*get)() const,
                                     void (Settings::*set)(bool)) {
     Settings& settings = AppSettings();
-    const bool attitudeAvailable = EditedFileData();
+    const bool attitudeAvailable = AppDatabase().LineFilesForEveryLine();
     action->setEnabled(attitudeAvailable);
     if (!attitudeAvailable && (settings.*get)()) (settings.*set)(false);
     action->setChecked((settings.*get)());
@@ -561,7 +546,7 @@ OpenFilesOutcome TfrmMain::OpenFiles(std::span<const std::filesystem::path> file
                  const FeedbackInstalled installed(AppDatabase(), feedback);
                  outcome = OpenSurveyFiles(AppDatabase(), list, prompt);
              }});
-    TraceReadWarnings();
+    TraceReadWarnings(AppDatabase());
     declinationAdvised_ = false;
     statusBar()->showMessage(LoadedSummary());
     for (const std::string& notice : outcome.notices)

@@ -41,9 +41,6 @@ constexpr std::array kStatusPanelWidths{100, 100, 100, 100, 50};
 constexpr std::array kStatusPanelSamples{"Time: 00:00:00.0", "Depth: 0000.00 m",
                                          "Easting: 0000000.00", "Northing: 00000000.00", ""};
 constexpr int kStatusPanelMargin = 8;
-constexpr std::array kComponentItems{"East Velocity",   "North Velocity", "Vertical Velocity",
-                                     "Error Velocity ", "Magnitude 2D",   "Magnitude 3D",
-                                     "Direction"};
 constexpr std::array kColourScalingItems{"No Scaling", "Scale Current File", "Scale All Files"};
 
 std::string ErrorCaption() {
@@ -161,7 +158,9 @@ QWidget* TfrmProfile::BuildTopBar() {
     // A tool bar, so that in a narrow panel the buttons that do not fit move to its overflow
     // menu instead of widening the whole main window.
     auto* bar = new QToolBar(this);
-    cmbVelocity_ = NewList("cmbVelocity", kComponentItems, bar);
+    cmbVelocity_ = new QComboBox(bar);
+    cmbVelocity_->setObjectName("cmbVelocity");
+    cmbVelocity_->addItems(VelocityQuantityNames());
     // Under a scaling mode another component brings its own range (the line's).
     connect(cmbVelocity_, &QComboBox::activated, this, [this](int index) {
         AppSettings().SetVelocity(index);

@@ -44,10 +44,6 @@ constexpr int kProfileRangeCells = 2;
 constexpr int kProfileRangePercent = 3;
 constexpr int kVerticalAveraging = 1;
 
-QString ToQString(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
 std::optional<int> IntegerIn(const QString& text) {
     const QString trimmed = text.trimmed();
     bool ok = false;

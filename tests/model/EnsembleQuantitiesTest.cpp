@@ -225,12 +225,12 @@ TEST_F(EnsembleQuantities, DirectionsAtTheAxesAndBetween) {
     const VelocityInfo info = CellInfo({3, -4, 12, 7});
     EXPECT_EQ(info.magnitude2D, 5);
     EXPECT_EQ(info.magnitude3D, 13);
-    EXPECT_EQ(info.fourth, 7);
+    EXPECT_EQ(info.echoIntensity, 7);
 }
 
 TEST_F(EnsembleQuantities, VelocityInfoOfBadOrMissingValues) {
     const VelocityInfo bad = CellInfo(kBadCell);
-    EXPECT_EQ(bad.fourth, kBadVelocity);
+    EXPECT_EQ(bad.echoIntensity, kBadVelocity);
     EXPECT_EQ(bad.direction, kBadValue);  // a defined value, not the NaN of 0xFF bytes
 
     Ensemble ping = Ping();

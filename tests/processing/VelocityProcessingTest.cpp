@@ -115,7 +115,7 @@ TEST_F(VelocityProcessingTest, BeamsBecomeInstrumentAxesAndTurnWithTheHeading) {
     Ensemble threeBeams = MakePing(1, kBeamAxes, {100, -100, 0, kBadVelocity});
     ProcessEnsemble(threeBeams, kIdentity3, CurrentProcessingOptions());
     EXPECT_TRUE(threeBeams.cells[0].IsBad());
-    EXPECT_EQ(threeBeams.cells[0].fourth, 100);
+    EXPECT_EQ(threeBeams.cells[0].echoIntensity, 100);
 }
 
 TEST_F(VelocityProcessingTest, AlignmentTurnsEarthAxesToo) {
@@ -139,12 +139,12 @@ TEST_F(VelocityProcessingTest, LowAmplitudeEndsTheProfile) {
     EXPECT_FALSE(ping.cells[1].IsBad());
     EXPECT_TRUE(ping.cells[2].IsBad());
     EXPECT_TRUE(ping.cells[3].IsBad());
-    EXPECT_EQ(ping.cells[3].fourth, 90);
+    EXPECT_EQ(ping.cells[3].echoIntensity, 90);
 
     ping.present &= static_cast<uint8_t>(~PresentBit::EchoIntensity);  // no intensities: no filter
     ProcessEnsemble(ping, kIdentity3, CurrentProcessingOptions());
     EXPECT_FALSE(ping.cells[3].IsBad());
-    EXPECT_EQ(ping.cells[3].fourth, 0);
+    EXPECT_EQ(ping.cells[3].echoIntensity, 0);
 }
 
 TEST_F(VelocityProcessingTest, UnusableAttitudeMakesEveryCellBad) {

@@ -140,14 +140,14 @@ TEST_F(ProfileCursor, ADeletedCellStaysDeletedWhenTheLineIsProcessedAgain) {
     const auto ping = [&](int index) {
         return database.Ensembles(0)[static_cast<std::size_t>(index)];
     };
-    const std::int16_t intensity = ping(3).cells[2].fourth;
+    const std::int16_t intensity = ping(3).cells[2].echoIntensity;
     ASSERT_NE(VelocityComponent(ping(3), 2, kEastVelocity), kBadVelocity);
 
     database.DeleteCell(0, 3, 2);
     for (const int pass : {0, 1}) {
         if (pass == 1) AppSettings().Invalidate();
         EXPECT_EQ(VelocityComponent(ping(3), 2, kEastVelocity), kBadVelocity) << pass;
-        EXPECT_EQ(ping(3).cells[2].fourth, intensity) << "echo intensity is not a velocity";
+        EXPECT_EQ(ping(3).cells[2].echoIntensity, intensity) << "echo intensity is not a velocity";
         EXPECT_EQ(ping(3).cellBlocks.Velocity(2, 3), kBadVelocity);
         EXPECT_NE(VelocityComponent(ping(3), 1, kEastVelocity), kBadVelocity);
         EXPECT_NE(VelocityComponent(ping(4), 2, kEastVelocity), kBadVelocity);

@@ -115,7 +115,7 @@ json CellTable(const Ensemble& ensemble, int16_t (*value)(const Ensemble&, int c
 }
 
 json FourValues(const CellVelocity& v) {
-    return json::array({v.east, v.north, v.up, v.fourth});
+    return json::array({v.east, v.north, v.up, v.echoIntensity});
 }
 
 json EnsembleRecord(int index, const Ensemble& recorded, bool processed) {

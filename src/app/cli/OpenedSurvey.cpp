@@ -11,8 +11,6 @@
 #include "project/Database.h"
 #include "project/LineLoading.h"
 #include "project/SurveyDeclination.h"
-#include "readers/CRDIReader.h"
-#include "services/DebugOutput.h"
 #include "services/Geodesy.h"
 #include "services/HostService.h"
 #include "services/UserPrompt.h"
@@ -57,9 +55,7 @@ OpenedSurvey::OpenedSurvey(const std::vector<std::string>& files, std::ostream& 
     for (const std::string& notice : outcome.notices)
         err << "fluvex-cli: " << notice << '\n';
     AppSettings().CurrentLine = database.LineCount() > 0 ? 0 : -1;
-    for (int line = 0; line < database.LineCount(); ++line)
-        for (const ReadWarning& warning : database.ReadWarnings(line))
-            DebugOutput(database.LinePath(line).string() + ": " + DescribeReadWarning(warning));
+    TraceReadWarnings(database);
     AdviseDeclination(database, err);
 }
 
