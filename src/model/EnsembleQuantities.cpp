@@ -235,11 +235,6 @@ double PositionedValue(const Ensemble& ensemble, double value) {
     return ensemble.navigation.positionValid ? value : 0;
 }
 
-double NormalisedDegrees(double degrees) {
-    const double reduced = std::fmod(degrees, 360.0);
-    return reduced < 0 ? reduced + 360 : reduced;
-}
-
 // 0 without a bottom-track block or with a bad bottom-track velocity.
 double BottomTrackSpeed(const Ensemble& ensemble, const UnitSystem& units) {
     const CellVelocity& bottom = ensemble.bottomTrackVelocity;

@@ -139,6 +139,11 @@ std::string FormatTimeOfDay(double seconds) {
     return FormatPadded(ofDay / 3600, 2) + ":" + FormatPadded(ofDay % 3600 / 60, 2) + ":" + second;
 }
 
+double NormalisedDegrees(double degrees) {
+    const double reduced = std::fmod(degrees, 360.0);
+    return reduced < 0 ? reduced + 360 : reduced;
+}
+
 double DirectionBetween(double x1, double y1, double x2, double y2) {
     if (x1 == x2 && y1 == y2) return 0;
     double degrees = std::atan2(x2 - x1, y2 - y1) * 180 / std::numbers::pi;

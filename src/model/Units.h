@@ -82,6 +82,8 @@ std::string FormatTwoDecimals(double x);
 // Seconds since midnight as "hh:mm:ss.s"; days wrap.
 std::string FormatTimeOfDay(double seconds);
 
+// An angle in degrees brought into 0 <= a < 360.
+double NormalisedDegrees(double degrees);
 // Degrees clockwise from north (increasing y) of the step from (x1, y1) to (x2, y2); 0 when the
 // points coincide.
 double DirectionBetween(double x1, double y1, double x2, double y2);

@@ -17,11 +17,6 @@ namespace {
 
 constexpr double kSecondsPerDay = 86400.0;
 
-double NormalisedDegrees(double degrees) {
-    const double turned = std::fmod(degrees, 360.0);
-    return turned < 0 ? turned + 360.0 : turned;
-}
-
 // Headings interpolated along the shorter arc: between 359 and 1 degrees lies 0, not 180. At a
 // fix's own time its heading comes out unchanged.
 double InterpolateHeading(double a, double b, double t0, double t1, double t) {
