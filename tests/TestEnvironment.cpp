@@ -75,6 +75,14 @@ std::string RunPython(const std::string& arguments, int& status) {
     return output;
 }
 
+fs::path WriteLineFile(const fs::path& file, const synth::SyntheticLine& line) {
+    const std::vector<std::uint8_t> bytes = synth::EncodeLine(line);
+    std::ofstream(file, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+    return file;
+}
+
 std::vector<std::filesystem::path> WriteUniformCrossings(const std::filesystem::path& folder,
                                                          bool secondPositioned) {
     std::vector<std::filesystem::path> files;
@@ -91,11 +99,8 @@ std::vector<std::filesystem::path> WriteUniformCrossings(const std::filesystem::
                 "[Track]\nEnsembles = 150\nSpeed = 0.36\n[Instrument]\nCells = 10\n" +
                 nav),
             line);
-        const std::vector<std::uint8_t> bytes = synth::EncodeLine(generated);
-        files.push_back(folder / ("uni_00" + std::to_string(line + 1) + ".PD0"));
-        std::ofstream(files.back(), std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()),
-                   static_cast<std::streamsize>(bytes.size()));
+        files.push_back(
+            WriteLineFile(folder / ("uni_00" + std::to_string(line + 1) + ".PD0"), generated));
     }
     return files;
 }

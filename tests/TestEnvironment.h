@@ -9,6 +9,10 @@
 
 #include "model/Ensemble.h"
 
+namespace fluvex::synth {
+struct SyntheticLine;
+}
+
 namespace fluvex::test {
 
 // Gives each test its own empty folders for every host folder kind and fresh process-wide
@@ -46,6 +50,10 @@ inline constexpr const char* kPython = "/usr/bin/python3";
 // Runs `kPython arguments` through the shell: its standard output, and its exit status in
 // `status` (-1 when it did not run or exit).
 std::string RunPython(const std::string& arguments, int& status);
+
+// Writes the PD0 bytes of a generated line to `file`; returns `file`.
+std::filesystem::path WriteLineFile(const std::filesystem::path& file,
+                                    const synth::SyntheticLine& line);
 
 // Two crossings of a river 3 m deep under a uniform 0.8 m/s current towards 60 degrees, written
 // as uni_001.PD0 and uni_002.PD0 in `folder`, positioned by GGA in UTM zone 32; `secondPositioned`

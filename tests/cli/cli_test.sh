@@ -27,8 +27,6 @@ check() {  # check NAME EXPECTED_STATUS GREP_PATTERN STREAM -- ARGS...
 check set-max-depth 0 '\[GraphOptions\]\n(?:[^[]*\n)?MaxDepth=12\n' out -- --set GraphOptions.MaxDepth=12 settings
 check set-mag-dec 0 '\[Corrections\]\n(?:[^[]*\n)?MagDec=1.5\n' out -- --set Corrections.MagDec=1.5 settings
 
-printf '[GraphOptions]\r\nMaxDepth=12.5\r\n' >"$work/fraction.ini"
-check fraction-reads-default 0 '\nMaxDepth=10\n' out -- --settings "$work/fraction.ini" settings
 check missing-settings-file 0 'does not exist' err -- --settings "$work/none.ini" settings
 check missing-project 1 'Invalid Geodesy' err -- --project "$work/missing.ini" settings
 check bad-set-value 2 'not a valid value for GraphOptions.MaxDepth' err -- --set GraphOptions.MaxDepth=12.5 settings

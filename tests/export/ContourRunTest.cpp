@@ -116,12 +116,9 @@ protected:
             "[Instrument]\nCells = 20\n"
             "[Navigation]\nBlocks = 104\nLatitude = 47.3\nLongitude = 9\n");
         for (int line = 0; line < survey_.lines; ++line) {
-            const std::vector<std::uint8_t> bytes =
-                synth::EncodeLine(synth::GenerateLine(survey_, line));
-            const fs::path file = Root() / ("reach_" + std::to_string(line) + ".PD0");
-            std::ofstream(file, std::ios::binary)
-                .write(reinterpret_cast<const char*>(bytes.data()),
-                       static_cast<std::streamsize>(bytes.size()));
+            const fs::path file = test::WriteLineFile(
+                Root() / ("reach_" + std::to_string(line) + ".PD0"),
+                synth::GenerateLine(survey_, line));
             ASSERT_TRUE(database.AddLine(file, {}, prompt));
         }
     }

@@ -166,15 +166,11 @@ protected:
         const auto description = synth::ParseSurveyDescription(
             "[Survey]\nName = r\n[Track]\nEnsembles = 5\n"
             "[Navigation]\nBlocks = 104\nLatitude = 47\nLongitude = 8\n");
-        const std::vector<std::uint8_t> bytes =
-            synth::EncodeLine(synth::GenerateLine(description, 0));
+        const synth::SyntheticLine line = synth::GenerateLine(description, 0);
         RecordingPrompt prompt;
-        for (const char* name : {"Fluss é.000", "Fluss ü.000"}) {
-            std::ofstream(Root() / name, std::ios::binary)
-                .write(reinterpret_cast<const char*>(bytes.data()),
-                       static_cast<std::streamsize>(bytes.size()));
-            ASSERT_TRUE(AppDatabase().AddLine(Root() / name, {}, prompt));
-        }
+        for (const char* name : {"Fluss é.000", "Fluss ü.000"})
+            ASSERT_TRUE(
+                AppDatabase().AddLine(test::WriteLineFile(Root() / name, line), {}, prompt));
         fs::create_directories(Root() / "out");
         WriteText(Target(), "the report before");
     }

@@ -92,12 +92,7 @@ protected:
     }
 
     void Load(const synth::SyntheticLine& line, const std::string& name) {
-        const std::vector<std::uint8_t> bytes = synth::EncodeLine(line);
-        const fs::path file = Root() / name;
-        std::ofstream(file, std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()),
-                   static_cast<std::streamsize>(bytes.size()));
-        ASSERT_TRUE(database.AddLine(file, {}, prompt));
+        ASSERT_TRUE(database.AddLine(test::WriteLineFile(Root() / name, line), {}, prompt));
     }
 
     // The lines of a text export, each split at `separator`. Every line ends in CR LF.
@@ -129,21 +124,6 @@ protected:
     std::unique_ptr<Geodesy> geodesy_;
 };
 
-std::string CrossingHeader() {
-    std::string header =
-        "Number,Time,Heading(deg),Pitch(rad),Roll(rad),Depth,X,Y,Lat,Lon,"
-        "BT E(m/s),BT N(m/s),BT Vel,BT Dir,";
-    for (int c = 0; c < 12; ++c) {
-        for (const char* name : {"E(m/s)", "N(m/s)", "U(m/s)", "Vel", "Dir"})
-            header += "Cell" + std::to_string(c) + " " + name + ",";
-    }
-    for (int c = 0; c < 12; ++c) {
-        for (int beam = 1; beam <= 4; ++beam)
-            header += "Cell" + std::to_string(c) + " Beam" + std::to_string(beam) + "Amp,";
-    }
-    return header + "\r\n";
-}
-
 // Pings of 10, 12 and 8 cells, the last without a position: 12 cell groups, the shorter rows
 // padded with zero groups, and four empty position fields.
 TEST_F(TextExports, CsvPadsEveryRowToTheLongestPing) {
@@ -154,12 +134,13 @@ TEST_F(TextExports, CsvPadsEveryRowToTheLongestPing) {
     Load(line, "ex_001.PD0");
 
     const std::vector<Row> rows = Csv();
-    EXPECT_TRUE(ReadText(Root() / "out.csv").starts_with(CrossingHeader()));
     ASSERT_EQ(rows.size(), 4U);
-    for (std::size_t k = 1; k < rows.size(); ++k) {
+    // The headings' pattern is checked on every export by check_exports.py; here their places.
+    EXPECT_EQ(rows[0][kFirstCellColumn + 59], "Cell11 Dir");
+    EXPECT_EQ(rows[0][kFirstAmplitudeColumn], "Cell0 Beam1Amp");
+    for (std::size_t k = 0; k < rows.size(); ++k)
         ASSERT_EQ(rows[k].size(), kColumns);
-        EXPECT_EQ(rows[k][0], std::to_string(k - 1));
-    }
+    EXPECT_EQ(rows[3][0], "2");
     // The first ping: time (seconds padded to two characters only), attitude, then the bottom
     // track (the bed seen from the boat: 1 m/s west) and the first cell (water over ground).
     const Row& first = rows[1];

@@ -138,11 +138,7 @@ private:
     }
 
     void Load(const synth::SyntheticLine& line, const std::string& name) {
-        const std::vector<std::uint8_t> bytes = synth::EncodeLine(line);
-        std::ofstream(Root() / name, std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()),
-                   static_cast<std::streamsize>(bytes.size()));
-        ASSERT_TRUE(database.AddLine(Root() / name, {}, prompt));
+        ASSERT_TRUE(database.AddLine(test::WriteLineFile(Root() / name, line), {}, prompt));
     }
 };
 

@@ -26,8 +26,6 @@
 namespace fluvex {
 namespace {
 
-namespace fs = std::filesystem;
-
 // mm/s per component. The file holds velocities rounded to 1 mm/s; beam-to-instrument amplifies
 // that rounding (by up to 1 / (2 sin 20°) = 1.5) and truncates, and the rotation truncates each of
 // its three partial sums toward zero, once for the cell and once more for the bottom track taken
@@ -91,12 +89,8 @@ protected:
     // Generates the line, writes its PD0 bytes and opens them.
     void OpenSurvey(const std::string& description) {
         line_ = synth::GenerateLine(synth::ParseSurveyDescription(description), 0);
-        const std::vector<std::uint8_t> bytes = synth::EncodeLine(line_);
-        const fs::path file = Root() / (line_.stem + ".PD0");
-        std::ofstream(file, std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()),
-                   static_cast<std::streamsize>(bytes.size()));
-        ASSERT_EQ(reader_.Open(file), OpenStatus::Ok);
+        ASSERT_EQ(reader_.Open(test::WriteLineFile(Root() / (line_.stem + ".PD0"), line_)),
+                  OpenStatus::Ok);
         ASSERT_EQ(reader_.Ensembles().size(), line_.truth.size());
     }
 

@@ -81,11 +81,7 @@ protected:
             0);
         line.ensembles[kBadPing].velocity[kBadCell].fill(synth::kBadVelocity);
         if (edit) edit(line.ensembles);
-        const std::vector<std::uint8_t> bytes = synth::EncodeLine(line);
-        std::ofstream(Root() / "section.PD0", std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()),
-                   static_cast<std::streamsize>(bytes.size()));
-        ASSERT_TRUE(database.AddLine(Root() / "section.PD0", {}, prompt));
+        ASSERT_TRUE(database.AddLine(test::WriteLineFile(Root() / "section.PD0", line), {}, prompt));
     }
 
     ProfileLayout Layout() {

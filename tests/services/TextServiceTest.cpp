@@ -20,33 +20,23 @@ constexpr std::array kOtherIds = {1703, 12538, 12539, 12540, 12534, 12535, 12536
                                   7810, 7211,  5936,  5937,  5938,  2038,  5973,  5974, 5066};
 
 // A miss in the binary search (an unsorted table, a lost entry) shows up here as an empty text.
-TEST(TextServiceLookup, EveryIdTheWindowsUseHasAText) {
-    for (int id : kSpreadsheetHeadingIds)
-        EXPECT_FALSE(TextService::LoadText(id).empty()) << id;
-    for (int id : kOtherIds)
-        EXPECT_FALSE(TextService::LoadText(id).empty()) << id;
-}
-
-TEST(TextServiceLookup, UnknownIdsGiveEmptyText) {
-    for (int id : {0, -1, 1, 1289, 5939, 12599, 99999, INT_MIN, INT_MAX}) {
-        EXPECT_EQ(TextService::LoadText(id), "") << id;
-    }
-}
-
-TEST(TextServiceLookup, SpreadsheetHeadingsAreDistinct) {
+TEST(TextService, EveryIdInUseHasATextAndUnknownIdsNone) {
     std::set<std::string> headings;
     for (int id : kSpreadsheetHeadingIds)
         headings.insert(TextService::LoadText(id));
     EXPECT_EQ(headings.size(), kSpreadsheetHeadingIds.size());
+    EXPECT_FALSE(headings.contains(""));
+    for (int id : kOtherIds)
+        EXPECT_FALSE(TextService::LoadText(id).empty()) << id;
+    for (int id : {0, -1, 1, 1289, 5939, 12599, 99999, INT_MIN, INT_MAX})
+        EXPECT_EQ(TextService::LoadText(id), "") << id;
 }
 
-TEST(TextServiceJoin, JoinsInOrderUpToTheFirstZero) {
+// A list joins in order up to its first zero or its end, passing over unknown ids.
+TEST(TextService, ListsJoinUpToTheFirstZero) {
     EXPECT_EQ(TextService::LoadText(std::array{5973, 5974, 0}), "Start EdgeEnd Edge");
     EXPECT_EQ(TextService::LoadText(std::array{5936, 0, 5937, 0}), "Discharge");
     EXPECT_EQ(TextService::LoadText(std::array{0, 5936}), "");
-}
-
-TEST(TextServiceJoin, ListsWithoutTerminatorOrWithUnknownIds) {
     EXPECT_EQ(TextService::LoadText(std::span<const int>{}), "");
     EXPECT_EQ(TextService::LoadText(std::array{5941, 5942}), "TopBottom");
     EXPECT_EQ(TextService::LoadText(std::array{-7, 5066, 5939, 0}), "Total");

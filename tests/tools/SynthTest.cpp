@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
@@ -8,14 +7,11 @@
 #include <functional>
 #include <nlohmann/json.hpp>
 #include <numbers>
-#include <span>
-#include <sstream>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "TestEnvironment.h"
-#include "synth/BeamGeometry.h"
+#include "readers/CRDIReader.h"
 #include "synth/SuiteLineFiles.h"
 #include "synth/SurveyDescription.h"
 #include "synth/SurveyFiles.h"
@@ -26,118 +22,7 @@ namespace fluvex::synth {
 namespace {
 
 namespace fs = std::filesystem;
-using Bytes = std::span<const std::uint8_t>;
 
-// ---------------------------------------------------------------------------------------------
-// A reader of our own for what the tests look at, written from the PD0 layout, not the generator.
-
-std::uint64_t LittleEndian(Bytes bytes, std::size_t at, std::size_t width) {
-    if (at + width > bytes.size()) throw std::out_of_range("field past the end of the bytes");
-    std::uint64_t value = 0;
-    for (std::size_t i = width; i-- > 0;)
-        value = (value << 8) | bytes[at + i];
-    return value;
-}
-std::uint16_t U16(Bytes b, std::size_t at) {
-    return static_cast<std::uint16_t>(LittleEndian(b, at, 2));
-}
-std::int16_t I16(Bytes b, std::size_t at) {
-    return static_cast<std::int16_t>(U16(b, at));
-}
-struct Block {
-    std::uint16_t id = 0;
-    Bytes bytes;
-};
-
-struct RawEnsemble {
-    Bytes bytes;  // header to checksum inclusive
-    std::vector<Block> blocks;
-
-    Bytes Find(std::uint16_t id, std::size_t nth = 0) const {
-        for (const Block& block : blocks)
-            if (block.id == id && nth-- == 0) return block.bytes;
-        throw std::out_of_range("no such block");
-    }
-};
-
-// Splits a file into ensembles, failing the test on anything but clean framing.
-std::vector<RawEnsemble> SplitFile(Bytes file) {
-    std::vector<RawEnsemble> ensembles;
-    std::size_t at = 0;
-    while (at < file.size()) {
-        EXPECT_EQ(U16(file, at), 0x7F7F) << "at byte " << at;
-        const std::size_t byteCount = U16(file, at + 2);
-        if (at + byteCount + 2 > file.size()) {
-            ADD_FAILURE() << "ensemble at byte " << at << " runs past the end of the file";
-            break;
-        }
-        const Bytes ensemble = file.subspan(at, byteCount + 2);
-        const std::size_t types = ensemble[5];
-        RawEnsemble raw{ensemble, {}};
-        for (std::size_t k = 0; k < types; ++k) {
-            const std::size_t offset = U16(ensemble, 6 + 2 * k);
-            const std::size_t end = k + 1 < types ? U16(ensemble, 8 + 2 * k) : byteCount;
-            if (offset >= end || end > byteCount) {
-                ADD_FAILURE() << "block " << k << " of the ensemble at byte " << at;
-                break;
-            }
-            raw.blocks.push_back({U16(ensemble, offset), ensemble.subspan(offset, end - offset)});
-        }
-        ensembles.push_back(raw);
-        at += byteCount + 2;
-    }
-    return ensembles;
-}
-
-std::array<double, 4> StoredQuad(Bytes block, std::size_t first) {
-    return {static_cast<double>(I16(block, first)), static_cast<double>(I16(block, first + 2)),
-            static_cast<double>(I16(block, first + 4)), static_cast<double>(I16(block, first + 6))};
-}
-
-// The reader-side conventions, written out independently of the generator: the four-beam
-// transformation and the instrument-to-earth matrix in closed form.
-Vec3 BeamToInstrument(const std::array<double, 4>& b, double angleDeg, bool convex) {
-    const double angle = angleDeg * std::numbers::pi / 180.0;
-    const double a = (convex ? 1.0 : -1.0) / (2.0 * std::sin(angle));
-    const double c = 1.0 / (4.0 * std::cos(angle));
-    return {a * (b[0] - b[1]), a * (b[3] - b[2]), c * (b[0] + b[1] + b[2] + b[3])};
-}
-
-Vec3 InstrumentToEarthClosedForm(Vec3 v, double hDeg, double pDeg, double rDeg) {
-    const double k = std::numbers::pi / 180.0;
-    const double ch = std::cos(hDeg * k), sh = std::sin(hDeg * k);
-    const double cp = std::cos(pDeg * k), sp = std::sin(pDeg * k);
-    const double cr = std::cos(rDeg * k), sr = std::sin(rDeg * k);
-    return {(ch * cr + sh * sp * sr) * v.x + sh * cp * v.y + (ch * sr - sh * sp * cr) * v.z,
-            (-sh * cr + ch * sp * sr) * v.x + ch * cp * v.y + (-sh * sr - ch * sp * cr) * v.z,
-            -cp * sr * v.x + sp * v.y + cp * cr * v.z};
-}
-
-// Earth velocity (mm/s) of a stored quadruple in the file's frame.
-Vec3 StoredToEarth(const std::array<double, 4>& stored, CoordinateFrame frame, int angleDeg,
-                   bool convex, const EnsembleTruth& t) {
-    if (frame == CoordinateFrame::Earth) return {stored[0], stored[1], stored[2]};
-    const Vec3 instrument = frame == CoordinateFrame::Beam
-                                ? BeamToInstrument(stored, angleDeg, convex)
-                                : Vec3{stored[0], stored[1], stored[2]};
-    return InstrumentToEarthClosedForm(instrument, t.headingDeg, t.pitchDeg, t.rollDeg);
-}
-
-// A line's PD0 bytes and the ensembles found in them; the ensembles view the bytes it owns.
-class Pd0File {
-public:
-    explicit Pd0File(const SyntheticLine& line)
-        : bytes_(EncodeLine(line)), ensembles_(SplitFile(bytes_)) {}
-    Pd0File(const Pd0File&) = delete;
-    Pd0File& operator=(const Pd0File&) = delete;
-
-    const std::vector<std::uint8_t>& Bytes() const { return bytes_; }
-    const std::vector<RawEnsemble>& Ensembles() const { return ensembles_; }
-
-private:
-    std::vector<std::uint8_t> bytes_;
-    std::vector<RawEnsemble> ensembles_;
-};
 
 std::string Message(const std::function<void()>& action) {
     try {
@@ -150,46 +35,7 @@ std::string Message(const std::function<void()>& action) {
 
 // ---------------------------------------------------------------------------------------------
 
-TEST(SynthPd0, ManyCellsWithNavigationExceed4095BytesWithAValidChecksum) {
-    const auto d = ParseSurveyDescription(
-        "[Section]\nProfile = rectangular\nDepth = 60\n[Track]\nEnsembles = 5\n"
-        "[Instrument]\nCells = 200\n[Navigation]\nBlocks = 104 105 2000\n");
-    const Pd0File file(GenerateSurvey(d).front());
-    for (const RawEnsemble& e : file.Ensembles()) {
-        const std::size_t byteCount = e.bytes.size() - 2;
-        EXPECT_GT(byteCount, 4095U);
-        EXPECT_EQ(U16(e.bytes, 2), byteCount);
-        EXPECT_EQ(U16(e.bytes, byteCount), Pd0Checksum(e.bytes.first(byteCount)));
-        EXPECT_EQ(e.Find(0x0000)[9], 200);
-    }
-}
-
 // ---------------------------------------------------------------------------------------------
-
-TEST(SynthGeometry, EarthToBeamAndBackThroughTheClosedFormulas) {
-    // Tolerance 1e-9 m/s: both directions are exact up to floating-point rounding.
-    const std::vector<std::array<double, 3>> attitudes = {
-        {0, 0, 0}, {90, 0, 0}, {37, 8, -5}, {211.5, -12, 9}, {359, 3.5, 14}};
-    const std::vector<Vec3> velocities = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {-0.7, 1.3, 0.05}};
-    for (int angle : {20, 25, 30}) {
-        for (bool convex : {true, false}) {
-            const JanusHead head(angle, convex);
-            for (const auto& [h, p, r] : attitudes) {
-                for (const Vec3& earth : velocities) {
-                    const Vec3 instrument = Transposed(InstrumentToEarth(h, p, r)) * earth;
-                    const BeamValues beams = head.BeamVelocities(instrument);
-                    EXPECT_NEAR(beams[0] + beams[1] - beams[2] - beams[3], 0.0, 1e-12)
-                        << "no error velocity in a homogeneous flow";
-                    const Vec3 back = InstrumentToEarthClosedForm(
-                        BeamToInstrument(beams, angle, convex), h, p, r);
-                    EXPECT_NEAR(back.x, earth.x, 1e-9) << angle << convex << h << p << r;
-                    EXPECT_NEAR(back.y, earth.y, 1e-9);
-                    EXPECT_NEAR(back.z, earth.z, 1e-9);
-                }
-            }
-        }
-    }
-}
 
 TEST(SynthGeometry, BeamRangesFollowPitchAndRollToAFlatBed) {
     // Bow up lengthens the forward beam (3) and shortens the aft one (4); starboard down
@@ -213,59 +59,6 @@ TEST(SynthGeometry, BeamRangesFollowPitchAndRollToAFlatBed) {
     for (const double vertical : t.bedBelowTransducerM)
         EXPECT_NEAR(vertical, below, 0.001);
 }
-
-struct FrameCase {
-    const char* name;
-    CoordinateFrame frame;
-    double toleranceMmS;  // rounding of the stored values through the transformation
-};
-
-class SynthStoredVelocities : public ::testing::TestWithParam<FrameCase> {};
-
-TEST_P(SynthStoredVelocities, RecoverTheTruthWithinRounding) {
-    const FrameCase c = GetParam();
-    const auto d = ParseSurveyDescription(
-        std::string(
-            "[Section]\nDepth = 6\n[Water]\nProfile = powerlaw\nSpeed = 1.1\nDirection = 20\n"
-            "[Track]\nEnsembles = 40\nCourse = 80\n"
-            "[Attitude]\nHeading = 75\nHeadingAmplitude = 10\nPitchAmplitude = 6\n"
-            "RollAmplitude = 8\nRollPeriod = 3\n"
-            "[Instrument]\nBeamAngle = 25\nConvex = 0\nCells = 20\nFrame = ") +
-        c.name + "\n");
-    const auto line = GenerateSurvey(d).front();
-    const Pd0File file(line);
-    const auto& ensembles = file.Ensembles();
-    int goodCells = 0;
-    for (std::size_t k = 0; k < ensembles.size(); ++k) {
-        const EnsembleTruth& t = line.truth[k];
-        const Bytes velocity = ensembles[k].Find(0x0100);
-        for (std::size_t cell = 0; cell < 20; ++cell) {
-            const auto stored = StoredQuad(velocity, 2 + 8 * cell);
-            const bool bad = stored[0] == -32768 || stored[1] == -32768 || stored[2] == -32768 ||
-                             stored[3] == -32768;
-            EXPECT_EQ(bad, static_cast<int>(cell) >= t.goodCells) << "ensemble " << k;
-            if (bad) continue;
-            ++goodCells;
-            const Vec3 expected = 1000.0 * (*t.water[cell] - t.boatVelocity);
-            const Vec3 earth = StoredToEarth(stored, c.frame, 25, false, t);
-            EXPECT_NEAR(earth.x, expected.x, c.toleranceMmS);
-            EXPECT_NEAR(earth.y, expected.y, c.toleranceMmS);
-            EXPECT_NEAR(earth.z, expected.z, c.toleranceMmS);
-        }
-        const Vec3 bottom =
-            StoredToEarth(StoredQuad(ensembles[k].Find(0x0600), 24), c.frame, 25, false, t);
-        EXPECT_NEAR(bottom.x, -1000.0 * t.boatVelocity.x, c.toleranceMmS);
-        EXPECT_NEAR(bottom.y, -1000.0 * t.boatVelocity.y, c.toleranceMmS);
-    }
-    EXPECT_GT(goodCells, 40 * 5);
-}
-
-INSTANTIATE_TEST_SUITE_P(Synth, SynthStoredVelocities,
-                         ::testing::Values(FrameCase{"earth", CoordinateFrame::Earth, 0.5},
-                                           FrameCase{"instrument", CoordinateFrame::Instrument,
-                                                     0.87},
-                                           FrameCase{"beam", CoordinateFrame::Beam, 2.0}),
-                         [](const auto& row) { return std::string(row.param.name); });
 
 // ---------------------------------------------------------------------------------------------
 
@@ -410,6 +203,20 @@ TEST_F(SynthFiles, WritesEachLineWithItsTruthAndTheLineList) {
     EXPECT_NE(truth["conventions"]["stored_velocities"].get<std::string>().find("rounded"),
               std::string::npos);
     EXPECT_TRUE(truth["ensembles"][0]["water_velocity"].back().is_null()) << "below the bed";
+}
+
+// Frames past 4095 bytes are taken only with a right checksum: the reader refuses any other.
+TEST_F(SynthFiles, ManyCellsWithNavigationExceed4095BytesAndReadBack) {
+    const auto d = ParseSurveyDescription(
+        "[Section]\nProfile = rectangular\nDepth = 60\n[Track]\nEnsembles = 5\n"
+        "[Instrument]\nCells = 200\n[Navigation]\nBlocks = 104 105 2000\n");
+    CRDIReader reader;
+    const fs::path file = test::WriteLineFile(Root() / "big.PD0", GenerateSurvey(d).front());
+    EXPECT_GT(fs::file_size(file) / 5, 4097U);
+    ASSERT_EQ(reader.Open(file), OpenStatus::Ok);
+    EXPECT_EQ(reader.Count(), 5);
+    EXPECT_TRUE(reader.Warnings().empty());
+    EXPECT_EQ(reader.Ensembles()[4].fixedLeader.CellCount(), 200);
 }
 
 TEST_F(SynthFiles, ReportsAFolderThatCannotBeMade) {
