@@ -54,15 +54,12 @@ struct SectionOptions {
     bool useTime = false;
     bool autoScaleDepth = false;
     double maxDepth = 0;
-    int quantity = 0;
-    bool directionColours = false;
-    QuantityOptions quantities;
+    QuantityOptions quantities;  // the shown quantity among them
 
     static SectionOptions FromSettings() {
         const Settings& settings = AppSettings();
-        const int quantity = settings.Velocity();
-        return {settings.UseTime, settings.AutoScaleDepth,   settings.MaxDepth,
-                quantity,         IsAngleQuantity(quantity), CurrentQuantityOptions()};
+        return {settings.UseTime, settings.AutoScaleDepth, settings.MaxDepth,
+                CurrentQuantityOptions()};
     }
 };
 
@@ -156,12 +153,13 @@ private:
     // A section repeats a few thousand values over many thousand cells: each value is looked up
     // in the colour table once.
     std::uint32_t CellColour(const Ensemble& ping, int cell) {
-        const std::int16_t value = VelocityComponent(ping, cell, options_.quantity);
+        const int quantity = options_.quantities.velocityQuantity;
+        const std::int16_t value = VelocityComponent(ping, cell, quantity);
         std::uint32_t& colour =
             colours_[static_cast<std::size_t>(value - std::numeric_limits<std::int16_t>::min())];
         if (colour == kNotLookedUp)
-            colour = ToArgb(options_.directionColours ? DirectionTable().Colour(value)
-                                                      : VelocityColour(value, options_.quantity));
+            colour = ToArgb(IsAngleQuantity(quantity) ? DirectionTable().Colour(value)
+                                                      : VelocityColour(value, quantity));
         return colour;
     }
 

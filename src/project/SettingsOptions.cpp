@@ -37,10 +37,6 @@ QuantityOptions CurrentQuantityOptions() {
     return QuantityOptionsOf(AppSettings(), Units());
 }
 
-QuantityOptions CurrentQuantityOptions(const UnitSystem& units) {
-    return QuantityOptionsOf(AppSettings(), units);
-}
-
 ProcessingOptions CurrentProcessingOptions() {
     return ProcessingOptionsOf(AppSettings(), Units());
 }

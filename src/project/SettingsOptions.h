@@ -19,8 +19,6 @@ ShoreOptions ShoreOptionsOf(const Settings& settings);
 
 // The options of the process's own settings and units (AppSettings, Units).
 QuantityOptions CurrentQuantityOptions();
-// As CurrentQuantityOptions with other display units.
-QuantityOptions CurrentQuantityOptions(const UnitSystem& units);
 ProcessingOptions CurrentProcessingOptions();
 
 }  // namespace fluvex

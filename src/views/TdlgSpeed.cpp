@@ -149,14 +149,8 @@ void TdlgSpeed::SetAxisTitle() {
         BoatSpeedCaption(), QString::fromStdString(std::string(Units().VelocityLabel()))));
 }
 
-TdlgSpeed::Watched TdlgSpeed::Now() {
-    const Settings& settings = AppSettings();
-    return {settings.CurrentLine, settings.VelReference(), settings.VelocityUnits,
-            settings.Generation(), AppDatabase().EnsembleCount(settings.CurrentLine)};
-}
-
 void TdlgSpeed::Refresh() {
-    watched_ = Now();
+    watched_ = LineWatch::Now();
     SetAxisTitle();
     const int line = AppSettings().CurrentLine;
     points_ = BoatWaterPoints(AppDatabase().Ensembles(line),
@@ -215,7 +209,7 @@ void TdlgSpeed::ShowPointNear(double track) {
 }
 
 void TdlgSpeed::Watch() {
-    if (isVisible() && watched_ != Now()) Refresh();
+    if (isVisible() && watched_ != LineWatch::Now()) Refresh();
 }
 
 void TdlgSpeed::showEvent(QShowEvent* event) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "processing/BoatWaterSpeed.h"
+#include "views/LineWatch.h"
 
 class QAreaSeries;
 class QLineSeries;
@@ -47,15 +48,6 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    struct Watched {
-        int line = -1;
-        int velReference = 0;
-        int velocityUnits = 0;
-        std::uint64_t generation = 0;
-        int ensembles = 0;
-        bool operator==(const Watched&) const = default;
-    };
-    static Watched Now();
     void Watch();
     void SetAxisTitle();
 
@@ -69,7 +61,7 @@ private:
     QTimer* timer_ = nullptr;
     std::vector<BoatWaterPoint> points_;
     std::vector<double> track_;  // the horizontal position of each point
-    std::optional<Watched> watched_;
+    std::optional<LineWatch> watched_;
 };
 
 }  // namespace fluvex

@@ -336,7 +336,7 @@ void TfrmQuickChart::ChoosePointNear(int kind, const QPointF& value) {
 }
 
 void TfrmQuickChart::Refresh() {
-    watched_ = Now();
+    watched_ = LineWatch::Now();
     const int line = AppSettings().CurrentLine;
     const auto ensembles = AppDatabase().Ensembles(line);  // none for a line not loaded
     const ProcessingOptions options = CurrentProcessingOptions();
@@ -404,17 +404,10 @@ void TfrmQuickChart::SetXAxisLabels(double low, double high, int axis) {
     xAxis_->setTitleText(time ? tr("Time") : axis == kXDbl ? tr("DBL") : tr("Ping #"));
 }
 
-TfrmQuickChart::Watched TfrmQuickChart::Now() {
-    const Settings& settings = AppSettings();
-    return {settings.CurrentLine,  settings.VelReference(),
-            settings.MagDec(),     settings.VelocityUnits,
-            settings.Generation(), AppDatabase().EnsembleCount(settings.CurrentLine)};
-}
-
 // With no line loaded the series stay as they were.
 void TfrmQuickChart::Watch() {
     if (isVisible() && !window()->isMinimized() && AppDatabase().LineCount() > 0 &&
-        watched_ != Now())
+        watched_ != LineWatch::Now())
         Refresh();
 }
 

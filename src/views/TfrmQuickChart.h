@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "model/Ensemble.h"
+#include "views/LineWatch.h"
 
 class QButtonGroup;
 class QCategoryAxis;
@@ -81,15 +82,6 @@ private:
         QLineSeries* series = nullptr;
         std::vector<int> ensembles;  // the ping of each point
     };
-    struct Watched {
-        int line = -1;
-        int velReference = 0;
-        double magDec = 0;
-        int velocityUnits = 0;
-        std::uint64_t generation = 0;
-        int ensembles = 0;
-        bool operator==(const Watched&) const = default;
-    };
 
     TfrmQuickChart(int slot, QWidget* parent);
     void SetSlot(int slot);
@@ -99,7 +91,6 @@ private:
     void TakeChoices();
     void SetXAxisLabels(double low, double high, int axis);
     void SetColour(QListWidgetItem* item);
-    static Watched Now();
     void Watch();
     // Keeps the choices in the slot and marks it free.
     void Release();
@@ -116,7 +107,7 @@ private:
     QCheckBox* invert_ = nullptr;
     QTimer* timer_ = nullptr;
     std::map<int, SeriesPoints> series_;
-    std::optional<Watched> watched_;
+    std::optional<LineWatch> watched_;
 };
 
 }  // namespace fluvex

@@ -249,7 +249,7 @@ void TfrmSpreadsheet::ColumnResized(int column, int width) {
 
 void TfrmSpreadsheet::Refresh() {
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    if (AppDatabase().LineCount() > 0) watched_ = Now();
+    if (AppDatabase().LineCount() > 0) watched_ = LineWatch::Now();
     Settings& settings = AppSettings();
     DropUnknownKinds(settings);
     const int current = settings.CurrentLine;
@@ -270,21 +270,9 @@ void TfrmSpreadsheet::RowClicked(int row) {
     if (AppDatabase().GetEnsemble(model_->Line(), row, ensemble)) emit EnsembleChosen(ensemble);
 }
 
-TfrmSpreadsheet::Watched TfrmSpreadsheet::Now() {
-    const Settings& settings = AppSettings();
-    const int line = settings.CurrentLine;
-    return {line,
-            settings.VelReference(),
-            settings.MagDec(),
-            settings.VelocityUnits,
-            Units().DistanceUnit(),
-            AppDatabase().EnsembleCount(line),
-            settings.Generation()};
-}
-
 void TfrmSpreadsheet::Watch() {
     if (!isVisible() || AppDatabase().LineCount() == 0) return;
-    const Watched now = Now();
+    const LineWatch now = LineWatch::Now();
     if (watched_ == now) return;
     if (!watched_) RebuildLists();
     watched_ = now;

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "model/Ensemble.h"
+#include "views/LineWatch.h"
 #include "views/QtUserPrompt.h"
 
 class QListWidget;
@@ -50,18 +51,6 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    struct Watched {
-        int line = -1;
-        int velReference = 0;
-        double magDec = 0;
-        int velocityUnits = 0;
-        int distanceUnit = 0;
-        int ensembles = 0;
-        std::uint64_t generation = 0;
-        bool operator==(const Watched&) const = default;
-    };
-    static Watched Now();
-
     QWidget* BuildColumnPanel();
     void RebuildLists();
     // The chosen list's order and widths into the settings, then the grid.
@@ -82,8 +71,8 @@ private:
     QListWidget* available_ = nullptr;
     QListWidget* chosen_ = nullptr;
     QTimer* watch_ = nullptr;
-    std::optional<Watched> watched_;  // none before the first look at a loaded line
-    bool resizing_ = false;           // the grid's columns are being set, not dragged
+    std::optional<LineWatch> watched_;  // none before the first look at a loaded line
+    bool resizing_ = false;             // the grid's columns are being set, not dragged
 };
 
 }  // namespace fluvex
