@@ -26,19 +26,15 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class ContourRun : public test::TemporaryHostFolders {
+// Metres and m/s on a UTM grid; a run writes into Root()/out and its status texts are kept.
+class ContourSurvey : public test::TemporaryHostFolders {
 protected:
-    // Two crossings 3 m deep; the second without positions.
     void SetUp() override {
         TemporaryHostFolders::SetUp();
         Units().SetDistanceUnit(0);
         Units().SetVelocityUnit(2);
         geodesy_ = Geodesy::Create("EPSG:32632", 1.0).geodesy;
         database.SetGeodesy(geodesy_.get());
-        // The second line has no positions.
-        for (const fs::path& file : test::WriteUniformCrossings(Root(), false))
-            ASSERT_TRUE(database.AddLine(file, {}, prompt));
-        options.colours = {{0.0, MakeColour(0, 0, 255)}, {0.5, MakeColour(0, 255, 0)}};
         options.autoScaleDepth = false;
         fs::create_directories(Root() / "out");
     }
@@ -56,6 +52,17 @@ protected:
     std::vector<std::string> said;
     std::vector<fs::path> written;
     std::unique_ptr<Geodesy> geodesy_;
+};
+
+class ContourRun : public ContourSurvey {
+protected:
+    // Two crossings 3 m deep; the second without positions.
+    void SetUp() override {
+        ContourSurvey::SetUp();
+        for (const fs::path& file : test::WriteUniformCrossings(Root(), false))
+            ASSERT_TRUE(database.AddLine(file, {}, prompt));
+        options.colours = {{0.0, MakeColour(0, 0, 255)}, {0.5, MakeColour(0, 255, 0)}};
+    }
 };
 
 TEST_F(ContourRun, PingsWithoutPositionAreLeftOutOfSlices) {
@@ -97,17 +104,13 @@ TEST_F(ContourRun, ProfilesWriteOneDrawingPerLine) {
 // fixed depth the speed depends on the bed depth under the ping only, so each isoline of a
 // horizontal slice runs along the banks at a known station. Every contour vertex lies within
 // half the ping spacing of it, as recorded and with the running mean along the lines.
-class ContourReach : public test::TemporaryHostFolders {
+class ContourReach : public ContourSurvey {
 protected:
     static constexpr double kSpacing = 0.25;  // metres between pings
     static constexpr double kSlice = 1.0;     // metres below the surface
 
     void SetUp() override {
-        TemporaryHostFolders::SetUp();
-        Units().SetDistanceUnit(0);
-        Units().SetVelocityUnit(2);
-        geodesy_ = Geodesy::Create("EPSG:32632", 1.0).geodesy;
-        database.SetGeodesy(geodesy_.get());
+        ContourSurvey::SetUp();
         // Longitude 9 is the zone's central meridian: grid east is true east there.
         survey_ = synth::ParseSurveyDescription(
             "[Survey]\nLines = 4\n[Section]\nProfile = parabolic\nWidth = 60\nDepth = 4\n"
@@ -116,9 +119,9 @@ protected:
             "[Instrument]\nCells = 20\n"
             "[Navigation]\nBlocks = 104\nLatitude = 47.3\nLongitude = 9\n");
         for (int line = 0; line < survey_.lines; ++line) {
-            const fs::path file = test::WriteLineFile(
-                Root() / ("reach_" + std::to_string(line) + ".PD0"),
-                synth::GenerateLine(survey_, line));
+            const fs::path file =
+                test::WriteLineFile(Root() / ("reach_" + std::to_string(line) + ".PD0"),
+                                    synth::GenerateLine(survey_, line));
             ASSERT_TRUE(database.AddLine(file, {}, prompt));
         }
     }
@@ -134,25 +137,14 @@ protected:
         return std::hypot(v.x, v.y);
     }
 
-    Database& database = AppDatabase();
-    RecordingPrompt prompt;
     synth::SurveyDescription survey_;
-    std::unique_ptr<Geodesy> geodesy_;
 };
 
 // Slices at 2, 4 and 6 m; the deepest bed is at 4 m.
 TEST_F(ContourReach, SliceBelowEveryBedSaysNoDataAndTheRunGoesOn) {
-    ContourOptions options;
     options.sliceInterval = 2.0;
-    options.autoScaleDepth = false;
     options.maxDepth = 6.5;
-    std::vector<std::string> said;
-    std::vector<fs::path> written;
-    const ContourProgress progress{[&said](const std::string& text) { said.push_back(text); }, {}};
-    fs::create_directories(Root() / "out");
-    EXPECT_EQ(RunContours(database, options, CurrentQuantityOptions(), Root(), Root() / "out",
-                          progress, &written),
-              0);
+    EXPECT_EQ(Run(), 0);
     EXPECT_EQ(said, (std::vector<std::string>{"Slicing at 2.00 m", "Slicing at 4.00 m",
                                               "No data at 4.00 m", "Slicing at 6.00 m",
                                               "No data at 6.00 m", "Success"}));
@@ -165,7 +157,6 @@ TEST_F(ContourReach, SliceBelowEveryBedSaysNoDataAndTheRunGoesOn) {
 // cells' means are the values at their centres, so a level's line lies within a quarter of a
 // cell (in depth) of its isoline; placed at the cells' top edges it would be half a cell off.
 TEST_F(ContourReach, ProfileVerticesLieOnTheIsolines) {
-    ContourOptions options;
     options.component = kMagnitude2D;
     double largestLeg = 0.0;
     Tin tin;
@@ -191,7 +182,6 @@ TEST_F(ContourReach, ProfileVerticesLieOnTheIsolines) {
 class ContourSliceField : public ContourReach, public ::testing::WithParamInterface<int> {};
 
 TEST_P(ContourSliceField, VerticesLieOnTheIsolines) {
-    ContourOptions options;
     options.component = kMagnitude2D;
     options.smoothing = GetParam();
     Tin tin;
