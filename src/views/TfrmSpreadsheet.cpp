@@ -68,6 +68,8 @@ public:
         beginResetModel();
         line_ = line;
         kinds_ = std::move(kinds);
+        // The watch resets the grid after every processing or unit change.
+        options_ = CurrentProcessingOptions();
         rows_ = line < 0 ? 0 : AppDatabase().EnsembleCount(line);
         headings_.clear();
         for (const int kind : kinds_)
@@ -95,15 +97,15 @@ public:
         const Ensemble& ensemble = ensembles[row];
         if (index.column() == 0) return ensemble.variableLeader.EnsembleNumber();
         const auto column = static_cast<std::size_t>(index.column() - 1);
-        return column < kinds_.size()
-                   ? TextOf(ChartValueText(ensemble, kinds_[column], CurrentProcessingOptions()))
-                   : QVariant();
+        return column < kinds_.size() ? TextOf(ChartValueText(ensemble, kinds_[column], options_))
+                                      : QVariant();
     }
 
 private:
     int line_ = -1;
     int rows_ = 0;
     std::vector<int> kinds_;
+    ProcessingOptions options_;
     QStringList headings_;
 };
 
