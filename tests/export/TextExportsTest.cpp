@@ -1,6 +1,3 @@
-// The plain-text exports of synthetic lines: the CSV table byte by byte where its layout is fixed,
-// the XYZ points, and the XYZI beam cells against the generator's own beam geometry.
-
 #include "export/TextExports.h"
 
 #include <gtest/gtest.h>
@@ -59,10 +56,6 @@ Row Split(std::string_view text, std::string_view separator) {
 
 double Radians(double degrees) {
     return degrees * std::numbers::pi / 180;
-}
-
-double Number(const std::string& field) {
-    return std::stod(field);
 }
 
 // The fields [first, last) of a row are all `expected`.
@@ -299,9 +292,9 @@ TEST_P(XyziGeometry, BeamCellsLieAlongTheirBeams) {
         const double y = pings[k].navigation.y + along * direction.y;
         SCOPED_TRACE(testing::Message() << "ping " << k << " cell " << cell << " beam " << beam);
         ASSERT_EQ(points[i].size(), 4U);
-        EXPECT_NEAR(Number(points[i][2]), depth, 0.005);
+        EXPECT_NEAR(std::stod(points[i][2]), depth, 0.005);
         EXPECT_EQ(points[i][3], std::to_string(line.ensembles[k].intensity[cell][beam]));
-        EXPECT_LE(std::hypot(Number(points[i][0]) - x, Number(points[i][1]) - y),
+        EXPECT_LE(std::hypot(std::stod(points[i][0]) - x, std::stod(points[i][1]) - y),
                   kTwoDecimalsHorizontal + rollSplit * along);
     }
 }
