@@ -39,8 +39,6 @@ std::int64_t TimeMs(year_month_day day, milliseconds sinceMidnight = 0ms) {
     return (sys_days{day}.time_since_epoch() + sinceMidnight) / 1ms;
 }
 
-// ---- The model ----
-
 TEST(MagneticModel, MatchesEveryReferenceDeclination) {
     const auto model = DataModel("WMM2025.COF");
     ASSERT_TRUE(model);
@@ -100,8 +98,6 @@ TEST(MagneticModel, PolesContinueTheirMeridians) {
     EXPECT_TRUE(model->Covers(2025.0));
     EXPECT_FALSE(model->Covers(2030.0));
 }
-
-// ---- Malformed files ----
 
 struct BadFile {
     const char* label;
@@ -177,8 +173,6 @@ TEST(MagneticModel, SurvivesCorruptedFiles) {
     }
 }
 
-// ---- Time ----
-
 TEST(MagneticModelTime, CalendarDecimalYearRestartsEachFirstOfJanuary) {
     EXPECT_EQ(CalendarDecimalYear(TimeMs(2025y / January / 1)), 2025.0);
     const double lastMoment = CalendarDecimalYear(TimeMs(2024y / December / 31, 24h - 1ms));
@@ -193,8 +187,6 @@ TEST(MagneticModelTime, CalendarDecimalYearRestartsEachFirstOfJanuary) {
     EXPECT_DOUBLE_EQ(CalendarDecimalYear(std::numeric_limits<std::int64_t>::min()), 1.0);
     EXPECT_LT(CalendarDecimalYear(std::numeric_limits<std::int64_t>::max()), 10000.0);
 }
-
-// ---- The Calculate rule ----
 
 class DeclinationCalculationTest : public testing::Test {
 protected:
@@ -272,8 +264,6 @@ TEST(DeclinationFormat, FiveSignificantDigitsThreeDecimals) {
     for (const auto& [degrees, text] : cases)
         EXPECT_EQ(FormatDeclination(degrees), text) << degrees;
 }
-
-// ---- Installation ----
 
 class MagneticModelFile : public test::TemporaryHostFolders {};
 
