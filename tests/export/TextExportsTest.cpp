@@ -7,6 +7,7 @@
 #include <numbers>
 #include <regex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "TestEnvironment.h"
@@ -202,17 +203,14 @@ TEST_F(TextExports, XyzHoldsThePositionedPingsAsTheCsvDoes) {
 
 TEST(ExportFileName, KeepsTheNameUpToItsLastDot) {
     const fs::path folder = "/data/out";
-    struct Case {
-        const char* lineName;
-        const char* expected;
-    };
-    for (const Case c :
-         {Case{"ex_001.PD0", "/data/out/ex_001.csv"},
-          Case{"raw/ex_001.000", "/data/out/ex_001.csv"},
-          Case{"C:\\survey\\raw\\ex_001.000", "/data/out/ex_001.csv"},
-          Case{"line.v2.PD0", "/data/out/line.v2.csv"}, Case{"line7", "/data/out/line7.csv"}}) {
-        EXPECT_EQ(ExportFileName(folder, c.lineName, ".csv"), c.expected) << c.lineName;
-    }
+    const std::pair<const char*, const char*> cases[] = {
+        {"ex_001.PD0", "/data/out/ex_001.csv"},
+        {"raw/ex_001.000", "/data/out/ex_001.csv"},
+        {"C:\\survey\\raw\\ex_001.000", "/data/out/ex_001.csv"},
+        {"line.v2.PD0", "/data/out/line.v2.csv"},
+        {"line7", "/data/out/line7.csv"}};
+    for (const auto& [lineName, expected] : cases)
+        EXPECT_EQ(ExportFileName(folder, lineName, ".csv"), expected) << lineName;
     // Cut to 259 characters, never inside a character: "é" is two bytes from byte 258.
     const std::string longName = std::string(248, 'a') + "\xC3\xA9" + "b.PD0";
     const std::string cut = ExportFileName(folder, longName, ".xyz").string();
