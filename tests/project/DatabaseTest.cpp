@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <tuple>
 #include <vector>
 
 #include "TestEnvironment.h"
@@ -21,15 +22,11 @@ namespace {
 
 TEST(PointInPolygon, EvenOddWithVerticesNudgedUp) {
     const std::vector<BorderPoint> square{{0, 0}, {10, 0}, {10, 10}, {0, 10}};
-    struct Case {
-        double x, y;
-        int inside;
-    };
-    for (const Case c : {Case{5, 5, 1}, Case{-1, 5, 0}, Case{11, 5, 0}, Case{5, 11, 0},
-                         Case{5, 0, 1},      // level with the bottom edge: nudged inside
-                         Case{5, 10, 0}}) {  // level with the top edge: nudged outside
-        EXPECT_EQ(PointInPolygon(square, c.x, c.y), c.inside) << c.x << ", " << c.y;
-    }
+    // Level with the bottom edge is nudged inside, level with the top edge outside.
+    const std::tuple<double, double, int> cases[] = {{5, 5, 1},  {-1, 5, 0}, {11, 5, 0},
+                                                     {5, 11, 0}, {5, 0, 1},  {5, 10, 0}};
+    for (const auto& [x, y, inside] : cases)
+        EXPECT_EQ(PointInPolygon(square, x, y), inside) << x << ", " << y;
     const std::vector<BorderPoint> notch{{0, 0}, {10, 0}, {10, 10}, {5, 2}, {0, 10}};
     EXPECT_EQ(PointInPolygon(notch, 5, 6), 0);
     EXPECT_EQ(PointInPolygon(notch, 2, 3), 1);
