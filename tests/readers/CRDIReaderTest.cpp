@@ -557,12 +557,11 @@ TEST_F(CRDIReaderFile, RefusedEnsemblesAreReportedWithTheirOffsets) {
 }
 
 TEST_F(CRDIReaderFile, EveryClockFieldIsChecked) {
-    struct Case {
+    const struct {
         const char* what;
         Ping ping;
         bool kept;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"day 0", {.day = 0}, false},
         {"month 0", {.month = 0}, false},
         {"31 February", {.month = 2, .day = 31}, false},
@@ -577,7 +576,7 @@ TEST_F(CRDIReaderFile, EveryClockFieldIsChecked) {
          {.month = 12, .day = 31, .hour = 23, .minute = 59, .second = 59, .hundredths = 99},
          true},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         ASSERT_EQ(OpenBytes(Joined({PingFrame({}), PingFrame(c.ping)})), OpenStatus::Ok);
         EXPECT_EQ(reader.Count(), c.kept ? 2 : 1);
