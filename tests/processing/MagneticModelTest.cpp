@@ -211,23 +211,19 @@ protected:
 };
 
 TEST_F(DeclinationCalculationTest, ReportsWhatIsMissingInOrder) {
-    const auto walk = Walk({{{TimeMs(2026y / May / 1), 10, 50, true}}});
-    EXPECT_EQ(CalculateDeclination(model_.get(), 0, walk, ToGeographic).message,
-              DeclinationMessage::NoLineLoaded);
-    EXPECT_EQ(CalculateDeclination(nullptr, 0, walk, ToGeographic).message,
-              DeclinationMessage::NoLineLoaded);
-    EXPECT_EQ(CalculateDeclination(nullptr, 1, walk, ToGeographic).message,
-              DeclinationMessage::ModelNotAvailable);
-
+    using enum DeclinationMessage;
+    const auto message = [](const MagneticModel* model, int lines, const EnsembleWalk& walk) {
+        return CalculateDeclination(model, lines, walk, ToGeographic).message;
+    };
     const std::int64_t t = TimeMs(2026y / May / 1);
-    const auto unpositioned = Walk({{{t, 10, 50, false}}, {{t, 11, 51, false}}});
-    const auto unconvertible = Walk({{{t, 500, 50, true}}});
-    EXPECT_EQ(CalculateDeclination(model_.get(), 2, unpositioned, ToGeographic).message,
-              DeclinationMessage::NoPositionFound);
-    EXPECT_EQ(CalculateDeclination(model_.get(), 1, unconvertible, ToGeographic).message,
-              DeclinationMessage::NoPositionFound);
-    EXPECT_EQ(CalculateDeclination(model_.get(), 1, Walk({{}}), ToGeographic).message,
-              DeclinationMessage::NoPositionFound);
+    const auto walk = Walk({{{t, 10, 50, true}}});
+    EXPECT_EQ(message(model_.get(), 0, walk), NoLineLoaded);
+    EXPECT_EQ(message(nullptr, 0, walk), NoLineLoaded);
+    EXPECT_EQ(message(nullptr, 1, walk), ModelNotAvailable);
+    EXPECT_EQ(message(model_.get(), 2, Walk({{{t, 10, 50, false}}, {{t, 11, 51, false}}})),
+              NoPositionFound);
+    EXPECT_EQ(message(model_.get(), 1, Walk({{{t, 500, 50, true}}})), NoPositionFound);  // no grid
+    EXPECT_EQ(message(model_.get(), 1, Walk({{}})), NoPositionFound);
 }
 
 TEST_F(DeclinationCalculationTest, FirstPositionedEnsembleWinsTheTenth) {
