@@ -157,7 +157,6 @@ TEST_F(TextExports, CsvPadsEveryRowToTheLongestPing) {
     EXPECT_EQ(rows[2][kFirstAmplitudeColumn + 44], "040");
 }
 
-// Bottom-track columns follow the second ping alone.
 TEST_F(TextExports, CsvBottomTrackColumnsFollowTheSecondPing) {
     synth::SyntheticLine firstWithout = Generate(Crossing(3));
     firstWithout.ensembles[0].bottomTrack.reset();
