@@ -1,6 +1,3 @@
-// The plain-text exports of synthetic lines: the CSV table byte by byte where its layout is fixed,
-// the XYZ points, and the XYZI beam cells against the generator's own beam geometry.
-
 #include "export/TextExports.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +7,7 @@
 #include <numbers>
 #include <regex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "TestEnvironment.h"
@@ -59,10 +57,6 @@ Row Split(std::string_view text, std::string_view separator) {
 
 double Radians(double degrees) {
     return degrees * std::numbers::pi / 180;
-}
-
-double Number(const std::string& field) {
-    return std::stod(field);
 }
 
 // The fields [first, last) of a row are all `expected`.
@@ -163,7 +157,6 @@ TEST_F(TextExports, CsvPadsEveryRowToTheLongestPing) {
     EXPECT_EQ(rows[2][kFirstAmplitudeColumn + 44], "040");
 }
 
-// Bottom-track columns follow the second ping alone.
 TEST_F(TextExports, CsvBottomTrackColumnsFollowTheSecondPing) {
     synth::SyntheticLine firstWithout = Generate(Crossing(3));
     firstWithout.ensembles[0].bottomTrack.reset();
@@ -209,17 +202,14 @@ TEST_F(TextExports, XyzHoldsThePositionedPingsAsTheCsvDoes) {
 
 TEST(ExportFileName, KeepsTheNameUpToItsLastDot) {
     const fs::path folder = "/data/out";
-    struct Case {
-        const char* lineName;
-        const char* expected;
-    };
-    for (const Case c :
-         {Case{"ex_001.PD0", "/data/out/ex_001.csv"},
-          Case{"raw/ex_001.000", "/data/out/ex_001.csv"},
-          Case{"C:\\survey\\raw\\ex_001.000", "/data/out/ex_001.csv"},
-          Case{"line.v2.PD0", "/data/out/line.v2.csv"}, Case{"line7", "/data/out/line7.csv"}}) {
-        EXPECT_EQ(ExportFileName(folder, c.lineName, ".csv"), c.expected) << c.lineName;
-    }
+    const std::pair<const char*, const char*> cases[] = {
+        {"ex_001.PD0", "/data/out/ex_001.csv"},
+        {"raw/ex_001.000", "/data/out/ex_001.csv"},
+        {"C:\\survey\\raw\\ex_001.000", "/data/out/ex_001.csv"},
+        {"line.v2.PD0", "/data/out/line.v2.csv"},
+        {"line7", "/data/out/line7.csv"}};
+    for (const auto& [lineName, expected] : cases)
+        EXPECT_EQ(ExportFileName(folder, lineName, ".csv"), expected) << lineName;
     // Cut to 259 characters, never inside a character: "é" is two bytes from byte 258.
     const std::string longName = std::string(248, 'a') + "\xC3\xA9" + "b.PD0";
     const std::string cut = ExportFileName(folder, longName, ".xyz").string();
@@ -299,9 +289,9 @@ TEST_P(XyziGeometry, BeamCellsLieAlongTheirBeams) {
         const double y = pings[k].navigation.y + along * direction.y;
         SCOPED_TRACE(testing::Message() << "ping " << k << " cell " << cell << " beam " << beam);
         ASSERT_EQ(points[i].size(), 4U);
-        EXPECT_NEAR(Number(points[i][2]), depth, 0.005);
+        EXPECT_NEAR(std::stod(points[i][2]), depth, 0.005);
         EXPECT_EQ(points[i][3], std::to_string(line.ensembles[k].intensity[cell][beam]));
-        EXPECT_LE(std::hypot(Number(points[i][0]) - x, Number(points[i][1]) - y),
+        EXPECT_LE(std::hypot(std::stod(points[i][0]) - x, std::stod(points[i][1]) - y),
                   kTwoDecimalsHorizontal + rollSplit * along);
     }
 }

@@ -44,6 +44,14 @@ Ensemble PingWithBottomTrack(std::uint16_t r0, std::uint16_t r1, std::uint16_t r
     return ping;
 }
 
+// The options as the settings give them: the one place this file reads them.
+QuantityOptions Options() {
+    return CurrentQuantityOptions();
+}
+auto Attitude() {
+    return Options().attitude;
+}
+
 VelocityInfo CellInfo(CellVelocity velocity) {
     Ensemble ping = Ping();
     ping.cells[0] = velocity;
@@ -64,15 +72,15 @@ TEST_F(EnsembleQuantities, PingNotLoadedGivesNeutralValuesButEditedFileValues) {
     Ensemble ping = PingWithBottomTrack(1000, 1000, 1000, 1000);
     ping.variableLeader.SetHeading(4500);
     ping.loaded = false;
-    EXPECT_EQ(Depth(ping, CurrentQuantityOptions()), 0);
+    EXPECT_EQ(Depth(ping, Options()), 0);
     EXPECT_EQ(CellCount(ping), 0);
-    EXPECT_EQ(Heading(ping, CurrentQuantityOptions().attitude), 0);
+    EXPECT_EQ(Heading(ping, Attitude()), 0);
     EXPECT_EQ(VelocityComponent(ping, 0, kEastVelocity), kBadVelocity);
     EXPECT_FALSE(HasBottomTrack(ping));
 
     ping.navigation = {.positionValid = true, .x = 5, .y = 6, .heading = 123};
     AppSettings().SetUseEdtHead(true);
-    EXPECT_EQ(Heading(ping, CurrentQuantityOptions().attitude), 123);
+    EXPECT_EQ(Heading(ping, Attitude()), 123);
     double x = 0, y = 0;
     EXPECT_TRUE(GetPosition(ping, x, y));
     EXPECT_EQ(y, 6);
@@ -88,10 +96,9 @@ TEST_F(EnsembleQuantities, InstrumentClockCountsFromTheYearWithLeapFebruary) {
     ping.fixedLeader.SetTimeTagMs(7500);
     const double expected = (31 + 29 + 1) * 86400.0 + 120.45;
     EXPECT_DOUBLE_EQ(EnsembleTime(ping, 1), expected);
-    EXPECT_DOUBLE_EQ(EnsembleTime(ping, AppSettings().Time_Type()),
-                     7.5);  // Time_Type 0 is not the instrument clock
+    EXPECT_DOUBLE_EQ(EnsembleTime(ping, 0), 7.5);  // 0 is not the instrument clock
     AppSettings().SetTime_Type(1);
-    EXPECT_DOUBLE_EQ(ChartQuantity(ping, kChartTime, CurrentQuantityOptions()), expected);
+    EXPECT_DOUBLE_EQ(ChartQuantity(ping, kChartTime, Options()), expected);
 
     const auto date = EnsembleDate::Of(ping, AppSettings().Time_Type());
     ASSERT_TRUE(date.has_value());
@@ -116,28 +123,26 @@ TEST_F(EnsembleQuantities, DeclinationCorrectsTheCompassOnly) {
     Ensemble ping = Ping();
     ping.variableLeader.SetHeading(35000);
     AppSettings().SetMagDec(12.5);
-    EXPECT_DOUBLE_EQ(Heading(ping, CurrentQuantityOptions().attitude), 362.5);
+    EXPECT_DOUBLE_EQ(Heading(ping, Attitude()), 362.5);
     AppSettings().SetUseEdtHead(true);
-    EXPECT_DOUBLE_EQ(Heading(ping, CurrentQuantityOptions().attitude),
-                     362.5);  // no position: the edited file has nothing
+    EXPECT_DOUBLE_EQ(Heading(ping, Attitude()), 362.5);  // no position: the edited file has nothing
     ping.navigation.positionValid = true;
     ping.navigation.heading = 10;
-    EXPECT_EQ(Heading(ping, CurrentQuantityOptions().attitude), 10);
+    EXPECT_EQ(Heading(ping, Attitude()), 10);
 }
 
 TEST_F(EnsembleQuantities, TiltSensorPitchDependsOnRollForPd0Only) {
     Ensemble ping = Ping();
     ping.variableLeader.SetPitch(4500);
     ping.variableLeader.SetRoll(-6000);
-    EXPECT_DOUBLE_EQ(Pitch(ping, CurrentQuantityOptions().attitude), 45);
+    EXPECT_DOUBLE_EQ(Pitch(ping, Attitude()), 45);
     ping.fixedLeader.SetSensorSource(0x08);
-    EXPECT_NEAR(Pitch(ping, CurrentQuantityOptions().attitude), 26.56505117707799,
-                1e-12);  // atan(tan 45 * cos 60)
+    EXPECT_NEAR(Pitch(ping, Attitude()), 26.56505117707799, 1e-12);  // atan(tan 45 * cos 60)
     ping.sonTekFlag2 = 1;
-    EXPECT_DOUBLE_EQ(Pitch(ping, CurrentQuantityOptions().attitude), 45);
+    EXPECT_DOUBLE_EQ(Pitch(ping, Attitude()), 45);
     AppSettings().SetUseEdtPR(true);
     ping.navigation = {.positionValid = true, .pitch = 1.5};
-    EXPECT_EQ(Pitch(ping, CurrentQuantityOptions().attitude), 1.5);
+    EXPECT_EQ(Pitch(ping, Attitude()), 1.5);
 }
 
 TEST_F(EnsembleQuantities, Pd0BottomTrackDepthIsTheShortestVerticalRangeBelowTheTransducer) {
@@ -145,34 +150,31 @@ TEST_F(EnsembleQuantities, Pd0BottomTrackDepthIsTheShortestVerticalRangeBelowThe
     for (const int beamAngleCode : {0x0000, 0x0100, 0x0200, 0x0300}) {
         Ensemble ping = PingWithBottomTrack(1000, 0, 1020, 990);
         ping.fixedLeader.SetSystemConfiguration(static_cast<std::uint16_t>(beamAngleCode));
-        EXPECT_NEAR(Depth(ping, CurrentQuantityOptions(), kBottomTrackDepth), (990 + 40) / 100.0,
-                    1e-12)
+        EXPECT_NEAR(Depth(ping, Options(), kBottomTrackDepth), (990 + 40) / 100.0, 1e-12)
             << beamAngleCode;
     }
-    EXPECT_EQ(Depth(PingWithBottomTrack(0, 0, 0, 0), CurrentQuantityOptions(), kBottomTrackDepth),
-              0);
+    EXPECT_EQ(Depth(PingWithBottomTrack(0, 0, 0, 0), Options(), kBottomTrackDepth), 0);
 }
 
 TEST_F(EnsembleQuantities, SonTekBottomTrackDepthAveragesTheDetectingBeams) {
     Ensemble ping = PingWithBottomTrack(1000, 0, 1020, 0);
     ping.sonTekFlag1 = 1;
-    EXPECT_NEAR(Depth(ping, CurrentQuantityOptions(), kBottomTrackDepth),
-                1010 * 0.9063087645496659 / 100, 1e-12);
+    EXPECT_NEAR(Depth(ping, Options(), kBottomTrackDepth), 1010 * 0.9063087645496659 / 100, 1e-12);
     ping.bottomTrack.SetRangeCm(0, 0);
     ping.bottomTrack.SetRangeCm(2, 0);
-    EXPECT_EQ(Depth(ping, CurrentQuantityOptions(), kBottomTrackDepth), 0);
+    EXPECT_EQ(Depth(ping, Options(), kBottomTrackDepth), 0);
 }
 
 TEST_F(EnsembleQuantities, DepthAndCellsInTheDisplayUnit) {
     Ensemble ping = Ping();
     ping.verticalBeam.SetRangeMm(12345);
     AppSettings().AutoScaleDepth = false;
-    EXPECT_EQ(Depth(ping, CurrentQuantityOptions()), 10);  // bottom track without a block: MaxDepth
-    EXPECT_EQ(Depth(ping, CurrentQuantityOptions(), 4), 0);
+    EXPECT_EQ(Depth(ping, Options()), 10);  // bottom track without a block: MaxDepth
+    EXPECT_EQ(Depth(ping, Options(), 4), 0);
     EXPECT_DOUBLE_EQ(CellDepth(ping, 3, Units()), 2.5);
     EXPECT_EQ(CellDepth(ping, kCells, Units()), 0);
     Units().SetDistanceUnit(2);
-    EXPECT_DOUBLE_EQ(Depth(ping, CurrentQuantityOptions(), kVerticalBeamDepth), 1234.5 / 30.48);
+    EXPECT_DOUBLE_EQ(Depth(ping, Options(), kVerticalBeamDepth), 1234.5 / 30.48);
     EXPECT_DOUBLE_EQ(CellSize(ping, Units()), 50 / 30.48);
 }
 
@@ -181,7 +183,7 @@ TEST_F(EnsembleQuantities, DepthAndCellsInTheDisplayUnit) {
 int LastCellAt(double depth, std::optional<int> rule, Ensemble ping = Ping()) {
     ping.navigation.depth1 = depth;
     AppSettings().SetBottomTrack(kEchoSounderHighDepth);
-    return LastCell(ping, CurrentQuantityOptions(), rule);
+    return LastCell(ping, Options(), rule);
 }
 
 TEST_F(EnsembleQuantities, LastCellRuleOneWalksUpToAValidCell) {
@@ -281,38 +283,34 @@ TEST_F(EnsembleQuantities, MeanVelocityDividesByAllCells) {
     CellVelocity mean;
     ASSERT_TRUE(MeanVelocity(ping, mean));
     EXPECT_EQ(mean, (CellVelocity{-1, 4, 10, 0}));  // -5/3 truncates to -1
-    EXPECT_NEAR(ChartQuantity(ping, kChartMeanSpeed, CurrentQuantityOptions()), std::sqrt(17.0),
-                1e-12);
-    EXPECT_NEAR(ChartQuantity(ping, kChartMeanDirection, CurrentQuantityOptions()),
-                360 - 14.036243467926479, 1e-9);
+    EXPECT_NEAR(ChartQuantity(ping, kChartMeanSpeed, Options()), std::sqrt(17.0), 1e-12);
+    EXPECT_NEAR(ChartQuantity(ping, kChartMeanDirection, Options()), 360 - 14.036243467926479,
+                1e-9);
     ping.cells.clear();
     EXPECT_FALSE(MeanVelocity(ping, mean));
-    EXPECT_EQ(ChartQuantity(ping, kChartMeanDirection, CurrentQuantityOptions()), 0);
+    EXPECT_EQ(ChartQuantity(ping, kChartMeanDirection, Options()), 0);
 }
 
 TEST_F(EnsembleQuantities, ChartQuantitiesOfNavigationAndBottomTrack) {
     Ensemble ping = Ping();
+    const auto chart = [&ping](int quantity) { return ChartQuantity(ping, quantity, Options()); };
     ping.navigation = {.x = 7, .course = -30};
-    EXPECT_EQ(ChartQuantity(ping, kChartX, CurrentQuantityOptions()), 0);
+    EXPECT_EQ(chart(kChartX), 0);
     ping.navigation.positionValid = true;
-    EXPECT_EQ(ChartQuantity(ping, kChartCourse, CurrentQuantityOptions()), 330);
+    EXPECT_EQ(chart(kChartCourse), 330);
 
     ping.bottomTrackVelocity = {-3, 0, 0, 0};
-    EXPECT_EQ(ChartQuantity(ping, kChartBottomTrackDirection, CurrentQuantityOptions()),
-              0);  // no bottom-track block
+    EXPECT_EQ(chart(kChartBottomTrackDirection), 0);  // no bottom-track block
     ping.MarkPresent(PresentBit::BottomTrack);
-    EXPECT_EQ(ChartQuantity(ping, kChartBottomTrackDirection, CurrentQuantityOptions()),
-              90);  // the boat goes east
+    EXPECT_EQ(chart(kChartBottomTrackDirection), 90);  // the boat goes east
     ping.bottomTrackVelocity = {300, -400, 0, 0};
-    EXPECT_DOUBLE_EQ(ChartQuantity(ping, kChartBottomTrackSpeed, CurrentQuantityOptions()),
-                     0.5);  // m/s
+    EXPECT_DOUBLE_EQ(chart(kChartBottomTrackSpeed), 0.5);  // m/s
     ping.bottomTrackVelocity.north = kBadVelocity;
-    EXPECT_EQ(ChartQuantity(ping, kChartBottomTrackDirection, CurrentQuantityOptions()), 0);
-    EXPECT_EQ(ChartQuantity(ping, kChartDischarge2, CurrentQuantityOptions()), 0);
+    EXPECT_EQ(chart(kChartBottomTrackDirection), 0);
+    EXPECT_EQ(chart(kChartDischarge2), 0);
     ping.variableLeader.SetTemperature(-250);
     Units().SetDistanceUnit(2);
-    EXPECT_DOUBLE_EQ(ChartQuantity(ping, kChartTemperature, CurrentQuantityOptions()),
-                     27.5);  // Fahrenheit
+    EXPECT_DOUBLE_EQ(chart(kChartTemperature), 27.5);  // Fahrenheit
 }
 
 // Beam cell position. A ping at (1000, 2000); cell 2 is 2 m down, 1.5 m below the transducer.
@@ -362,7 +360,7 @@ TEST_F(EnsembleQuantities, BeamCellPositionByHand) {
         ping.variableLeader.SetPitch(beam.pitch);
         ping.variableLeader.SetRoll(beam.roll);
         double x = 0, y = 0, z = 0;
-        ASSERT_TRUE(BeamCellPosition(ping, beam.beam, 2, CurrentQuantityOptions(), x, y, z));
+        ASSERT_TRUE(BeamCellPosition(ping, beam.beam, 2, Options(), x, y, z));
         EXPECT_NEAR(x, 1000 + beam.dx, 1e-6);
         EXPECT_NEAR(y, 2000 + beam.dy, 1e-6);
         EXPECT_DOUBLE_EQ(z, 2);
@@ -372,17 +370,17 @@ TEST_F(EnsembleQuantities, BeamCellPositionByHand) {
 TEST_F(EnsembleQuantities, BeamCellPositionRefusesWithoutWriting) {
     Ensemble ping = Ping();
     double x = -1, y = -1, z = -1;
-    EXPECT_FALSE(BeamCellPosition(ping, 0, 2, CurrentQuantityOptions(), x, y, z));  // no position
+    EXPECT_FALSE(BeamCellPosition(ping, 0, 2, Options(), x, y, z));  // no position
     ping.navigation.positionValid = true;
-    EXPECT_FALSE(BeamCellPosition(ping, 4, 2, CurrentQuantityOptions(), x, y, z));
-    EXPECT_FALSE(BeamCellPosition(ping, 0, kCells, CurrentQuantityOptions(), x, y, z));
+    EXPECT_FALSE(BeamCellPosition(ping, 4, 2, Options(), x, y, z));
+    EXPECT_FALSE(BeamCellPosition(ping, 0, kCells, Options(), x, y, z));
     ping.variableLeader.SetPitch(9000);  // no roll fits a vertical pitch
     ping.variableLeader.SetRoll(100);
-    EXPECT_FALSE(BeamCellPosition(ping, 0, 2, CurrentQuantityOptions(), x, y, z));
+    EXPECT_FALSE(BeamCellPosition(ping, 0, 2, Options(), x, y, z));
     ping.variableLeader.SetPitch(0);
     ping.sonTekFlag1 = 1;
     ping.beamAzimuth[0] = std::nan("");
-    EXPECT_FALSE(BeamCellPosition(ping, 0, 2, CurrentQuantityOptions(), x, y, z));
+    EXPECT_FALSE(BeamCellPosition(ping, 0, 2, Options(), x, y, z));
     EXPECT_EQ(x, -1);
     EXPECT_EQ(z, -1);
 }

@@ -121,12 +121,11 @@ TEST(EnsembleBottomTrack, ReadsBeamFieldsAndRefusesOtherBeams) {
     BottomTrack track;
     track.AssignRecorded(Block(93, {{16, {0xE8, 0x03, 0x00, 0x00, 0xFC, 0x03, 0xDE, 0x03}},
                                     {24, {0x00, 0x80, 0x05, 0x00, 0xF9, 0xFF, 0x2C, 0x01}}}));
-    EXPECT_EQ(track.RangeCm(0), 1000);
-    EXPECT_EQ(track.RangeCm(1), 0);
-    EXPECT_EQ(track.RangeCm(3), 990);
-    EXPECT_EQ(track.Velocity(0), kBadVelocity);
-    EXPECT_EQ(track.Velocity(2), -7);
-    EXPECT_EQ(track.Velocity(3), 300);
+    const int ranges[] = {1000, 0, 1020, 990}, velocities[] = {kBadVelocity, 5, -7, 300};
+    for (int beam = 0; beam < 4; ++beam) {
+        EXPECT_EQ(track.RangeCm(beam), ranges[beam]) << beam;
+        EXPECT_EQ(track.Velocity(beam), velocities[beam]) << beam;
+    }
 
     const BottomTrack before = track;
     for (const int beam : {-1, 4}) {

@@ -39,8 +39,6 @@ std::int64_t TimeMs(year_month_day day, milliseconds sinceMidnight = 0ms) {
     return (sys_days{day}.time_since_epoch() + sinceMidnight) / 1ms;
 }
 
-// ---- The model ----
-
 TEST(MagneticModel, MatchesEveryReferenceDeclination) {
     const auto model = DataModel("WMM2025.COF");
     ASSERT_TRUE(model);
@@ -100,8 +98,6 @@ TEST(MagneticModel, PolesContinueTheirMeridians) {
     EXPECT_TRUE(model->Covers(2025.0));
     EXPECT_FALSE(model->Covers(2030.0));
 }
-
-// ---- Malformed files ----
 
 struct BadFile {
     const char* label;
@@ -177,8 +173,6 @@ TEST(MagneticModel, SurvivesCorruptedFiles) {
     }
 }
 
-// ---- Time ----
-
 TEST(MagneticModelTime, CalendarDecimalYearRestartsEachFirstOfJanuary) {
     EXPECT_EQ(CalendarDecimalYear(TimeMs(2025y / January / 1)), 2025.0);
     const double lastMoment = CalendarDecimalYear(TimeMs(2024y / December / 31, 24h - 1ms));
@@ -193,8 +187,6 @@ TEST(MagneticModelTime, CalendarDecimalYearRestartsEachFirstOfJanuary) {
     EXPECT_DOUBLE_EQ(CalendarDecimalYear(std::numeric_limits<std::int64_t>::min()), 1.0);
     EXPECT_LT(CalendarDecimalYear(std::numeric_limits<std::int64_t>::max()), 10000.0);
 }
-
-// ---- The Calculate rule ----
 
 class DeclinationCalculationTest : public testing::Test {
 protected:
@@ -219,23 +211,19 @@ protected:
 };
 
 TEST_F(DeclinationCalculationTest, ReportsWhatIsMissingInOrder) {
-    const auto walk = Walk({{{TimeMs(2026y / May / 1), 10, 50, true}}});
-    EXPECT_EQ(CalculateDeclination(model_.get(), 0, walk, ToGeographic).message,
-              DeclinationMessage::NoLineLoaded);
-    EXPECT_EQ(CalculateDeclination(nullptr, 0, walk, ToGeographic).message,
-              DeclinationMessage::NoLineLoaded);
-    EXPECT_EQ(CalculateDeclination(nullptr, 1, walk, ToGeographic).message,
-              DeclinationMessage::ModelNotAvailable);
-
+    using enum DeclinationMessage;
+    const auto message = [](const MagneticModel* model, int lines, const EnsembleWalk& walk) {
+        return CalculateDeclination(model, lines, walk, ToGeographic).message;
+    };
     const std::int64_t t = TimeMs(2026y / May / 1);
-    const auto unpositioned = Walk({{{t, 10, 50, false}}, {{t, 11, 51, false}}});
-    const auto unconvertible = Walk({{{t, 500, 50, true}}});
-    EXPECT_EQ(CalculateDeclination(model_.get(), 2, unpositioned, ToGeographic).message,
-              DeclinationMessage::NoPositionFound);
-    EXPECT_EQ(CalculateDeclination(model_.get(), 1, unconvertible, ToGeographic).message,
-              DeclinationMessage::NoPositionFound);
-    EXPECT_EQ(CalculateDeclination(model_.get(), 1, Walk({{}}), ToGeographic).message,
-              DeclinationMessage::NoPositionFound);
+    const auto walk = Walk({{{t, 10, 50, true}}});
+    EXPECT_EQ(message(model_.get(), 0, walk), NoLineLoaded);
+    EXPECT_EQ(message(nullptr, 0, walk), NoLineLoaded);
+    EXPECT_EQ(message(nullptr, 1, walk), ModelNotAvailable);
+    EXPECT_EQ(message(model_.get(), 2, Walk({{{t, 10, 50, false}}, {{t, 11, 51, false}}})),
+              NoPositionFound);
+    EXPECT_EQ(message(model_.get(), 1, Walk({{{t, 500, 50, true}}})), NoPositionFound);  // no grid
+    EXPECT_EQ(message(model_.get(), 1, Walk({{}})), NoPositionFound);
 }
 
 TEST_F(DeclinationCalculationTest, FirstPositionedEnsembleWinsTheTenth) {
@@ -272,8 +260,6 @@ TEST(DeclinationFormat, FiveSignificantDigitsThreeDecimals) {
     for (const auto& [degrees, text] : cases)
         EXPECT_EQ(FormatDeclination(degrees), text) << degrees;
 }
-
-// ---- Installation ----
 
 class MagneticModelFile : public test::TemporaryHostFolders {};
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <tuple>
 #include <vector>
 
 #include "TestEnvironment.h"
@@ -21,15 +22,11 @@ namespace {
 
 TEST(PointInPolygon, EvenOddWithVerticesNudgedUp) {
     const std::vector<BorderPoint> square{{0, 0}, {10, 0}, {10, 10}, {0, 10}};
-    struct Case {
-        double x, y;
-        int inside;
-    };
-    for (const Case c : {Case{5, 5, 1}, Case{-1, 5, 0}, Case{11, 5, 0}, Case{5, 11, 0},
-                         Case{5, 0, 1},      // level with the bottom edge: nudged inside
-                         Case{5, 10, 0}}) {  // level with the top edge: nudged outside
-        EXPECT_EQ(PointInPolygon(square, c.x, c.y), c.inside) << c.x << ", " << c.y;
-    }
+    // Level with the bottom edge is nudged inside, level with the top edge outside.
+    const std::tuple<double, double, int> cases[] = {{5, 5, 1},  {-1, 5, 0}, {11, 5, 0},
+                                                     {5, 11, 0}, {5, 0, 1},  {5, 10, 0}};
+    for (const auto& [x, y, inside] : cases)
+        EXPECT_EQ(PointInPolygon(square, x, y), inside) << x << ", " << y;
     const std::vector<BorderPoint> notch{{0, 0}, {10, 0}, {10, 10}, {5, 2}, {0, 10}};
     EXPECT_EQ(PointInPolygon(notch, 5, 6), 0);
     EXPECT_EQ(PointInPolygon(notch, 2, 3), 1);
@@ -48,8 +45,7 @@ TEST_F(BorderTest, TheLastPointOfTheFileMarksTheInside) {
     EXPECT_TRUE(database.InsideBorder(200, 50));
     PlanRect rect{10, 10, 20, 20};
     database.BorderExtents(rect);
-    EXPECT_EQ(rect.minX, 0);
-    EXPECT_EQ(rect.maxY, 100);
+    EXPECT_EQ(rect, (PlanRect{0, 0, 100, 100}));
 
     WriteText(file, "0,0\n1,0\n1,1\n");
     EXPECT_FALSE(database.LoadBorderFile(file));
@@ -113,15 +109,15 @@ TEST_F(DatabaseLines, HoldsTheLinesAndTheirFlags) {
 
 TEST_F(DatabaseLines, FindsPingsByTimeAndByDistance) {
     const auto pings = database.Ensembles(0);
+    const auto time = [](const Ensemble& ping) {
+        return EnsembleTimeOf(ping, AppSettings().Time_Type());
+    };
     Ensemble found;
-    ASSERT_TRUE(
-        database.EnsembleAtTime(0, EnsembleTimeOf(pings[7], AppSettings().Time_Type()), found));
+    ASSERT_TRUE(database.EnsembleAtTime(0, time(pings[7]), found));
     EXPECT_EQ(found.variableLeader.EnsembleNumber(), pings[7].variableLeader.EnsembleNumber());
-    ASSERT_TRUE(database.EnsembleAtTime(
-        0, EnsembleTimeOf(pings[7], AppSettings().Time_Type()) + 0.01, found));
+    ASSERT_TRUE(database.EnsembleAtTime(0, time(pings[7]) + 0.01, found));
     EXPECT_EQ(found.variableLeader.EnsembleNumber(), pings[8].variableLeader.EnsembleNumber());
-    EXPECT_FALSE(database.EnsembleAtTime(
-        0, EnsembleTimeOf(pings.back(), AppSettings().Time_Type()) + 1, found));
+    EXPECT_FALSE(database.EnsembleAtTime(0, time(pings.back()) + 1, found));
     EXPECT_FALSE(database.EnsembleAtTime(5, 0, found));
 
     ASSERT_TRUE(database.NearestEnsembleByDistance(0, pings[12].navigation.distance + 0.1, found));
@@ -145,8 +141,6 @@ TEST_F(DatabaseLines, RangesAndExtentsCoverTheLine) {
     ASSERT_TRUE(velocities);
     EXPECT_NEAR(velocities->minimum, 0.5, 0.002);  // the uniform stream, in m/s
     EXPECT_NEAR(velocities->maximum, 0.5, 0.002);
-
-    // The extents' bounds are checked one by one below.
     Database empty;
     EXPECT_FALSE(empty.ExtentsAll());
     EXPECT_FALSE(empty.VelocityRangeAll());

@@ -1,6 +1,3 @@
-// A line's discharge: the time weighting on pings built by hand, whole synthetic surveys against
-// the generator's analytic discharge, the edges, the clip border and the report text.
-
 #include "project/LineDischarge.h"
 
 #include <gtest/gtest.h>
