@@ -144,7 +144,7 @@ TEST_F(SettingsFileTest, SaveKeepsUnknownKeysAndLeavesNoTemporaryFile) {
         EXPECT_EQ(entry.path().filename(), "fluvex.ini");
 }
 
-TEST_F(SettingsFileTest, QuickChartSlotsInUseMoveToTheFrontOnSave) {
+TEST_F(SettingsFileTest, QuickChartSlotsInUseComeFirstAndFreeOnesLoadAsZero) {
     Settings& s = AppSettings();
     s.QuickChartSlot[1] = 5;  // free, remembered settings
     s.QuickChartSlot[3] = kQuickChartInUse | 9;
@@ -153,9 +153,6 @@ TEST_F(SettingsFileTest, QuickChartSlotsInUseMoveToTheFrontOnSave) {
     EXPECT_EQ(ini.ReadInt("QuickChart", "Chart1", -1), 5);
     EXPECT_EQ(ini.ReadInt("QuickChart", "Chart3", -1), 0);
     EXPECT_EQ(s.QuickChartSlot[3], kQuickChartInUse | 9);  // the record itself is unchanged
-}
-
-TEST_F(SettingsFileTest, QuickChartValuesWithoutTheInUseBitLoadAsZero) {
     ASSERT_TRUE(LoadFrom("[QuickChart]\r\nChart0=5\r\nChart1=1048585\r\n"));
     EXPECT_EQ(AppSettings().QuickChartSlot[0], 0);
     EXPECT_EQ(AppSettings().QuickChartSlot[1], 9);
