@@ -149,10 +149,9 @@ private slots:
         QVERIFY(TfrmInfo::NoDataCaption() != TfrmInfo::NoPositionCaption());
         ping_.navigation.positionValid = false;
         window_->ShowEnsemble(ping_, -1);
-        QCOMPARE(Shown("lblXValue"), TfrmInfo::NoPositionCaption());
-        QCOMPARE(Shown("lblYValue"), TfrmInfo::NoPositionCaption());
-        QCOMPARE(Shown("lblBinValue"), TfrmInfo::NoDataCaption());
-        for (const QString& panel : kCellPanels)
+        for (const char* panel : {"lblXValue", "lblYValue"})
+            QCOMPARE(Shown(panel), TfrmInfo::NoPositionCaption());
+        for (const QString& panel : kCellPanels + QStringList("lblBinValue"))
             QCOMPARE(Shown(panel), TfrmInfo::NoDataCaption());
 
         // A cell the ping does not have, and a bad one: the index as given, no velocity.
