@@ -35,11 +35,6 @@ std::unique_ptr<Geodesy> Make(const std::string& crs, double metresPerUnit = 1.0
     return std::move(created.geodesy);
 }
 
-template <typename Case>
-std::string LabelOf(const testing::TestParamInfo<Case>& row) {
-    return row.param.label;
-}
-
 struct KnownPoint {
     const char* label;
     const char* crs;
@@ -90,7 +85,7 @@ INSTANTIATE_TEST_SUITE_P(
                     KnownPoint{"FeetCrsInFeet", kUtm15FeetProj, kUsSurveyFoot, false},
                     KnownPoint{"FeetWktInMetres", kUtm15FeetWkt, 1.0, false},
                     KnownPoint{"StatePlaneFeet", "EPSG:3452", 1.0, false}),  // round trip only
-    LabelOf<KnownPoint>);
+    [](const auto& row) { return std::string(row.param.label); });
 
 TEST(GeodesyAxes, NorthingFirstCrsStillGivesEastingAsX) {
     const auto northFirst = Make("EPSG:32661");  // WGS 84 / UPS North (N,E)
