@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
 #include <vector>
 
 #include "TestEnvironment.h"
@@ -44,14 +45,10 @@ TEST_F(SettingsFileTest, NumbersReadByTheKeysRules) {
                  "[TrackOptions]\r\nShowTrackLines=0\r\n"
                  "[InfoWindow]\r\nWindowState=300\r\n"));
     const Settings& s = AppSettings();
-    EXPECT_EQ(s.MaxDepth, 10.0);  // a fraction where a whole number is kept reads as the default
-    EXPECT_EQ(s.MinDepth, 3.0);
-    EXPECT_EQ(s.VelOffset(), 12);
-    EXPECT_EQ(s.HdgOffset(), -12);
-    EXPECT_TRUE(s.UseEdtPR());
-    EXPECT_EQ(s.MagDec(), 0.0);
-    EXPECT_FALSE(s.ShowTrackLines);
-    EXPECT_EQ(s.InfoWindow.WindowState, 0);
+    // A fraction where a whole number is kept reads as the default (MaxDepth 10).
+    EXPECT_EQ(std::tuple(s.MaxDepth, s.MinDepth, s.VelOffset(), s.HdgOffset(), s.UseEdtPR(),
+                         s.MagDec(), s.ShowTrackLines, s.InfoWindow.WindowState),
+              std::tuple(10.0, 3.0, 12, -12, true, 0.0, false, 0));
 }
 
 TEST_F(SettingsFileTest, ScalingModeIsWrittenButNeverReadBack) {
