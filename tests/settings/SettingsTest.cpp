@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
 #include <vector>
 
 #include "TestEnvironment.h"
@@ -44,14 +45,10 @@ TEST_F(SettingsFileTest, NumbersReadByTheKeysRules) {
                  "[TrackOptions]\r\nShowTrackLines=0\r\n"
                  "[InfoWindow]\r\nWindowState=300\r\n"));
     const Settings& s = AppSettings();
-    EXPECT_EQ(s.MaxDepth, 10.0);  // a fraction where a whole number is kept reads as the default
-    EXPECT_EQ(s.MinDepth, 3.0);
-    EXPECT_EQ(s.VelOffset(), 12);
-    EXPECT_EQ(s.HdgOffset(), -12);
-    EXPECT_TRUE(s.UseEdtPR());
-    EXPECT_EQ(s.MagDec(), 0.0);
-    EXPECT_FALSE(s.ShowTrackLines);
-    EXPECT_EQ(s.InfoWindow.WindowState, 0);
+    // A fraction where a whole number is kept reads as the default (MaxDepth 10).
+    EXPECT_EQ(std::tuple(s.MaxDepth, s.MinDepth, s.VelOffset(), s.HdgOffset(), s.UseEdtPR(),
+                         s.MagDec(), s.ShowTrackLines, s.InfoWindow.WindowState),
+              std::tuple(10.0, 3.0, 12, -12, true, 0.0, false, 0));
 }
 
 TEST_F(SettingsFileTest, ScalingModeIsWrittenButNeverReadBack) {
@@ -144,7 +141,7 @@ TEST_F(SettingsFileTest, SaveKeepsUnknownKeysAndLeavesNoTemporaryFile) {
         EXPECT_EQ(entry.path().filename(), "fluvex.ini");
 }
 
-TEST_F(SettingsFileTest, QuickChartSlotsInUseMoveToTheFrontOnSave) {
+TEST_F(SettingsFileTest, QuickChartSlotsInUseComeFirstAndFreeOnesLoadAsZero) {
     Settings& s = AppSettings();
     s.QuickChartSlot[1] = 5;  // free, remembered settings
     s.QuickChartSlot[3] = kQuickChartInUse | 9;
@@ -153,9 +150,6 @@ TEST_F(SettingsFileTest, QuickChartSlotsInUseMoveToTheFrontOnSave) {
     EXPECT_EQ(ini.ReadInt("QuickChart", "Chart1", -1), 5);
     EXPECT_EQ(ini.ReadInt("QuickChart", "Chart3", -1), 0);
     EXPECT_EQ(s.QuickChartSlot[3], kQuickChartInUse | 9);  // the record itself is unchanged
-}
-
-TEST_F(SettingsFileTest, QuickChartValuesWithoutTheInUseBitLoadAsZero) {
     ASSERT_TRUE(LoadFrom("[QuickChart]\r\nChart0=5\r\nChart1=1048585\r\n"));
     EXPECT_EQ(AppSettings().QuickChartSlot[0], 0);
     EXPECT_EQ(AppSettings().QuickChartSlot[1], 9);

@@ -31,8 +31,6 @@
 
 using namespace fluvex;
 
-Q_DECLARE_METATYPE(fluvex::PixelRect)
-
 namespace {
 
 constexpr int kStreamMms = 500;    // the generated water: 0.5 m/s due north, the same everywhere
@@ -146,41 +144,37 @@ private slots:
     void init() { folders_ = std::make_unique<test::ViewTestFolders>(); }
     void cleanup() { folders_.reset(); }
 
-    // On paper the cells are computed coarser and stretched; they must land where they belong.
-    void sectionShowsCellsAndBed_data() {
-        QTest::addColumn<int>("sectionPixelSize");
-        QTest::newRow("screen") << 1;
-        QTest::newRow("coarse, as on paper") << 3;
-    }
+    // On paper (3) the cells are computed coarser and stretched; they must land where they belong.
     void sectionShowsCellsAndBed() {
-        QFETCH(int, sectionPixelSize);
         QVERIFY(OpenSurvey());
-        const Painted painted = Paint(sectionPixelSize);
         const QRgb stream = ToQRgb(VelocityColour(kStreamMms, kNorthVelocity));
         QVERIFY(!Near(stream, kWhite, 40) && !Near(stream, kBlack, 40));
-        for (const int index : {1, 20, 39})
-            for (const int cell : {0, 5, 10}) {
-                const QRgb colour =
-                    ColourAt(painted.image, CellCentre(painted.layout, index, cell));
-                QVERIFY2(Near(colour, stream), Hex(colour) + " at ping " +
-                                                   QByteArray::number(index) + " cell " +
-                                                   QByteArray::number(cell));
-            }
-        // 30 cells of 0.25 m reach below the bed; those have no velocity.
-        for (const int cell : {20, 25})
-            QCOMPARE(ColourAt(painted.image, CellCentre(painted.layout, 20, cell)), kBlack);
+        for (const int sectionPixelSize : {1, 3}) {
+            const Painted painted = Paint(sectionPixelSize);
+            for (const int index : {1, 20, 39})
+                for (const int cell : {0, 5, 10}) {
+                    const QRgb colour =
+                        ColourAt(painted.image, CellCentre(painted.layout, index, cell));
+                    QVERIFY2(Near(colour, stream), Hex(colour) + " at ping " +
+                                                       QByteArray::number(index) + " cell " +
+                                                       QByteArray::number(cell));
+                }
+            // 30 cells of 0.25 m reach below the bed; those have no velocity.
+            for (const int cell : {20, 25})
+                QCOMPARE(ColourAt(painted.image, CellCentre(painted.layout, 20, cell)), kBlack);
 
-        // The bed pen is 3 pixels wide; a coarse section places its points a coarse pixel off
-        // at most.
-        const int slack = sectionPixelSize - 1;
-        for (const Ensemble& ping : AppDatabase().Ensembles(0).subspan(1, 38)) {
-            QCOMPARE(Depth(ping, CurrentQuantityOptions()), kBedDepth);
-            const QPoint vertex(painted.layout.MapX(ping.navigation.distance),
-                                painted.layout.MapY(Depth(ping, CurrentQuantityOptions())));
-            bool found = false;
-            for (int dy = -slack; dy <= slack && !found; ++dy)
-                found = ColourAt(painted.image, vertex + QPoint(0, dy)) == kBedColour;
-            QVERIFY2(found, Hex(ColourAt(painted.image, vertex)));
+            // The bed pen is 3 pixels wide; a coarse section places its points a coarse pixel
+            // off at most.
+            const int slack = sectionPixelSize - 1;
+            for (const Ensemble& ping : AppDatabase().Ensembles(0).subspan(1, 38)) {
+                QCOMPARE(Depth(ping, CurrentQuantityOptions()), kBedDepth);
+                const QPoint vertex(painted.layout.MapX(ping.navigation.distance),
+                                    painted.layout.MapY(kBedDepth));
+                bool found = false;
+                for (int dy = -slack; dy <= slack && !found; ++dy)
+                    found = ColourAt(painted.image, vertex + QPoint(0, dy)) == kBedColour;
+                QVERIFY2(found, Hex(ColourAt(painted.image, vertex)));
+            }
         }
     }
 
@@ -245,90 +239,65 @@ private slots:
         QVERIFY(ProfileJpegPictures(AppDatabase(), true).LineJpeg(0, 0, 400).empty());
     }
 
-    void colourBarRunsFromTheMinimum_data() {
-        QTest::addColumn<int>("quantity");
-        QTest::addColumn<Qt::Orientation>("orientation");
-        QTest::newRow("velocity, vertical") << int{kNorthVelocity} << Qt::Vertical;
-        QTest::newRow("velocity, horizontal") << int{kNorthVelocity} << Qt::Horizontal;
-        QTest::newRow("direction, vertical") << int{kDirection} << Qt::Vertical;
-    }
+    // The swatch of cells without a value is black; the gradient starts a text row and a digit
+    // further on, inside its outline, with the minimum's colour, and ends with the maximum's
+    // above the unit name (directions have none).
     void colourBarRunsFromTheMinimum() {
-        QFETCH(int, quantity);
-        QFETCH(Qt::Orientation, orientation);
         QVERIFY(LoadColourTable(folders_->Root() / "data" / "ADCP.hcf"));
         RescaleVelocityTable(0, 1);
-        AppSettings().SetVelocity(quantity);
-        QImage image(600, 600, QImage::Format_RGB32);
-        image.fill(Qt::white);
-        QPainter painter(&image);
-        const TextMetrics text = MeasureText(painter.fontMetrics());
-        const int band = 20;
-        const bool vertical = orientation == Qt::Vertical;
-        const PixelRect rect = vertical ? PixelRect{10, 10, 100, 500} : PixelRect{10, 10, 500, 30};
-        PaintColourBar(painter, rect, text, band, orientation);
-
-        // The swatch of cells without a value is black; the gradient starts a text row and a
-        // digit further on, inside its outline, with the minimum's colour, and ends with the
-        // maximum's above the unit name (directions have none).
-        QCOMPARE(ColourAt(image, {rect.left + 2, rect.top + 2}), kBlack);
-        const int length = vertical ? rect.Height() : rect.Width();
-        const int first = text.textHeight + text.digitWidth + 1;
-        const int last = length - (quantity == kDirection ? 0 : text.textHeight) - 1;
-        const auto at = [&](int along) {
-            return vertical ? QPoint(rect.left + band / 2, rect.top + along)
-                            : QPoint(rect.left + along, rect.top + band / 2);
-        };
-        DirectionColourTable directions;
-        ColourLookup& table = quantity == kDirection ? directions : *CurrentVelocityTable();
-        const ColourTableProperties& range = table.Properties();
-        for (const auto& [along, value] :
-             {std::pair{first, range.minimum}, std::pair{last, range.maximum}}) {
-            const QRgb colour = ColourAt(image, at(along));
-            QVERIFY2(Near(colour, ToQRgb(table.Colour(value)), 12), Hex(colour));
+        for (const auto& [quantity, orientation] : {std::pair{int{kNorthVelocity}, Qt::Vertical},
+                                                    {int{kNorthVelocity}, Qt::Horizontal},
+                                                    {int{kDirection}, Qt::Vertical}}) {
+            AppSettings().SetVelocity(quantity);
+            QImage image(600, 600, QImage::Format_RGB32);
+            image.fill(Qt::white);
+            QPainter painter(&image);
+            const TextMetrics text = MeasureText(painter.fontMetrics());
+            const int band = 20;
+            const bool vertical = orientation == Qt::Vertical;
+            const PixelRect rect =
+                vertical ? PixelRect{10, 10, 100, 500} : PixelRect{10, 10, 500, 30};
+            PaintColourBar(painter, rect, text, band, orientation);
+            QCOMPARE(ColourAt(image, {rect.left + 2, rect.top + 2}), kBlack);
+            const int length = vertical ? rect.Height() : rect.Width();
+            const int first = text.textHeight + text.digitWidth + 1;
+            const int last = length - (quantity == kDirection ? 0 : text.textHeight) - 1;
+            DirectionColourTable directions;
+            ColourLookup& table = quantity == kDirection ? directions : *CurrentVelocityTable();
+            for (const auto& [along, value] : {std::pair{first, table.Properties().minimum},
+                                               std::pair{last, table.Properties().maximum}}) {
+                const QRgb colour =
+                    ColourAt(image, vertical ? QPoint(rect.left + band / 2, rect.top + along)
+                                             : QPoint(rect.left + along, rect.top + band / 2));
+                QVERIFY2(Near(colour, ToQRgb(table.Colour(value)), 12), Hex(colour));
+            }
         }
     }
 
-    void planPutsTheLinesOnPages_data() {
-        QTest::addColumn<int>("pageWidth");
-        QTest::addColumn<int>("pageHeight");
-        QTest::addColumn<int>("rows");
-        QTest::addColumn<int>("columns");
-        QTest::addColumn<int>("lines");
-        QTest::addColumn<int>("pages");
-        QTest::addColumn<int>("cellsOnLastPage");
-        QTest::addColumn<PixelRect>("secondCell");
-        QTest::addColumn<PixelRect>("sharedBar");
-        // Margins 5 %; the usable height of a portrait page is 85 %, its bar 2 to 3 bands below.
-        QTest::newRow("portrait, 5 lines at 2 x 1")
-            << 1000 << 1400 << 2 << 1 << 5 << 3 << 1 << PixelRect{50, 680, 950, 1240}
-            << PixelRect{50, 1390, 950, 1490};
-        QTest::newRow("landscape, 4 lines at 1 x 2")
-            << 1400 << 1000 << 1 << 2 << 4 << 2 << 2 << PixelRect{680, 50, 1240, 950}
-            << PixelRect{1390, 50, 1490, 950};
-    }
+    // Margins 5 %; the usable height of a portrait page is 85 %, its bar 2 to 3 bands below.
     void planPutsTheLinesOnPages() {
-        QFETCH(int, pageWidth);
-        QFETCH(int, pageHeight);
-        QFETCH(int, rows);
-        QFETCH(int, columns);
-        QFETCH(int, lines);
-        QFETCH(int, pages);
-        QFETCH(int, cellsOnLastPage);
-        QFETCH(PixelRect, secondCell);
-        QFETCH(PixelRect, sharedBar);
-        const PrintPlan plan = PlanPrint(pageWidth, pageHeight, rows, columns, lines, 100);
-        QCOMPARE(plan.pages, pages);
-        QCOMPARE(plan.portrait, pageHeight > pageWidth);
-        QCOMPARE(plan.cells.size(), static_cast<std::size_t>(lines));
-        const auto onLastPage =
-            std::count_if(plan.cells.begin(), plan.cells.end(),
-                          [&](const auto& cell) { return cell.page == pages - 1; });
-        QCOMPARE(static_cast<int>(onLastPage), cellsOnLastPage);
-        QVERIFY(plan.cells[1].rect == secondCell);
-        QVERIFY(plan.cells[1].line == 1);
-        QVERIFY(plan.sharedColourBar == sharedBar);
-        // The next page starts again at the top-left cell.
-        QVERIFY(plan.cells[static_cast<std::size_t>(rows * columns)].rect == plan.cells[0].rect);
+        const struct {
+            int pageWidth, pageHeight, rows, columns, lines, pages, cellsOnLastPage;
+            PixelRect secondCell, sharedBar;
+        } cases[] = {
+            {1000, 1400, 2, 1, 5, 3, 1, {50, 680, 950, 1240}, {50, 1390, 950, 1490}},
+            {1400, 1000, 1, 2, 4, 2, 2, {680, 50, 1240, 950}, {1390, 50, 1490, 950}},
+        };
+        for (const auto& c : cases) {
+            const PrintPlan plan =
+                PlanPrint(c.pageWidth, c.pageHeight, c.rows, c.columns, c.lines, 100);
+            QCOMPARE(plan.pages, c.pages);
+            QCOMPARE(plan.portrait, c.pageHeight > c.pageWidth);
+            QCOMPARE(plan.cells.size(), static_cast<std::size_t>(c.lines));
+            QCOMPARE(std::count_if(plan.cells.begin(), plan.cells.end(),
+                                   [&](const auto& cell) { return cell.page == c.pages - 1; }),
+                     c.cellsOnLastPage);
+            QVERIFY(plan.cells[1].rect == c.secondCell && plan.cells[1].line == 1);
+            QVERIFY(plan.sharedColourBar == c.sharedBar);
+            // The next page starts again at the top-left cell.
+            QVERIFY(plan.cells[static_cast<std::size_t>(c.rows * c.columns)].rect ==
+                    plan.cells[0].rect);
+        }
     }
 
     void planWithoutRowsOrLinesHasNoPages() {

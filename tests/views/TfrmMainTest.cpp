@@ -7,7 +7,6 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QListWidget>
-#include <QMenu>
 #include <QPlainTextEdit>
 #include <QProgressDialog>
 #include <QPushButton>
@@ -137,8 +136,6 @@ private slots:
         folders_.reset();
     }
 
-    // --- Lines ---
-
     void openingALogListsItsLinesAndReportsTheirDischarge() {
         OpenSuiteSurvey();
         QCOMPARE(Lines(), QStringList({"1 - job_001.000", "2 - job_002.000", "3 - job_003.000"}));
@@ -220,6 +217,9 @@ private slots:
         QVERIFY(!Enabled("btnNext"));
         window_->findChild<QToolButton*>("btnNext")->click();  // disabled: nothing happens
         QCOMPARE(AppSettings().CurrentLine, 2);
+        Control<QListWidget>("lstSelectFile")->setCurrentRow(1);  // clicking a line
+        QCOMPARE(AppSettings().CurrentLine, 1);
+        QTest::mouseClick(Control<QToolButton>("btnNext"), Qt::LeftButton);
 
         QTest::mouseClick(Control<QToolButton>("btnPrevious"), Qt::LeftButton);
         QCOMPARE(AppSettings().CurrentLine, 1);
@@ -236,15 +236,6 @@ private slots:
         QVERIFY(!Enabled("btnPrevious"));
         QVERIFY(!Enabled("btnNext"));
     }
-
-    void clickingALineMakesItCurrent() {
-        OpenSuiteSurvey();
-        Control<QListWidget>("lstSelectFile")->setCurrentRow(2);
-        QCOMPARE(AppSettings().CurrentLine, 2);
-        QVERIFY(!Enabled("btnNext"));
-    }
-
-    // --- Processing choices ---
 
     void referenceGroupsOfferEverythingWithEditedFiles() {
         AppSettings().SetBottomTrack(1);
@@ -286,17 +277,8 @@ private slots:
         QVERIFY(prompt_->Messages().empty());  // no box
     }
 
-    void instrumentNavigationOffersTheGpsReference() {
-        const std::unique_ptr<Geodesy> geodesy = std::move(Geodesy::Create("auto", 1).geodesy);
-        AppDatabase().SetGeodesy(geodesy.get());
-        OpenInstrumentFiles(
-            "[Navigation]\nBlocks = 104, 105\nLatitude = 47.3769\nLongitude = 8.5417\n");
-        QCOMPARE(Items("rdoVelReference"), QStringList({"None", "ADCP Bottom Track", "GPS"}));
-        window_.reset();  // the lines refer to the geodesy
-        AppDatabase().Clear();
-    }
-
-    // Zürich in May 2024: the model gives about 3.4° east, and MagDec is 0.
+    // Instrument navigation offers the GPS reference. Zürich in May 2024: the model gives about
+    // 3.4° east, and MagDec is 0.
     void navigationReferenceWarnsOfAFarDeclinationInTheStatusBarAndLog() {
         EnsureMagneticModelFile();
         NewWindow();  // reads the model just installed
@@ -305,6 +287,7 @@ private slots:
         AppSettings().SetVelReference(2);
         OpenInstrumentFiles(
             "[Navigation]\nBlocks = 104, 105\nLatitude = 47.3769\nLongitude = 8.5417\n");
+        QCOMPARE(Items("rdoVelReference"), QStringList({"None", "ADCP Bottom Track", "GPS"}));
         const QString shown = window_->statusBar()->currentMessage();
         QVERIFY2(shown.contains("MagDec) is 0.00° while the magnetic model gives 3."),
                  qPrintable(shown));
@@ -317,23 +300,18 @@ private slots:
         AppDatabase().Clear();
     }
 
-    void linesWithoutSuiteTimingUseTheInstrumentClock() {
+    // Suite timing and the edited files' attitude are off, and cannot be chosen, without them.
+    void instrumentFilesTurnOffTheEditedFilesOptions() {
         AppSettings().SetTime_Type(2);
-        QVERIFY(Action("actUseChronex")->isEnabled());
-        OpenInstrumentFiles();
-        QCOMPARE(AppSettings().Time_Type(), 1);
-        QVERIFY(!Action("actUseChronex")->isEnabled());
-        QVERIFY(!Action("actUseChronex")->isChecked());
-    }
-
-    void attitudeOptionsNeedEditedFiles() {
         AppSettings().SetUseEdtPR(true);
         OpenSuiteSurvey();
-        QVERIFY(Action("actUsePnR")->isEnabled());
-        QVERIFY(Action("actUsePnR")->isChecked());
+        QVERIFY(Action("actUseChronex")->isEnabled());
+        QVERIFY(Action("actUsePnR")->isEnabled() && Action("actUsePnR")->isChecked());
         OpenInstrumentFiles();
-        QVERIFY(!Action("actUsePnR")->isEnabled());
+        QCOMPARE(AppSettings().Time_Type(), 1);
         QVERIFY(!AppSettings().UseEdtPR());
+        for (const char* option : {"actUseChronex", "actUsePnR"})
+            QVERIFY(!Action(option)->isEnabled() && !Action(option)->isChecked());
     }
 
     void velocityUnitFollowsTheList() {
@@ -345,8 +323,6 @@ private slots:
         QCOMPARE(AppSettings().VelocityUnits, 1);
         QVERIFY(AppSettings().ProcessingGeneration() > processed);
     }
-
-    // --- Colours ---
 
     void autoScaleSpansTheVelocitiesOfEveryLine() {
         QVERIFY(LoadColourTable(folders_->Root() / "data" / "ADCP.hcf"));
@@ -381,8 +357,6 @@ private slots:
         QVERIFY(!Action("actColors")->isEnabled());
         QVERIFY(!Control<QToolButton>("btnColor")->isEnabled());
     }
-
-    // --- Panels ---
 
     void theInformationPanelFollowsTheProfileOnlyWhileShown() {
         OpenSuiteSurvey();
@@ -482,20 +456,24 @@ private slots:
         QVERIFY(!window_->ShowPanel("Contours"));
     }
 
-    // --- Long work ---
-
-    void workerMessagesAreShownOnTheInterfaceThread() {
-        ThreadNotingPrompt prompt;
-        bool answer = false;
-        RunLongWork(window_.get(), &window_->Docks(), prompt,
-                    WorkOf([&answer](ReadFeedback&, UserPrompt& workerPrompt) {
-                        workerPrompt.ShowError("Cannot open a.000", "Error");
-                        answer = workerPrompt.AskYesNo("Continue?", "Error");
-                    }));
-        QVERIFY(answer);
-        QCOMPARE(prompt.texts, QStringList({"Cannot open a.000", "Continue?"}));
-        QCOMPARE(prompt.threads,
-                 QList<QThread*>({QThread::currentThread(), QThread::currentThread()}));
+    // The worker's messages are shown on the interface thread; after Cancel none is, and
+    // questions are answered No.
+    void workerMessagesAreShownOnTheInterfaceThreadUntilCanceled() {
+        for (const bool cancel : {false, true}) {
+            ThreadNotingPrompt prompt;
+            bool answer = cancel;
+            RunLongWork(window_.get(), &window_->Docks(), prompt,
+                        WorkOf([&](ReadFeedback& feedback, UserPrompt& workerPrompt) {
+                            if (cancel) feedback.Cancel();
+                            workerPrompt.ShowError("Cannot open a.000", "Error");
+                            answer = workerPrompt.AskYesNo("Continue?", "Error");
+                        }));
+            QCOMPARE(answer, !cancel);
+            QCOMPARE(prompt.texts,
+                     cancel ? QStringList() : QStringList({"Cannot open a.000", "Continue?"}));
+            for (QThread* thread : prompt.threads)
+                QCOMPARE(thread, QThread::currentThread());
+        }
     }
 
     void progressShowsForLongWorkOnly() {
@@ -543,19 +521,6 @@ private slots:
         QVERIFY(canceled);
     }
 
-    void afterCancelQuestionsAreAnsweredNo() {
-        ThreadNotingPrompt prompt;
-        bool answer = true;
-        RunLongWork(window_.get(), &window_->Docks(), prompt,
-                    WorkOf([&answer](ReadFeedback& feedback, UserPrompt& workerPrompt) {
-                        feedback.Cancel();
-                        workerPrompt.ShowError("Cannot open a.000", "Error");
-                        answer = workerPrompt.AskYesNo("Continue?", "Error");
-                    }));
-        QVERIFY(!answer);
-        QVERIFY(prompt.texts.isEmpty());
-    }
-
     void workFailureReachesTheCaller() {
         RecordingPrompt prompt;
         QVERIFY_THROWS_EXCEPTION(std::runtime_error,
@@ -564,8 +529,6 @@ private slots:
                                                  throw std::runtime_error("disk gone");
                                              })));
     }
-
-    // --- Command line ---
 
     void commandLine_data() {
         QTest::addColumn<QStringList>("arguments");

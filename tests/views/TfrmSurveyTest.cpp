@@ -120,24 +120,19 @@ private slots:
         QCOMPARE(band, 3);
     }
 
-    void wheelZoomsByWholeNotches_data() {
-        QTest::addColumn<int>("delta");
-        QTest::addColumn<double>("factor");
-        QTest::newRow("119: no step") << 119 << 1.0;
-        QTest::newRow("240: two steps in") << 240 << 1 / (1.1 * 1.1);
-        QTest::newRow("-120: one step out") << -120 << 1.1;
-    }
     void wheelZoomsByWholeNotches() {
-        QFETCH(int, delta);
-        QFETCH(double, factor);
         OpenSurvey();
         Show();
-        const double before = window_->View().GetView().Width();
-        const QPointF centre(Box()->width() / 2.0, Box()->height() / 2.0);
-        QWheelEvent wheel(centre, Box()->mapToGlobal(centre), QPoint(), QPoint(0, delta),
-                          Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
-        QApplication::sendEvent(Box(), &wheel);
-        QVERIFY(qAbs(window_->View().GetView().Width() - before * factor) < 1e-9 * before);
+        for (const auto& [delta, factor] :
+             {std::pair{119, 1.0}, {240, 1 / (1.1 * 1.1)}, {-120, 1.1}}) {  // 119: no step
+            const double before = window_->View().GetView().Width();
+            const QPointF centre(Box()->width() / 2.0, Box()->height() / 2.0);
+            QWheelEvent wheel(centre, Box()->mapToGlobal(centre), QPoint(), QPoint(0, delta),
+                              Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+            QApplication::sendEvent(Box(), &wheel);
+            QVERIFY2(qAbs(window_->View().GetView().Width() - before * factor) < 1e-9 * before,
+                     qPrintable(QString::number(delta)));
+        }
     }
 
     // Without a positioned ping the target is handed the starting bounds unchanged; with a border
@@ -218,28 +213,16 @@ private slots:
         QCOMPARE(prompt.Messages()[0].text, std::string("Invalid Value"));
     }
 
-    void clipCornersFollowThePointerAcrossTheFirstEdge_data() {
-        QTest::addColumn<QPoint>("a");
-        QTest::addColumn<QPoint>("b");
-        QTest::addColumn<QPoint>("pointer");
-        QTest::addColumn<QPoint>("c");
-        QTest::addColumn<QPoint>("d");
-        QTest::newRow("level edge") << QPoint(10, 50) << QPoint(90, 50) << QPoint(40, 80)
-                                    << QPoint(90, 80) << QPoint(10, 80);
-        QTest::newRow("upright edge") << QPoint(50, 10) << QPoint(50, 90) << QPoint(80, 40)
-                                      << QPoint(80, 90) << QPoint(80, 10);
-        QTest::newRow("flat slope") << QPoint(0, 0) << QPoint(100, 10) << QPoint(60, 40)
-                                    << QPoint(97, 40) << QPoint(-3, 30);
-    }
     void clipCornersFollowThePointerAcrossTheFirstEdge() {
-        QFETCH(QPoint, a);
-        QFETCH(QPoint, b);
-        QFETCH(QPoint, pointer);
-        QFETCH(QPoint, c);
-        QFETCH(QPoint, d);
-        const std::array<QPoint, 2> corners = ClipCorners(a, b, pointer);
-        QCOMPARE(corners[0], c);
-        QCOMPARE(corners[1], d);
+        const struct {
+            QPoint a, b, pointer, c, d;
+        } cases[] = {
+            {{10, 50}, {90, 50}, {40, 80}, {90, 80}, {10, 80}},  // level edge
+            {{50, 10}, {50, 90}, {80, 40}, {80, 90}, {80, 10}},  // upright edge
+            {{0, 0}, {100, 10}, {60, 40}, {97, 40}, {-3, 30}},   // flat slope
+        };
+        for (const auto& c : cases)
+            QCOMPARE(ClipCorners(c.a, c.b, c.pointer), (std::array<QPoint, 2>{c.c, c.d}));
     }
 };
 

@@ -15,6 +15,7 @@
 #include <chrono>
 #include <fstream>
 #include <memory>
+#include <tuple>
 
 #include "ViewTestFolders.h"
 #include "processing/MagneticModel.h"
@@ -116,16 +117,12 @@ private slots:
         QVERIFY(prompt_->Messages().empty());
         QVERIFY(settings.ProcessingGeneration() > processed);
         const Settings saved = SavedSettings();
-        QCOMPARE(saved.NRows, 3);
-        QCOMPARE(saved.VelAvgMode(), 2);
-        QCOMPARE(saved.VelAveraging(), 1);
-        QCOMPARE(saved.VelAvgSamples(), 10);
-        QCOMPARE(saved.Time_Type(), 2);
-        QCOMPARE(saved.VelOffset(), 250);
-        QCOMPARE(saved.MagDec(), 0.0);
-        QCOMPARE(saved.BottomTrack(), 3);
-        QCOMPARE(saved.bottomClipping, 3);
-        QCOMPARE(saved.bottomClipVal, 6.0);
+        QCOMPARE(std::tuple(saved.NRows, saved.VelAvgMode(), saved.VelAveraging(),
+                            saved.VelAvgSamples(), saved.Time_Type(), saved.VelOffset()),
+                 std::tuple(3, 2, 1, 10, 2, 250));
+        QCOMPARE(std::tuple(saved.MagDec(), saved.BottomTrack(), saved.bottomClipping,
+                            saved.bottomClipVal),
+                 std::tuple(0.0, 3, 3, 6.0));
     }
 
     void aFieldThatIsNotANumberStopsApplyThere_data() {
