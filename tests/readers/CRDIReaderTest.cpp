@@ -36,10 +36,6 @@ void PutU32(Bytes& bytes, std::size_t at, std::uint32_t value) {
     PutU16(bytes, at + 2, static_cast<std::uint16_t>(value >> 16));
 }
 
-void PutF32(Bytes& bytes, std::size_t at, float value) {
-    PutU32(bytes, at, std::bit_cast<std::uint32_t>(value));
-}
-
 void PutF64(Bytes& bytes, std::size_t at, double value) {
     const auto bits = std::bit_cast<std::uint64_t>(value);
     PutU32(bytes, at, static_cast<std::uint32_t>(bits & 0xFFFFFFFFU));
@@ -170,55 +166,53 @@ EmbeddedNavigation Navigate(std::initializer_list<Bytes> blocks) {
     return navigation;
 }
 
-TEST(Pd0Frame, RecognisesEnsemblesAndWavesRecordsByHeaderAndByteCount) {
-    const Bytes ensemble = PingFrame({});
-    const FrameCheck check = CheckFrame(ensemble, false);
-    EXPECT_EQ(check.verdict, FrameVerdict::Frame);
-    EXPECT_EQ(check.kind, FrameKind::Ensemble);
-    EXPECT_EQ(check.length, ensemble.size());
-
+// Up to 4095 bytes the byte count is trusted whatever the checksum; past it only a matching
+// checksum makes a frame. At the end of the file a trusted frame is truncated, an unverifiable
+// one garbage.
+TEST(Pd0Frame, VerdictsFollowHeaderByteCountAndChecksum) {
+    const Bytes small = PingFrame({});
+    const Bytes big = Frame({Block(0x7777, 4200)});
+    const auto flipped = [](Bytes bytes) {
+        bytes.back() ^= 0x01U;
+        return bytes;
+    };
+    const auto cut = [](const Bytes& bytes) { return Bytes(bytes.begin(), bytes.end() - 1); };
+    const struct {
+        const char* what;
+        Bytes bytes;
+        bool endOfFile;
+        FrameVerdict verdict;
+    } cases[] = {
+        {"ensemble", small, false, FrameVerdict::Frame},
+        {"0x7F 0x7E", Bytes{0x7F, 0x7E, 0x10, 0x00, 0, 0}, true, FrameVerdict::NotAFrame},
+        {"byte count 5", Bytes{0x7F, 0x7F, 0x05, 0x00, 0, 0, 0}, true, FrameVerdict::NotAFrame},
+        {"three bytes", Bytes{0x7F, 0x7F, 0x10}, false, FrameVerdict::NeedMoreBytes},
+        {"small, bad checksum", flipped(small), true, FrameVerdict::Frame},
+        {"big", big, true, FrameVerdict::Frame},
+        {"big, bad checksum", flipped(big), true, FrameVerdict::NotAFrame},
+        {"small, cut at the end", cut(small), true, FrameVerdict::Truncated},
+        {"big, cut at the end", cut(big), true, FrameVerdict::NotAFrame},
+        {"big, more to come", cut(big), false, FrameVerdict::NeedMoreBytes},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(CheckFrame(c.bytes, c.endOfFile).verdict, c.verdict) << c.what;
+    EXPECT_EQ(CheckFrame(small, false).length, small.size());
     EXPECT_EQ(CheckFrame(Frame({Block(0x0101, 20)}, kWavesRecordHeaderId), false).kind,
               FrameKind::WavesRecord);
-    EXPECT_EQ(CheckFrame(Bytes{0x7F, 0x7E, 0x10, 0x00, 0, 0}, true).verdict,
-              FrameVerdict::NotAFrame);
-    EXPECT_EQ(CheckFrame(Bytes{0x7F, 0x7F, 0x05, 0x00, 0, 0, 0}, true).verdict,
-              FrameVerdict::NotAFrame);
-    EXPECT_EQ(CheckFrame(Bytes{0x7F, 0x7F, 0x10}, false).verdict, FrameVerdict::NeedMoreBytes);
 }
 
-TEST(Pd0Frame, ByteCountsOver4095NeedTheirChecksum) {
-    Bytes big = Frame({Block(0x7777, 4200)});
-    EXPECT_EQ(CheckFrame(big, true).verdict, FrameVerdict::Frame);
-    big.back() ^= 0x01U;
-    EXPECT_EQ(CheckFrame(big, true).verdict, FrameVerdict::NotAFrame);
-
-    // Up to 4095 the byte count is trusted whatever the checksum.
-    Bytes small = PingFrame({});
-    small.back() ^= 0x01U;
-    EXPECT_EQ(CheckFrame(small, true).verdict, FrameVerdict::Frame);
-
-    // At the end of the file: a trusted frame is truncated, an unverifiable one is garbage.
-    const auto partial = [](const Bytes& frame) {
-        return std::span(frame).first(frame.size() - 1);
-    };
-    EXPECT_EQ(CheckFrame(partial(small), true).verdict, FrameVerdict::Truncated);
-    EXPECT_EQ(CheckFrame(partial(big), true).verdict, FrameVerdict::NotAFrame);
-    EXPECT_EQ(CheckFrame(partial(big), false).verdict, FrameVerdict::NeedMoreBytes);
-}
-
-TEST(DecodeEnsemble, KeepsBlocksAsRecorded) {
-    Ping ping{.cells = 3, .number = 77, .timeTag = 123456};
+// The recorded values are checked against the real files; here a bottom track shorter than its
+// full layout, which is zero-filled.
+TEST(DecodeEnsemble, AShortBottomTrackIsZeroFilled) {
+    Bytes bottomTrack(81, 0xEE);
+    PutU16(bottomTrack, 0, 0x0600);
+    auto blocks = PingBlocks({});
+    blocks.push_back(bottomTrack);
     Ensemble ensemble;
-    ASSERT_EQ(DecodeEnsemble(ensemble, PingFrame(ping), nullptr), DecodeStatus::Ok);
-    EXPECT_TRUE(ensemble.loaded);
-    EXPECT_EQ(ensemble.present, PresentBit::FixedLeader | PresentBit::VariableLeader |
-                                    PresentBit::Velocity | PresentBit::EchoIntensity);
-    EXPECT_EQ(ensemble.fixedLeader.CellCount(), 3);
-    EXPECT_EQ(ensemble.fixedLeader.TimeTagMs(), 123456U);
-    EXPECT_EQ(ensemble.variableLeader.EnsembleNumber(), 77);
-    EXPECT_EQ(ensemble.cellBlocks.Velocity(2, 3), 203);
-    EXPECT_EQ(ensemble.cellBlocks.EchoIntensity(1, 2), 2 + 4 * 1 + 2);
-    EXPECT_FALSE(ensemble.navigation.positionValid);
+    ASSERT_EQ(DecodeEnsemble(ensemble, Frame(blocks), nullptr), DecodeStatus::Ok);
+    const auto image = ensemble.bottomTrack.Bytes();
+    EXPECT_EQ(image[80], 0xEE);
+    EXPECT_TRUE(std::all_of(image.begin() + 81, image.end(), [](auto b) { return b == 0; }));
 }
 
 TEST(DecodeEnsemble, RefusesMalformedEnsemblesAndLeavesTheRecordCleared) {
@@ -228,11 +222,8 @@ TEST(DecodeEnsemble, RefusesMalformedEnsemblesAndLeavesTheRecordCleared) {
     PutU16(offsetPastEnd, 8, static_cast<std::uint16_t>(offsetPastEnd.size()));
     Bytes insideTable = PingFrame(ping);
     PutU16(insideTable, 6, 12);  // the first block starts on the table's last entry
-    Bytes descendingOffsets = PingFrame(ping);
-    PutU16(descendingOffsets, 10, 7);
     Bytes fixedTooShort = FixedLeaderBlock(ping);
     fixedTooShort.resize(45);  // the time tag needs 46
-    Bytes bottomTooShort = Block(0x0600, 31);
     Bytes velocityTooShort = VelocityBlock(ping.cells);
     velocityTooShort.pop_back();
     const Bytes pingBytes = PingFrame(ping);
@@ -245,16 +236,14 @@ TEST(DecodeEnsemble, RefusesMalformedEnsemblesAndLeavesTheRecordCleared) {
         {"velocity before fixed leader", Frame({blocks[2], blocks[0], blocks[1]}),
          DecodeStatus::ProfileBeforeFixedLeader},
         {"no variable leader", Frame({blocks[0], blocks[2]}), DecodeStatus::MissingBlocks},
-        {"no velocity", Frame({blocks[0], blocks[1], blocks[3]}), DecodeStatus::MissingBlocks},
         {"offset past the byte count", offsetPastEnd, DecodeStatus::BadOffset},
-        {"offsets out of order", descendingOffsets, DecodeStatus::BadOffset},
         {"block inside the offset table", insideTable, DecodeStatus::BadOffset},
         {"201 cells", PingFrame({.cells = 201}), DecodeStatus::TooManyCells},
         {"fixed leader of 45 bytes", Frame({fixedTooShort, blocks[1], blocks[2]}),
          DecodeStatus::BlockTooShort},
         {"velocity block a byte short", Frame({blocks[0], blocks[1], velocityTooShort}),
          DecodeStatus::BlockTooShort},
-        {"bottom track of 31 bytes", Frame({blocks[0], blocks[1], blocks[2], bottomTooShort}),
+        {"bottom track of 31 bytes", Frame({blocks[0], blocks[1], blocks[2], Block(0x0600, 31)}),
          DecodeStatus::BlockTooShort},
         {"two fixed leaders", Frame({blocks[0], blocks[1], blocks[2], blocks[0]}),
          DecodeStatus::RepeatedFixedLeader},
@@ -270,24 +259,6 @@ TEST(DecodeEnsemble, RefusesMalformedEnsemblesAndLeavesTheRecordCleared) {
         EXPECT_EQ(ensemble.present, 0) << c.what;
         EXPECT_EQ(ensemble.cellBlocks.CellCount(), 0) << c.what;
     }
-}
-
-TEST(DecodeEnsemble, ShortBottomTrackIsZeroFilledAndUnknownBlocksAreSkipped) {
-    Bytes bottomTrack(81, 0xEE);
-    PutU16(bottomTrack, 0, 0x0600);
-    PutU16(bottomTrack, 16, 1234);    // beam 1 range, cm
-    PutU16(bottomTrack, 30, 0x8000);  // beam 4 velocity: bad
-    auto blocks = PingBlocks({});
-    blocks.push_back(Block(0x0010, 7));  // surface layer: not ours
-    blocks.push_back(bottomTrack);
-    Ensemble ensemble;
-    ASSERT_EQ(DecodeEnsemble(ensemble, Frame(blocks), nullptr), DecodeStatus::Ok);
-    EXPECT_TRUE(ensemble.Has(PresentBit::BottomTrack));
-    EXPECT_EQ(ensemble.bottomTrack.RangeCm(0), 1234);
-    EXPECT_EQ(ensemble.bottomTrack.Velocity(3), kBadVelocity);
-    const auto image = ensemble.bottomTrack.Bytes();
-    EXPECT_EQ(image[80], 0xEE);
-    EXPECT_TRUE(std::all_of(image.begin() + 81, image.end(), [](auto b) { return b == 0; }));
 }
 
 // The cell blocks are sized without zeroing: a block the next ping lacks must still read 0,
@@ -337,19 +308,9 @@ TEST(Pd0Navigation, GgaHemispheresSignTheValuesAndTheLastValidFixWins) {
     EXPECT_EQ(fix({signedGga}), (GeographicFix{-12.5, 130.25}));
 }
 
-TEST(Pd0Navigation, VtgGivesTrueCourseAndSpeedFromKilometresPerHour) {
-    Bytes vtg = Block(kNmeaNavigationId, 42);
-    PutU16(vtg, 2, 105);
-    PutF32(vtg, 21, 121.5F);
-    PutF32(vtg, 36, 3.6F);
-    const EmbeddedNavigation navigation = Navigate({vtg});
-    EXPECT_EQ(navigation.CourseDegrees(), 121.5);
-    EXPECT_EQ(navigation.SpeedMmPerS(), static_cast<double>(3.6F) * 1000000.0 / 3600.0);
-    EXPECT_FALSE(navigation.Fix());
-}
-
 // The two fixes are 2^14 binary-angle units (0.001373291015625 degrees) apart in latitude; the
-// ensemble is stamped on a PC clock one hour ahead of UTC.
+// ensemble is stamped on a PC clock one hour ahead of UTC. Course and speed, and the usual case,
+// are checked against the real files.
 Bytes BinaryNavigation(std::int32_t firstFixTime, std::int32_t lastFixTime,
                        std::int32_t ensembleTime) {
     Bytes block = Block(kBinaryNavigationId, 78);
@@ -360,8 +321,6 @@ Bytes BinaryNavigation(std::int32_t firstFixTime, std::int32_t lastFixTime,
     PutU32(block, 22, static_cast<std::uint32_t>(lastFixTime));
     PutU32(block, 26, (1U << 24) + (1U << 14));
     PutU32(block, 30, 0U - (1U << 24));
-    PutU16(block, 40, 1656);    // speed made good, mm/s
-    PutU16(block, 42, 0x4000);  // direction made good: 90 degrees
     PutU32(block, 58, static_cast<std::uint32_t>(ensembleTime));
     return block;
 }
@@ -369,19 +328,13 @@ Bytes BinaryNavigation(std::int32_t firstFixTime, std::int32_t lastFixTime,
 TEST(Pd0Navigation, BinaryNavigationMovesTheLastFixToTheEnsembleTimeOnUtc) {
     constexpr double first = 1.40625;
     constexpr double last = first + 0.001373291015625;
-    // Fixes 8 s apart, the ensemble 4 s after the last (times in 0.0001 s and 0.01 s).
-    EmbeddedNavigation navigation = Navigate({BinaryNavigation(0, 80000, 361200)});
-    EXPECT_EQ(navigation.Fix(), (GeographicFix{last + (last - first) / 2, -first}));
-    EXPECT_EQ(navigation.CourseDegrees(), 90.0);
-    EXPECT_EQ(navigation.SpeedMmPerS(), 1656.0);
-
-    // Across midnight: last fix at 23:59:56 UTC, ensemble at 00:00:00 UTC.
-    navigation = Navigate({BinaryNavigation(863880000, 863960000, 360000)});
-    EXPECT_EQ(navigation.Fix(), (GeographicFix{last + (last - first) / 2, -first}));
-
-    // Both fixes at one time: the last fix as it is.
-    navigation = Navigate({BinaryNavigation(80000, 80000, 361200)});
-    EXPECT_EQ(navigation.Fix(), (GeographicFix{last, -first}));
+    const GeographicFix extrapolated{last + (last - first) / 2, -first};
+    // Fixes 8 s apart, the ensemble 4 s after the last (times in 0.0001 s and 0.01 s); then the
+    // last fix at 23:59:56 UTC and the ensemble at 00:00:00 UTC; then both fixes at one time.
+    EXPECT_EQ(Navigate({BinaryNavigation(0, 80000, 361200)}).Fix(), extrapolated);
+    EXPECT_EQ(Navigate({BinaryNavigation(863880000, 863960000, 360000)}).Fix(), extrapolated);
+    EXPECT_EQ(Navigate({BinaryNavigation(80000, 80000, 361200)}).Fix(),
+              (GeographicFix{last, -first}));
 }
 
 TEST(Pd0Navigation, CompactNavigationFollowsItsFlags) {
@@ -404,38 +357,24 @@ TEST(Pd0Navigation, CompactNavigationFollowsItsFlags) {
     EXPECT_EQ(navigation.CourseDegrees(), 45.0);
 }
 
-bool Holds(std::span<const std::byte> block, std::byte value) {
-    return std::ranges::all_of(block, [value](std::byte b) { return b == value; });
-}
-
-TEST(HugePageArena, AllocationsAreAlignedDisjointAndTheStorageIsReusedAfterRewind) {
+// Small lines stay in the small first block; an allocation larger than a block gets one of its
+// own without disturbing what was handed out before; a rewind hands the same storage out again.
+TEST(HugePageArena, AllocationsAreAlignedDisjointAndReusedAfterRewind) {
     HugePageArena arena;
     void* first = arena.allocate(600, 1);
     auto* aligned = static_cast<std::byte*>(arena.allocate(3, 64));
     EXPECT_EQ(reinterpret_cast<std::uintptr_t>(aligned) % 64, 0U);
-    const std::span<std::byte> a(static_cast<std::byte*>(first), 600);
-    const std::span<std::byte> b(aligned, 3);
-    std::ranges::fill(a, std::byte{1});
-    std::ranges::fill(b, std::byte{2});
-    EXPECT_TRUE(Holds(a, std::byte{1}));
-    EXPECT_EQ(arena.ReservedBytes(), HugePageArena::kFirstBlockSize);  // small lines stay small
-
-    // Blocks grow: past the first comes one of twice its size.
-    EXPECT_NE(arena.allocate(HugePageArena::kFirstBlockSize - 100, 1), nullptr);
-    EXPECT_EQ(arena.ReservedBytes(), 3 * HugePageArena::kFirstBlockSize);
-    // One allocation larger than a block gets a block of its own.
+    std::ranges::fill(std::span(aligned, 3), std::byte{2});
+    EXPECT_EQ(arena.ReservedBytes(), HugePageArena::kFirstBlockSize);
     const std::size_t large = HugePageArena::kBlockSize + 1;
     std::ranges::fill(std::span(static_cast<std::byte*>(arena.allocate(large, 16)), large),
                       std::byte{3});
-    EXPECT_TRUE(Holds(b, std::byte{2}));
-    EXPECT_GE(arena.ReservedBytes(), HugePageArena::kBlockSize);
-
+    EXPECT_TRUE(
+        std::ranges::all_of(std::span(aligned, 3), [](auto b) { return b == std::byte{2}; }));
     const std::size_t reserved = arena.ReservedBytes();
     arena.Rewind();
     EXPECT_EQ(arena.allocate(600, 1), first);
     EXPECT_EQ(arena.ReservedBytes(), reserved);
-    arena.Release();
-    EXPECT_EQ(arena.ReservedBytes(), 0U);
 }
 
 class CRDIReaderFile : public test::TemporaryHostFolders {
@@ -496,29 +435,6 @@ TEST_F(CRDIReaderFile, SkipsJunkOversizedHeadersAndWavesRecordsAndStopsAtATrunca
              .length = truncated.size() - 1}}));
 }
 
-TEST_F(CRDIReaderFile, ReadsOversizedEnsemblesWhoseChecksumMatches) {
-    auto blocks = PingBlocks({.number = 5});
-    for (int i = 0; i < 60; ++i)
-        blocks.push_back(GgaBlock(44.9, 'N', 66.9, 'W'));
-    Bytes big = Frame(blocks);
-    ASSERT_GT(big.size(), 4097U);
-    Bytes corrupt = big;
-    corrupt[100] ^= 0x01U;
-
-    ASSERT_EQ(OpenBytes(Joined({big, corrupt, PingFrame({.number = 6})})), OpenStatus::Ok);
-    EXPECT_EQ(Numbers(), (std::vector<int>{5, 6}));
-    ASSERT_EQ(reader.Warnings().size(), 1U);
-    EXPECT_EQ(reader.Warnings()[0].problem, ReadProblem::SkippedBytes);
-    EXPECT_EQ(reader.Warnings()[0].length, corrupt.size());
-
-    // Header-like garbage makes the reader sum by prefixes for the rest of its window: the same
-    // frames are still taken or refused.
-    const Bytes garbage = Repeated(kPlausibleHeader, 8192);
-    ASSERT_EQ(OpenBytes(Joined({big, garbage, corrupt, big, PingFrame({.number = 6})})),
-              OpenStatus::Ok);
-    EXPECT_EQ(Numbers(), (std::vector<int>{5, 5, 6}));
-}
-
 TEST_F(CRDIReaderFile, FindsEveryFrameAcrossReadChunks) {
     // Several megabytes, so that frames straddle the reader's chunks, with junk between them.
     std::mt19937 random(7);
@@ -538,80 +454,71 @@ TEST_F(CRDIReaderFile, FindsEveryFrameAcrossReadChunks) {
     EXPECT_EQ(reader.Count(), 3000);
 }
 
-TEST_F(CRDIReaderFile, RefusedEnsemblesAreReportedWithTheirOffsets) {
-    const Bytes good = PingFrame({.number = 1});
-    const Bytes noVariableLeader = Frame({FixedLeaderBlock({}), VelocityBlock(4)});
-    const Bytes day32 = PingFrame({.number = 3, .day = 32});
-    ASSERT_EQ(OpenBytes(Joined({good, noVariableLeader, day32})), OpenStatus::Ok);
-    EXPECT_EQ(Numbers(), (std::vector<int>{1}));
-    const std::uint64_t second = good.size();
-    const std::uint64_t third = second + noVariableLeader.size();
-    EXPECT_EQ(reader.Warnings(),
-              (std::vector<ReadWarning>{
-                  {ReadProblem::Undecodable, DecodeStatus::MissingBlocks, second,
-                   noVariableLeader.size()},
-                  {ReadProblem::InvalidClock, DecodeStatus::Ok, third, day32.size()}}));
-    EXPECT_EQ(DescribeReadWarning(reader.Warnings()[0]),
-              "offset " + std::to_string(second) + ", " + std::to_string(noVariableLeader.size()) +
-                  " bytes: ensemble refused: no fixed leader, variable leader or velocity block");
-}
-
-TEST_F(CRDIReaderFile, EveryClockFieldIsChecked) {
+// Damaged and foreign bytes, one row per outcome: the pings kept, and what the surveyor is told.
+TEST_F(CRDIReaderFile, DamagedFilesKeepEveryGoodEnsembleAndSayWhatWasPassedOver) {
+    auto blocks = PingBlocks({.number = 5});
+    for (int i = 0; i < 60; ++i)
+        blocks.push_back(GgaBlock(44.9, 'N', 66.9, 'W'));
+    const Bytes big = Frame(blocks);  // over 4095 bytes: taken on its checksum only
+    Bytes corruptBig = big;
+    corruptBig[100] ^= 0x01U;
+    const Bytes waves = Frame({Block(0x0501, 300)}, kWavesRecordHeaderId);
+    Bytes corruptWaves = waves;
+    corruptWaves[50] ^= 0x01U;
+    const Bytes one = PingFrame({});
+    const auto clock = [&one](const Ping& ping) { return Joined({one, PingFrame(ping)}); };
+    using P = ReadProblem;
     const struct {
         const char* what;
-        Ping ping;
-        bool kept;
+        Bytes bytes;
+        std::vector<int> numbers;
+        std::vector<ReadProblem> told;
     } cases[] = {
-        {"day 0", {.day = 0}, false},
-        {"month 0", {.month = 0}, false},
-        {"31 February", {.month = 2, .day = 31}, false},
-        {"29 February 2021", {.year = 21, .month = 2, .day = 29}, false},
-        {"29 February 2020", {.year = 20, .month = 2, .day = 29}, true},
-        {"31 April", {.month = 4, .day = 31}, false},
-        {"hour 25", {.hour = 25}, false},
-        {"minute 60", {.minute = 60}, false},
-        {"second 99", {.second = 99}, false},
-        {"hundredths 100", {.hundredths = 100}, false},
+        // clang-format off
+        {"oversized, good and corrupt", Joined({big, corruptBig, PingFrame({.number = 6})}),
+         {5, 6}, {P::SkippedBytes}},
+        // Header-like garbage makes the reader sum by prefixes for the rest of its window.
+        {"oversized after header-like garbage",
+         Joined({big, Repeated(kPlausibleHeader, 8192), corruptBig, big, PingFrame({.number = 6})}),
+         {5, 5, 6}, {P::SkippedBytes}},
+        // Every position a candidate claiming 32 KB: each must be refused without summing its
+        // claimed length, or a few MB take minutes (see the bench).
+        {"3 MB of 0x7F", Joined({Repeated({0x7F}, 3 << 20), {0}, PingFrame({.number = 7})}),
+         {7}, {P::SkippedBytes}},
+        {"3 MB of headers",
+         Joined({Repeated(kPlausibleHeader, 3 << 20), {0}, PingFrame({.number = 7})}),
+         {7}, {P::SkippedBytes}},
+        {"a cut waves record does not swallow the next file",
+         Joined({PingFrame({.number = 0}), Bytes(waves.begin(), waves.begin() + 100),
+                 PingFrame({.number = 1}), PingFrame({.number = 2})}),
+         {0, 1, 2}, {P::SkippedBytes}},
+        {"waves record with a wrong checksum", Joined({corruptWaves, PingFrame({.number = 3})}),
+         {3}, {P::SkippedBytes}},
+        {"no variable leader", Joined({one, Frame({FixedLeaderBlock({}), VelocityBlock(4)})}),
+         {1}, {P::Undecodable}},
+        {"day 0", clock({.day = 0}), {1}, {P::InvalidClock}},
+        {"month 13", clock({.month = 13}), {1}, {P::InvalidClock}},
+        {"31 April", clock({.month = 4, .day = 31}), {1}, {P::InvalidClock}},
+        {"29 February 2021", clock({.year = 21, .month = 2, .day = 29}), {1}, {P::InvalidClock}},
+        {"29 February 2020", clock({.year = 20, .month = 2, .day = 29}), {1, 1}, {}},
+        {"hour 25", clock({.hour = 25}), {1}, {P::InvalidClock}},
+        {"hundredths 100", clock({.hundredths = 100}), {1}, {P::InvalidClock}},
         {"31 December 23:59:59.99",
-         {.month = 12, .day = 31, .hour = 23, .minute = 59, .second = 59, .hundredths = 99},
-         true},
+         clock({.month = 12, .day = 31, .hour = 23, .minute = 59, .second = 59, .hundredths = 99}),
+         {1, 1}, {}},
+        // clang-format on
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        ASSERT_EQ(OpenBytes(Joined({PingFrame({}), PingFrame(c.ping)})), OpenStatus::Ok);
-        EXPECT_EQ(reader.Count(), c.kept ? 2 : 1);
-        EXPECT_EQ(reader.Warnings().size() == 1 &&
-                      reader.Warnings()[0].problem == ReadProblem::InvalidClock,
-                  !c.kept);
+        ASSERT_EQ(OpenBytes(c.bytes), OpenStatus::Ok) << c.what;
+        EXPECT_EQ(Numbers(), c.numbers) << c.what;
+        std::vector<ReadProblem> told;
+        for (const ReadWarning& warning : reader.Warnings())
+            told.push_back(warning.problem);
+        EXPECT_EQ(told, c.told) << c.what;
     }
-}
-
-TEST_F(CRDIReaderFile, ACutWavesRecordDoesNotSwallowTheNextFile) {
-    const Bytes waves = Frame({Block(0x0501, 300)}, kWavesRecordHeaderId);
-    const Bytes cut(waves.begin(), waves.begin() + 100);
-    const Bytes next = Joined({PingFrame({.number = 1}), PingFrame({.number = 2})});
-    ASSERT_EQ(OpenBytes(Joined({PingFrame({.number = 0}), cut, next})), OpenStatus::Ok);
-    EXPECT_EQ(Numbers(), (std::vector<int>{0, 1, 2}));
-    // Alone, a waves record with a wrong checksum is skipped byte by byte, not trusted.
-    Bytes corrupt = waves;
-    corrupt[50] ^= 0x01U;
-    ASSERT_EQ(OpenBytes(Joined({corrupt, PingFrame({.number = 3})})), OpenStatus::Ok);
-    EXPECT_EQ(Numbers(), (std::vector<int>{3}));
-    EXPECT_EQ(reader.Warnings().at(0).problem, ReadProblem::SkippedBytes);
-}
-
-// Bytes that are nothing but headers: every position a candidate claiming 32 KB. Each must be
-// rejected without summing its claimed length, or a few MB take minutes (see the bench).
-TEST_F(CRDIReaderFile, HeaderLikeGarbageIsSkippedAndTheEnsembleAfterItFound) {
-    for (const Bytes& pattern : {Bytes{0x7F}, kPlausibleHeader}) {
-        const Bytes garbage = Repeated(pattern, std::size_t{3} << 20);
-        ASSERT_EQ(OpenBytes(Joined({garbage, Bytes{0x00}, PingFrame({.number = 7})})),
-                  OpenStatus::Ok);
-        EXPECT_EQ(Numbers(), (std::vector<int>{7}));
-        ASSERT_EQ(reader.Warnings().size(), 1U);
-        EXPECT_EQ(reader.Warnings()[0].problem, ReadProblem::SkippedBytes);
-        EXPECT_EQ(reader.Warnings()[0].length, garbage.size() + 1);
-    }
+    EXPECT_EQ(DescribeReadWarning({P::Undecodable, DecodeStatus::MissingBlocks, 10, 20}),
+              "offset 10, 20 bytes: ensemble refused: no fixed leader, variable leader or "
+              "velocity block");
 }
 
 // The regression net of the hostile-input runs: a real file cut at every few offsets and with
@@ -722,39 +629,10 @@ TEST_F(CRDIReaderFile, CellsFollowTheirEnsemblesAndCopiesOutliveTheReader) {
     ASSERT_TRUE(owned->Load());
     expectCells(owned->Ensembles()[0], 3);
     expectCells(owned->Ensembles()[2], 2);
-    expectCells(fetched, 3);
-    expectCells(copied, 2);
-
-    const Ensemble last = owned->Ensembles()[2];
     ASSERT_EQ(owned->Open(path), OpenStatus::Ok);
     owned.reset();
     expectCells(fetched, 3);
     expectCells(copied, 2);
-    EXPECT_EQ(last, copied);
-}
-
-TEST_F(CRDIReaderFile, EmbeddedPositionsGiveDistancesAndMergedNavigationReplacesThem) {
-    auto created = Geodesy::Create("EPSG:32633", 1.0);
-    ASSERT_TRUE(created.geodesy) << created.error;
-    CRDIReader positioned(created.geodesy.get());
-    const auto withFix = [](std::uint16_t number, double latitude) {
-        auto blocks = PingBlocks({.number = number});
-        blocks.push_back(GgaBlock(latitude, 'N', 15.0, 'E'));
-        return Frame(blocks);
-    };
-    ASSERT_EQ(positioned.Open(WriteBytes(
-                  Joined({PingFrame({.number = 1}), withFix(2, 45.0), withFix(3, 45.01)}))),
-              OpenStatus::Ok);
-
-    const auto ensembles = positioned.Ensembles();
-    const GridPoint a = created.geodesy->ToGrid(45.0, 15.0);
-    const GridPoint b = created.geodesy->ToGrid(45.01, 15.0);
-    EXPECT_FALSE(ensembles[0].navigation.positionValid);
-    EXPECT_TRUE(ensembles[1].Has(PresentBit::EmbeddedPosition));
-    EXPECT_EQ(ensembles[1].navigation.x, a.x);
-    EXPECT_EQ(ensembles[2].navigation.y, b.y);
-    EXPECT_EQ(ensembles[1].navigation.distance, 0.0);
-    EXPECT_NEAR(ensembles[2].navigation.distance, std::hypot(b.x - a.x, b.y - a.y), 1e-9);
 }
 
 // Merged navigation belongs to a ping, not to a place in the list: a Load after the merge gives
