@@ -162,17 +162,15 @@ TEST_F(EditedFileTest, PlannedLineFromLongRecordRoundsAndKeepsNineSides) {
     EXPECT_EQ(planned.sideB[8], -8);
 }
 
+// A long-line record too short for its layout is passed over like an unknown one; the point
+// count is capped; a short-line record too short to hold its name, or none at all, gives no line.
 TEST_F(EditedFileTest, PlannedLineRefusesShortPayloadsAndCapsPointCounts) {
-    // A long-line record too short for its layout is passed over like an unknown one.
     Payload line(300);
     line.U16(0, 40).Text(260, std::string("L1\0junk", 7));
     const PlannedLine planned =
         ReadEditedPlannedLine(Write(Record(0x38, Payload(4743).U16(0, 1)) + Record(0x0E, line)));
     EXPECT_EQ(planned.points.size(), 32u);
     EXPECT_EQ(planned.name, "L1");
-}
-
-TEST_F(EditedFileTest, NoPlannedLineGivesAnEmptyOne) {
     EXPECT_TRUE(ReadEditedPlannedLine(Write(Navigation(1))).Empty());
     EXPECT_TRUE(ReadEditedPlannedLine(Write(Record(0x0E, Payload(259).U16(0, 1)))).Empty());
     EXPECT_TRUE(ReadEditedPlannedLine(Root() / "missing.kq2").Empty());

@@ -42,10 +42,6 @@ struct KnownPoint {
     bool south;  // the same point mirrored about the equator
 };
 
-void PrintTo(const KnownPoint& p, std::ostream* os) {
-    *os << p.label;
-}
-
 class GeodesyKnownPoint : public testing::TestWithParam<KnownPoint> {};
 
 // The reference point lands to the centimetre in project units, and grid positions up to 75 km
@@ -76,9 +72,7 @@ TEST_P(GeodesyKnownPoint, ToGridMatchesReferenceAndRoundTrips) {
 
 INSTANTIATE_TEST_SUITE_P(
     Geodesy, GeodesyKnownPoint,
-    testing::Values(KnownPoint{"AutoNorth", "auto", 1.0, false},
-                    KnownPoint{"AutoSouth", "Auto", 1.0, true},
-                    KnownPoint{"Epsg", "EPSG:32615", 1.0, false},
+    testing::Values(KnownPoint{"AutoSouth", "Auto", 1.0, true},
                     KnownPoint{"AutoInFeet", " AUTO ", kUsSurveyFoot, true},
                     KnownPoint{"BareProjString", "+proj=utm +zone=15 +datum=WGS84", 1.0, false},
                     KnownPoint{"CompoundWithHeight", "EPSG:32615+5703", 1.0, false},
@@ -107,14 +101,11 @@ TEST(GeodesyCreate, RefusesWhatCannotServeAsTheProjectGrid) {
         const char* errorMentions;
     } cases[] = {
         {"EPSG:999999", 1.0, "EPSG:999999"},
-        {"no such thing", 1.0, "no such thing"},
         {"+proj=nonsense +type=crs", 1.0, "nonsense"},
         {" \t", 1.0, "No coordinate reference system"},
         {"urn:ogc:def:ellipsoid:EPSG::7030", 1.0, "not a coordinate reference system"},
         {"EPSG:4326", 1.0, "geographic"},
-        {"+proj=longlat +datum=WGS84", 1.0, "geographic"},
         {"EPSG:4978", 1.0, "not a projected CRS"},  // geocentric
-        {"EPSG:32615", 0.0, "distance unit"},
         {"auto", kNaN, "distance unit"},
     };
     for (const auto& c : cases) {

@@ -40,24 +40,10 @@ TEST(RawLineFile, PositionsHoldTheLatestSensorValuesByTime) {
                    "103 VERT 0.5\n"
                    "103 VERT 0.25\n"));  // same time: the later line wins
     ASSERT_EQ(file.RecordCount(), 3);
-    EXPECT_EQ(Fix(file, 0), (NavigationFix{.timeOfDay = 100, .x = 1, .y = 2}));
-    EXPECT_EQ(Fix(file, 1), (NavigationFix{.timeOfDay = 102,
-                                           .x = 3,
-                                           .y = 4,
-                                           .depth1 = 4.5,
-                                           .depth2 = 4.6,
-                                           .heading = 80,
-                                           .pitch = 2,
-                                           .roll = -2}));
-    EXPECT_EQ(Fix(file, 2), (NavigationFix{.timeOfDay = 103,
-                                           .x = 5,
-                                           .y = 6,
-                                           .depth1 = 5.5,
-                                           .depth2 = 5.6,
-                                           .heading = 90,
-                                           .pitch = 1,
-                                           .roll = -1,
-                                           .vertical = 0.25}));
+    // time, x, y, depths 1 and 2, heading, pitch, roll, vertical
+    EXPECT_EQ(Fix(file, 0), (NavigationFix{100, 1, 2}));
+    EXPECT_EQ(Fix(file, 1), (NavigationFix{102, 3, 4, 4.5, 4.6, 80, 2, -2}));
+    EXPECT_EQ(Fix(file, 2), (NavigationFix{103, 5, 6, 5.5, 5.6, 90, 1, -1, 0.25}));
     EXPECT_EQ(file.RecordTime(2), 103);
     EXPECT_EQ(file.RecordTime(3), 0);
     EXPECT_EQ(file.RecordTime(-1), 0);
@@ -119,8 +105,7 @@ TEST_F(RawLineFileOpen, ReadsCrLfFilesAndRefusesMissingOnes) {
     RawLineFile file;
     ASSERT_TRUE(file.Open(path));
     EXPECT_EQ(file.LineName(), "L12");
-    EXPECT_EQ(Fix(file, 0),
-              (NavigationFix{.timeOfDay = 37800.5, .x = 10, .y = 20, .vertical = -0.5}));
+    EXPECT_EQ(Fix(file, 0), (NavigationFix{37800.5, 10, 20, 0, 0, 0, 0, 0, -0.5}));
 
     EXPECT_FALSE(file.Open(Root() / "missing.RAW"));
     EXPECT_EQ(file.RecordCount(), 0);
