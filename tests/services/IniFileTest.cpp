@@ -7,13 +7,15 @@
 namespace fluvex {
 namespace {
 
+// Keys before any section belong to none.
 TEST(IniFile, ReadsLinesWithEitherEndingAndNamesInAnyCase) {
-    const IniFile ini =
-        IniFile::Parse("[General]\r\nSurveyName = Reach 2 \r\n[graphoptions]\nMaxDepth=12");
+    const IniFile ini = IniFile::Parse(
+        "Stray=1\n[General]\r\nSurveyName = Reach 2 \r\n[graphoptions]\nMaxDepth=12");
     EXPECT_EQ(ini.ReadText("general", "surveyname", "?"), "Reach 2");
     EXPECT_EQ(ini.ReadInt("GraphOptions", "MaxDepth", 10), 12);
     EXPECT_EQ(ini.ReadInt("GraphOptions", "Missing", 10), 10);
     EXPECT_EQ(ini.ReadInt("NoSection", "MaxDepth", 10), 10);
+    EXPECT_FALSE(ini.Value("", "Stray"));
 }
 
 TEST(IniFile, ReadsNumbersStrictly) {
@@ -30,12 +32,6 @@ TEST(IniFile, ReadsNumbersStrictly) {
     EXPECT_TRUE(ini.ReadBool("s", "yes", false));
     EXPECT_TRUE(ini.ReadBool("s", "word", true));
     EXPECT_TRUE(ini.ReadBool("s", "number", false));
-}
-
-TEST(IniFile, KeysBeforeAnySectionBelongToNone) {
-    const IniFile ini = IniFile::Parse("Stray=1\n[A]\nKey=2\n");
-    EXPECT_FALSE(ini.Value("", "Stray"));
-    EXPECT_EQ(ini.ReadInt("A", "Key", 0), 2);
 }
 
 TEST(IniFile, RewritingKeepsCommentsOrderAndUnknownKeys) {
