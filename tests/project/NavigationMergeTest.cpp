@@ -26,8 +26,15 @@ protected:
     }
 
     static NavigationFix Fix(double time, double x, double y, double heading = 0) {
-        return {.timeOfDay = time, .x = x, .y = y, .depth1 = x / 10, .depth2 = y / 10,
-                .heading = heading, .pitch = 1, .roll = -1, .vertical = 0.5};
+        return {.timeOfDay = time,
+                .x = x,
+                .y = y,
+                .depth1 = x / 10,
+                .depth2 = y / 10,
+                .heading = heading,
+                .pitch = 1,
+                .roll = -1,
+                .vertical = 0.5};
     }
 
     static std::vector<NavRecord> Merge(const std::vector<double>& pingTimes,
@@ -60,15 +67,6 @@ TEST_F(NavigationMergeTest, SpeedUsesTheWholeStepAndTheExactTime) {
     const auto records = Merge({100.2}, {Fix(100.0, 0, 0), Fix(100.5, 4, 3)});
     EXPECT_DOUBLE_EQ(records.at(0).speed, 10000);
     EXPECT_NEAR(records.at(0).course, 53.13, 0.01);
-}
-
-TEST_F(NavigationMergeTest, APingAtAFixTimeTakesItsValuesUnchanged) {
-    const std::vector<NavigationFix> fixes{Fix(50.0, 1.1, 2.2, 359.9), Fix(51.0, 7.7, 8.8, 0.3)};
-    const auto records = Merge({50.0, 51.0}, fixes);
-    EXPECT_EQ(records[0].x, 1.1);
-    EXPECT_EQ(records[0].heading, 359.9);
-    EXPECT_EQ(records[1].y, 8.8);
-    EXPECT_EQ(records[1].heading, 0.3);
 }
 
 TEST_F(NavigationMergeTest, HeadingsCrossNorthTheShortWayAndLoseTheOffset) {
