@@ -115,7 +115,8 @@ TEST_F(EnsembleQuantities, ImpossibleClockDateUnloadsThePing) {
     }
 }
 
-TEST_F(EnsembleQuantities, DeclinationCorrectsTheCompassOnly) {
+// Declination corrects the compass only; the tilt sensor's pitch depends on roll for PD0 only.
+TEST_F(EnsembleQuantities, HeadingAndPitchOfCompassTiltSensorAndEditedFile) {
     Ensemble ping = Ping();
     ping.variableLeader.SetHeading(35000);
     AppSettings().SetMagDec(12.5);
@@ -125,10 +126,7 @@ TEST_F(EnsembleQuantities, DeclinationCorrectsTheCompassOnly) {
     ping.navigation.positionValid = true;
     ping.navigation.heading = 10;
     EXPECT_EQ(Heading(ping, Attitude()), 10);
-}
 
-TEST_F(EnsembleQuantities, TiltSensorPitchDependsOnRollForPd0Only) {
-    Ensemble ping = Ping();
     ping.variableLeader.SetPitch(4500);
     ping.variableLeader.SetRoll(-6000);
     EXPECT_DOUBLE_EQ(Pitch(ping, Attitude()), 45);
@@ -141,21 +139,22 @@ TEST_F(EnsembleQuantities, TiltSensorPitchDependsOnRollForPd0Only) {
     EXPECT_EQ(Pitch(ping, Attitude()), 1.5);
 }
 
-TEST_F(EnsembleQuantities, Pd0BottomTrackDepthIsTheShortestVerticalRangeBelowTheTransducer) {
+// PD0: the shortest vertical range below the transducer.
+TEST_F(EnsembleQuantities, BottomTrackDepthOfEachFamily) {
     // The ranges are vertical already: the beam angle (here 30 degrees) plays no part.
     Ensemble ping = PingWithBottomTrack(1000, 0, 1020, 990);
     ping.fixedLeader.SetSystemConfiguration(0x0200);
     EXPECT_NEAR(Depth(ping, Options(), kBottomTrackDepth), (990 + 40) / 100.0, 1e-12);
     EXPECT_EQ(Depth(PingWithBottomTrack(0, 0, 0, 0), Options(), kBottomTrackDepth), 0);
-}
 
-TEST_F(EnsembleQuantities, SonTekBottomTrackDepthAveragesTheDetectingBeams) {
-    Ensemble ping = PingWithBottomTrack(1000, 0, 1020, 0);
-    ping.sonTekFlag1 = 1;
-    EXPECT_NEAR(Depth(ping, Options(), kBottomTrackDepth), 1010 * 0.9063087645496659 / 100, 1e-12);
-    ping.bottomTrack.SetRangeCm(0, 0);
-    ping.bottomTrack.SetRangeCm(2, 0);
-    EXPECT_EQ(Depth(ping, Options(), kBottomTrackDepth), 0);
+    // SonTek pings average the detecting beams' slant ranges.
+    Ensemble sonTek = PingWithBottomTrack(1000, 0, 1020, 0);
+    sonTek.sonTekFlag1 = 1;
+    EXPECT_NEAR(Depth(sonTek, Options(), kBottomTrackDepth), 1010 * 0.9063087645496659 / 100,
+                1e-12);
+    sonTek.bottomTrack.SetRangeCm(0, 0);
+    sonTek.bottomTrack.SetRangeCm(2, 0);
+    EXPECT_EQ(Depth(sonTek, Options(), kBottomTrackDepth), 0);
 }
 
 TEST_F(EnsembleQuantities, DepthAndCellsInTheDisplayUnit) {
@@ -178,7 +177,8 @@ int LastCellAt(double depth, std::optional<int> rule, Ensemble ping = Ping()) {
     return LastCell(ping, Options(), rule);
 }
 
-TEST_F(EnsembleQuantities, LastCellRuleOneWalksUpToAValidCell) {
+TEST_F(EnsembleQuantities, LastCellByEachRule) {
+    // Rule one walks up to a valid cell.
     EXPECT_EQ(LastCellAt(3.75, kLastValidCell), 5);  // 5.5 cells to the bottom
     Ensemble ping = Ping();
     ping.cells[5] = ping.cells[4] = ping.cells[kCells - 1] = kBadCell;
@@ -191,9 +191,8 @@ TEST_F(EnsembleQuantities, LastCellRuleOneWalksUpToAValidCell) {
     EXPECT_EQ(LastCellAt(3.75, kLastValidCell, ping), 0);
     ping.cells.clear();
     EXPECT_EQ(LastCellAt(3.75, kLastValidCell, ping), 0);
-}
 
-TEST_F(EnsembleQuantities, LastCellClearOfTheBottom) {
+    // Clear of the bottom.
     AppSettings().bottomClipVal = 1.5;
     EXPECT_EQ(LastCellAt(3.75, kCellsClearOfBottom), 4);
     AppSettings().bottomClipVal = 6;  // percent: 94 % of 10 m is 18.8 cells
@@ -249,10 +248,8 @@ TEST_F(EnsembleQuantities, VelocityComponentsTruncateTowardZero) {
     EXPECT_EQ(VelocityComponent(ping, 1, kMagnitude2D), 32767);
     ping.cells[2] = kBadCell;
     EXPECT_EQ(VelocityComponent(ping, 2, kErrorVelocity), kBadVelocity);
-}
 
-TEST_F(EnsembleQuantities, ReferenceComponentsNeedBottomTrackButNoProcessedCell) {
-    Ensemble ping = Ping();
+    // The reference's components need bottom track but no processed cell.
     ping.referenceVelocity = {-3, 4, 1, 0};
     EXPECT_EQ(VelocityComponent(ping, 0, kReferenceEast), kBadVelocity);
     ping.MarkPresent(PresentBit::BottomTrack);
