@@ -46,16 +46,6 @@ TEST_F(VelocityColours, MissingFileIsCreatedWithTheDefaultColours) {
     EXPECT_EQ(CurrentVelocityTable()->Properties().maximum, 0.2);
 }
 
-TEST_F(VelocityColours, StopsInterpolateLinearly) {
-    WriteText(ColourFile(), "2\n0\n10\n1\n0 0\n10 16777215\n0\n0\n0\n16777215\n");
-    std::string error;
-    auto table = ColourTable::Read(ColourFile(), error);
-    ASSERT_NE(table, nullptr) << error;
-    EXPECT_EQ(table->Colour(5), MakeColour(128, 128, 128));
-    EXPECT_EQ(table->Index(5), 1);
-    EXPECT_EQ(table->Index(11), 3);
-}
-
 TEST_F(VelocityColours, MalformedFilesAreRefusedWithTheirName) {
     for (std::string_view text : {"", "2\n0\n1\n", "2\nx\n1\n0.1\n0 1\n0 1\n0\n0\n1\n2\n",
                                   "2\n0\n1\n0.1\n0 1\n0 1\n0\n0\n1\n-5\n"}) {
@@ -66,6 +56,7 @@ TEST_F(VelocityColours, MalformedFilesAreRefusedWithTheirName) {
     }
 }
 
+// Between stops the colours interpolate linearly: 50 of 100 is mid-grey.
 TEST_F(VelocityColours, LookupDividesByTheUnitExceptErrorVelocity) {
     WriteText(ColourFile(), "2\n0\n100\n1\n0 0\n0 16777215\n0\n0\n0\n16777215\n");
     ASSERT_TRUE(LoadColourTable(ColourFile()));

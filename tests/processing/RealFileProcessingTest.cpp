@@ -111,9 +111,6 @@ TEST_F(RealFileProcessing, BeamToInstrumentMatchesAnIndependentDecoderAndEarthKe
     EXPECT_NEAR(signedChangeSum / compared, 0.0, 0.3);
 }
 
-// ---------------------------------------------------------------------------------------------
-// Bottom-track ranges of files whose cells reach the bed.
-
 // Per beam of each ping, the depth below the transducer of the cell centre with the strongest echo
 // beneath 60 % of the beam's range, over that range; sorted. Beams whose cells stop short of the
 // bed are left out.
@@ -157,10 +154,6 @@ TEST_F(RealFileProcessing, BottomTrackRangesAreVerticalDepthsOfTheBedEcho) {
     }
 }
 
-// ---------------------------------------------------------------------------------------------
-// winriver02_transect.PD0: ship coordinates with tilts applied, bottom track, GGA positions,
-// magnetic compass heading.
-
 // Over stretches of 10 pings where the GPS positions moved clearly, the direction of the boat's
 // velocity over the bottom (the bottom-track reference negated) less the direction the positions
 // moved, degrees, sorted.
@@ -201,7 +194,7 @@ std::vector<double> TrackDirectionErrors(std::span<const Ensemble> ensembles, co
 
 // A wrong heading rotation (sense, axes or declination) turns every stretch by tens of degrees.
 TEST_F(RealFileProcessing, BottomTrackTurnedToEarthFollowsTheGpsTrack) {
-    Open("winriver02_transect.PD0");
+    Open("winriver02_transect.PD0");  // ship axes, bottom track, GGA, magnetic compass
     const json reference = ReadJson(DataFolder() / "pd0" / "winriver02_transect.PD0.json");
     const json& pings = reference.at("ensembles");
     ASSERT_EQ(pings.size(), reader_.Ensembles().size());

@@ -6,11 +6,9 @@
 
 #include <algorithm>
 #include <cmath>
-#include <filesystem>
 #include <sstream>
 #include <string>
 #include <tuple>
-#include <vector>
 
 #include "TestEnvironment.h"
 #include "processing/VelocityProcessing.h"
@@ -25,12 +23,9 @@
 namespace fluvex {
 namespace {
 
-// mm/s per component. The file holds velocities rounded to 1 mm/s; beam-to-instrument amplifies
-// that rounding (by up to 1 / (2 sin 20°) = 1.5) and truncates, and the rotation truncates each of
-// its three partial sums toward zero, once for the cell and once more for the bottom track taken
-// off it. Lined up, these could reach about 13 mm/s; they never do, and their root mean square,
-// mostly the bias of truncating toward zero, stays near 2 mm/s. A heading off by 0.2° would
-// already add 3 mm/s to it.
+// mm/s per component: the file's 1 mm/s rounding, amplified up to 1.5 times by the beam
+// geometry, and the rounding of the cell and of the bottom track taken off it. A heading off by
+// 0.2° would already add 3 mm/s to the root mean square.
 constexpr double kToleranceMmS = 8.0;
 constexpr double kRootMeanSquareMmS = 3.0;
 // A 3° turn of a relative velocity near 1 m/s moves it by about 50 mm/s.
@@ -115,8 +110,6 @@ protected:
     CRDIReader reader_;
 };
 
-// ---------------------------------------------------------------------------------------------
-
 using FrameAngleReference = std::tuple<const char*, int, int>;
 
 class SyntheticProcessingCases : public SyntheticProcessing,
@@ -146,8 +139,6 @@ INSTANTIATE_TEST_SUITE_P(Synthetic, SyntheticProcessingCases,
                                             ::testing::Values(kReferenceBottomTrack,
                                                               kReferenceNone)),
                          CaseName);
-
-// ---------------------------------------------------------------------------------------------
 
 class SyntheticMisalignedHead : public SyntheticProcessing,
                                 public ::testing::WithParamInterface<const char*> {};
