@@ -130,18 +130,6 @@ TEST_F(LineLoadingTest, AnUpperCaseKq2EntryIsAnEditedFile) {
     EXPECT_EQ(database.PlannedLine(0)->name, "seed 001");
 }
 
-TEST_F(LineLoadingTest, TheOtherFamilysFilesGoToTheirReader) {
-    AddRaw("X.RIV");
-    RecordingPrompt prompt;
-    EXPECT_FALSE(database.AddLine(raw_ / "X.RIV", std::nullopt, prompt));
-    EXPECT_TRUE(database.SonTekFlag());
-    AddRaw("Y.000");
-    const std::vector<fs::path> files{raw_ / "Y.000", raw_ / "X.RIV"};
-    EXPECT_EQ(OpenSurveyFiles(database, files, prompt).failedFiles, 1);
-    EXPECT_EQ(database.LineCount(), 1);
-    EXPECT_TRUE(database.SonTekFlag());  // the last line tried
-}
-
 TEST_F(LineLoadingTest, OpeningPlainFilesFallsBackToTheInstrumentClock) {
     AppSettings().SetTime_Type(2);
     AppSettings().UseTime = false;
