@@ -199,21 +199,14 @@ TEST_F(DeclinationCalculationTest, ReportsWhatIsMissingInOrder) {
 }
 
 TEST_F(DeclinationCalculationTest, FirstPositionedEnsembleWinsTheTenth) {
-    auto geodesy = Geodesy::Create("EPSG:32615", 1.0).geodesy;
-    ASSERT_TRUE(geodesy);
     std::vector<EnsemblePosition> first;
     for (int i = 0; i < 20; ++i)
-        first.push_back({TimeMs(2026y / June / 1, i * 1s), 682341.33 + i, 3375726.33, i >= 9});
+        first.push_back({TimeMs(2026y / June / 1, i * 1s), -93.1 + i * 1e-3, 30.5, i >= 9});
     // The second line was recorded earlier, but the first line comes first.
-    const std::vector<EnsemblePosition> second{{TimeMs(2025y / June / 1), 682000, 3375000, true}};
-
-    const auto result =
-        CalculateDeclination(model_.get(), 2, Walk({first, second}),
-                             [&](double x, double y) { return geodesy->ToGeographic(x, y); });
+    const std::vector<EnsemblePosition> second{{TimeMs(2025y / June / 1), -93, 30, true}};
+    const auto result = CalculateDeclination(model_.get(), 2, Walk({first, second}), ToGeographic);
     ASSERT_EQ(result.message, DeclinationMessage::None);
-    const GeographicPoint tenth = geodesy->ToGeographic(first[9].x, first[9].y);
-    EXPECT_EQ(result.degrees,
-              Declination(model_.get(), first[9].timeMs, tenth.latitude, tenth.longitude, 0));
+    EXPECT_EQ(result.degrees, Declination(model_.get(), first[9].timeMs, 30.5, first[9].x, 0));
     EXPECT_EQ(visited_, 10);
 }
 

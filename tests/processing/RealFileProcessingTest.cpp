@@ -13,6 +13,7 @@
 #include <numbers>
 #include <span>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "TestEnvironment.h"
@@ -125,14 +126,11 @@ std::vector<double> BedEchoOverRange(std::span<const Ensemble> ensembles) {
         for (int beam = 0; beam < kBeamCount; ++beam) {
             const double range = BottomTrackVerticalRangeCm(ping, beam);
             if (range <= 0 || cells == 0 || centre(cells - 1) < range * 1.2) continue;
-            int strongest = -1;
+            int strongest = -1, loudest = -1;
             for (int cell = 0; cell < cells; ++cell) {
-                if (centre(cell) < 0.6 * range) continue;
-                const auto echo = ping.cellBlocks.CellEchoIntensities(cell);
-                if (strongest < 0 || echo[static_cast<std::size_t>(beam)] >
-                                         ping.cellBlocks.CellEchoIntensities(
-                                             strongest)[static_cast<std::size_t>(beam)])
-                    strongest = cell;
+                const int echo = ping.cellBlocks.EchoIntensity(cell, beam);
+                if (centre(cell) >= 0.6 * range && echo > loudest)
+                    std::tie(strongest, loudest) = std::pair(cell, echo);
             }
             if (strongest >= 0) ratios.push_back(centre(strongest) / range);
         }
