@@ -97,8 +97,6 @@ TEST_F(EnsembleQuantities, InstrumentClockCountsFromTheYearWithLeapFebruary) {
     const double expected = (31 + 29 + 1) * 86400.0 + 120.45;
     EXPECT_DOUBLE_EQ(EnsembleTime(ping, 1), expected);
     EXPECT_DOUBLE_EQ(EnsembleTime(ping, 0), 7.5);  // 0 is not the instrument clock
-    AppSettings().SetTime_Type(1);
-    EXPECT_DOUBLE_EQ(ChartQuantity(ping, kChartTime, Options()), expected);
 
     EXPECT_EQ(EnsembleDate::Of(ping, AppSettings().Time_Type())->year, 2024);
 }

@@ -84,7 +84,6 @@ TEST_F(ChartQuantities, SpeedsInTheDisplayUnitAndHowValuesAreWritten) {
     const Ensemble ping = Ping();
     EXPECT_DOUBLE_EQ(*ChartValue(ping, kChartBoatSpeed, Options()), 1.5);
     EXPECT_DOUBLE_EQ(*ChartValue(ping, kChartBottomTrackSpeed, Options()), 0.5);
-    EXPECT_DOUBLE_EQ(*ChartValue(ping, kChartMeanSpeed, Options()), 0.5);
     EXPECT_EQ(ChartValueText(ping, kChartBottomTrackDirection, Options()), "36.9°");
     EXPECT_EQ(ChartValueText(ping, kChartBoatSpeed, Options(1)), "150.00");
     EXPECT_EQ(ChartHeadingWithUnit(kChartBoatSpeed, Options(1).quantities.units),

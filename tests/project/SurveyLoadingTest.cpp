@@ -1,5 +1,5 @@
-// Whole surveys loaded as the acquisition suite leaves them, against the generator's truth, and
-// a real river transect opened on its own.
+// Whole surveys loaded as the acquisition suite leaves them, against the generator's truth. (A real
+// file's positions are read by the reader's tests, its grid zone chosen in LineLoadingTest.)
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -11,7 +11,6 @@
 #include "model/Units.h"
 #include "project/Database.h"
 #include "project/LineLoading.h"
-#include "services/Geodesy.h"
 #include "services/UserPrompt.h"
 #include "settings/Settings.h"
 #include "synth/SurveyDescription.h"
@@ -112,31 +111,6 @@ INSTANTIATE_TEST_SUITE_P(LineFiles, SuiteSurvey,
                          ::testing::Values(SuiteCase{"EditedFiles", "kq2", "0x38", 1e-6},
                                            SuiteCase{"RawLineFiles", "raw", "0x38", 0.001}),
                          [](const auto& row) { return std::string(row.param.name); });
-
-class RealTransect : public test::TemporaryHostFolders {};
-
-// A transect recorded by other software: no line file, positions from GGA sentences in the
-// project's UTM zone.
-TEST_F(RealTransect, OpensAloneWithItsOwnPositions) {
-    auto geodesy = Geodesy::Create("auto", 1.0).geodesy;
-    ASSERT_TRUE(geodesy);
-    Database& database = AppDatabase();
-    database.SetGeodesy(geodesy.get());
-    RecordingPrompt prompt;
-    const std::vector<fs::path> files{fs::path(FLUVEX_TEST_DATA) / "pd0" /
-                                      "winriver02_transect.PD0"};
-    ASSERT_EQ(OpenSurveyFiles(database, files, prompt).failedFiles, 0);
-    EXPECT_TRUE(database.HasNavRecordPosition(0));
-
-    Ensemble last;
-    ASSERT_TRUE(database.LastPositionedEnsemble(0, last));
-    const GeographicPoint where = geodesy->ToGeographic(last.navigation.x, last.navigation.y);
-    ASSERT_TRUE(where.ok);
-    EXPECT_NEAR(where.latitude, 64.56, 0.01);
-    EXPECT_NEAR(where.longitude, -149.06, 0.01);
-    EXPECT_EQ(geodesy->CrsName(), "WGS 84 / UTM zone 6N");
-    EXPECT_GT(last.navigation.distance, 100);  // a crossing of well over a hundred metres
-}
 
 }  // namespace
 }  // namespace fluvex
