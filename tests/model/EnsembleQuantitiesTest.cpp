@@ -272,18 +272,15 @@ TEST_F(EnsembleQuantities, MeanVelocityDividesByAllCells) {
     EXPECT_EQ(ChartQuantity(ping, kChartMeanDirection, Options()), 0);
 }
 
-// Beam cell position. A ping at (1000, 2000); cell 2 is 2 m down, 1.5 m below the transducer.
-// The results are worked by hand: with pitch and roll in the plane of the beam the tilts add, so
-// a 5-degree pitch or roll turns a 25-degree beam to 30 or 20 degrees from vertical, and the beam
-// runs 1.5 m times the tangent of that sideways to reach the cell. Tolerance 1e-6 m: the arc
-// cosines near 1 keep only half the digits.
-
+// Beam cell position of a SonTek beam given by azimuth and elevation (PD0 heads are proven against
+// the generator's beams by the XYZI export test). A ping at (1000, 2000); cell 2 is 2 m down,
+// 1.5 m below the transducer. Worked by hand: with pitch and roll in the plane of the beam the
+// tilts add, so a 5-degree pitch or roll turns a 25-degree beam to 30 or 20 degrees from vertical,
+// and the beam runs 1.5 m times the tangent of that sideways. Tolerance 1e-6 m: the arc cosines
+// near 1 keep only half the digits.
 struct BeamCase {
     const char* name;
-    bool sonTek;               // else a PD0 ping with a 20-degree head
-    std::uint16_t config;      // PD0 system configuration: bit 3 convex
-    int beam;                  // 0-3
-    double azimuthDegrees;     // SonTek only
+    double azimuthDegrees;
     std::uint16_t heading;     // hundredths of a degree, before the declination of 10
     std::int16_t pitch, roll;  // hundredths of a degree
     double dx, dy;
@@ -292,31 +289,25 @@ struct BeamCase {
 TEST_F(EnsembleQuantities, BeamCellPositionByHand) {
     const double run30 = 1.5 * std::tan(Radians(30)), run20 = 1.5 * std::tan(Radians(20));
     const BeamCase cases[] = {
-        {"forward beam, bow up, north", true, 0, 1, 0, 35000, 500, 0, 0, run30},
-        {"aft beam, bow up", true, 0, 1, 180, 35000, 500, 0, 0, -run20},
-        {"starboard beam, rolled", true, 0, 1, 90, 35000, 0, 500, run20, 0},
-        {"the same azimuth, negative", true, 0, 1, -270, 35000, 0, 500, run20, 0},
-        {"PD0 convex beam 3 forward", false, 0x0108, 2, 0, 35000, 0, 0, 0, run20},
-        {"PD0 concave beam 3 aft", false, 0x0100, 2, 0, 35000, 0, 0, 0, -run20},
-        {"PD0 concave beam 2 to port, heading east", false, 0x0100, 1, 0, 8000, 0, 0, 0, run20},
+        {"forward beam, bow up, north", 0, 35000, 500, 0, 0, run30},
+        {"aft beam, bow up", 180, 35000, 500, 0, 0, -run20},
+        {"starboard beam, rolled", 90, 35000, 0, 500, run20, 0},
+        {"the same azimuth, negative", -270, 35000, 0, 500, run20, 0},
+        {"starboard beam, heading east", 90, 8000, 0, 500, 0, -run20},
     };
     AppSettings().SetMagDec(10);
     for (const BeamCase& beam : cases) {
         SCOPED_TRACE(beam.name);
         Ensemble ping = Ping();
         ping.navigation = {.positionValid = true, .x = 1000, .y = 2000};
-        if (beam.sonTek) {
-            ping.sonTekFlag1 = 1;
-            ping.beamElevation[1] = Radians(25);
-            ping.beamAzimuth[1] = Radians(beam.azimuthDegrees);
-        } else {
-            ping.fixedLeader.SetSystemConfiguration(beam.config);
-        }
+        ping.sonTekFlag1 = 1;
+        ping.beamElevation[1] = Radians(25);
+        ping.beamAzimuth[1] = Radians(beam.azimuthDegrees);
         ping.variableLeader.SetHeading(beam.heading);
         ping.variableLeader.SetPitch(beam.pitch);
         ping.variableLeader.SetRoll(beam.roll);
         double x = 0, y = 0, z = 0;
-        ASSERT_TRUE(BeamCellPosition(ping, beam.beam, 2, Options(), x, y, z));
+        ASSERT_TRUE(BeamCellPosition(ping, 1, 2, Options(), x, y, z));
         EXPECT_NEAR(x, 1000 + beam.dx, 1e-6);
         EXPECT_NEAR(y, 2000 + beam.dy, 1e-6);
         EXPECT_DOUBLE_EQ(z, 2);
