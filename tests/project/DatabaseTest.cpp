@@ -49,11 +49,6 @@ TEST_F(BorderTest, TheLastPointOfTheFileMarksTheInside) {
     EXPECT_TRUE(database.Border().empty());
     EXPECT_TRUE(database.InsideBorder(1e6, 1e6));  // no border: everything counts
     EXPECT_FALSE(database.LoadBorderFile(Root() / "none.txt"));
-
-    database.SetBorderQuad({BorderPoint{0, 0}, {4, 0}, {4, 2}, {0, 2}});
-    EXPECT_EQ(database.Border().size(), 5U);
-    EXPECT_TRUE(database.InsideBorder(1, 1));
-    EXPECT_FALSE(database.InsideBorder(5, 1));
 }
 
 // Two crossings of a synthetic river with GGA positions, loaded as single instrument files.
