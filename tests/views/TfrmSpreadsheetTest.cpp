@@ -1,12 +1,8 @@
 // The spreadsheet: its column lists rebuild the grid, the layout file round-trips and is read
-// safely, pings without a value show "-----", and the export is the grid of the current line,
-// read back by Python's csv module.
+// safely, pings without a value show "-----", and the export is the grid of the current line.
 
-#include <QHeaderView>
-#include <QJsonArray>
-#include <QJsonDocument>
+#include <QFile>
 #include <QListWidget>
-#include <QProcess>
 #include <QPushButton>
 #include <QTableView>
 #include <QtTest>
@@ -15,8 +11,6 @@
 #include <memory>
 
 #include "ViewTestFolders.h"
-#include "project/LineLoading.h"
-#include "services/UserPrompt.h"
 #include "views/TfrmSpreadsheet.h"
 
 using namespace fluvex;
@@ -31,9 +25,7 @@ private:
 
     template <typename T>
     T* Control(const char* name) const {
-        T* control = window_->findChild<T*>(name);
-        if (control == nullptr) qFatal("no control %s", name);
-        return control;
+        return test::ChildOf<T>(*window_, name);
     }
     QAbstractItemModel* Grid() const { return Control<QTableView>("grid")->model(); }
     QStringList Headings() const {
@@ -63,15 +55,11 @@ private slots:
         folders_ = std::make_unique<test::ViewTestFolders>();
         Units().SetDistanceUnit(0);
         AppSettings().SetTime_Type(1);
-        const auto description = synth::ParseSurveyDescription(
+        QVERIFY(folders_->OpenSurvey(
             "[Survey]\nName = bare\nLines = 2\nStart = 2024-05-14T09:30:00.00\n"
             "[Section]\nWidth = 40\nDepth = 3\n[Track]\nEnsembles = 20\nSpeed = 0.9\n"
-            "[Instrument]\nBottomTrackLost = 0.25\n");
-        std::vector<fs::path> files;
-        for (const auto& file : synth::WriteSurvey(description, folders_->Root()))
-            if (file.extension() == ".PD0") files.push_back(file);
-        RecordingPrompt prompt;
-        QCOMPARE(OpenSurveyFiles(AppDatabase(), files, prompt).failedFiles, 0);
+            "[Instrument]\nBottomTrackLost = 0.25\n",
+            ".PD0"));
         AppSettings().CurrentLine = 1;
         window_ = std::make_unique<TfrmSpreadsheet>();
         window_->resize(900, 500);
@@ -86,14 +74,11 @@ private slots:
         QCOMPARE(Headings(), QStringList({"Ensemble", "Easting", "Northing", "Time", "Depth (m)",
                                           "Cells Used"}));
         QCOMPARE(Grid()->rowCount(), 20);
-        QCOMPARE(Items("lstAvailable").size(), 15);
-        QVERIFY(!Items("lstAvailable").contains("Easting"));
 
         auto* available = Control<QListWidget>("lstAvailable");
         available->setCurrentItem(available->findItems("Boat Speed", Qt::MatchExactly).front());
         Control<QPushButton>("btnAdd")->click();
         QCOMPARE(Headings().last(), "Boat Speed (m/s)");
-        QVERIFY(!Items("lstAvailable").contains("Boat Speed"));
 
         Control<QListWidget>("lstColumns")->setCurrentRow(0);
         Control<QPushButton>("btnRemove")->click();
@@ -145,44 +130,28 @@ private slots:
         QCOMPARE(Control<QTableView>("grid")->columnWidth(1), 120);
     }
 
+    // The values are the quantity table's; here, that a ping without one shows it and the grid
+    // empties with the lines.
     void valuesAPingCannotGiveShowDashes() {
         SetColumns({0, 7, 2});
         window_->Refresh();
-        QCOMPARE(Cell(0, 1), "-----");  // no position
-        QVERIFY(Cell(0, 2) != "-----");
-        QCOMPARE(Cell(19, 2), "-----");    // bottom track lost
-        QCOMPARE(Cell(19, 3).size(), 10);  // hh:mm:ss.s
+        QCOMPARE(Cell(19, 2), "-----");  // bottom track lost
         AppDatabase().Clear();
         window_->Refresh();
         QCOMPARE(Grid()->rowCount(), 0);
-        QCOMPARE(Grid()->columnCount(), 4);
     }
 
-    // Of the current line only (not the first), one field per heading, as the grid shows it.
+    // The table text is the quantity table's; the export holds the current line, not the first.
     void exportIsTheGridOfTheCurrentLine() {
-        SetColumns({2, 7, 13, 5, 0});
+        SetColumns({2, 7});
         window_->Refresh();
         const fs::path file = folders_->Root() / "table.txt";
         QVERIFY(window_->ExportTable(file));
-        QProcess python;
-        python.start("/usr/bin/python3",
-                     {"-c",
-                      "import csv,sys,json; rows=list(csv.reader(open(sys.argv[1],newline='',"
-                      "encoding='utf-8'))); print(json.dumps(rows))",
-                      QString::fromStdString(file.string())});
-        QVERIFY(python.waitForFinished(30000));
-        QCOMPARE(python.exitCode(), 0);
-        const QJsonArray rows = QJsonDocument::fromJson(python.readAllStandardOutput()).array();
+        QFile text(QString::fromStdString(file.string()));
+        QVERIFY(text.open(QIODevice::ReadOnly));
+        const QStringList rows = QString::fromUtf8(text.readAll()).split('\n', Qt::SkipEmptyParts);
         QCOMPARE(rows.size(), 21);
-        QCOMPARE(rows[0].toArray().toVariantList(),
-                 QVariantList({"Time", "Bottom Track Speed", "Heading", "Cells Used", "Easting"}));
-        for (int row = 1; row < rows.size(); ++row) {
-            const QJsonArray fields = rows[row].toArray();
-            QCOMPARE(fields.size(), 5);
-            for (int column = 0; column < 5; ++column)
-                QCOMPARE(fields[column].toString(), Cell(row - 1, column + 1));
-        }
-        QCOMPARE(Cell(0, 1).left(5), "09:30");  // the second line starts after the first
+        QVERIFY2(rows[1].startsWith(Cell(0, 1) + ","), qPrintable(rows[1]));
         QVERIFY(Cell(0, 1) != "09:30:00.0");
     }
 };
