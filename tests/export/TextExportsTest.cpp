@@ -128,9 +128,7 @@ TEST_F(TextExports, CsvPadsEveryRowToTheLongestPing) {
 
     const std::vector<Row> rows = Csv();
     ASSERT_EQ(rows.size(), 4U);
-    // The headings' pattern is checked on every export by check_exports.py; here their places.
-    EXPECT_EQ(rows[0][kFirstCellColumn + 59], "Cell11 Dir");
-    EXPECT_EQ(rows[0][kFirstAmplitudeColumn], "Cell0 Beam1Amp");
+    // The headings' pattern is check_exports.py's; here every row, headings too, has 12 groups.
     for (std::size_t k = 0; k < rows.size(); ++k)
         ASSERT_EQ(rows[k].size(), kColumns);
     EXPECT_EQ(rows[3][0], "2");
