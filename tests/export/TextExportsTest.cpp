@@ -232,15 +232,25 @@ TEST_F(TextExports, AFailedExportLeavesNoFileBehind) {
 // reaches the cell's depth below the transducer, at that depth. Heading and pitch are exact; the
 // roll is applied to the beam's tilt as a whole, which for the fore and aft beams is a second-
 // order error of sin(roll) (1 - cos(beam angle)) of the slant range (at most 3.3 cm here, on the
-// 30-degree head). Two decimals add up to 7 mm to a horizontal distance. The heads' shapes
-// (convex, concave, beam angle) are BeamCellPosition's own cases; here the rotations combined.
+// 30-degree head). Two decimals add up to 7 mm to a horizontal distance. This is the only check
+// of the PD0 heads' beam directions, convex and concave.
 constexpr int kRollAmplitudeDegrees = 4;
-constexpr int kBeamAngle = 30;
 constexpr double kTwoDecimalsHorizontal = 0.0071;
 
-TEST_F(TextExports, XyziBeamCellsLieAlongTheirBeams) {
+struct HeadCase {
+    const char* name;
+    int beamAngle;
+    bool convex;
+};
+
+class XyziGeometry : public TextExports, public testing::WithParamInterface<HeadCase> {};
+
+TEST_P(XyziGeometry, BeamCellsLieAlongTheirBeams) {
+    const HeadCase head = GetParam();
     const synth::SyntheticLine line =
-        Generate(Crossing(12, "BeamAngle = 30\nConvex = 1\n",
+        Generate(Crossing(12,
+                          "BeamAngle = " + std::to_string(head.beamAngle) +
+                              "\nConvex = " + (head.convex ? "1" : "0") + "\n",
                           "Heading = 40\nHeadingAmplitude = 150\nHeadingPeriod = 11\n"
                           "PitchAmplitude = 4\nPitchPeriod = 5\nRollPeriod = 3\nRollAmplitude = " +
                               std::to_string(kRollAmplitudeDegrees) + "\n"));
@@ -252,11 +262,11 @@ TEST_F(TextExports, XyziBeamCellsLieAlongTheirBeams) {
     constexpr std::size_t kCells = 12;
     // Cell tops halve the 25 cm cell in whole centimetres: 0.2 + 0.5 - 0.12 m.
     const double draft = 0.2, firstCellTop = 0.58, cellSize = 0.25;
-    const synth::JanusHead beams(kBeamAngle, true);
+    const synth::JanusHead beams(head.beamAngle, head.convex);
     const auto pings = database.Ensembles(0);
     ASSERT_EQ(points.size(), pings.size() * kCells * 4);
     const double rollSplit =
-        std::sin(Radians(kRollAmplitudeDegrees)) * (1 - std::cos(Radians(kBeamAngle)));
+        std::sin(Radians(kRollAmplitudeDegrees)) * (1 - std::cos(Radians(head.beamAngle)));
     for (std::size_t i = 0; i < points.size(); ++i) {
         const std::size_t k = i / (kCells * 4), cell = i / 4 % kCells, beam = i % 4;
         const synth::EnsembleTruth& truth = line.truth[k];
@@ -275,6 +285,11 @@ TEST_F(TextExports, XyziBeamCellsLieAlongTheirBeams) {
                   kTwoDecimalsHorizontal + rollSplit * along);
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(Heads, XyziGeometry,
+                         testing::Values(HeadCase{"Concave25", 25, false},
+                                         HeadCase{"Convex30", 30, true}),
+                         [](const auto& row) { return std::string(row.param.name); });
 
 }  // namespace
 }  // namespace fluvex

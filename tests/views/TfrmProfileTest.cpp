@@ -152,6 +152,9 @@ private slots:
         QCOMPARE(int{Ping(30).variableLeader.EnsembleNumber()}, next);
         QVERIFY(Box()->grab().toImage() != before);
         QCOMPARE(changes_, 2);
+        // A click beside the plot, on the axes, deletes nothing.
+        Mouse(QEvent::MouseButtonPress, {window_->Layout().plot.right + 3, cell.y()});
+        QCOMPARE(AppDatabase().EnsembleCount(0), count - 1);
     }
 
     void thePanelStoresItsSettingsAndRefusesWhatIsNotANumber() {
