@@ -5,6 +5,7 @@
 #include <cmath>
 #include <fstream>
 #include <numbers>
+#include <regex>
 #include <string>
 #include <utility>
 #include <vector>
@@ -139,6 +140,9 @@ TEST_F(TextExports, CsvPadsEveryRowToTheLongestPing) {
               (Row{"01:02:5.500", "90.0", "0.00", "0.00"}));
     EXPECT_EQ(Row(first.begin() + 10, first.begin() + kFirstCellColumn + 5),
               (Row{"-1.00", "0.00", "1.00", "270.00", "0.00", "0.50", "0.00", "0.50", "0.00"}));
+    // Latitude before longitude, each to six decimals; the grid position to two.
+    EXPECT_TRUE(std::regex_match(first[6] + "," + first[8] + "," + first[9],
+                                 std::regex("[0-9]+\\.[0-9]{2},47\\.[0-9]{6},8\\.[0-9]{6}")));
     ExpectAll(rows[3], 6, 10, "");  // no position
 
     // Padding: two groups after 10 cells, four after 8, in velocities and amplitudes.
