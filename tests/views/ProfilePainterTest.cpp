@@ -110,15 +110,14 @@ private:
         return true;
     }
 
-    // `sectionPixelSize` as on paper; `plotWidth` narrows the laid-out plot.
-    static Painted Paint(int sectionPixelSize = 1, bool withColourBar = true, int plotWidth = -1) {
+    // `sectionPixelSize` as on paper, with the colour bar.
+    static Painted Paint(int sectionPixelSize) {
         Painted painted{QImage(1600, 1000, QImage::Format_RGB32), {}};
         painted.image.fill(Qt::gray);  // anything the paint leaves out shows
         QPainter painter(&painted.image);
         const TextMetrics text = MeasureText(painter.fontMetrics());
         painted.layout = ComputeProfileLayout(AppDatabase(), 0, {0, 0, 1599, 999}, false, text);
-        if (plotWidth >= 0) painted.layout.plot.right = painted.layout.plot.left + plotWidth;
-        PaintProfile(painter, AppDatabase(), 0, painted.layout, withColourBar, sectionPixelSize);
+        PaintProfile(painter, AppDatabase(), 0, painted.layout, true, sectionPixelSize);
         return painted;
     }
 
