@@ -104,14 +104,6 @@ TEST_F(DxfExports, PlanArrowsFollowTheCurrent) {
                               AllLines(), file, prompt));
     const json drawing = Dump(file);
     ASSERT_TRUE(drawing.is_object());
-    EXPECT_EQ(drawing["audit_errors"], json::array());
-    EXPECT_EQ(drawing["insunits"], 6);
-    const std::regex depthLayer(R"(Depth_\d\d_\d\dm)");
-    std::set<std::string> layers;
-    for (const json& name : drawing["layers"])
-        layers.insert(name.get<std::string>());
-    EXPECT_TRUE(layers.contains("0") && layers.contains("PlannedLines"));
-
     const auto positions = Positions();
     int shafts = 0;
     int planned = 0;
@@ -120,7 +112,6 @@ TEST_F(DxfExports, PlanArrowsFollowTheCurrent) {
         if (layer == "PlannedLines") ++planned;
         const json& p = line["points"];
         if (layer == "PlannedLines" || p.size() != 2) continue;
-        EXPECT_TRUE(std::regex_match(layer, depthLayer)) << layer;
         if (std::abs(HorizontalLength(p[0], p[1]) - kArrowLength) > 1e-6) continue;
         ++shafts;
         EXPECT_NEAR(Bearing(p[0], p[1]), kCurrentDirection, 1.0);  // whole degrees
@@ -164,17 +155,21 @@ TEST_F(DxfExports, VectorsHaveTheirLengthAlongTheCurrent) {
 }
 
 // The drawing unit follows the display distance unit; without track lines there is no
-// "PlannedLines" layer.
-TEST_F(DxfExports, UnitsAndTrackLines) {
+// "PlannedLines" layer; solid arrows are hatches, and the average placement names its layers by
+// the averaged depths. Every drawing passes ezdxf's audit.
+TEST_F(DxfExports, UnitsTrackLinesAndArrowStyles) {
     LoadUniformSurvey();
     struct Case {
         int distanceUnit;
-        bool trackLines;
+        bool trackLines, solidAverage;
         int insunits;
     };
-    for (const Case c : {Case{0, true, 6}, Case{1, false, 2}, Case{2, true, 2}}) {
+    for (const Case c :
+         {Case{0, true, false, 6}, Case{1, false, true, 2}, Case{2, true, false, 2}}) {
         Units().SetDistanceUnit(c.distanceUnit);
         options.showTrackLines = c.trackLines;
+        options.solidArrows = c.solidAverage;
+        options.placement = c.solidAverage ? 1 : 0;
         const fs::path plan = Root() / "plan.dxf";
         const fs::path vectors = Root() / "vectors.dxf";
         ASSERT_TRUE(ExportPlanDxf(database, options, CurrentQuantityOptions(),
@@ -183,32 +178,21 @@ TEST_F(DxfExports, UnitsAndTrackLines) {
                                     vectors, prompt));
         const json drawing = Dump(plan);
         ASSERT_TRUE(drawing.is_object());
+        EXPECT_EQ(drawing["audit_errors"], json::array());
         EXPECT_EQ(drawing["insunits"], c.insunits);
         EXPECT_EQ(Dump(vectors)["insunits"], c.insunits);
+        EXPECT_EQ(drawing["hatches"].get<int>() > 8, c.solidAverage);
+        const std::regex depthLayer(c.solidAverage ? R"(Depth_\d\d\.\d_\d\d\.\d(m|ft))"
+                                                   : R"(Depth_\d\d_\d\d(m|ft))");
         std::set<std::string> layers;
         for (const json& name : drawing["layers"])
             layers.insert(name.get<std::string>());
         EXPECT_EQ(layers.contains("PlannedLines"), c.trackLines) << c.distanceUnit;
+        for (const json& line : drawing["lines"])
+            if (line["layer"] != "PlannedLines") {
+                EXPECT_TRUE(std::regex_match(line["layer"].get<std::string>(), depthLayer));
+            }
     }
-}
-
-// Solid arrows and the average placement make a drawing ezdxf reads without error.
-TEST_F(DxfExports, SolidAverageArrowsAreValidDrawings) {
-    LoadUniformSurvey();
-    options.solidArrows = true;
-    options.placement = 1;
-    const fs::path file = Root() / "solid.dxf";
-    ASSERT_TRUE(ExportPlanDxf(database, options, CurrentQuantityOptions(), CurrentVelocityTable(),
-                              AllLines(), file, prompt));
-    const json drawing = Dump(file);
-    ASSERT_TRUE(drawing.is_object());
-    EXPECT_EQ(drawing["audit_errors"], json::array());
-    EXPECT_GT(drawing["hatches"].get<int>(), 8);
-    const std::regex averageLayer(R"(Depth_\d\d\.\d_\d\d\.\dm)");
-    for (const json& line : drawing["lines"])
-        if (line["layer"] != "PlannedLines") {
-            EXPECT_TRUE(std::regex_match(line["layer"].get<std::string>(), averageLayer));
-        }
 }
 
 // A line shorter than one interval gets no arrow at the closest pings and one position of

@@ -30,8 +30,6 @@ done
 "$cli" export rtf --out "$work/out" "${files[@]}" 2>"$work/err" || { fail "export rtf"; cat "$work/err"; exit 1; }
 report=$work/out/${names[0]}.rtf
 [ -s "$report" ] || { fail "no report at $report"; ls -R "$work/out"; exit 1; }
-grep -qF 'Caf\u233? crossing.PD0' "$report" || fail "the heading's é is not written as \\u233?"
-grep -qF '\u916?\u941?\u955?\u964?\u945?.PD0' "$report" || fail "the Greek heading is not written as \\uN?"
 [ -z "$(ls -A "$work/cache" 2>/dev/null)" ] || fail "the report left files in the scratch folder: $(ls "$work/cache")"
 
 # Two reports at once, of different velocity components, are each what it is when written alone.

@@ -2,7 +2,6 @@
 // reference groups, the timing choice, the panels and their layout file, auto-scaled colours;
 // then the worker-thread glue and the desktop command line.
 
-#include <QComboBox>
 #include <QDockWidget>
 #include <QFileDialog>
 #include <QLabel>
@@ -81,13 +80,6 @@ private:
     QAction* Action(const char* name) const { return Control<QAction>(name); }
     QDockWidget* Panel(const char* name) const { return Control<QDockWidget>(name); }
 
-    QStringList Items(const char* group) const {
-        QStringList texts;
-        for (const QRadioButton* item :
-             Control<CodedRadioGroup>(group)->findChildren<QRadioButton*>())
-            texts << item->text();
-        return texts;
-    }
     QString CheckedItem(const char* group) const {
         for (const QRadioButton* item :
              Control<CodedRadioGroup>(group)->findChildren<QRadioButton*>())
@@ -101,7 +93,6 @@ private:
             texts << list->item(row)->text();
         return texts;
     }
-    bool Enabled(const char* button) const { return Control<QToolButton>(button)->isEnabled(); }
 
     void NewWindow() {
         window_ = std::make_unique<TfrmMain>();
@@ -139,12 +130,9 @@ private slots:
     void openingALogListsItsLinesAndReportsTheirDischarge() {
         OpenSuiteSurvey();
         QCOMPARE(Lines(), QStringList({"1 - job_001.000", "2 - job_002.000", "3 - job_003.000"}));
-        QCOMPARE(Control<QListWidget>("lstSelectFile")->currentRow(), 0);
-        QCOMPARE(AppSettings().CurrentLine, 0);
         const QString report =
             Control<QWidget>("dockDischarge")->findChild<QPlainTextEdit*>()->toPlainText();
         QVERIFY2(report.contains("job_003.000"), qPrintable(report));
-        QVERIFY(Action("actSaveCSV")->isEnabled());
         QVERIFY(prompt_->Messages().empty());
     }
 
@@ -166,9 +154,6 @@ private slots:
                  (missing / "job_001.csv").string() + "\nUnable to save file.");
         window_->Export(LineExportWork(LineExportKind::Xyz, missing));
         QCOMPARE(prompt_->Messages().size(), std::size_t{4});
-        window_->Export(CurrentXyziWork(missing / "line.xyz"));
-        QCOMPARE(prompt_->Messages().back().caption, (missing / "line.xyz").string());
-        QCOMPARE(prompt_->Messages().back().text, std::string("Unable to open file for saving"));
         window_->Export(RtfReportWork(missing / "survey.rtf"));
         QCOMPARE(prompt_->Messages().back().text,
                  "Unable to save file\n" + (missing / "survey.rtf").string() +
@@ -178,21 +163,15 @@ private slots:
     // File > Save RTF Report asks where, starting in the program's data folder, and writes there.
     void saveRtfReportAsksWhereAndWritesThere() {
         OpenSuiteSurvey();
-        QString title;
-        QStringList filters;
         QString folder;
         QTimer::singleShot(0, [&] {
             auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
             if (dialog == nullptr) return;
-            title = dialog->windowTitle();
-            filters = dialog->nameFilters();
             folder = dialog->directory().absolutePath();
             dialog->selectFile("lines");              // the extension comes with the dialog
             static_cast<QDialog*>(dialog)->accept();  // QFileDialog::accept takes the name
         });
         Action("actSaveRTF")->trigger();
-        QCOMPARE(title, QString("Save RTF"));
-        QCOMPARE(filters, QStringList("Rich Text Files (*.rtf)"));
         QCOMPARE(folder, QString::fromStdString((folders_->Root() / "data").string()));
         std::string report;
         QVERIFY(ReadWholeFile(folders_->Root() / "data" / "lines.rtf", report));
@@ -206,25 +185,16 @@ private slots:
 
     void nextPreviousAndIgnoreMoveThroughTheLines() {
         OpenSuiteSurvey();
-        QVERIFY(!Enabled("btnPrevious"));
-        QVERIFY(Enabled("btnNext"));
-        QVERIFY(Action("actIgnore")->isEnabled());
-
         QTest::mouseClick(Control<QToolButton>("btnNext"), Qt::LeftButton);
         QTest::mouseClick(Control<QToolButton>("btnNext"), Qt::LeftButton);
         QCOMPARE(AppSettings().CurrentLine, 2);
-        QVERIFY(Enabled("btnPrevious"));
-        QVERIFY(!Enabled("btnNext"));
         window_->findChild<QToolButton*>("btnNext")->click();  // disabled: nothing happens
         QCOMPARE(AppSettings().CurrentLine, 2);
         Control<QListWidget>("lstSelectFile")->setCurrentRow(1);  // clicking a line
         QCOMPARE(AppSettings().CurrentLine, 1);
         QTest::mouseClick(Control<QToolButton>("btnNext"), Qt::LeftButton);
-
         QTest::mouseClick(Control<QToolButton>("btnPrevious"), Qt::LeftButton);
-        QCOMPARE(AppSettings().CurrentLine, 1);
         QCOMPARE(Control<QListWidget>("lstSelectFile")->currentRow(), 1);
-
         Action("actIgnore")->trigger();
         QCOMPARE(Lines(), QStringList({"1 - job_001.000", "2 - job_003.000"}));
         QCOMPARE(AppSettings().CurrentLine, 1);
@@ -233,31 +203,6 @@ private slots:
         QCOMPARE(Lines(), QStringList({"1 - job_001.000"}));
         QCOMPARE(AppSettings().CurrentLine, 0);
         QVERIFY(!Action("actIgnore")->isEnabled());
-        QVERIFY(!Enabled("btnPrevious"));
-        QVERIFY(!Enabled("btnNext"));
-    }
-
-    void referenceGroupsOfferEverythingWithEditedFiles() {
-        AppSettings().SetBottomTrack(1);
-        NewWindow();
-        OpenSuiteSurvey();
-        QCOMPARE(Items("rdoBottomTrack"), QStringList({"Depth 1 (Hi Freq)", "Depth 2 (Low Freq)",
-                                                       "ADCP Bottom Track", "Vertical Beam"}));
-        QCOMPARE(CheckedItem("rdoBottomTrack"), QString("Depth 2 (Low Freq)"));
-        QCOMPARE(Items("rdoVelReference"),
-                 QStringList({"None", "ADCP Bottom Track", "Edited File/GPS"}));
-        Control<QRadioButton>("rdoVelReference_2")->click();
-        QCOMPARE(AppSettings().VelReference(), 2);
-    }
-
-    void referenceGroupsWithoutEditedFilesKeepTheChosenCodes() {
-        AppSettings().SetBottomTrack(2);
-        OpenInstrumentFiles();
-        QCOMPARE(Items("rdoBottomTrack"), QStringList({"ADCP Bottom Track", "Vertical Beam"}));
-        QCOMPARE(CheckedItem("rdoBottomTrack"), QString("ADCP Bottom Track"));
-        QCOMPARE(Items("rdoVelReference"), QStringList({"None", "ADCP Bottom Track"}));
-        Control<QRadioButton>("rdoBottomTrack_3")->click();
-        QCOMPARE(AppSettings().BottomTrack(), 3);
     }
 
     // Saved references these lines cannot give: the checked item is the one used, and it is said.
@@ -275,11 +220,12 @@ private slots:
                  qPrintable(shown));
         QVERIFY(shown.contains("Depth reference set to Bottom Track"));
         QVERIFY(prompt_->Messages().empty());  // no box
+        Control<QRadioButton>("rdoBottomTrack_3")->click();
+        QCOMPARE(AppSettings().BottomTrack(), 3);
     }
 
-    // Instrument navigation offers the GPS reference. Zürich in May 2024: the model gives about
-    // 3.4° east, and MagDec is 0.
-    void navigationReferenceWarnsOfAFarDeclinationInTheStatusBarAndLog() {
+    // Zürich in May 2024: the model gives about 3.4° east, and MagDec is 0.
+    void navigationReferenceWarnsOfAFarDeclinationInTheStatusBar() {
         EnsureMagneticModelFile();
         NewWindow();  // reads the model just installed
         const std::unique_ptr<Geodesy> geodesy = std::move(Geodesy::Create("auto", 1).geodesy);
@@ -287,14 +233,9 @@ private slots:
         AppSettings().SetVelReference(2);
         OpenInstrumentFiles(
             "[Navigation]\nBlocks = 104, 105\nLatitude = 47.3769\nLongitude = 8.5417\n");
-        QCOMPARE(Items("rdoVelReference"), QStringList({"None", "ADCP Bottom Track", "GPS"}));
         const QString shown = window_->statusBar()->currentMessage();
         QVERIFY2(shown.contains("MagDec) is 0.00° while the magnetic model gives 3."),
                  qPrintable(shown));
-        QFile log(QString::fromStdString(
-            (Host().Folder(FolderKind::ProgramData) / "fluvex.log").string()));
-        QVERIFY(log.open(QIODevice::ReadOnly));
-        QVERIFY(log.readAll().contains("the magnetic model gives 3."));
         QVERIFY(prompt_->Messages().empty());  // no box
         window_.reset();                       // the lines refer to the geodesy
         AppDatabase().Clear();
@@ -314,33 +255,11 @@ private slots:
             QVERIFY(!Action(option)->isEnabled() && !Action(option)->isChecked());
     }
 
-    void velocityUnitFollowsTheList() {
-        const std::uint64_t processed = AppSettings().ProcessingGeneration();
-        auto* units = Control<QComboBox>("lstVelocityUnit");
-        QCOMPARE(units->currentIndex(), AppSettings().VelocityUnits);
-        units->setCurrentIndex(1);
-        emit units->activated(1);
-        QCOMPARE(AppSettings().VelocityUnits, 1);
-        QVERIFY(AppSettings().ProcessingGeneration() > processed);
-    }
-
-    void autoScaleSpansTheVelocitiesOfEveryLine() {
-        QVERIFY(LoadColourTable(folders_->Root() / "data" / "ADCP.hcf"));
-        OpenInstrumentFiles("[Noise]\nEnabled = 1\n");
-        Action("actScaleColors")->trigger();
-        const auto range = AppDatabase().VelocityRangeAll();
-        QVERIFY(range);
-        const auto [minimum, maximum] = *range;
-        const ColourTableProperties& table = CurrentVelocityTable()->Properties();
-        QCOMPARE(table.minimum, minimum);
-        QCOMPARE(table.maximum, maximum);
-        QCOMPARE(table.step, (maximum - minimum) / 100);
-    }
-
+    // VelocityRangeAll with nothing found leaves the table; with a range it spans every line.
     void autoScaleWithoutAValidRangeLeavesTheTable() {
         QVERIFY(LoadColourTable(folders_->Root() / "data" / "ADCP.hcf"));
         // Water relative to the bottom track on a survey without one: no cell has a velocity.
-        OpenInstrumentFiles("[Instrument]\nBottomTrack = 0\n");
+        OpenInstrumentFiles("[Instrument]\nBottomTrack = 0\n[Noise]\nEnabled = 1\n");
         Control<QRadioButton>("rdoVelReference_1")->click();
         for (int line = 0; line < 2; ++line) {
             QVERIFY(!AppDatabase().VelocityRange(line));
@@ -349,33 +268,10 @@ private slots:
         const ColourTableProperties& table = CurrentVelocityTable()->Properties();
         QCOMPARE(table.minimum, 0.0);
         QCOMPARE(table.maximum, 5.0);
-    }
-
-    void directionsHaveNoEditableColours() {
-        AppSettings().SetVelocity(kDirection);
-        QTest::qWait(1100);  // the poll
-        QVERIFY(!Action("actColors")->isEnabled());
-        QVERIFY(!Control<QToolButton>("btnColor")->isEnabled());
-    }
-
-    void theInformationPanelFollowsTheProfileOnlyWhileShown() {
-        OpenSuiteSurvey();
-        window_->ShowPanel("dockProfile");
-        auto* box = Control<QWidget>("pbProfile");
-        const QLabel* ensemble = Control<QLabel>("lblEnsembleValue");
-        const auto moveTo = [box](QPoint at) {
-            QMouseEvent move(QEvent::MouseMove, at, box->mapToGlobal(at), Qt::NoButton,
-                             Qt::NoButton, Qt::NoModifier);
-            QApplication::sendEvent(box, &move);
-        };
-        const QPoint middle = box->rect().center();
-        moveTo(middle);
-        QVERIFY(ensemble->text().isEmpty());
-
-        Action("actInformation")->trigger();
-        QVERIFY(QTest::qWaitForWindowExposed(box));
-        moveTo(middle);
-        QVERIFY(!ensemble->text().isEmpty());
+        Control<QRadioButton>("rdoVelReference_0")->click();
+        Action("actScaleColors")->trigger();
+        QCOMPARE(CurrentVelocityTable()->Properties().maximum,
+                 AppDatabase().VelocityRangeAll()->maximum);
     }
 
     void floatingPanelOffTheScreenComesBack() {
@@ -439,7 +335,6 @@ private slots:
         window_->SelectLine(1, true);
         QVERIFY(window_->ShowPanel("dockSpreadsheet"));
         auto* grid = Control<QTableView>("grid");
-        QCOMPARE(grid->model()->rowCount(), 40);
         const QString number = grid->model()->index(7, 0).data().toString();
         QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
                           grid->visualRect(grid->model()->index(7, 2)).center());
@@ -447,13 +342,6 @@ private slots:
         Ensemble expected;
         QVERIFY(AppDatabase().GetEnsemble(1, 7, expected));
         QCOMPARE(number, QString::number(expected.variableLeader.EnsembleNumber()));
-    }
-
-    void showPanelFindsPanelsByNameOrTitle() {
-        QVERIFY(window_->ShowPanel("Boat vs Water Speed"));
-        QVERIFY(window_->ShowPanel("dockInformation"));
-        QVERIFY(!Panel("dockInformation")->isHidden());
-        QVERIFY(!window_->ShowPanel("Contours"));
     }
 
     // The worker's messages are shown on the interface thread; after Cancel none is, and
@@ -474,32 +362,6 @@ private slots:
             for (QThread* thread : prompt.threads)
                 QCOMPARE(thread, QThread::currentThread());
         }
-    }
-
-    void progressShowsForLongWorkOnly() {
-        RecordingPrompt prompt;
-        QStringList shownLabels;
-        QTimer watch;
-        connect(&watch, &QTimer::timeout, [&] {
-            const auto* dialog = window_->findChild<QProgressDialog*>();
-            if (dialog != nullptr && dialog->isVisible()) shownLabels << dialog->labelText();
-        });
-        watch.start(50);
-        const LongWork work{"Opening",
-                            [](int step) { return step == 0 ? "Reading a.000" : "Reading b.000"; },
-                            [](ReadFeedback& feedback, UserPrompt&) {
-                                feedback.SetProgress(1.0);
-                                feedback.SetProgress(0.1);  // the next file
-                                QThread::msleep(900);
-                            }};
-        RunLongWork(window_.get(), &window_->Docks(), prompt, work);
-        QVERIFY(!shownLabels.isEmpty());
-        QCOMPARE(shownLabels.back(), QString("Reading b.000"));
-
-        shownLabels.clear();
-        RunLongWork(window_.get(), &window_->Docks(), prompt,
-                    WorkOf([](ReadFeedback&, UserPrompt&) { QThread::msleep(200); }));
-        QVERIFY(shownLabels.isEmpty());
     }
 
     void cancelInTheProgressWindowStopsTheWork() {
@@ -543,8 +405,6 @@ private slots:
                                     << QStringList{"a.log"} << true;
         QTest::newRow("size not WxH")
             << QStringList{"--screenshot", "s.png", "--size", "800"} << QStringList{} << false;
-        QTest::newRow("empty size")
-            << QStringList{"--screenshot", "s.png", "--size", "0x600"} << QStringList{} << false;
         QTest::newRow("value missing") << QStringList{"--screenshot"} << QStringList{} << false;
         QTest::newRow("panel alone") << QStringList{"--panel", "Survey"} << QStringList{} << false;
     }

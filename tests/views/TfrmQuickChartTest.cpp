@@ -1,12 +1,16 @@
-// Quick charts: the slot rules (the lowest free slot, its caption, the 21st refused), a slot's
-// saved choices, the series of a generated line and a point click naming its ping.
+// The chart panels. Quick charts: the slot rules (the lowest free slot, its caption, the 21st
+// refused), a slot's saved choices, the series of a generated line and a point click naming its
+// ping. Boat versus water speed on a line with known speeds: every ratio, a ping without valid
+// cells left out, and the text a click shows.
 
 #include <QAbstractButton>
+#include <QAreaSeries>
 #include <QCheckBox>
 #include <QDockWidget>
 #include <QLineSeries>
 #include <QListWidget>
 #include <QSignalSpy>
+#include <QStatusBar>
 #include <QtTest>
 
 #include <memory>
@@ -14,6 +18,7 @@
 #include "ViewTestFolders.h"
 #include "project/LineLoading.h"
 #include "services/UserPrompt.h"
+#include "views/TdlgSpeed.h"
 #include "views/TfrmQuickChart.h"
 
 using namespace fluvex;
@@ -46,7 +51,6 @@ private slots:
         const TfrmQuickChart* next = Open();
         QCOMPARE(next->Slot(), 1);
         QCOMPARE(next->windowTitle(), QString("Quick Chart 2"));
-        QCOMPARE(next->objectName(), QString("frmQuickChart_1"));
         QVERIFY(Open(2)->Slot() == 3);  // a slot another chart holds is not shared
     }
 
@@ -97,6 +101,47 @@ private slots:
         const auto shown = chosen.front().front().value<Ensemble>();
         QCOMPARE(shown.variableLeader.EnsembleNumber(), expected.variableLeader.EnsembleNumber());
         QCOMPARE(chart->Series(6)->at(17).x(), double(expected.variableLeader.EnsembleNumber()));
+    }
+
+    // The boat crosses at 0.9 m/s over ground through water flowing at 0.8 m/s, the same at
+    // every depth: 112.5 %. Then a ping loses every cell.
+    void speedRatiosAreBoatOverMeanWaterSpeed() {
+        QVERIFY(folders_->OpenSurvey(
+            "[Survey]\nName = speed\nStart = 2024-05-14T09:30:00.00\n"
+            "[Section]\nWidth = 40\nDepth = 4\n[Water]\nSpeed = 0.8\nDirection = 10\n"
+            "[Track]\nEnsembles = 30\nSpeed = 0.9\n",
+            ".PD0"));
+        AppSettings().CurrentLine = 0;
+        AppSettings().SetVelReference(1);  // bottom track
+        TdlgSpeed window;
+        window.resize(800, 400);
+        window.show();
+        window.Refresh();
+        QCOMPARE(window.Points().size(), 30u);
+        for (const BoatWaterPoint& point : window.Points()) {
+            QVERIFY2(std::abs(point.ratioPercent / 112.5 - 1) < 0.005,
+                     qPrintable(QString::number(point.ratioPercent)));
+            QVERIFY(std::abs(point.boatSpeedMms - 900) < 5);
+        }
+        QCOMPARE(window.BoatSeries()->count(), 30);
+
+        for (int cell = 0; cell < 30; ++cell)
+            AppDatabase().DeleteCell(0, 4, cell);
+        window.Refresh();
+        QCOMPARE(window.Points().size(), 29u);
+        int barCorners = 0;
+        for (const SpeedBand band : {SpeedBand::Slower, SpeedBand::Faster, SpeedBand::MuchFaster})
+            barCorners += static_cast<int>(window.RatioBars(band)->upperSeries()->count());
+        QCOMPARE(barCorners, 4 * 29);
+        // A click names the point's own ping, whatever was left out before it.
+        const BoatWaterPoint& fifth = window.Points()[4];
+        window.ShowPointNear(fifth.ensemble + 0.3);
+        const QString said = window.findChild<QStatusBar*>("stbSpeed")->currentMessage();
+        QCOMPARE(said, QString("Ens %1 Boat Speed %2 Boat/Water Speed %3 %")
+                           .arg(fifth.ensemble)
+                           .arg(fifth.boatSpeedMms / 1000, 0, 'f', 2)
+                           .arg(fifth.ratioPercent, 0, 'f', 0));
+        QCOMPARE(fifth.index, 5);
     }
 };
 

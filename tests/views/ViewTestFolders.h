@@ -9,10 +9,12 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "HostState.h"
 #include "project/Database.h"
 #include "project/LineLoading.h"
+#include "services/UserPrompt.h"
 #include "synth/SurveyDescription.h"
 #include "synth/SurveyFiles.h"
 
@@ -53,6 +55,17 @@ public:
     // Writes that survey and opens its line log in the line collection; false when a file failed.
     bool OpenSuiteSurvey(UserPrompt& prompt) const {
         const std::vector<std::filesystem::path> files{WriteSuiteSurvey()};
+        return OpenSurveyFiles(AppDatabase(), files, prompt).failedFiles == 0;
+    }
+
+    // Writes the survey of `description` and opens its files named *`extension` in the line
+    // collection; false when a file failed.
+    bool OpenSurvey(const std::string& description, const char* extension) const {
+        std::vector<std::filesystem::path> files;
+        for (const auto& file :
+             synth::WriteSurvey(synth::ParseSurveyDescription(description), Root()))
+            if (file.extension() == extension) files.push_back(file);
+        RecordingPrompt prompt;
         return OpenSurveyFiles(AppDatabase(), files, prompt).failedFiles == 0;
     }
 

