@@ -329,7 +329,7 @@ public:
     // `storage` must outlive these blocks and whatever is moved from them.
     explicit CellBlocks(std::pmr::memory_resource* storage) : bytes_(storage) {}
 
-    int CellCount() const;
+    int CellCount() const { return static_cast<int>(bytes_.size() / kBytesPerCell); }
 
     // N zero-filled cells. A count outside 0 ... kMaxCells leaves no cells and returns false.
     bool Reset(int cellCount);
@@ -349,9 +349,27 @@ public:
     std::uint8_t EchoIntensity(int cell, int beam) const;
     std::uint8_t PercentGood(int cell, int beam) const;
     // The four beams of one cell at once, for loops over every cell of a line; a cell out of
-    // range reads as the single-value reads do.
-    std::array<std::int16_t, kBeamCount> CellVelocities(int cell) const;
-    std::array<std::uint8_t, kBeamCount> CellEchoIntensities(int cell) const;
+    // range reads as the single-value reads do. Inline: they run once per cell of a line.
+    std::array<std::int16_t, kBeamCount> CellVelocities(int cell) const {
+        std::array<std::int16_t, kBeamCount> values;
+        values.fill(kBadVelocity);
+        if (cell < 0 || cell >= CellCount()) return values;
+        const std::uint8_t* at = bytes_.data() + static_cast<std::size_t>(cell) * 2 * kBeamCount;
+        for (std::size_t beam = 0; beam < values.size(); ++beam)
+            values[beam] = static_cast<std::int16_t>(at[2 * beam] | at[2 * beam + 1] << 8);
+        return values;
+    }
+    std::array<std::uint8_t, kBeamCount> CellEchoIntensities(int cell) const {
+        std::array<std::uint8_t, kBeamCount> values{};
+        if (cell < 0 || cell >= CellCount()) return values;
+        const std::size_t intensitiesAt = bytes_.size() / kBytesPerCell * (2 + 1) * kBeamCount;
+        std::copy_n(bytes_.data() + intensitiesAt + static_cast<std::size_t>(cell) * kBeamCount,
+                    kBeamCount, values.begin());
+        return values;
+    }
+    // Every value of one block, cell after cell, as recorded (velocities little-endian, two
+    // bytes per beam): for loops over every cell of a line that check the cells once.
+    std::span<const std::uint8_t> BlockBytes(CellBlock block) const { return Region(block); }
 
     void SetVelocity(int cell, int beam, std::int16_t mmPerS);
     void SetCorrelation(int cell, int beam, std::uint8_t counts);
@@ -361,6 +379,9 @@ public:
     bool operator==(const CellBlocks&) const = default;
 
 private:
+    // Velocity (two bytes per beam), correlation, echo intensity and percent good (one each).
+    static constexpr std::size_t kBytesPerCell = (2 + 1 + 1 + 1) * kBeamCount;
+
     std::span<const std::uint8_t> Region(CellBlock block) const;
     std::span<std::uint8_t> Region(CellBlock block);
     std::optional<std::uint32_t> Read(CellBlock block, int cell, int beam) const;
