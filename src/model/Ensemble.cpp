@@ -242,8 +242,10 @@ void Ensemble::Clear() {
     sonTekFlag1 = 0;
     sonTekFlag2 = 0;
     part = MeasurementPart::Transect;
-    // Assigning an empty vector frees the storage; clear() would keep it.
-    cells = std::vector<CellVelocity>{};
+    // Frees the storage (on the heap; an arena takes it back all at once); clear() alone would
+    // keep it.
+    cells.clear();
+    cells.shrink_to_fit();
 }
 
 }  // namespace fluvex

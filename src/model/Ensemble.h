@@ -409,6 +409,10 @@ struct CellVelocity {
     bool operator==(const CellVelocity&) const = default;
 };
 
+// The processed cells of one ping. A loaded line's records keep them in the reader's arena, beside
+// their cell blocks: a first processing pass then takes no heap allocation per ping.
+using ProcessedCells = std::vector<CellVelocity, detail::DefaultInitAllocator<CellVelocity>>;
+
 // A velocity with what the views derive from it. Members without a valid input hold kBadValue.
 struct VelocityInfo {
     std::int16_t east = 0;
@@ -446,9 +450,10 @@ enum class MeasurementPart : std::uint8_t { Transect = 0, StartEdge = 1, EndEdge
 // One ping. A plain value: copying it copies every block and the cells list, onto the heap.
 struct Ensemble {
     Ensemble() = default;
-    // Cell blocks kept in `cellStorage` (a reader's arena), which must outlive this record and
-    // any record moved from it. Copies do not depend on it.
-    explicit Ensemble(std::pmr::memory_resource* cellStorage) : cellBlocks(cellStorage) {}
+    // Cell blocks and processed cells kept in `cellStorage` (a reader's arena), which must
+    // outlive this record and any record moved from it. Copies do not depend on it.
+    explicit Ensemble(std::pmr::memory_resource* cellStorage)
+        : cells(cellStorage), cellBlocks(cellStorage) {}
 
     FixedLeader fixedLeader;
     // Per beam, radians; only pings of SonTek instruments carry them, PD0 pings leave them 0.
@@ -459,7 +464,7 @@ struct Ensemble {
     bool loaded = false;
     std::uint8_t present = 0;  // PresentBit values
     // Empty until processed, then one element per cell.
-    std::vector<CellVelocity> cells;
+    ProcessedCells cells;
     // What processing subtracts from every cell: bottom or boat velocity, mm/s.
     CellVelocity referenceVelocity;
     // Earth-axes bottom-track velocity, kept for the boat-speed view whatever the reference.
