@@ -4,6 +4,7 @@
 // resident memory as a multiple of the file size.
 
 #include <benchmark/benchmark.h>
+#include <sys/resource.h>
 
 #include <algorithm>
 #include <chrono>
@@ -11,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -40,18 +42,45 @@ double PlainReadSeconds(const fs::path& path) {
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-// Seconds of `dd if=FILE of=/dev/null bs=1M` as a user would run it (process start included):
-// the reference the open is compared with. Best of three; 0 when dd cannot run.
-double DdSeconds(const fs::path& path) {
+// Wall and processor time of a command run through the shell, its children included.
+struct CommandTimes {
+    double wall = 0;
+    double processor = 0;
+};
+
+double ChildProcessorSeconds() {
+    rusage usage{};
+    ::getrusage(RUSAGE_CHILDREN, &usage);
+    const auto seconds = [](const timeval& t) {
+        return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) * 1e-6;
+    };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+// Nothing when the command fails.
+std::optional<CommandTimes> RunCommand(const std::string& command) {
+    const double processorBefore = ChildProcessorSeconds();
+    const auto start = Clock::now();
+    if (std::system(command.c_str()) != 0) return std::nullopt;
+    return CommandTimes{std::chrono::duration<double>(Clock::now() - start).count(),
+                        ChildProcessorSeconds() - processorBefore};
+}
+
+// The best of three runs of `dd if=FILE of=/dev/null bs=1M` as a user would run it (process start
+// included): the reference the open is compared with. Zero when dd cannot run.
+CommandTimes DdTimes(const fs::path& path) {
     const std::string command = "dd if='" + path.string() + "' of=/dev/null bs=1M 2>/dev/null";
-    double best = 0;
+    CommandTimes best{1e9, 1e9};
     for (int run = 0; run < 3; ++run) {
-        const auto start = Clock::now();
-        if (std::system(command.c_str()) != 0) return 0;
-        const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-        best = run == 0 ? seconds : std::min(best, seconds);
+        const auto times = RunCommand(command);
+        if (!times) return {};
+        best = {std::min(best.wall, times->wall), std::min(best.processor, times->processor)};
     }
     return best;
+}
+
+double DdSeconds(const fs::path& path) {
+    return DdTimes(path).wall;
 }
 
 // Peak resident memory (VmHWM) since the last ResetPeakResident, in bytes.
@@ -185,6 +214,47 @@ void BM_ReprocessAll(benchmark::State& state) {
         cells * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_ReprocessAll)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// `fluvex-cli discharge --json` of the large line as a user runs it (process start, open, sort,
+// processing, the report), beside `dd` of the same file in the same run: wall time (mean and best
+// run) and processor time against those of dd. The program is the one built beside this bench.
+void BM_CliDischarge(benchmark::State& state) {
+    const fs::path cli =
+        fs::read_symlink("/proc/self/exe").parent_path().parent_path() / "src" / "fluvex-cli";
+    if (!fs::exists(cli)) {
+        state.SkipWithError("fluvex-cli is not built");
+        return;
+    }
+    // Settings and caches of the run's own folder, never the user's.
+    const std::string folder = Line().Folder().string();
+    const std::string command = "FLUVEX_CONFIG_DIR='" + folder + "/cfg' FLUVEX_DATA_DIR='" + folder +
+                                "/data' FLUVEX_CACHE_DIR='" + folder + "/cache' '" + cli.string() +
+                                "' discharge --json '" + Line().Path().string() +
+                                "' >/dev/null 2>&1";
+    const CommandTimes dd = DdTimes(Line().Path());
+    CommandTimes total;
+    CommandTimes best{1e9, 1e9};
+    for (auto _ : state) {
+        const auto times = RunCommand(command);
+        if (!times) {
+            state.SkipWithError("fluvex-cli discharge failed");
+            return;
+        }
+        state.SetIterationTime(times->wall);
+        total = {total.wall + times->wall, total.processor + times->processor};
+        best = {std::min(best.wall, times->wall), std::min(best.processor, times->processor)};
+    }
+    const auto iterations = static_cast<double>(state.iterations());
+    state.counters["processor_ms"] = total.processor / iterations * 1e3;
+    state.counters["dd_ms"] = dd.wall * 1e3;
+    state.counters["dd_processor_ms"] = dd.processor * 1e3;
+    if (dd.wall > 0) {
+        state.counters["vs_dd"] = total.wall / iterations / dd.wall;
+        state.counters["best_vs_dd"] = best.wall / dd.wall;
+    }
+    if (dd.processor > 0) state.counters["processor_vs_dd"] = best.processor / dd.processor;
+}
+BENCHMARK(BM_CliDischarge)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
 
 // Scanning 100 MB of hostile bytes that hold no ensemble: a run of 0x7F (a header at every byte
 // claiming 32 KB), and a repeated 8-byte header that passes every test short of its checksum

@@ -115,6 +115,7 @@ constexpr std::size_t BytesPerCellBefore(CellBlock block) {
 constexpr std::size_t BytesPerCellAllBlocks =
     BytesPerCellBefore(CellBlock::PercentGood) + BytesPerCell(CellBlock::PercentGood);
 static_assert(BytesPerCellAllBlocks == 20);
+static_assert(BytesPerCellBefore(CellBlock::EchoIntensity) == 12);
 
 struct Extent {
     std::size_t offset;
@@ -135,10 +136,6 @@ std::optional<std::size_t> ValueAt(CellBlock block, int cell, int beam, int cell
 }
 
 }  // namespace
-
-int CellBlocks::CellCount() const {
-    return static_cast<int>(bytes_.size() / BytesPerCellAllBlocks);
-}
 
 bool CellBlocks::Reset(int cellCount) {
     const bool valid = cellCount >= 0 && cellCount <= kMaxCells;
@@ -194,28 +191,6 @@ std::int16_t CellBlocks::Velocity(int cell, int beam) const {
     return value ? static_cast<std::int16_t>(*value) : kBadVelocity;
 }
 
-std::array<std::int16_t, kBeamCount> CellBlocks::CellVelocities(int cell) const {
-    std::array<std::int16_t, kBeamCount> values;
-    values.fill(kBadVelocity);
-    if (cell < 0 || cell >= CellCount()) return values;
-    const auto region =
-        Region(CellBlock::Velocity)
-            .subspan(static_cast<std::size_t>(cell) * BytesPerCell(CellBlock::Velocity),
-                     BytesPerCell(CellBlock::Velocity));
-    for (std::size_t beam = 0; beam < values.size(); ++beam)
-        values[beam] = static_cast<std::int16_t>(region[2 * beam] | region[2 * beam + 1] << 8);
-    return values;
-}
-
-std::array<std::uint8_t, kBeamCount> CellBlocks::CellEchoIntensities(int cell) const {
-    std::array<std::uint8_t, kBeamCount> values{};
-    if (cell < 0 || cell >= CellCount()) return values;
-    const auto region = Region(CellBlock::EchoIntensity)
-                            .subspan(static_cast<std::size_t>(cell) * kBeamCount, kBeamCount);
-    std::copy(region.begin(), region.end(), values.begin());
-    return values;
-}
-
 std::uint8_t CellBlocks::Correlation(int cell, int beam) const {
     return static_cast<std::uint8_t>(Read(CellBlock::Correlation, cell, beam).value_or(0));
 }
@@ -267,8 +242,10 @@ void Ensemble::Clear() {
     sonTekFlag1 = 0;
     sonTekFlag2 = 0;
     part = MeasurementPart::Transect;
-    // Assigning an empty vector frees the storage; clear() would keep it.
-    cells = std::vector<CellVelocity>{};
+    // Frees the storage (on the heap; an arena takes it back all at once); clear() alone would
+    // keep it.
+    cells.clear();
+    cells.shrink_to_fit();
 }
 
 }  // namespace fluvex

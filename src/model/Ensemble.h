@@ -329,7 +329,7 @@ public:
     // `storage` must outlive these blocks and whatever is moved from them.
     explicit CellBlocks(std::pmr::memory_resource* storage) : bytes_(storage) {}
 
-    int CellCount() const;
+    int CellCount() const { return static_cast<int>(bytes_.size() / kBytesPerCell); }
 
     // N zero-filled cells. A count outside 0 ... kMaxCells leaves no cells and returns false.
     bool Reset(int cellCount);
@@ -349,9 +349,27 @@ public:
     std::uint8_t EchoIntensity(int cell, int beam) const;
     std::uint8_t PercentGood(int cell, int beam) const;
     // The four beams of one cell at once, for loops over every cell of a line; a cell out of
-    // range reads as the single-value reads do.
-    std::array<std::int16_t, kBeamCount> CellVelocities(int cell) const;
-    std::array<std::uint8_t, kBeamCount> CellEchoIntensities(int cell) const;
+    // range reads as the single-value reads do. Inline: they run once per cell of a line.
+    std::array<std::int16_t, kBeamCount> CellVelocities(int cell) const {
+        std::array<std::int16_t, kBeamCount> values;
+        values.fill(kBadVelocity);
+        if (cell < 0 || cell >= CellCount()) return values;
+        const std::uint8_t* at = bytes_.data() + static_cast<std::size_t>(cell) * 2 * kBeamCount;
+        for (std::size_t beam = 0; beam < values.size(); ++beam)
+            values[beam] = static_cast<std::int16_t>(at[2 * beam] | at[2 * beam + 1] << 8);
+        return values;
+    }
+    std::array<std::uint8_t, kBeamCount> CellEchoIntensities(int cell) const {
+        std::array<std::uint8_t, kBeamCount> values{};
+        if (cell < 0 || cell >= CellCount()) return values;
+        const std::size_t intensitiesAt = bytes_.size() / kBytesPerCell * (2 + 1) * kBeamCount;
+        std::copy_n(bytes_.data() + intensitiesAt + static_cast<std::size_t>(cell) * kBeamCount,
+                    kBeamCount, values.begin());
+        return values;
+    }
+    // Every value of one block, cell after cell, as recorded (velocities little-endian, two
+    // bytes per beam): for loops over every cell of a line that check the cells once.
+    std::span<const std::uint8_t> BlockBytes(CellBlock block) const { return Region(block); }
 
     void SetVelocity(int cell, int beam, std::int16_t mmPerS);
     void SetCorrelation(int cell, int beam, std::uint8_t counts);
@@ -361,6 +379,9 @@ public:
     bool operator==(const CellBlocks&) const = default;
 
 private:
+    // Velocity (two bytes per beam), correlation, echo intensity and percent good (one each).
+    static constexpr std::size_t kBytesPerCell = (2 + 1 + 1 + 1) * kBeamCount;
+
     std::span<const std::uint8_t> Region(CellBlock block) const;
     std::span<std::uint8_t> Region(CellBlock block);
     std::optional<std::uint32_t> Read(CellBlock block, int cell, int beam) const;
@@ -387,6 +408,10 @@ struct CellVelocity {
 
     bool operator==(const CellVelocity&) const = default;
 };
+
+// The processed cells of one ping. A loaded line's records keep them in the reader's arena, beside
+// their cell blocks: a first processing pass then takes no heap allocation per ping.
+using ProcessedCells = std::vector<CellVelocity, detail::DefaultInitAllocator<CellVelocity>>;
 
 // A velocity with what the views derive from it. Members without a valid input hold kBadValue.
 struct VelocityInfo {
@@ -425,9 +450,10 @@ enum class MeasurementPart : std::uint8_t { Transect = 0, StartEdge = 1, EndEdge
 // One ping. A plain value: copying it copies every block and the cells list, onto the heap.
 struct Ensemble {
     Ensemble() = default;
-    // Cell blocks kept in `cellStorage` (a reader's arena), which must outlive this record and
-    // any record moved from it. Copies do not depend on it.
-    explicit Ensemble(std::pmr::memory_resource* cellStorage) : cellBlocks(cellStorage) {}
+    // Cell blocks and processed cells kept in `cellStorage` (a reader's arena), which must
+    // outlive this record and any record moved from it. Copies do not depend on it.
+    explicit Ensemble(std::pmr::memory_resource* cellStorage)
+        : cells(cellStorage), cellBlocks(cellStorage) {}
 
     FixedLeader fixedLeader;
     // Per beam, radians; only pings of SonTek instruments carry them, PD0 pings leave them 0.
@@ -438,7 +464,7 @@ struct Ensemble {
     bool loaded = false;
     std::uint8_t present = 0;  // PresentBit values
     // Empty until processed, then one element per cell.
-    std::vector<CellVelocity> cells;
+    ProcessedCells cells;
     // What processing subtracts from every cell: bottom or boat velocity, mm/s.
     CellVelocity referenceVelocity;
     // Earth-axes bottom-track velocity, kept for the boat-speed view whatever the reference.

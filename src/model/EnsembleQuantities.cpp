@@ -5,6 +5,7 @@
 #include <cmath>
 #include <limits>
 #include <numbers>
+#include <span>
 
 #include "model/Units.h"
 
@@ -114,7 +115,7 @@ int FirstCellTopCm(const Ensemble& ensemble) {
 
 // From `start` (or the deepest cell when `start` is outside the list) towards the surface, the
 // first cell with a valid East; 0 when there is none.
-int LastValidCellFrom(const std::vector<CellVelocity>& cells, int start) {
+int LastValidCellFrom(std::span<const CellVelocity> cells, int start) {
     const int count = static_cast<int>(cells.size());
     if (start < 0 || start >= count) start = count - 1;
     for (int cell = start; cell >= 0; --cell) {

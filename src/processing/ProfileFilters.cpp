@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <span>
 #include <vector>
 
 #include "model/EnsembleQuantities.h"
@@ -23,7 +24,7 @@ bool AllValid(const CellVelocity& cell) {
 
 // The mean of the valid cells of [first, last), each value's sum divided by their count and
 // rounded to the nearest mm/s; the bad cell when none is valid.
-CellVelocity MeanOfValid(const std::vector<CellVelocity>& cells, size_t first, size_t last) {
+CellVelocity MeanOfValid(std::span<const CellVelocity> cells, size_t first, size_t last) {
     long long east = 0, north = 0, up = 0, intensity = 0, count = 0;
     for (size_t i = first; i < last; ++i) {
         if (!AllValid(cells[i])) continue;
@@ -40,14 +41,14 @@ CellVelocity MeanOfValid(const std::vector<CellVelocity>& cells, size_t first, s
     return {mean(east), mean(north), mean(up), mean(intensity)};
 }
 
-void AverageAll(std::vector<CellVelocity>& cells, size_t inUse) {
+void AverageAll(std::span<CellVelocity> cells, size_t inUse) {
     const CellVelocity mean = MeanOfValid(cells, 0, inUse);
     const bool anyValid = AllValid(mean);
     for (size_t i = 0; i < inUse; ++i)
         if (!anyValid || AllValid(cells[i])) cells[i] = mean;
 }
 
-void AverageMovingWindow(std::vector<CellVelocity>& cells, size_t inUse, size_t halfWidth) {
+void AverageMovingWindow(std::span<CellVelocity> cells, size_t inUse, size_t halfWidth) {
     // Reused between pings: reprocessing a line allocates nothing per ping here.
     thread_local std::vector<CellVelocity> original;
     original.assign(cells.begin(), cells.begin() + static_cast<std::ptrdiff_t>(inUse));
@@ -71,7 +72,7 @@ size_t HalfWidthByDistance(const Ensemble& ensemble, double distance, const Unit
 
 void AverageVertically(Ensemble& ensemble, const VerticalAveraging& averaging,
                        const QuantityOptions& options) {
-    std::vector<CellVelocity>& cells = ensemble.cells;
+    const std::span<CellVelocity> cells(ensemble.cells);
     const size_t inUse =
         std::min(static_cast<size_t>(std::max(LastCell(ensemble, options), 0)), cells.size());
     switch (averaging.mode) {

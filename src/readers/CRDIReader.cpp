@@ -278,14 +278,19 @@ private:
 // Each ensemble is decoded as the scan finds it, from the scan's own window: the file is copied
 // into memory once. Refusals of framed ensembles are reported after the scan's own findings, as
 // a Load reports them.
-bool CRDIReader::Scan() {
+bool CRDIReader::Scan(std::vector<double>& times) {
     index_.clear();
     ClearEnsembles();
+    times.clear();
     const std::size_t firstRefusal = warnings_.size();
-    IndexBuilder builder(*file_, index_, warnings_, [this](std::span<const std::uint8_t> bytes) {
+    const auto decode = [this, &times](std::span<const std::uint8_t> bytes) {
         ReserveForScan(bytes.size());
-        LoadEntry(bytes, index_.size() - 1);
-    });
+        // The sort key is taken while the record is in the cache; the sort would otherwise
+        // read every record again.
+        if (LoadEntry(bytes, index_.size() - 1))
+            times.push_back(EnsembleTimeOf(ensembles_.back(), timingMode_));
+    };
+    IndexBuilder builder(*file_, index_, warnings_, decode);
     constexpr std::size_t stepsBetweenReports = 4096;
     for (std::size_t step = 1; builder.Step(); ++step) {
         if (step % stepsBetweenReports != 0) continue;
@@ -363,13 +368,13 @@ void CRDIReader::LoadChunk(std::span<const std::uint8_t> chunk, std::uint64_t ch
 // Decodes straight into a new last element of the reserved list: no copy of the record, and its
 // cell blocks cut from the arena. A refused ensemble is taken off again (its few hundred bytes of
 // arena stay used until the next Load).
-void CRDIReader::LoadEntry(std::span<const std::uint8_t> bytes, std::size_t entry) {
+bool CRDIReader::LoadEntry(std::span<const std::uint8_t> bytes, std::size_t entry) {
     Ensemble& ensemble = ensembles_.emplace_back(&cellArena_);
     const DecodeStatus status = DecodeEnsemble(ensemble, bytes, geodesy_);
     if (status != DecodeStatus::Ok) {
         ensembles_.pop_back();
         RefuseEntry(entry, ReadProblem::Undecodable, status);
-        return;
+        return false;
     }
     // Navigation from the survey's own files replaces what the instrument file carried.
     if (entry < navigationRecords_.size()) {
@@ -381,9 +386,10 @@ void CRDIReader::LoadEntry(std::span<const std::uint8_t> bytes, std::size_t entr
     if (!ClockIsPossible(ensemble.variableLeader)) {
         ensembles_.pop_back();
         RefuseEntry(entry, ReadProblem::InvalidClock);
-        return;
+        return false;
     }
     sourceEntries_.push_back(entry);
+    return true;
 }
 
 void CRDIReader::RefuseEntry(std::size_t entry, ReadProblem problem, DecodeStatus status) {
@@ -447,12 +453,18 @@ OpenStatus CRDIReader::Open(const std::filesystem::path& path) {
     warnings_.clear();
     file_ = BinaryFile::Open(path);
     if (!file_) return OpenStatus::CannotOpen;
-    if (!Scan()) {
+    std::vector<double> times;
+    if (!Scan(times)) {
         Close();
         FreeEnsembles();
         return OpenStatus::Canceled;
     }
-    SortByTime();
+    // The clock of every loaded ping is possible (LoadEntry), so taking its time changes nothing
+    // in it: the keys of the scan are those SortByTime would take.
+    if (times.size() == ensembles_.size())
+        SortByTimes(times);
+    else
+        SortByTime();
     ReportProgress(1.0);
     return OpenStatus::Ok;
 }
@@ -480,6 +492,14 @@ void CRDIReader::RemoveEnsemble(int index) {
 }
 
 void CRDIReader::SortByTime() {
+    std::vector<double> times;
+    times.reserve(ensembles_.size());
+    for (Ensemble& ensemble : ensembles_)
+        times.push_back(EnsembleTime(ensemble, timingMode_));
+    SortByTimes(times);
+}
+
+void CRDIReader::SortByTimes(std::span<const double> times) {
     struct Key {
         double time;
         std::size_t position;
@@ -487,7 +507,7 @@ void CRDIReader::SortByTime() {
     std::vector<Key> keys;
     keys.reserve(ensembles_.size());
     for (std::size_t i = 0; i < ensembles_.size(); ++i)
-        keys.push_back({EnsembleTime(ensembles_[i], timingMode_), i});
+        keys.push_back({times[i], i});
     // Ties go by file position: the order is that of a stable sort.
     const auto earlier = [](const Key& a, const Key& b) {
         return a.time < b.time || (a.time == b.time && a.position < b.position);

@@ -154,11 +154,15 @@ protected:
     int TimingModeInUse() const { return timingMode_; }
 
 private:
-    bool Scan();
+    // `times`: the time of each ensemble loaded, for the sort.
+    bool Scan(std::vector<double>& times);
     void ReserveForScan(std::size_t frameLength);
     void LoadChunk(std::span<const std::uint8_t> chunk, std::uint64_t chunkOffset,
                    std::size_t firstEntry, std::size_t endEntry);
-    void LoadEntry(std::span<const std::uint8_t> bytes, std::size_t entry);
+    // False when the ensemble was refused.
+    bool LoadEntry(std::span<const std::uint8_t> bytes, std::size_t entry);
+    // SortByTime with the time of each ensemble given, in the list's order.
+    void SortByTimes(std::span<const double> times);
     void RefuseEntry(std::size_t entry, ReadProblem problem,
                      DecodeStatus status = DecodeStatus::Ok);
     void MeasureEmbeddedDistances();

@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <numbers>
+#include <random>
 #include <vector>
 
 #include "TestEnvironment.h"
@@ -157,6 +159,68 @@ TEST_F(VelocityProcessingTest, UnusableAttitudeMakesEveryCellBad) {
     ASSERT_EQ(ping.cells.size(), 2u);
     EXPECT_TRUE(ping.cells[0].IsBad());
     EXPECT_TRUE(ping.cells[1].IsBad());
+}
+
+// Pings of odd and even lengths (cells go two at a time), bad beams, values at the ends of the
+// range, exact halves of both signs and a reference with unusable components: every cell as the
+// one-cell functions give it.
+TEST_F(VelocityProcessingTest, EveryCellAgreesWithTheOneCellComputation) {
+    AppSettings().SetVelReference(kReferenceEditedFile);
+    const ProcessingOptions options = CurrentProcessingOptions();
+    std::mt19937 random(22);
+    const auto pick = [&random](int low, int high) {
+        return std::uniform_int_distribution<int>(low, high)(random);
+    };
+    const Matrix3 halving{{{0.5, 0, 0}, {0, -0.5, 0}, {0, 0, 1}}};
+    const Matrix3 turned = HeadingPitchRollMatrix(0.3, -0.1, 0.2);
+    for (const uint8_t axes : {kBeamAxes, uint8_t{0x08}, kEarthAxes})
+        for (const Matrix3* alignment : {&kIdentity3, &halving, &turned})
+            for (int cells = 1; cells <= 7; ++cells) {
+                Ensemble ping = MakePing(cells, axes, {});
+                ping.variableLeader.SetHeading(static_cast<uint16_t>(pick(0, 35999)));
+                ping.variableLeader.SetPitch(static_cast<int16_t>(pick(-2000, 2000)));
+                const std::array<int, 5> extremes{kBadVelocity, -32767, 32767, 1, -1};
+                for (int c = 0; c < cells; ++c) {
+                    ping.cellBlocks.SetEchoIntensity(c, 0, static_cast<uint8_t>(60 + c));
+                    for (int b = 0; b < 4; ++b) {
+                        const int kind = pick(0, 9);
+                        const int value = kind < 5 ? extremes[static_cast<size_t>(kind)]
+                                                   : pick(-3000, 3000);
+                        ping.cellBlocks.SetVelocity(c, b, static_cast<int16_t>(value));
+                    }
+                }
+                // The ground's velocity: (0, -0, 0.5), or not a number across.
+                ping.navigation = {.positionValid = true, .vertical = 0.5};
+                if (cells % 2 == 1) ping.navigation.speed = std::nan("");
+                ProcessEnsemble(ping, *alignment, options);
+
+                const Matrix3 rotation =
+                    VelocityRotation(ping, *alignment, options.quantities.attitude);
+                const std::array<double, 3> reference{ping.navigation.speed * 0,
+                                                      ping.navigation.speed * 0, 0.5};
+                ASSERT_EQ(ping.cells.size(), static_cast<size_t>(cells));
+                for (int c = 0; c < cells; ++c) {
+                    const auto beams = ping.cellBlocks.CellVelocities(c);
+                    std::array<double, 3> v{beams[0] * 1.0, beams[1] * 1.0, beams[2] * 1.0};
+                    const bool valid = axes == kBeamAxes
+                                           ? BeamToInstrument(ping, beams, v)
+                                           : std::find(beams.begin(), beams.begin() + 3,
+                                                       kBadVelocity) == beams.begin() + 3;
+                    CellVelocity expected{kBadVelocity, kBadVelocity, kBadVelocity,
+                                          static_cast<int16_t>((60 + c + 300) / 4)};
+                    if (valid) {
+                        std::array<int16_t, 3> earth{};
+                        for (size_t k = 0; k < 3; ++k) {
+                            const auto& row = rotation[k];
+                            earth[k] = RoundVelocity(row[0] * v[0] + row[1] * v[1] +
+                                                     row[2] * v[2] - reference[k]);
+                        }
+                        expected = {earth[0], earth[1], earth[2], expected.echoIntensity};
+                    }
+                    EXPECT_EQ(ping.cells[static_cast<size_t>(c)], expected)
+                        << "axes " << int{axes} << ", " << cells << " cells, cell " << c;
+                }
+            }
 }
 
 TEST(RoundVelocity, NearestHalvesAwayFromZeroInsideTheRange) {
