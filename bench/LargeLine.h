@@ -22,7 +22,8 @@ namespace fluvex::bench {
 
 inline std::filesystem::path RealFilesFolder() {
     if (const char* folder = std::getenv("FLUVEX_PD0_DATA")) return folder;
-    return std::filesystem::path(__FILE__).parent_path().parent_path() / "tests" / "data" / "pd0";
+    // The build names the folder: __FILE__ is relative when the compiler cache rewrites paths.
+    return FLUVEX_BENCH_PD0_DATA;
 }
 
 class LargeLine {
