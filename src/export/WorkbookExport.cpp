@@ -1,7 +1,6 @@
 #include "export/WorkbookExport.h"
 
 #include <algorithm>
-#include <charconv>
 #include <optional>
 #include <span>
 #include <string>
@@ -134,11 +133,7 @@ public:
 
 private:
     // The value of the text, not `value` itself: the cell then shows exactly the text.
-    void Number(std::string_view text, int decimals) {
-        double shown = 0;
-        std::from_chars(text.data(), text.data() + text.size(), shown);
-        workbook_.Number(shown, decimals);
-    }
+    void Number(std::string_view text, int decimals) { workbook_.DecimalNumber(text, decimals); }
 
     XlsxWriter& workbook_;
     NumberFormatter numbers_;

@@ -2,13 +2,14 @@
 
 // A workbook in the .xlsx format, written sheet by sheet and row by row straight into its zip
 // container: the memory it takes does not grow with a sheet. Cells hold inline text or numbers
-// shown through a number format; empty cells are simply not written. Numbers are written as the
-// shortest text that reads back as the same double.
+// shown through a number format; empty cells are simply not written. A sheet is compressed on a
+// thread of its own while its next rows are formatted.
 
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "services/BackgroundFileWriter.h"
 #include "services/ZipWriter.h"
 
 namespace fluvex {
@@ -31,25 +32,34 @@ public:
     // Rows in increasing order from 0; in a row, each call below fills the next column from 0.
     void StartRow(int row);
     void Text(std::string_view text);
-    // The format cannot hold a value that is not finite: its cell stays empty.
+    // Written as the shortest text that reads back as `value`. The format cannot hold a value
+    // that is not finite: its cell stays empty.
     void Number(double value, int format);
+    // A number given as decimal text ("-12.340", as printf's "%f" writes it), written as that
+    // text without the zeros that end its decimals: it reads back as the double nearest the
+    // text, without the cost of finding that double.
+    void DecimalNumber(std::string_view text, int format);
     void Skip(int columns) { column_ += columns; }
 
     // Ends the last sheet and writes the workbook's other parts; false when anything failed
     // since the start, with Error() saying what.
     bool Finish();
-    bool Failed() const { return !error_.empty() || !zip_.Error().empty(); }
-    const std::string& Error() const { return error_.empty() ? zip_.Error() : error_; }
+    bool Failed() { return !error_.empty() || compressor_.Failed(); }
+    // What failed first; waits for the compression under way.
+    const std::string& Error();
 
 private:
     bool StartCell();
+    bool StartNumber(int format);
     void EndSheet();
     void Flush();
     bool Fail(const std::string& text);
     bool WritePart(std::string_view name, std::string_view xml);
 
-    ZipWriter zip_;
+    ZipWriter zip_;  // written to by the compressor's thread while a sheet is written
+    BackgroundFileWriter compressor_;
     std::vector<std::string> numberFormats_;
+    std::vector<std::string> styles_;  // the start of a number cell's tail, by number format
     std::vector<std::string> sheetNames_;
     std::string buffer_;
     std::vector<std::string> columnNames_;  // "A", "B", ... of the current sheet
@@ -58,6 +68,7 @@ private:
     int columns_ = 0;
     int row_ = -1;
     int column_ = 0;
+    int nextColumn_ = -1;  // the column after the last cell written in the row
     bool inSheet_ = false;
     std::string error_;
 };
