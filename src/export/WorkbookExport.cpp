@@ -227,8 +227,7 @@ bool ExportWorkbook(Database& database, const std::filesystem::path& file,
         const std::string lineName = database.LineName(line);
         sheetNames.push_back(SafeSheetName(FileNameOfPath(lineName), sheetNames));
         if (!WriteSheet(database, line, quantities, sheetNames.back(), workbook))
-            return Fail(error, "cannot write the sheet of " + lineName + " to " + file.string() +
-                                   ": " + workbook.Error());
+            return Fail(error, "cannot write the sheet of " + lineName + ": " + workbook.Error());
     }
     if (!workbook.Finish())
         return Fail(error, "cannot write " + file.string() + ": " + workbook.Error());

@@ -335,7 +335,8 @@ void XlsxWriter::EndSheet() {
     buffer_ += "</sheetData><pageMargins left=\"0.7\" right=\"0.7\" top=\"0.75\" bottom=\"0.75\" "
                "header=\"0.3\" footer=\"0.3\"/></worksheet>";
     Flush();
-    compressor_.Finish();  // the zip is the caller's again
+    // The zip is the caller's again once the compressor is done.
+    if (compressor_.Finish() && !zip_.FinishEntry()) Fail(zip_.Error());
 }
 
 bool XlsxWriter::WritePart(std::string_view name, std::string_view xml) {

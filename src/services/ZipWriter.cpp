@@ -49,7 +49,6 @@ std::uint16_t NameFlags(std::string_view name) {
     return ascii ? 0 : kUtf8Name;
 }
 
-std::string SystemError(const char* what) { return std::string(what) + ": " + std::strerror(errno); }
 
 bool WriteAllAt(int descriptor, std::string_view bytes, std::uint64_t offset) {
     while (!bytes.empty()) {
@@ -84,7 +83,7 @@ bool ZipWriter::Fail(const std::string& text) {
 }
 
 bool ZipWriter::Append(std::string_view bytes) {
-    if (!WriteAllAt(descriptor_, bytes, offset_)) return Fail(SystemError("cannot write"));
+    if (!WriteAllAt(descriptor_, bytes, offset_)) return Fail(std::strerror(errno));
     offset_ += bytes.size();
     return true;
 }
@@ -158,7 +157,7 @@ bool ZipWriter::FinishEntry() {
     extra.U64(entry.size).U64(entry.compressedSize);
     if (!WriteAllAt(descriptor_, sizes.Text(), entry.offset + 14) ||
         !WriteAllAt(descriptor_, extra.Text(), dataStart - 16))
-        return Fail(SystemError("cannot write"));
+        return Fail(std::strerror(errno));
     return true;
 }
 

@@ -33,6 +33,8 @@ public:
     // entry finishes the one before.
     bool StartEntry(std::string_view name);
     bool Write(std::string_view data);
+    // Ends the entry being written, if any.
+    bool FinishEntry();
     // Finishes the last entry and writes the central directory.
     bool Finish();
 
@@ -47,7 +49,6 @@ private:
         std::uint32_t crc = 0;
     };
 
-    bool FinishEntry();
     bool Deflate(std::string_view data, int flush);
     bool Append(std::string_view bytes);
     bool Fail(const std::string& text);
