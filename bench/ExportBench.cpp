@@ -101,9 +101,8 @@ void BM_WorkbookExport(benchmark::State& state) {
     double csvSeconds = 0;
     double workbookSeconds = 0;
     for (auto _ : state) {
-        const double csvTime = timed([&] {
-            return fluvex::ExportCsv(database, csv, 0, fluvex::CurrentQuantityOptions());
-        });
+        const double csvTime = timed(
+            [&] { return fluvex::ExportCsv(database, csv, 0, fluvex::CurrentQuantityOptions()); });
         const double workbookTime = timed([&] {
             return fluvex::ExportWorkbook(database, workbook, fluvex::CurrentQuantityOptions());
         });

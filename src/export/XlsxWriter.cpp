@@ -16,7 +16,8 @@ namespace {
 
 // A sheet's text goes to the compressor whenever this much has gathered.
 constexpr std::size_t kFlushBytes = std::size_t{1} << 20;
-constexpr std::string_view kXmlHead = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n";
+constexpr std::string_view kXmlHead =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n";
 constexpr std::string_view kMain = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
 constexpr std::string_view kRelations =
     "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
@@ -30,6 +31,24 @@ bool IsXmlCharacter(char32_t code) {
            (code >= 0xE000 && code <= 0xFFFD) || (code >= 0x10000 && code <= 0x10FFFF);
 }
 
+// How XML text must write `c`; empty when it can stand as it is.
+std::string_view Reference(char c) {
+    switch (c) {
+        case '&':
+            return "&amp;";
+        case '<':
+            return "&lt;";
+        case '>':
+            return "&gt;";
+        case '"':
+            return "&quot;";
+        case '\r':  // a reader would turn a bare one into '\n'
+            return "&#13;";
+        default:
+            return {};
+    }
+}
+
 std::string ColumnName(int column) {
     std::string name;
     for (int rest = column + 1; rest > 0; rest = (rest - 1) / 26)
@@ -37,7 +56,9 @@ std::string ColumnName(int column) {
     return name;
 }
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 // An optional '-', digits, and optionally a point and more digits: 17 digits at most, which a
 // reader turns into the nearest double as from_chars does.
@@ -47,12 +68,15 @@ bool IsPlainDecimal(std::string_view text) {
     const std::string_view whole = text.substr(0, point);
     const std::string_view decimals =
         point == std::string_view::npos ? std::string_view() : text.substr(point + 1);
-    const bool digits = std::ranges::all_of(whole, IsDigit) && std::ranges::all_of(decimals, IsDigit);
+    const bool digits =
+        std::ranges::all_of(whole, IsDigit) && std::ranges::all_of(decimals, IsDigit);
     return digits && !whole.empty() && (point == std::string_view::npos || !decimals.empty()) &&
            whole.size() + decimals.size() <= 17;
 }
 
-bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+bool IsSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
 
 std::string Escaped(std::string_view text) {
     std::string out;
@@ -73,8 +97,9 @@ std::string ContentTypes(std::size_t sheets) {
     constexpr std::string_view kType = "application/vnd.openxmlformats-";
     std::string xml(kXmlHead);
     xml += "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">";
-    xml += "<Default Extension=\"rels\" ContentType=\"" + std::string(kType) +
-           "package.relationships+xml\"/><Default Extension=\"xml\" ContentType=\"application/xml\"/>";
+    xml +=
+        "<Default Extension=\"rels\" ContentType=\"" + std::string(kType) +
+        "package.relationships+xml\"/><Default Extension=\"xml\" ContentType=\"application/xml\"/>";
     const auto part = [&xml, kType](const std::string& name, std::string_view type) {
         xml += "<Override PartName=\"/" + name + "\" ContentType=\"" + std::string(kType) +
                std::string(type) + "\"/>";
@@ -94,21 +119,24 @@ std::string PackageRelations() {
     return std::string(kXmlHead) + "<Relationships xmlns=\"" + std::string(kPackageRelations) +
            "\"><Relationship Id=\"rId1\" Type=\"" + type +
            "officeDocument/2006/relationships/officeDocument\" Target=\"xl/workbook.xml\"/>"
-           "<Relationship Id=\"rId2\" Type=\"" + type +
+           "<Relationship Id=\"rId2\" Type=\"" +
+           type +
            "package/2006/relationships/metadata/core-properties\" Target=\"docProps/core.xml\"/>"
-           "<Relationship Id=\"rId3\" Type=\"" + type +
+           "<Relationship Id=\"rId3\" Type=\"" +
+           type +
            "officeDocument/2006/relationships/extended-properties\" Target=\"docProps/app.xml\"/>"
            "</Relationships>";
 }
 
 std::string AppProperties(const std::vector<std::string>& sheetNames) {
     std::string xml(kXmlHead);
-    xml += "<Properties xmlns=\"http://schemas.openxmlformats.org/officeDocument/2006/"
-           "extended-properties\" xmlns:vt=\"http://schemas.openxmlformats.org/officeDocument/"
-           "2006/docPropsVTypes\"><Application>Fluvex</Application><HeadingPairs>"
-           "<vt:vector size=\"2\" baseType=\"variant\"><vt:variant><vt:lpstr>Worksheets</vt:lpstr>"
-           "</vt:variant><vt:variant><vt:i4>" +
-           std::to_string(sheetNames.size()) + "</vt:i4></vt:variant></vt:vector></HeadingPairs>";
+    xml +=
+        "<Properties xmlns=\"http://schemas.openxmlformats.org/officeDocument/2006/"
+        "extended-properties\" xmlns:vt=\"http://schemas.openxmlformats.org/officeDocument/"
+        "2006/docPropsVTypes\"><Application>Fluvex</Application><HeadingPairs>"
+        "<vt:vector size=\"2\" baseType=\"variant\"><vt:variant><vt:lpstr>Worksheets</vt:lpstr>"
+        "</vt:variant><vt:variant><vt:i4>" +
+        std::to_string(sheetNames.size()) + "</vt:i4></vt:variant></vt:vector></HeadingPairs>";
     xml += "<TitlesOfParts><vt:vector size=\"" + std::to_string(sheetNames.size()) +
            "\" baseType=\"lpstr\">";
     for (const std::string& name : sheetNames)
@@ -123,8 +151,12 @@ std::string CoreProperties() {
            "core-properties\" xmlns:dc=\"http://purl.org/dc/elements/1.1/\" "
            "xmlns:dcterms=\"http://purl.org/dc/terms/\" "
            "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\">"
-           "<dcterms:created xsi:type=\"dcterms:W3CDTF\">" + now + "</dcterms:created>"
-           "<dcterms:modified xsi:type=\"dcterms:W3CDTF\">" + now + "</dcterms:modified>"
+           "<dcterms:created xsi:type=\"dcterms:W3CDTF\">" +
+           now +
+           "</dcterms:created>"
+           "<dcterms:modified xsi:type=\"dcterms:W3CDTF\">" +
+           now +
+           "</dcterms:modified>"
            "</cp:coreProperties>";
 }
 
@@ -161,19 +193,21 @@ std::string Styles(const std::vector<std::string>& formats) {
     for (std::size_t format = 0; format < formats.size(); ++format)
         xml += "<numFmt numFmtId=\"" + std::to_string(kFirstFormatId + format) +
                "\" formatCode=\"" + Escaped(formats[format]) + "\"/>";
-    xml += "</numFmts><fonts count=\"1\"><font><sz val=\"11\"/><name val=\"Calibri\"/>"
-           "<family val=\"2\"/></font></fonts><fills count=\"2\"><fill><patternFill "
-           "patternType=\"none\"/></fill><fill><patternFill patternType=\"gray125\"/></fill>"
-           "</fills><borders count=\"1\"><border><left/><right/><top/><bottom/><diagonal/>"
-           "</border></borders><cellStyleXfs count=\"1\"><xf numFmtId=\"0\" fontId=\"0\" "
-           "fillId=\"0\" borderId=\"0\"/></cellStyleXfs><cellXfs count=\"" +
-           std::to_string(formats.size() + 1) +
-           "\"><xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" borderId=\"0\" xfId=\"0\"/>";
+    xml +=
+        "</numFmts><fonts count=\"1\"><font><sz val=\"11\"/><name val=\"Calibri\"/>"
+        "<family val=\"2\"/></font></fonts><fills count=\"2\"><fill><patternFill "
+        "patternType=\"none\"/></fill><fill><patternFill patternType=\"gray125\"/></fill>"
+        "</fills><borders count=\"1\"><border><left/><right/><top/><bottom/><diagonal/>"
+        "</border></borders><cellStyleXfs count=\"1\"><xf numFmtId=\"0\" fontId=\"0\" "
+        "fillId=\"0\" borderId=\"0\"/></cellStyleXfs><cellXfs count=\"" +
+        std::to_string(formats.size() + 1) +
+        "\"><xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" borderId=\"0\" xfId=\"0\"/>";
     for (std::size_t format = 0; format < formats.size(); ++format)
         xml += "<xf numFmtId=\"" + std::to_string(kFirstFormatId + format) +
                "\" fontId=\"0\" fillId=\"0\" borderId=\"0\" xfId=\"0\" applyNumberFormat=\"1\"/>";
-    return xml + "</cellXfs><cellStyles count=\"1\"><cellStyle name=\"Normal\" xfId=\"0\" "
-                 "builtinId=\"0\"/></cellStyles></styleSheet>";
+    return xml +
+           "</cellXfs><cellStyles count=\"1\"><cellStyle name=\"Normal\" xfId=\"0\" "
+           "builtinId=\"0\"/></cellStyles></styleSheet>";
 }
 
 }  // namespace
@@ -182,12 +216,12 @@ void AppendXmlText(std::string& out, std::string_view text) {
     while (!text.empty()) {
         const char c = text.front();
         if (c >= 0x20 || c == '\t' || c == '\n' || c == '\r') {  // plain ASCII
-            if (c == '&') out += "&amp;";
-            else if (c == '<') out += "&lt;";
-            else if (c == '>') out += "&gt;";
-            else if (c == '"') out += "&quot;";
-            else if (c == '\r') out += "&#13;";  // a reader would turn a bare one into '\n'
-            else out += c;
+            const std::string_view reference = Reference(c);
+            if (reference.empty()) {
+                out += c;
+            } else {
+                out += reference;
+            }
             text.remove_prefix(1);
             continue;
         }
@@ -197,7 +231,8 @@ void AppendXmlText(std::string& out, std::string_view text) {
         }
         const std::string_view before = text;
         const std::optional<char32_t> code = TakeUtf8CodePoint(text);
-        if (code && IsXmlCharacter(*code)) out.append(before.substr(0, before.size() - text.size()));
+        if (code && IsXmlCharacter(*code))
+            out.append(before.substr(0, before.size() - text.size()));
     }
 }
 
@@ -249,7 +284,8 @@ bool XlsxWriter::StartSheet(std::string_view name, int rows, int columns) {
     buffer_ += kXmlHead;
     buffer_ += "<worksheet xmlns=\"" + std::string(kMain) + "\" xmlns:r=\"" +
                std::string(kRelations) + "\"><dimension ref=\"" + extent +
-               "\"/><sheetViews><sheetView " + (sheetNames_.size() == 1 ? "tabSelected=\"1\" " : "") +
+               "\"/><sheetViews><sheetView " +
+               (sheetNames_.size() == 1 ? "tabSelected=\"1\" " : "") +
                "workbookViewId=\"0\"/></sheetViews><sheetFormatPr defaultRowHeight=\"15\"/>"
                "<sheetData>";
     return true;
@@ -291,8 +327,8 @@ bool XlsxWriter::StartCell() {
 void XlsxWriter::Text(std::string_view text) {
     if (!StartCell()) return;
     const bool keepSpace = !text.empty() && (IsSpace(text.front()) || IsSpace(text.back()));
-    buffer_ += keepSpace ? " t=\"inlineStr\"><is><t xml:space=\"preserve\">"
-                         : " t=\"inlineStr\"><is><t>";
+    buffer_ +=
+        keepSpace ? " t=\"inlineStr\"><is><t xml:space=\"preserve\">" : " t=\"inlineStr\"><is><t>";
     AppendXmlText(buffer_, text);
     buffer_ += "</t></is></c>";
 }
@@ -332,8 +368,9 @@ void XlsxWriter::EndSheet() {
     if (!inSheet_) return;
     inSheet_ = false;
     if (row_ >= 0) buffer_ += "</row>";
-    buffer_ += "</sheetData><pageMargins left=\"0.7\" right=\"0.7\" top=\"0.75\" bottom=\"0.75\" "
-               "header=\"0.3\" footer=\"0.3\"/></worksheet>";
+    buffer_ +=
+        "</sheetData><pageMargins left=\"0.7\" right=\"0.7\" top=\"0.75\" bottom=\"0.75\" "
+        "header=\"0.3\" footer=\"0.3\"/></worksheet>";
     Flush();
     // The zip is the caller's again once the compressor is done.
     if (compressor_.Finish() && !zip_.FinishEntry()) Fail(zip_.Error());

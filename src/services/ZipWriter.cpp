@@ -16,7 +16,8 @@ constexpr std::size_t kMaxChunk = std::size_t{1} << 30;
 constexpr std::uint16_t kVersion = 45;  // 4.5: the 64-bit extensions
 constexpr std::uint16_t kDeflated = 8;
 constexpr std::uint16_t kUtf8Name = 0x0800;
-constexpr std::uint16_t kDosDate = (0U << 9) | (1U << 5) | 1U;  // 1980-01-01, as the sizes say
+// 1980-01-01, the earliest the format holds: entries carry no time of their own.
+constexpr std::uint16_t kDosDate = (0U << 9) | (1U << 5) | 1U;
 constexpr std::uint16_t kZip64Tag = 0x0001;
 constexpr std::uint32_t kNone32 = 0xFFFFFFFFU;
 constexpr std::uint16_t kNone16 = 0xFFFFU;
@@ -49,7 +50,6 @@ std::uint16_t NameFlags(std::string_view name) {
     return ascii ? 0 : kUtf8Name;
 }
 
-
 bool WriteAllAt(int descriptor, std::string_view bytes, std::uint64_t offset) {
     while (!bytes.empty()) {
         const ssize_t written =
@@ -67,7 +67,8 @@ bool WriteAllAt(int descriptor, std::string_view bytes, std::uint64_t offset) {
 ZipWriter::ZipWriter(int descriptor, int level, std::uint64_t large)
     : descriptor_(descriptor), large_(large), output_(kOutputBytes) {
     // Raw deflate (negative window bits): the zip headers carry the sizes and checksum.
-    deflating_ = deflateInit2(&stream_, level, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) == Z_OK;
+    deflating_ =
+        deflateInit2(&stream_, level, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) == Z_OK;
     if (!deflating_) Fail("cannot start the compression");
     stream_.next_out = output_.data();
     stream_.avail_out = static_cast<uInt>(output_.size());
@@ -169,7 +170,9 @@ bool ZipWriter::Finish() {
         Record wide;
         for (const std::uint64_t value : {entry.size, entry.compressedSize, entry.offset})
             if (value >= large_) wide.U64(value);
-        const auto narrow = [this](std::uint64_t value) { return value >= large_ ? kNone32 : value; };
+        const auto narrow = [this](std::uint64_t value) {
+            return value >= large_ ? kNone32 : value;
+        };
         Record record;
         record.U32(0x02014b50).U16(kVersion).U16(kVersion).U16(NameFlags(entry.name));
         record.U16(kDeflated).U16(0).U16(kDosDate).U32(entry.crc);

@@ -12,8 +12,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <csignal>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -281,8 +281,9 @@ TEST_F(WorkbookExport, ALongSheetReadsBackExactlyInBothZipForms) {
         int wrong = 0;
         for (int row = 0; row < kRows; ++row)
             for (int column = 0; column < kColumns; ++column)
-                wrong += dump["rows"][static_cast<std::size_t>(row)][static_cast<std::size_t>(column)]
-                             .get<double>() != value(row, column);
+                wrong +=
+                    dump["rows"][static_cast<std::size_t>(row)][static_cast<std::size_t>(column)]
+                        .get<double>() != value(row, column);
         EXPECT_EQ(wrong, 0) << large;
     }
 }
