@@ -2,6 +2,7 @@
 // 200 MB) as CSV: every ping's row with its cells and echo intensities, positions converted to
 // latitude and longitude, written through a temporary file that is flushed to disk and renamed.
 // Reports the seconds per export and two rates: of the CSV written and of the PD0 line read.
+// The workbook of 20 copies of a real transect is timed beside the CSV of the same line.
 
 #include <benchmark/benchmark.h>
 
@@ -14,6 +15,7 @@
 
 #include "LargeLine.h"
 #include "export/TextExports.h"
+#include "export/WorkbookExport.h"
 #include "project/Database.h"
 #include "project/SettingsOptions.h"
 #include "services/Geodesy.h"
@@ -77,5 +79,45 @@ void BM_CsvExport(benchmark::State& state) {
         state.counters["plain_write_MB_per_s"] = csvBytes * (iterations - 1) / plainWrite / 1e6;
 }
 BENCHMARK(BM_CsvExport)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(4);
+
+// The workbook of 20 copies of winriver02_transect.PD0 (12,240 pings of 53 cells, positions as
+// latitude and longitude) against the CSV of the same line, each export taken in turn in one
+// run, so that the ratio holds on any machine.
+void BM_WorkbookExport(benchmark::State& state) {
+    const fluvex::bench::LargeLine& line = fluvex::bench::SharedLargeLine();
+    auto geodesy = fluvex::Geodesy::Create("auto", 1.0).geodesy;
+    fluvex::Database database;
+    database.SetGeodesy(geodesy.get());
+    fluvex::StderrPrompt prompt;
+    if (!database.AddLine(line.TransectCopies(20), {}, prompt)) state.SkipWithError("open");
+    database.Ensembles(0);
+    const fs::path csv = line.Folder() / "transects.csv";
+    const fs::path workbook = line.Folder() / "transects.xlsx";
+    const auto timed = [](const auto& export_) {
+        const auto start = Clock::now();
+        if (!export_()) return -1.0;
+        return std::chrono::duration<double>(Clock::now() - start).count();
+    };
+    double csvSeconds = 0;
+    double workbookSeconds = 0;
+    for (auto _ : state) {
+        const double csvTime = timed(
+            [&] { return fluvex::ExportCsv(database, csv, 0, fluvex::CurrentQuantityOptions()); });
+        const double workbookTime = timed([&] {
+            return fluvex::ExportWorkbook(database, workbook, fluvex::CurrentQuantityOptions());
+        });
+        if (csvTime < 0 || workbookTime < 0) state.SkipWithError("export");
+        state.SetIterationTime(workbookTime);
+        csvSeconds += csvTime;
+        workbookSeconds += workbookTime;
+    }
+    state.counters["pings"] = database.EnsembleCount(0);
+    state.counters["csv_s"] = csvSeconds / static_cast<double>(state.iterations());
+    state.counters["xlsx_MB"] = static_cast<double>(fs::file_size(workbook)) / 1e6;
+    state.counters["vs_csv"] = workbookSeconds / csvSeconds;
+    fs::remove(csv);
+    fs::remove(workbook);
+}
+BENCHMARK(BM_WorkbookExport)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
 
 }  // namespace

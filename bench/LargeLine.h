@@ -72,6 +72,18 @@ public:
     std::filesystem::path Path() const { return folder_ / "large.pd0"; }
     double Bytes() const { return static_cast<double>(std::filesystem::file_size(Path())); }
 
+    // `copies` of the real transect winriver02_transect.PD0 (1.4 MB) in one file, made on first
+    // use in the folder.
+    std::filesystem::path TransectCopies(int copies) const {
+        const auto path = folder_ / ("transect-x" + std::to_string(copies) + ".pd0");
+        if (std::filesystem::exists(path)) return path;
+        const std::vector<char> transect = ReadWhole(RealFilesFolder() / "winriver02_transect.PD0");
+        std::ofstream out(path, std::ios::binary);
+        for (int copy = 0; copy < copies; ++copy)
+            out.write(transect.data(), static_cast<std::streamsize>(transect.size()));
+        return path;
+    }
+
 private:
     static std::vector<char> ReadWhole(const std::filesystem::path& path) {
         std::ifstream in(path, std::ios::binary);

@@ -154,16 +154,7 @@ BENCHMARK(BM_Pd0Open)
 // plain read of the same file in the same run: the ratio can be checked on any machine, and the
 // peak resident memory is that of the whole process (VmHWM), as a user sees it.
 void BM_Pd0OpenTransectCopies(benchmark::State& state) {
-    const fs::path path = Line().Folder() / "transect-x20.pd0";
-    if (!fs::exists(path)) {
-        std::ifstream in(fluvex::bench::RealFilesFolder() / "winriver02_transect.PD0",
-                         std::ios::binary);
-        const std::vector<char> transect{std::istreambuf_iterator<char>(in),
-                                         std::istreambuf_iterator<char>()};
-        std::ofstream out(path, std::ios::binary);
-        for (int copy = 0; copy < 20; ++copy)
-            out.write(transect.data(), static_cast<std::streamsize>(transect.size()));
-    }
+    const fs::path path = Line().TransectCopies(20);
     const auto bytes = static_cast<double>(fs::file_size(path));
     const double dd = DdSeconds(path);
     double plainRead = 1e9;

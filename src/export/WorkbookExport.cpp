@@ -1,11 +1,6 @@
 #include "export/WorkbookExport.h"
 
-#include <xlsxwriter.h>
-
 #include <algorithm>
-#include <array>
-#include <charconv>
-#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -14,6 +9,7 @@
 
 #include "export/EnsembleTable.h"
 #include "export/TextExports.h"
+#include "export/XlsxWriter.h"
 #include "model/TextUtil.h"
 #include "model/Units.h"
 #include "project/Database.h"
@@ -105,83 +101,50 @@ bool IsTaken(std::u32string_view name, std::span<const std::string> taken) {
 // ---------------------------------------------------------------------------------------------
 // The workbook
 
-struct WorkbookDeleter {
-    // For a workbook given up before it was closed: nothing is written.
-    void operator()(lxw_workbook* workbook) const { lxw_workbook_free(workbook); }
-};
-using WorkbookOwner = std::unique_ptr<lxw_workbook, WorkbookDeleter>;
-
 bool Fail(std::string* error, const std::string& text) {
     if (error) *error = text;
     return false;
 }
 
-// The most decimals a column has, and a number format for each count ("0", "0.0", ...).
+// The most decimals a column has; number format k shows k decimals ("0", "0.0", ...).
 constexpr int kMaxDecimals = 6;
-using NumberFormats = std::array<lxw_format*, kMaxDecimals + 1>;
 
-NumberFormats AddNumberFormats(lxw_workbook* workbook) {
-    NumberFormats formats{};
-    for (int decimals = 0; decimals <= kMaxDecimals; ++decimals) {
-        formats[static_cast<std::size_t>(decimals)] = workbook_add_format(workbook);
-        const std::string pattern =
-            decimals == 0 ? "0" : "0." + std::string(static_cast<std::size_t>(decimals), '0');
-        format_set_num_format(formats[static_cast<std::size_t>(decimals)], pattern.c_str());
-    }
+std::vector<std::string> NumberFormats() {
+    std::vector<std::string> formats{"0"};
+    for (int decimals = 1; decimals <= kMaxDecimals; ++decimals)
+        formats.push_back("0." + std::string(static_cast<std::size_t>(decimals), '0'));
     return formats;
 }
 
-// Writes one sheet row by row, as the workbook's constant-memory mode requires, and keeps the
-// first error of the library. Numbers are numbers, so that a spreadsheet can sum and plot them;
+// Fills one sheet's rows. Numbers are numbers, so that a spreadsheet can sum and plot them;
 // each holds the value of its fixed text and shows that text through its number format.
 class SheetWriter {
 public:
-    SheetWriter(lxw_worksheet* sheet, const NumberFormats& formats)
-        : sheet_(sheet), formats_(formats) {}
+    explicit SheetWriter(XlsxWriter& workbook) : workbook_(workbook) {}
 
-    lxw_error Error() const { return error_; }
-
-    void StartRow(lxw_row_t row) {
-        row_ = row;
-        column_ = 0;
-    }
-    void Text(const char* text) {
-        if (error_ == LXW_NO_ERROR)
-            error_ = worksheet_write_string(sheet_, row_, column_, text, nullptr);
-        ++column_;
-    }
+    void StartRow(int row) { workbook_.StartRow(row); }
+    void Text(std::string_view text) { workbook_.Text(text); }
     void Fixed(double value, int decimals) {
         decimals = std::clamp(decimals, 0, kMaxDecimals);
         Number(numbers_.Fixed(value, decimals), decimals);
     }
     void Integer(long long value) { Number(numbers_.Integer(value), 0); }
-    void Skip(int columns) { column_ = static_cast<lxw_col_t>(column_ + columns); }
+    void Skip(int columns) { workbook_.Skip(columns); }
 
 private:
     // The value of the text, not `value` itself: the cell then shows exactly the text.
-    void Number(std::string_view text, int decimals) {
-        double shown = 0;
-        std::from_chars(text.data(), text.data() + text.size(), shown);
-        if (error_ == LXW_NO_ERROR)
-            error_ = worksheet_write_number(sheet_, row_, column_, shown,
-                                            formats_[static_cast<std::size_t>(decimals)]);
-        ++column_;
-    }
+    void Number(std::string_view text, int decimals) { workbook_.DecimalNumber(text, decimals); }
 
-    lxw_worksheet* sheet_;
-    const NumberFormats& formats_;
-    lxw_row_t row_ = 0;
-    lxw_col_t column_ = 0;
-    lxw_error error_ = LXW_NO_ERROR;
+    XlsxWriter& workbook_;
     NumberFormatter numbers_;
 };
 
 constexpr int kDecimals = 3;
 
 void WriteRow(const EnsembleRow& row, const EnsembleTableLayout& layout, SheetWriter& sheet) {
-    sheet.StartRow(static_cast<lxw_row_t>(row.index + 1));
+    sheet.StartRow(row.index + 1);
     sheet.Integer(row.index + 1);
-    sheet.Text(row.time.c_str());
+    sheet.Text(row.time);
     for (const double value : {row.heading, row.pitch, row.roll})
         sheet.Fixed(value, kDecimals);
     sheet.Fixed(row.depth, 2);
@@ -218,19 +181,22 @@ void WriteRow(const EnsembleRow& row, const EnsembleTableLayout& layout, SheetWr
         sheet.Integer(0);
 }
 
-lxw_error WriteSheet(Database& database, int line, const QuantityOptions& quantities,
-                     lxw_worksheet* worksheet, const NumberFormats& formats) {
+// False when the sheet could not be written; the workbook's error says why.
+bool WriteSheet(Database& database, int line, const QuantityOptions& quantities,
+                const std::string& name, XlsxWriter& workbook) {
     EnsembleTable table(database, line, quantities);
-    SheetWriter sheet(worksheet, formats);
+    const auto columns = static_cast<int>(table.Headings().size());
+    if (!workbook.StartSheet(name, table.RowCount() + 1, columns)) return false;
+    SheetWriter sheet(workbook);
     sheet.StartRow(0);
     for (const std::string& heading : table.Headings())
-        sheet.Text(heading.c_str());
+        sheet.Text(heading);
     EnsembleRow row;
-    for (int index = 0; index < table.RowCount() && sheet.Error() == LXW_NO_ERROR; ++index) {
+    for (int index = 0; index < table.RowCount() && !workbook.Failed(); ++index) {
         table.FillRow(index, row);
         WriteRow(row, table.Layout(), sheet);
     }
-    return sheet.Error();
+    return !workbook.Failed();
 }
 
 }  // namespace
@@ -253,32 +219,18 @@ bool ExportWorkbook(Database& database, const std::filesystem::path& file,
                     const QuantityOptions& quantities, std::string* error) {
     ExportTemporary temporary(file);
     if (!temporary.IsCreated()) return Fail(error, "cannot create a file beside " + file.string());
-    // The library opens the file by its name when the workbook is closed.
-    temporary.CloseDescriptor();
-    // Rows go to disk as they are written: a long line's sheet does not stay in memory.
-    lxw_workbook_options options{};
-    options.constant_memory = LXW_TRUE;
-    options.use_zip64 = LXW_TRUE;
-    WorkbookOwner workbook(workbook_new_opt(temporary.Path().c_str(), &options));
-    if (!workbook) return Fail(error, "cannot create the workbook " + file.string());
-
-    const NumberFormats formats = AddNumberFormats(workbook.get());
+    // Rows are compressed into the file as they are written: a long line's sheet does not stay
+    // in memory.
+    XlsxWriter workbook(temporary.Descriptor(), NumberFormats());
     std::vector<std::string> sheetNames;
     for (int line = 0; line < database.LineCount(); ++line) {
         const std::string lineName = database.LineName(line);
         sheetNames.push_back(SafeSheetName(FileNameOfPath(lineName), sheetNames));
-        lxw_worksheet* sheet = workbook_add_worksheet(workbook.get(), sheetNames.back().c_str());
-        if (sheet == nullptr)
-            return Fail(error, "cannot add the sheet \"" + sheetNames.back() + "\" of " + lineName);
-        const lxw_error written = WriteSheet(database, line, quantities, sheet, formats);
-        if (written != LXW_NO_ERROR)
-            return Fail(error,
-                        "cannot write the sheet of " + lineName + ": " + lxw_strerror(written));
+        if (!WriteSheet(database, line, quantities, sheetNames.back(), workbook))
+            return Fail(error, "cannot write the sheet of " + lineName + ": " + workbook.Error());
     }
-    // Closing writes the file and frees the workbook, whatever the outcome.
-    const lxw_error closed = workbook_close(workbook.release());
-    if (closed != LXW_NO_ERROR)
-        return Fail(error, "cannot write " + file.string() + ": " + lxw_strerror(closed));
+    if (!workbook.Finish())
+        return Fail(error, "cannot write " + file.string() + ": " + workbook.Error());
     if (!temporary.Commit()) return Fail(error, "cannot replace " + file.string());
     return true;
 }

@@ -9,7 +9,19 @@
 namespace fluvex {
 
 BackgroundFileWriter::BackgroundFileWriter(int descriptor)
-    : descriptor_(descriptor), thread_([this] { Run(); }) {}
+    : BackgroundFileWriter([descriptor, written = std::uint64_t{0}](std::string_view data) mutable {
+          if (!WriteAllToDescriptor(descriptor, data)) return false;
+          // Starts the disk write of what just landed without waiting for it; the flush at the
+          // end then waits for the last few buffers only. A file system without it loses
+          // nothing: the flush does the work.
+          ::sync_file_range(descriptor, static_cast<off_t>(written),
+                            static_cast<off_t>(data.size()), SYNC_FILE_RANGE_WRITE);
+          written += data.size();
+          return true;
+      }) {}
+
+BackgroundFileWriter::BackgroundFileWriter(std::function<bool(std::string_view)> write)
+    : write_(std::move(write)), thread_([this] { Run(); }) {}
 
 BackgroundFileWriter::~BackgroundFileWriter() {
     {
@@ -40,6 +52,11 @@ bool BackgroundFileWriter::Finish() {
     return !failed_;
 }
 
+bool BackgroundFileWriter::Failed() {
+    const std::lock_guard lock(mutex_);
+    return failed_;
+}
+
 void BackgroundFileWriter::Run() {
     std::unique_lock lock(mutex_);
     for (;;) {
@@ -48,15 +65,7 @@ void BackgroundFileWriter::Run() {
         const bool skip = failed_;
         lock.unlock();
         // The buffer is ours until hasPending_ is cleared: Write waits for that before it swaps.
-        const bool ok = skip || WriteAllToDescriptor(descriptor_, pending_);
-        if (ok && !skip) {
-            // Starts the disk write of what just landed without waiting for it; the flush at the
-            // end then waits for the last few buffers only. A file system without it loses
-            // nothing: the flush does the work.
-            ::sync_file_range(descriptor_, static_cast<off_t>(written_),
-                              static_cast<off_t>(pending_.size()), SYNC_FILE_RANGE_WRITE);
-            written_ += pending_.size();
-        }
+        const bool ok = skip || write_(pending_);
         pending_.clear();
         lock.lock();
         failed_ = failed_ || !ok;

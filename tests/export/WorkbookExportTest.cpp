@@ -1,16 +1,25 @@
 // The workbook export read back by openpyxl (Debian's python) and compared with the CSV by the
-// check script that the command-line test runs on exported folders; the sheet-name rules.
+// check script that the command-line test runs on exported folders; the sheet-name rules; the
+// workbook writer's escaping, long sheets and 64-bit zip form; a write that fails.
 
 #include "export/WorkbookExport.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
+#include <functional>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <string>
@@ -18,6 +27,7 @@
 
 #include "TestEnvironment.h"
 #include "export/TextExports.h"
+#include "export/XlsxWriter.h"
 #include "model/Units.h"
 #include "project/Database.h"
 #include "project/SettingsOptions.h"
@@ -64,11 +74,12 @@ TEST(SafeSheetName, KeepsWhatTheFormatAllowsAndMakesNamesUnique) {
 }
 
 // The sheet names of a workbook and the rows of its first sheet as openpyxl reads them (null for
-// an empty cell), with each cell's number format.
-constexpr const char* kDumpWorkbook = R"(import json, sys, openpyxl
+// an empty cell), with each cell's number format; "bad": the first entry whose checksum or size
+// is wrong.
+constexpr const char* kDumpWorkbook = R"(import json, sys, openpyxl, zipfile
 book = openpyxl.load_workbook(sys.argv[1])
 sheet = book.worksheets[0]
-print(json.dumps({"names": book.sheetnames,
+print(json.dumps({"names": book.sheetnames, "bad": zipfile.ZipFile(sys.argv[1]).testzip(),
                   "rows": [[c.value for c in r] for r in sheet.iter_rows()],
                   "formats": [[c.number_format for c in r] for r in sheet.iter_rows()]}))
 )";
@@ -120,6 +131,21 @@ protected:
         int status = -1;
         const std::string output = RunPython(script.string() + " " + workbook.string(), status);
         return status == 0 ? json::parse(output) : json();
+    }
+
+    // A workbook written by `fill` through the writer, with numbers shown as "0", "0.0" or
+    // "0.000"; false when Finish fails.
+    static bool WriteBook(const fs::path& path, std::uint64_t zipLarge,
+                          const std::function<void(XlsxWriter&)>& fill) {
+        const int descriptor = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        bool finished = false;
+        {
+            XlsxWriter writer(descriptor, {"0", "0.0", "0.000"}, zipLarge);
+            fill(writer);
+            finished = writer.Finish();
+        }
+        ::close(descriptor);
+        return finished;
     }
 
     Database& database = AppDatabase();
@@ -177,6 +203,89 @@ TEST_F(WorkbookExport, AFileThatCannotBeWrittenIsReported) {
                                 CurrentQuantityOptions(), &error));
     EXPECT_NE(error.find("no-folder"), std::string::npos) << error;
     EXPECT_FALSE(fs::exists(Root() / "no-folder"));
+}
+
+// Reading the file back before and after the failure: the target keeps what it held.
+TEST_F(WorkbookExport, AWriteThatFailsLeavesTheTargetAsItWas) {
+    ExportTwoLines();
+    const fs::path target = Folder() / "survey.xlsx";
+    WriteText(target, "before");
+    // A file size limit stands in for a full disk: writes past it fail.
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit oldLimit{};
+    ::getrlimit(RLIMIT_FSIZE, &oldLimit);
+    rlimit limit = oldLimit;
+    limit.rlim_cur = 512;
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    std::string error;
+    const bool exported = ExportWorkbook(database, target, CurrentQuantityOptions(), &error);
+    ::setrlimit(RLIMIT_FSIZE, &oldLimit);
+    std::signal(SIGXFSZ, oldHandler);
+
+    EXPECT_FALSE(exported);
+    EXPECT_NE(error.find(std::strerror(EFBIG)), std::string::npos) << error;
+    EXPECT_EQ(ReadText(target), "before");
+    int files = 0;
+    for ([[maybe_unused]] const auto& entry : fs::directory_iterator(Folder()))
+        ++files;
+    EXPECT_EQ(files, 3);  // the two CSVs and the workbook: no temporary file left
+}
+
+TEST_F(WorkbookExport, TheWriterEscapesTextAndLeavesOutWhatXmlCannotCarry) {
+    const fs::path book = Root() / "escaped.xlsx";
+    ASSERT_TRUE(WriteBook(book, ZipWriter::kLarge, [](XlsxWriter& writer) {
+        writer.StartSheet("a&b<c>\"d'", 2, 4);
+        writer.StartRow(0);
+        writer.Text("x&y<z>\"q\x01\xFF\xC3\xA9");
+        writer.Text(" padded\r\n");
+        writer.Number(std::numeric_limits<double>::infinity(), 0);
+        writer.DecimalNumber("-0.500", 1);
+        writer.StartRow(1);
+        writer.Skip(3);
+        writer.DecimalNumber("nan", 0);
+    }));
+    const json dump = Dump(book);
+    ASSERT_TRUE(dump.is_object());
+    EXPECT_TRUE(dump["bad"].is_null());
+    EXPECT_EQ(dump["names"], json({"a&b<c>\"d'"}));
+    EXPECT_EQ(dump["rows"], json::parse(R"([["x&y<z>\"q\u00e9", " padded\r\n", null, -0.5]])"));
+    EXPECT_EQ(dump["formats"][0][3], "0.0");
+}
+
+// Rows beyond one buffer of text (1 MiB) and of compressed output (256 KiB), then a second sheet;
+// once in the usual zip form and once with every size and offset in the 64-bit form, as a sheet
+// over 4 GB has them. Every number must read back as the same double.
+TEST_F(WorkbookExport, ALongSheetReadsBackExactlyInBothZipForms) {
+    constexpr int kRows = 5000;
+    constexpr int kColumns = 10;
+    const auto value = [](int row, int column) { return std::sin(row * 10.0 + column) * 1000; };
+    for (const std::uint64_t large : {ZipWriter::kLarge, std::uint64_t{0}}) {
+        const fs::path book = Root() / ("long-" + std::to_string(large) + ".xlsx");
+        ASSERT_TRUE(WriteBook(book, large, [&](XlsxWriter& writer) {
+            writer.StartSheet("long", kRows, kColumns);
+            for (int row = 0; row < kRows; ++row) {
+                writer.StartRow(row);
+                for (int column = 0; column < kColumns; ++column)
+                    writer.Number(value(row, column), 2);
+            }
+            writer.StartSheet("second", 1, 1);
+            writer.StartRow(0);
+            writer.Text("after");
+        }));
+        EXPECT_GT(fs::file_size(book), 256U << 10);
+        const json dump = Dump(book);
+        ASSERT_TRUE(dump.is_object()) << large;
+        EXPECT_TRUE(dump["bad"].is_null());
+        EXPECT_EQ(dump["names"], json({"long", "second"}));
+        ASSERT_EQ(dump["rows"].size(), std::size_t{kRows});
+        int wrong = 0;
+        for (int row = 0; row < kRows; ++row)
+            for (int column = 0; column < kColumns; ++column)
+                wrong +=
+                    dump["rows"][static_cast<std::size_t>(row)][static_cast<std::size_t>(column)]
+                        .get<double>() != value(row, column);
+        EXPECT_EQ(wrong, 0) << large;
+    }
 }
 
 }  // namespace
