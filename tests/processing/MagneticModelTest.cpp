@@ -84,57 +84,38 @@ TEST(MagneticModel, PolesContinueTheirMeridians) {
     EXPECT_FALSE(model->Covers(2030.0));
 }
 
-struct BadFile {
-    const char* label;
-    std::string text;
-    const char* expected;  // part of the error
-};
-
-void PrintTo(const BadFile& file, std::ostream* os) {
-    *os << file.label;
-}
-
 std::string Replaced(std::string text, std::string_view part, std::string_view by) {
     return text.replace(text.find(part), part.size(), by);
 }
 
-std::vector<BadFile> BadFiles() {
+// Each damage is refused with an error naming the file, the line and what is wrong there.
+TEST(MagneticModel, RefusesBadFilesNamingFileAndLine) {
     const std::string good = DataText("WMM2025.COF");
     const std::string first = "  1  0  -29351.8       0.0       12.0        0.0";
     const std::string end = "999999999999999999999999999999999999999999999999";
     auto withLine = [&](std::string_view by) { return Replaced(good, first, by); };
-    return {
-        {"Empty", "", "bad.COF line 1: no header"},
-        {"JunkEpoch", Replaced(good, "2025.0 ", "20x5.0 "), "line 1: the epoch \"20x5.0\""},
-        {"FiveFields", withLine("1 0 -29351.8 0.0 12.0"), "line 2: expected the 6 fields"},
-        {"DegreeBeyondTwelve", withLine("13 0 1 0 0 0"), "line 2: degree \"13\""},
-        {"OrderBeyondDegree", withLine("1 2 1 0 0 0"), "line 2: degree \"1\" and order \"2\""},
-        {"NotANumber", withLine("1 0 nan 0 12 0"), "\"nan\" is not a coefficient"},
-        {"Huge", withLine("1 0 -29351.8 0 1e300 0"), "\"1e300\" is not a coefficient"},
-        {"LongJunk", withLine("1 0 " + std::string(500, '7') + " 0 0 0"), "7777...\" is not"},
-        {"Duplicate", Replaced(good, first, first + "\n" + first),
-         "line 3: degree 1 order 0 is given twice"},
-        {"Truncated", good.substr(0, good.find("  7  0")),
+    const std::pair<std::string, const char*> cases[] = {
+        {"", "bad.COF line 1: no header"},
+        {Replaced(good, "2025.0 ", "20x5.0 "), "line 1: the epoch \"20x5.0\""},
+        {withLine("1 0 -29351.8 0.0 12.0"), "line 2: expected the 6 fields"},
+        {withLine("13 0 1 0 0 0"), "line 2: degree \"13\""},
+        {withLine("1 2 1 0 0 0"), "line 2: degree \"1\" and order \"2\""},
+        {withLine("1 0 nan 0 12 0"), "\"nan\" is not a coefficient"},
+        {withLine("1 0 -29351.8 0 1e300 0"), "\"1e300\" is not a coefficient"},
+        {withLine("1 0 " + std::string(500, '7') + " 0 0 0"), "7777...\" is not"},
+        {Replaced(good, first, first + "\n" + first), "line 3: degree 1 order 0 is given twice"},
+        {good.substr(0, good.find("  7  0")),
          "line 28: the coefficients end without degree 7 order 0"},
-        {"EndMarkerTooEarly", Replaced(good, "  3  0", end + "\n"),
+        {Replaced(good, "  3  0", end + "\n"),
          "line 7: the coefficients end without degree 3 order 0"},
     };
-}
-
-class MagneticModelBadFile : public testing::TestWithParam<BadFile> {};
-
-TEST_P(MagneticModelBadFile, IsRefusedNamingFileAndLine) {
-    const MagneticModelLoad load = MagneticModel::Parse(GetParam().text, "bad.COF");
-    EXPECT_FALSE(load.model);
-    EXPECT_NE(load.error.find("bad.COF line "), std::string::npos) << load.error;
-    EXPECT_NE(load.error.find(GetParam().expected), std::string::npos) << load.error;
-}
-
-INSTANTIATE_TEST_SUITE_P(Cases, MagneticModelBadFile, testing::ValuesIn(BadFiles()),
-                         [](const auto& row) { return std::string(row.param.label); });
-
-TEST(MagneticModel, SurvivesCorruptedFiles) {
-    const std::string good = DataText("WMM2025.COF");
+    for (const auto& [text, expected] : cases) {
+        const MagneticModelLoad load = MagneticModel::Parse(text, "bad.COF");
+        EXPECT_FALSE(load.model) << expected;
+        EXPECT_NE(load.error.find("bad.COF line "), std::string::npos) << load.error;
+        EXPECT_NE(load.error.find(expected), std::string::npos) << load.error;
+    }
+    // Random damage: a model or an error, never neither nor a crash.
     std::mt19937 random(2025);
     std::uniform_int_distribution<std::size_t> position(0, good.size() - 1);
     std::uniform_int_distribution<int> byte(0, 255);
@@ -227,7 +208,7 @@ TEST(DeclinationFormat, FiveSignificantDigitsThreeDecimals) {
 
 class MagneticModelFile : public test::TemporaryHostFolders {};
 
-TEST_F(MagneticModelFile, InstallsTheShippedModelOnceAndThenKeepsTheUsersFile) {
+TEST_F(MagneticModelFile, InstallsTheShippedModelOnceThenKeepsTheUsersFileOrSaysWhyNot) {
     std::string error;
     const fs::path path = EnsureMagneticModelFile(&error);
     EXPECT_EQ(path, Root() / "config" / "WMM.COF") << error;
@@ -236,6 +217,12 @@ TEST_F(MagneticModelFile, InstallsTheShippedModelOnceAndThenKeepsTheUsersFile) {
     WriteText(path, DataText("WMM2020.COF"));
     EXPECT_EQ(EnsureMagneticModelFile(), path);
     EXPECT_EQ(ReadText(path), DataText("WMM2020.COF"));
+
+    // A folder it cannot write is reported.
+    std::filesystem::remove_all(Root() / "config");
+    WriteText(Root() / "config", "a file where the settings folder should be");
+    EXPECT_TRUE(EnsureMagneticModelFile(&error).empty());
+    EXPECT_FALSE(error.empty());
 }
 
 TEST_F(MagneticModelFile, RefusesMissingAndOversizedFiles) {
@@ -248,13 +235,6 @@ TEST_F(MagneticModelFile, RefusesMissingAndOversizedFiles) {
     EXPECT_FALSE(load.model);
     const std::string expected = ": " + std::to_string(fs::file_size(big)) + " bytes is too large";
     EXPECT_NE(load.error.find(big.string() + expected), std::string::npos) << load.error;
-}
-
-TEST_F(MagneticModelFile, ReportsAFolderItCannotWrite) {
-    WriteText(Root() / "config", "a file where the settings folder should be");
-    std::string error;
-    EXPECT_TRUE(EnsureMagneticModelFile(&error).empty());
-    EXPECT_FALSE(error.empty());
 }
 
 }  // namespace
