@@ -19,16 +19,11 @@ namespace {
 
 // A loaded ping in metres and m/s with a position, a bottom track and a processed profile.
 Ensemble Ping() {
-    Ensemble ping;
-    ping.loaded = true;
-    ping.MarkPresent(PresentBit::FixedLeader | PresentBit::VariableLeader | PresentBit::Velocity |
-                     PresentBit::BottomTrack);
-    ping.fixedLeader.SetCellCount(4);
-    ping.fixedLeader.SetDepthCellLengthCm(50);
+    Ensemble ping = test::MakePing({.cells = 4, .velocity = {300, 400, 0, 50}});
+    ping.MarkPresent(PresentBit::BottomTrack);
     ping.variableLeader.SetEnsembleNumber(77);
     ping.navigation = {.positionValid = true, .x = 1234.567, .y = 20, .speed = 1500};
     ping.bottomTrackVelocity = {-300, -400, 0, 0};  // the boat goes north-east at 0.5 m/s
-    ping.cells.assign(4, CellVelocity{300, 400, 0, 50});
     return ping;
 }
 

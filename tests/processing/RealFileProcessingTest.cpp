@@ -18,6 +18,7 @@
 
 #include "TestEnvironment.h"
 #include "model/EnsembleQuantities.h"
+#include "model/Units.h"
 #include "processing/MagneticModel.h"
 #include "processing/VelocityProcessing.h"
 #include "project/LineReprocessing.h"
@@ -46,11 +47,7 @@ std::array<std::int16_t, 4> RecordedBeams(const Ensemble& ensemble, int cell) {
     return beams;
 }
 
-// Degrees clockwise from north of an east, north pair, and the difference of two such
-// directions within (-180, 180].
-double Direction(double east, double north) {
-    return std::atan2(east, north) * 180 / std::numbers::pi;
-}
+// The difference of two directions within (-180, 180].
 double DirectionDifference(double a, double b) {
     const double d = std::fmod(a - b, 360.0);
     return d > 180 ? d - 360 : (d <= -180 ? d + 360 : d);
@@ -183,8 +180,8 @@ std::vector<double> TrackDirectionErrors(std::span<const Ensemble> ensembles, co
             boatNorth -= ground.north;
         }
         if (tracked)
-            errors.push_back(
-                DirectionDifference(Direction(boatEast, boatNorth), Direction(east, north)));
+            errors.push_back(DirectionDifference(DirectionBetween(0, 0, boatEast, boatNorth),
+                                                 DirectionBetween(0, 0, east, north)));
     }
     std::ranges::sort(errors);
     return errors;

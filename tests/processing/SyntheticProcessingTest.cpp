@@ -127,18 +127,11 @@ TEST_P(SyntheticProcessingCases, EveryCellMatchesTheTruth) {
     EXPECT_LE(c.largestBottomTrackError, kToleranceMmS) << "bottom track over ground";
 }
 
-std::string CaseName(const ::testing::TestParamInfo<FrameAngleReference>& info) {
-    const auto [frame, beamAngle, reference] = info.param;
-    return std::string(frame) + std::to_string(beamAngle) +
-           (reference == kReferenceNone ? "_NoReference" : "_BottomTrack");
-}
-
 INSTANTIATE_TEST_SUITE_P(Synthetic, SyntheticProcessingCases,
                          ::testing::Combine(::testing::Values("beam", "instrument", "earth"),
                                             ::testing::Values(20, 25, 30),
                                             ::testing::Values(kReferenceBottomTrack,
-                                                              kReferenceNone)),
-                         CaseName);
+                                                              kReferenceNone)));
 
 class SyntheticMisalignedHead : public SyntheticProcessing,
                                 public ::testing::WithParamInterface<const char*> {};
