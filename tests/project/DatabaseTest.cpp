@@ -16,6 +16,7 @@
 #include "settings/Settings.h"
 #include "synth/SurveyDescription.h"
 #include "synth/SurveyFiles.h"
+#include "synth/SyntheticSurvey.h"
 
 namespace fluvex {
 namespace {
@@ -83,12 +84,31 @@ protected:
     std::unique_ptr<Geodesy> geodesy_;
 };
 
-TEST_F(DatabaseLines, HoldsTheLinesAndRefusesOtherIndices) {
+TEST_F(DatabaseLines, HoldsTheLinesAndTheirRangesRefusesOtherIndicesKeepsOneLine) {
     ASSERT_EQ(database.LineCount(), 2);
     EXPECT_EQ(std::tuple(database.LineName(1), database.LineName(600), database.EnsembleCount(0),
                          database.EnsembleCount(2)),
               std::tuple("db_002.PD0", "", 30, 0));
     EXPECT_TRUE(prompt.Messages().empty());
+
+    const auto distances = database.DistanceRange(0);
+    ASSERT_TRUE(distances);
+    EXPECT_EQ(distances->minimum, 0);
+    EXPECT_NEAR(distances->maximum, 29, 0.5);  // 29 s at 1 m/s
+    const auto velocities = database.VelocityRange(0, kNorthVelocity);
+    ASSERT_TRUE(velocities);
+    EXPECT_NEAR(velocities->maximum, 0.5, 0.002);  // the uniform stream, in m/s
+    Database empty;
+    EXPECT_FALSE(empty.ExtentsAll());
+    EXPECT_FALSE(empty.VelocityRangeAll());
+
+    // Removing a line keeps at least one.
+    AppSettings().CurrentLine = 1;
+    database.RemoveLine(0);
+    ASSERT_EQ(database.LineName(0), "db_002.PD0");
+    EXPECT_EQ(AppSettings().CurrentLine, 0);
+    database.RemoveLine(-1);
+    EXPECT_EQ(database.LineCount(), 1);
 }
 
 TEST_F(DatabaseLines, FindsPingsByTimeAndByDistance) {
@@ -107,19 +127,6 @@ TEST_F(DatabaseLines, FindsPingsByTimeAndByDistance) {
     ASSERT_TRUE(database.LastPositionedEnsemble(1, found));
     EXPECT_EQ(found.variableLeader.EnsembleNumber(),
               database.Ensembles(1).back().variableLeader.EnsembleNumber());
-}
-
-TEST_F(DatabaseLines, RangesCoverTheLine) {
-    const auto distances = database.DistanceRange(0);
-    ASSERT_TRUE(distances);
-    EXPECT_EQ(distances->minimum, 0);
-    EXPECT_NEAR(distances->maximum, 29, 0.5);  // 29 s at 1 m/s
-    const auto velocities = database.VelocityRange(0, kNorthVelocity);
-    ASSERT_TRUE(velocities);
-    EXPECT_NEAR(velocities->maximum, 0.5, 0.002);  // the uniform stream, in m/s
-    Database empty;
-    EXPECT_FALSE(empty.ExtentsAll());
-    EXPECT_FALSE(empty.VelocityRangeAll());
 }
 
 // Each bound of the extents is that of the line's positions. The way back retraces the way
@@ -174,19 +181,18 @@ TEST_F(DatabaseLines, VelocityRangeAllSpansTheLinesWithValues) {
 // The shallowest cell is the blanking of the pings that have a depth: pings without one (here
 // the first file's, recorded without bottom track) do not count.
 TEST_F(DatabaseLines, DepthRangeStartsAtTheBlankingOfPingsWithADepth) {
-    const auto write = [this](const char* name, const char* instrument) {
-        const auto description = synth::ParseSurveyDescription(
-            std::string("[Survey]\nName = ") + name +
-            "\nLines = 1\n[Section]\nWidth = 40\nDepth = 3\n[Track]\nEnsembles = 10\n"
-            "StartStation = 4\nSpeed = 1\n[Instrument]\n" +
-            instrument);
-        for (const auto& file : synth::WriteSurvey(description, Root() / name))
-            if (file.extension() == ".PD0") return ReadText(file);
-        return std::string();
+    const auto bytes = [](const char* instrument) {
+        const auto encoded = synth::EncodeLine(
+            synth::GenerateLine(synth::ParseSurveyDescription(
+                                    "[Section]\nWidth = 40\nDepth = 3\n[Track]\nEnsembles = 10\n"
+                                    "StartStation = 4\nSpeed = 1\n[Instrument]\n" +
+                                    std::string(instrument)),
+                                0));
+        return std::string(encoded.begin(), encoded.end());
     };
     const auto joined = Root() / "joined.PD0";
-    WriteText(joined, write("deep", "Blank = 1.0\nBottomTrack = 0\n") +
-                          write("shallow", "Blank = 0.5\nBottomTrack = 1\n"));
+    WriteText(joined,
+              bytes("Blank = 1.0\nBottomTrack = 0\n") + bytes("Blank = 0.5\nBottomTrack = 1\n"));
     ASSERT_TRUE(database.AddLine(joined, {}, prompt));
     const auto depths = database.DepthRange(2);
     ASSERT_TRUE(depths);
@@ -207,15 +213,6 @@ TEST_F(DatabaseLines, ReversingThePlannedLineReversesDistanceAlongLine) {
     for (std::size_t k = 0; k < forward.size(); ++k)
         EXPECT_NEAR(forward[k] + backward[k], length, 1e-6) << "ping " << k;
     EXPECT_NEAR(planned->points.back().cumulativeDistance, length, 0.5);
-}
-
-TEST_F(DatabaseLines, RemovingALineKeepsAtLeastOne) {
-    AppSettings().CurrentLine = 1;
-    database.RemoveLine(0);
-    ASSERT_EQ(database.LineName(0), "db_002.PD0");
-    EXPECT_EQ(AppSettings().CurrentLine, 0);
-    database.RemoveLine(-1);
-    EXPECT_EQ(database.LineCount(), 1);
 }
 
 // Distance along line is the orthogonal projection on the line from the first to the last

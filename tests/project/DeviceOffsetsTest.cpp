@@ -19,23 +19,22 @@ protected:
     }
 };
 
-TEST_F(DeviceOffsetsTest, ProfilerHeadingOffsetTurnsAboutTheVertical) {
+TEST_F(DeviceOffsetsTest, ProfilerHeadingOffsetTurnsAboutTheVerticalAndTheLastDeviceWins) {
     const DeviceOffsets offsets = ReadConfiguration(
         "[System]\r\nDevices=1\r\n[Device0]\r\nLibrary=sontek_m9.dll\r\nOffset=0.5,0.2,-1.0,3.0,0,"
         "0\r\n");
     // Its sense is proven end to end by SyntheticProcessingTest's misaligned head.
     EXPECT_EQ(offsets.headingDegrees, 3.0);
     EXPECT_NEAR(offsets.mounting[0][1], std::sin(3.0 * std::numbers::pi / 180), 1e-15);
-}
 
-TEST_F(DeviceOffsetsTest, OnlyMatchingDevicesCountAndTheLastWins) {
-    const DeviceOffsets offsets = ReadConfiguration(
+    // Only matching devices count and the last wins.
+    const DeviceOffsets last = ReadConfiguration(
         "[System]\r\nDevices=3\r\n"
         "[Device0]\r\nLibrary=GPS.dll\r\nOffset=0,0,0,9,9,9\r\n"
         "[Device1]\r\nLibrary=SonTek_M9x.dll\r\nOffset=0,0,0,1,2,3\r\n"
         "[Device2]\r\nLibrary=SONTEK_M9.dll\r\nOffset=0,0,0,4,oops,6\r\n");
     // Read up to the number that does not parse.
-    EXPECT_EQ(std::tuple(offsets.headingDegrees, offsets.rollDegrees, offsets.pitchDegrees),
+    EXPECT_EQ(std::tuple(last.headingDegrees, last.rollDegrees, last.pitchDegrees),
               std::tuple(4.0, 2.0, 3.0));
 }
 

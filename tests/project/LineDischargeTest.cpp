@@ -46,19 +46,10 @@ LineDischargeOptions Metric() {
     return options;
 }
 
-class LineIntegration : public test::TemporaryHostFolders {
-protected:
-    void SetUp() override {
-        TemporaryHostFolders::SetUp();
-        Units().SetDistanceUnit(0);
-        AppSettings().SetBottomTrack(kEchoSounderHighDepth);
-    }
-};
-
 // A ping after pings without good cells carries their time too; the first ping has no time
 // step; a ping not loaded or refused is passed over without breaking the time chain. Magnitudes
 // whichever way the boat crossed (here 2 m deep, 1 m/s across a boat at 0.5 m/s).
-TEST_F(LineIntegration, EachPingCarriesTheTimeSinceTheLastPingWithGoodCells) {
+TEST(LineIntegration, EachPingCarriesTheTimeSinceTheLastPingWithGoodCells) {
     std::vector<Ensemble> pings{Ping(10), Ping(11, false), Ping(12), Ping(13), Ping(15)};
     pings[3].loaded = false;
     EXPECT_DOUBLE_EQ(IntegrateLineDischarge(pings, Metric()).total, (2 + 3) * 2.0 * 1.0 * 0.5);
@@ -79,7 +70,7 @@ TEST_F(LineIntegration, EachPingCarriesTheTimeSinceTheLastPingWithGoodCells) {
 
 // A surface layer flowing against the rest shows negative and the columns add up to the total,
 // which is positive whichever way the boat crossed.
-TEST_F(LineIntegration, LayersKeepTheirSignAgainstTheSectionsFluxAndAddUpToTheTotal) {
+TEST(LineIntegration, LayersKeepTheirSignAgainstTheSectionsFluxAndAddUpToTheTotal) {
     for (const std::int16_t bottomEast : {std::int16_t{500}, std::int16_t{-500}}) {
         std::vector<Ensemble> pings{Ping(0, true, bottomEast), Ping(1, true, bottomEast)};
         for (Ensemble& ping : pings)

@@ -26,8 +26,15 @@ protected:
     }
 
     static NavigationFix Fix(double time, double x, double y, double heading = 0) {
-        return {.timeOfDay = time, .x = x, .y = y, .depth1 = x / 10, .depth2 = y / 10,
-                .heading = heading, .pitch = 1, .roll = -1, .vertical = 0.5};
+        return {.timeOfDay = time,
+                .x = x,
+                .y = y,
+                .depth1 = x / 10,
+                .depth2 = y / 10,
+                .heading = heading,
+                .pitch = 1,
+                .roll = -1,
+                .vertical = 0.5};
     }
 
     static std::vector<NavRecord> Merge(const std::vector<double>& pingTimes,
@@ -53,13 +60,12 @@ TEST_F(NavigationMergeTest, InterpolatesBetweenTheFixesAroundEachPing) {
     EXPECT_DOUBLE_EQ(r.distance, std::hypot(3, 6.5));  // from the first fix
     EXPECT_DOUBLE_EQ(r.course, 0);                     // due north between the two fixes
     EXPECT_DOUBLE_EQ(r.speed, 10000);                  // 10 m in 1 s, mm/s
-}
 
-TEST_F(NavigationMergeTest, SpeedUsesTheWholeStepAndTheExactTime) {
-    // North-east at 5 m over half a second: 10 m/s, which the easting alone would make 8.
-    const auto records = Merge({100.2}, {Fix(100.0, 0, 0), Fix(100.5, 4, 3)});
-    EXPECT_DOUBLE_EQ(records.at(0).speed, 10000);
-    EXPECT_NEAR(records.at(0).course, 53.13, 0.01);
+    // The speed takes the whole step and its exact time: north-east at 5 m over half a second
+    // is 10 m/s, which the easting alone would make 8.
+    const NavRecord diagonal = Merge({100.2}, {Fix(100.0, 0, 0), Fix(100.5, 4, 3)}).at(0);
+    EXPECT_DOUBLE_EQ(diagonal.speed, 10000);
+    EXPECT_NEAR(diagonal.course, 53.13, 0.01);
 }
 
 TEST_F(NavigationMergeTest, HeadingsCrossNorthTheShortWayAndLoseTheOffset) {

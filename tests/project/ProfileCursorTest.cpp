@@ -62,7 +62,7 @@ TEST_F(ProfileCursor, FindsTheCellBetweenTheFirstCellAndTheBed) {
         EXPECT_EQ(CellUnderDepth(ping, c.depth, c.bed), c.cell) << c.depth << " above " << c.bed;
 }
 
-TEST_F(ProfileCursor, StatusTextsForAPingAndItsCell) {
+TEST_F(ProfileCursor, StatusTextsForAPingItsCellAndTheBed) {
     std::vector pings{Ping(0), Ping(12.5)};
     pings[1].cells[2] = {kBadVelocity, kBadVelocity, kBadVelocity, 40};
     CursorReading reading = ReadCursor(pings, 12.4, 1.2, false, kNormalCursor, 0);
@@ -82,11 +82,9 @@ TEST_F(ProfileCursor, StatusTextsForAPingAndItsCell) {
     pings[0].navigation.positionValid = false;
     EXPECT_EQ(ReadCursor(pings, 0, 1.2, false, kNormalCursor, 0).panels[2], "Easting: No Data");
     EXPECT_EQ(ReadCursor(pings, 5400.5, 1.2, true, kNormalCursor, 0).panels[0], "Time: 01:30:00.5");
-}
 
-TEST_F(ProfileCursor, BedCursorShowsTheBedAndKeepsTheLastOneWithoutAPing) {
-    const std::vector pings{Ping(0)};
-    CursorReading reading = ReadCursor(pings, 0, 1.2, false, kBedCursor, 3);
+    // The bed cursor shows the bed, and keeps the last one without a ping.
+    reading = ReadCursor(pings, 0, 1.2, false, kBedCursor, 3);
     EXPECT_EQ(reading.panels[1], "Depth: 10.00 m");
     EXPECT_EQ(reading.bedDepth, 10);
     reading = ReadCursor({}, 0, 1.2, false, kBedCursor, 3);

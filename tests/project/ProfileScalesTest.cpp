@@ -83,9 +83,7 @@ TEST(ProfileAxisIncrements, FollowTheSpanAndTheTextSize) {
     EXPECT_EQ(AutoDepthLabelIncrement(8, 0.5), 50);
 }
 
-class ProfileAxes : public test::TemporaryHostFolders {};
-
-TEST_F(ProfileAxes, AutoLabelWritesTheIncrementsBackAndTheAxesStepByThem) {
+TEST_F(ProfileLayoutStep, AutoLabelWritesTheIncrementsBackAndTheAxesStepByThem) {
     ProfileLayout layout;
     layout.plot = {0, 0, 300, 200};
     layout.xMaximum = 120;

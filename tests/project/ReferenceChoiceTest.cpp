@@ -44,11 +44,6 @@ protected:
                 if (file.extension() == ".PD0") files_[kind] = file;
         }
     }
-    void TearDown() override {
-        database.Clear();
-        database.SetGeodesy(nullptr);
-        TemporaryHostFolders::TearDown();
-    }
 
     OpenFilesOutcome Open(std::string_view kinds) {
         std::vector<fs::path> files;
@@ -65,7 +60,7 @@ private:
     std::map<char, fs::path> files_;
 };
 
-TEST_F(ReferenceChoice, EveryLineCountsAndOnlyWhatNoLineGivesIsReplaced) {
+TEST_F(ReferenceChoice, EveryLineCountsAndOnlyWhatNoLineGivesIsReplacedOrOffered) {
     struct Case {
         const char* files;
         int velocity;
@@ -93,9 +88,7 @@ TEST_F(ReferenceChoice, EveryLineCountsAndOnlyWhatNoLineGivesIsReplaced) {
             *c.notice ? std::vector<std::string>{c.notice} : std::vector<std::string>{};
         EXPECT_EQ(outcome.notices, expected) << c.files << c.velocity;
     }
-}
-
-TEST_F(ReferenceChoice, NavigationIsOfferedWhenAnyLineHasIt) {
+    // Navigation is offered when any line has it.
     Open("BC");
     EXPECT_EQ(OfferedReferencesOf(database).velocity, (std::vector<int>{0, 1, 2}));
     Open("B");
