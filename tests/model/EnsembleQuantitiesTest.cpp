@@ -86,7 +86,7 @@ TEST_F(EnsembleQuantities, PingNotLoadedGivesNeutralValuesButEditedFileValues) {
     EXPECT_EQ(y, 6);
 }
 
-TEST_F(EnsembleQuantities, InstrumentClockCountsFromTheYearWithLeapFebruary) {
+TEST_F(EnsembleQuantities, InstrumentClockCountsFromTheYearWithLeapFebruaryOrUnloads) {
     Ensemble ping = Ping();
     ping.variableLeader.SetRtcYear(24);
     ping.variableLeader.SetRtcMonth(2);  // March
@@ -99,11 +99,10 @@ TEST_F(EnsembleQuantities, InstrumentClockCountsFromTheYearWithLeapFebruary) {
     EXPECT_DOUBLE_EQ(EnsembleTime(ping, 0), 7.5);  // 0 is not the instrument clock
 
     EXPECT_EQ(EnsembleDate::Of(ping, AppSettings().Time_Type())->year, 2024);
-}
 
-TEST_F(EnsembleQuantities, ImpossibleClockDateUnloadsThePing) {
+    // An impossible date unloads the ping.
     for (const auto& [month, day] : {std::pair{12, 1}, std::pair{0, 32}}) {
-        Ensemble ping = Ping();
+        ping.loaded = true;
         ping.variableLeader.SetRtcMonth(static_cast<std::uint8_t>(month));
         ping.variableLeader.SetRtcDay(static_cast<std::uint8_t>(day));
         EXPECT_FALSE(EnsembleDate::Of(ping, AppSettings().Time_Type()).has_value());
@@ -207,15 +206,14 @@ TEST_F(EnsembleQuantities, LastCellByEachRule) {
     EXPECT_EQ(LastCellAt(3.75, kCellsClearOfBottom, noCellLength), kCells);
 }
 
-TEST_F(EnsembleQuantities, DirectionsAtTheAxesAndBetween) {
+TEST_F(EnsembleQuantities, VelocityInfoDirectionsAndBadOrMissingValues) {
     const std::tuple<std::int16_t, std::int16_t, double> cases[] = {
         {0, -5, 180}, {-3, 0, 270},  {0, 0, 0},    {0, 5, 0},
         {4, 0, 90},   {-1, -1, 225}, {-1, 1, 315}, {1, 2, 26.56505117707799}};
     for (const auto& [east, north, degrees] : cases)
         EXPECT_NEAR(CellInfo({east, north, 0, 0}).direction, degrees, 1e-12) << east << north;
-}
 
-TEST_F(EnsembleQuantities, VelocityInfoOfBadOrMissingValues) {
+    // Bad or missing values.
     const VelocityInfo bad = CellInfo(kBadCell);
     EXPECT_EQ(bad.echoIntensity, kBadVelocity);
     EXPECT_EQ(bad.direction, kBadValue);  // a defined value, not the NaN of 0xFF bytes

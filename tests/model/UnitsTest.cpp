@@ -11,7 +11,7 @@ namespace {
 
 class UnitsTest : public test::TemporaryHostFolders {};
 
-TEST_F(UnitsTest, FootPerSecondFollowsTheDistanceUnit) {
+TEST_F(UnitsTest, FootPerSecondFollowsTheDistanceUnitAndDistancesTheirUnit) {
     UnitSystem& units = Units();
     units.SetDistanceUnit(2);
     units.SetVelocityUnit(3);
@@ -22,11 +22,8 @@ TEST_F(UnitsTest, FootPerSecondFollowsTheDistanceUnit) {
     units.SetVelocityUnit(9);  // not a unit: nothing changes
     EXPECT_EQ(units.VelocityScale(), 304.8006);
     EXPECT_EQ(units.VelocityLabel(), "ft/s");
-}
 
-TEST_F(UnitsTest, DistanceUnitsAndTheirLabels) {
-    UnitSystem& units = Units();
-    units.SetDistanceUnit(7);
+    units.SetDistanceUnit(7);  // not a unit: metres
     EXPECT_EQ(units.DistanceUnit(), 0);
     EXPECT_EQ(units.DistanceDivisor(), 100);
     EXPECT_EQ(units.FormatDistance(12.345), "12.35");
@@ -53,20 +50,14 @@ TEST_F(UnitsTest, VelocityTextByUnitAndQuantity) {
     EXPECT_EQ(UnitSystem::VelocityLongLabel(5), "");
 }
 
-TEST(UnitHelpers, TimeOfDay) {
+TEST(UnitHelpers, TimeOfDayDirectionInterpolationAndFileNames) {
     EXPECT_EQ(FormatTimeOfDay(90000), "01:00:00.0");
     EXPECT_EQ(FormatTimeOfDay(86399.94), "23:59:59.9");
     EXPECT_EQ(FormatTimeOfDay(119.6), "00:01:59.6");  // minutes and seconds agree
     EXPECT_EQ(FormatTimeOfDay(59.96), "00:01:00.0");
-}
-
-TEST(UnitHelpers, DirectionBetweenPoints) {
     EXPECT_EQ(DirectionBetween(0, 0, 0, 0), 0);
     EXPECT_DOUBLE_EQ(DirectionBetween(0, 0, 1, 0), 90);
     EXPECT_DOUBLE_EQ(DirectionBetween(0, 0, -1, 0), 270);
-}
-
-TEST(UnitHelpers, InterpolationConversionsAndNames) {
     EXPECT_EQ(Interpolate(2, 4, 5, 5, 100), 3);
     EXPECT_DOUBLE_EQ(Interpolate(2, 4, 0, 10, 2.5), 2.5);
     EXPECT_EQ(FileNameOfPath("C:\\Survey\\Raw/line 3.PD0\n"), "line 3.PD0");

@@ -16,14 +16,14 @@ NavigationFix Fix(const RawLineFile& file, int index) {
 }
 
 TEST(RawLineFile, FirstLineMustNameTheFormat) {
-    RawLineFile file;
-    EXPECT_TRUE(file.Parse("RAWLINE 1"));
-    EXPECT_TRUE(file.Parse(" RAWLINE\t1 \r\n"));
-    EXPECT_TRUE(file.Parse("\xEF\xBB\xBFRAWLINE 1\n"));
-    EXPECT_FALSE(file.Parse(""));
-    EXPECT_FALSE(file.Parse("RAWLINE 2\n"));
-    EXPECT_FALSE(file.Parse("RAWLINE 1 extra\n"));
-    EXPECT_FALSE(file.Parse("# comment\nRAWLINE 1\n"));
+    for (const auto& [text, accepted] : {std::pair{"RAWLINE 1", true},
+                                         {" RAWLINE\t1 \r\n", true},
+                                         {"\xEF\xBB\xBFRAWLINE 1\n", true},
+                                         {"", false},
+                                         {"RAWLINE 2\n", false},
+                                         {"RAWLINE 1 extra\n", false},
+                                         {"# comment\nRAWLINE 1\n", false}})
+        EXPECT_EQ(RawLineFile().Parse(text), accepted) << text;
 }
 
 TEST(RawLineFile, PositionsHoldTheLatestSensorValuesByTime) {

@@ -24,10 +24,8 @@ TEST(TextService, SpreadsheetHeadingsHaveDistinctTextsAndUnknownIdsNone) {
     EXPECT_FALSE(headings.contains(""));
     for (int id : {0, -1, 1, 1289, 5939, 12599, 99999, INT_MIN, INT_MAX})
         EXPECT_EQ(TextService::LoadText(id), "") << id;
-}
 
-// A list joins in order up to its first zero or its end, passing over unknown ids.
-TEST(TextService, ListsJoinUpToTheFirstZero) {
+    // A list joins in order up to its first zero or its end, passing over unknown ids.
     EXPECT_EQ(TextService::LoadText(std::array{5973, 5974, 0}), "Start EdgeEnd Edge");
     EXPECT_EQ(TextService::LoadText(std::array{5936, 0, 5937, 0}), "Discharge");
     EXPECT_EQ(TextService::LoadText(std::array{0, 5936}), "");
