@@ -55,17 +55,15 @@ TEST_F(VelocityColours, MalformedFilesAreRefusedWithTheirName) {
 }
 
 // Between stops the colours interpolate linearly: 50 of 100 is mid-grey.
-TEST_F(VelocityColours, LookupDividesByTheUnitExceptErrorVelocity) {
+TEST_F(VelocityColours, LookupDividesByTheUnitExceptErrorVelocityAndRescalesWithIt) {
     WriteText(ColourFile(), "2\n0\n100\n1\n0 0\n0 16777215\n0\n0\n0\n16777215\n");
     ASSERT_TRUE(LoadColourTable(ColourFile()));
     Units().SetVelocityUnit(1);                                                // cm/s
     EXPECT_EQ(VelocityColour(500, kEastVelocity), MakeColour(128, 128, 128));  // 50 cm/s
     EXPECT_EQ(VelocityColour(50, kErrorVelocity), MakeColour(128, 128, 128));  // 50 as it is
     EXPECT_EQ(VelocityColour(kBadVelocity, kEastVelocity), 0u);
-}
 
-TEST_F(VelocityColours, UnitChangeRescalesWhenColoursAreScaled) {
-    ASSERT_TRUE(LoadColourTable(ColourFile()));
+    // A change of unit rescales the table when colours are scaled.
     RescaleVelocityTable(0, 1.5);
     Units().SetVelocityUnit(2);
     AppSettings().AutoScaleColors = 1;

@@ -137,7 +137,7 @@ TEST_F(EnsembleQuantities, HeadingAndPitchOfCompassTiltSensorAndEditedFile) {
 }
 
 // PD0: the shortest vertical range below the transducer.
-TEST_F(EnsembleQuantities, BottomTrackDepthOfEachFamily) {
+TEST_F(EnsembleQuantities, BottomTrackDepthOfEachFamilyAndDepthsInTheDisplayUnit) {
     // The ranges are vertical already: the beam angle (here 30 degrees) plays no part.
     Ensemble ping = PingWithBottomTrack(1000, 0, 1020, 990);
     ping.fixedLeader.SetSystemConfiguration(0x0200);
@@ -152,10 +152,9 @@ TEST_F(EnsembleQuantities, BottomTrackDepthOfEachFamily) {
     sonTek.bottomTrack.SetRangeCm(0, 0);
     sonTek.bottomTrack.SetRangeCm(2, 0);
     EXPECT_EQ(Depth(sonTek, Options(), kBottomTrackDepth), 0);
-}
 
-TEST_F(EnsembleQuantities, DepthAndCellsInTheDisplayUnit) {
-    Ensemble ping = Ping();
+    // Depths and cells in the display unit.
+    ping = Ping();
     ping.verticalBeam.SetRangeMm(12345);
     AppSettings().AutoScaleDepth = false;
     EXPECT_EQ(Depth(ping, Options()), 10);  // bottom track without a block: MaxDepth

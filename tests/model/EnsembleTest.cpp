@@ -40,7 +40,7 @@ const Bytes RecordedFixedLeader = Block(50, {{4, {0x4A, 0x02}},
                                              {34, {0x40, 0x02}},
                                              {42, {0x78, 0x56, 0x34, 0x12}}});
 
-TEST(EnsembleFixedLeader, DecodesConfigurationBits) {
+TEST(EnsembleFixedLeader, DecodesConfigurationBitsAndCopiesOnlyWhatFits) {
     FixedLeader leader;
     leader.AssignRecorded(RecordedFixedLeader);
     EXPECT_EQ(std::tuple(leader.ConvexBeamPattern(), leader.BeamAngleDegrees(), leader.Frame(),
@@ -52,13 +52,11 @@ TEST(EnsembleFixedLeader, DecodesConfigurationBits) {
     EXPECT_FALSE(leader.ConvexBeamPattern());
     leader.SetCoordinateTransform(0xEF);
     EXPECT_EQ(leader.Frame(), CoordinateFrame::Instrument);
-}
 
-TEST(EnsembleFixedLeader, RecordedBlockOfAnotherLengthCopiesOnlyWhatFits) {
+    // A recorded block of another length copies only what fits.
     Bytes longer = RecordedFixedLeader;
     longer[49] = 0xAB;
     longer.resize(80, 0xCD);
-    FixedLeader leader;
     leader.AssignRecorded(longer);
     EXPECT_EQ(Image(leader.Bytes()).back(), 0xAB);
 

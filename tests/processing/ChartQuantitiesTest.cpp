@@ -75,7 +75,7 @@ TEST_F(ChartQuantities, ValuesAPingCannotGiveAreNoValue) {
         EXPECT_EQ(ChartValueText(unloaded, kind, Options()), "-----") << kind;
 }
 
-TEST_F(ChartQuantities, SpeedsInTheDisplayUnitAndHowValuesAreWritten) {
+TEST_F(ChartQuantities, SpeedsInTheDisplayUnitHowValuesAreWrittenAndTabled) {
     const Ensemble ping = Ping();
     EXPECT_DOUBLE_EQ(*ChartValue(ping, kChartBoatSpeed, Options()), 1.5);
     EXPECT_DOUBLE_EQ(*ChartValue(ping, kChartBottomTrackSpeed, Options()), 0.5);
@@ -95,10 +95,9 @@ TEST_F(ChartQuantities, SpeedsInTheDisplayUnitAndHowValuesAreWritten) {
                              {kChartHeading, 359.96, "360.0°"}})
         EXPECT_EQ(FormatChartValue(w.kind, w.value), w.text) << w.kind;
     EXPECT_EQ(ChartHeading(kChartKindCount), "");
-}
 
-TEST_F(ChartQuantities, TableTextHasOneQuotedHeadingPerColumnAndTheGridsValues) {
-    std::vector<Ensemble> pings{Ping(), Ping()};
+    // The table text has one quoted heading per column and the grid's values.
+    std::vector<Ensemble> pings{ping, ping};
     pings[1].navigation.positionValid = false;
     const std::vector<int> kinds{kChartX, kChartSalinity, kChartBoatSpeed};
     EXPECT_EQ(QuantityTableText(pings, kinds, Options(), "\r\n"),

@@ -69,7 +69,7 @@ TEST_F(Discharge, UniformProfileIntegratesToTheBed) {
 
 // Good: both recorded horizontal components valid. A good cell that processing marked bad
 // counts but adds nothing; top and bottom come from the first and last cells that added.
-TEST_F(Discharge, CellsMarkedBadByProcessingCountButAddNothing) {
+TEST_F(Discharge, CellsMarkedBadCountButAddNothingAndWithoutBoatVelocityNothingCrosses) {
     Ensemble ping = Ping();
     for (std::size_t cell = 0; cell < kCells; ++cell)
         ping.cells[cell].north = static_cast<std::int16_t>(1000 + 100 * cell);
@@ -88,16 +88,15 @@ TEST_F(Discharge, CellsMarkedBadByProcessingCountButAddNothing) {
     ping.cells.clear();  // nothing adds: no sum, no speed, but the cells and the depth count
     EXPECT_EQ(ComputeEnsembleDischarge(ping, CurrentProcessingOptions()),
               (EnsembleDischarge{.goodCells = 5, .depth = kDepth}));
-}
 
-TEST_F(Discharge, WithoutBoatVelocityNothingCrossesAndWithoutBottomTrackNothingCounts) {
+    // Without boat velocity nothing crosses; without bottom track nothing counts.
     const EnsembleDischarge still = ComputeEnsembleDischarge(
         Ping({0, 1000, 0, 0}, {500, 0, kBadVelocity, 0}), CurrentProcessingOptions());
     EXPECT_EQ(still.goodCells, kCellsAboveBed);
     EXPECT_EQ(still.total, 0);
     EXPECT_DOUBLE_EQ(still.meanWaterSpeed, 1.0);
 
-    Ensemble ping = Ping();
+    ping = Ping();
     ping.MarkAbsent(PresentBit::Velocity);
     EXPECT_EQ(ComputeEnsembleDischarge(ping, CurrentProcessingOptions()),
               (EnsembleDischarge{.depth = kDepth}));

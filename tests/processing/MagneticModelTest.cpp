@@ -54,16 +54,15 @@ TEST(MagneticModel, MatchesEveryReferenceDeclination) {
     }
 }
 
-TEST(MagneticModel, ReadsTheOlderFileWithItsDifferentHeaderLayout) {
+TEST(MagneticModel, ReadsTheOlderHeaderLayoutCrLfLinesAndTabs) {
     const auto model = DataModel("WMM2020.COF");
     ASSERT_TRUE(model);
     EXPECT_EQ(model->Name(), "WMM-2020");
     // NOAA's WMM2020 test points, computed to six decimals by an independent implementation.
     EXPECT_NEAR(DeclinationAtDecimalYear(*model, 2020.0, -80, 240, 0), 69.361056, kTolerance);
     EXPECT_NEAR(DeclinationAtDecimalYear(*model, 2022.5, 80, 0, 100), -0.409438, kTolerance);
-}
 
-TEST(MagneticModel, ReadsCrLfLinesAndTabs) {
+    // CR LF line ends and tabs.
     std::string text;
     for (char c : DataText("WMM2025.COF"))
         text += c == '\n' ? std::string("\r\n") : std::string(1, c);

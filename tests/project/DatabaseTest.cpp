@@ -15,7 +15,6 @@
 #include "services/UserPrompt.h"
 #include "settings/Settings.h"
 #include "synth/SurveyDescription.h"
-#include "synth/SurveyFiles.h"
 #include "synth/SyntheticSurvey.h"
 
 namespace fluvex {
@@ -62,13 +61,11 @@ protected:
             "[Survey]\nName = db\nLines = 2\n[Section]\nWidth = 40\nDepth = 3\n"
             "[Track]\nEnsembles = 30\nStartStation = 4\nSpeed = 1\n"
             "[Navigation]\nBlocks = 104\nLatitude = 47\nLongitude = 8\n");
-        const auto files = synth::WriteSurvey(description, Root() / "survey");
         geodesy_ = Geodesy::Create("EPSG:32632", 1.0).geodesy;
         database.SetGeodesy(geodesy_.get());
-        for (const auto& file : files) {
-            if (file.extension() == ".PD0") {
-                ASSERT_TRUE(database.AddLine(file, {}, prompt));
-            }
+        for (const char* name : {"db_001.PD0", "db_002.PD0"}) {
+            const auto line = synth::GenerateLine(description, database.LineCount());
+            ASSERT_TRUE(database.AddLine(test::WriteLineFile(Root() / name, line), {}, prompt));
         }
     }
 

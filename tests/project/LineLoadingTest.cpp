@@ -15,7 +15,7 @@
 #include "services/UserPrompt.h"
 #include "settings/Settings.h"
 #include "synth/SurveyDescription.h"
-#include "synth/SurveyFiles.h"
+#include "synth/SyntheticSurvey.h"
 
 namespace fluvex {
 namespace {
@@ -46,10 +46,11 @@ protected:
         TemporaryHostFolders::SetUp();
         raw_ = Root() / "job" / "raw";
         logFolder_ = Root() / "job" / "edit";
-        const auto description = synth::ParseSurveyDescription(
-            "[Survey]\nName = tiny\n[Track]\nEnsembles = 3\n[Instrument]\nCells = 4\n");
-        for (const fs::path& file : synth::WriteSurvey(description, Root() / "synth"))
-            if (file.extension() == ".PD0") pd0_ = file;
+        pd0_ = test::WriteLineFile(
+            Root() / "tiny.PD0",
+            synth::GenerateLine(
+                synth::ParseSurveyDescription("[Track]\nEnsembles = 3\n[Instrument]\nCells = 4\n"),
+                0));
         fs::create_directories(raw_);
         fs::create_directories(logFolder_);
     }
@@ -161,14 +162,13 @@ TEST_F(LineLoadingTest, AFileOutsideTheGridsAreaOfUseIsNamedWithTheZoneThatFits)
     std::vector<fs::path> files;
     for (const char* place :
          {"Latitude = 61.2\nLongitude = -149.9", "Latitude = 44.9\nLongitude = -68.7"}) {
-        const auto description = synth::ParseSurveyDescription(
-            "[Survey]\nName = s\n[Track]\nEnsembles = 3\n[Navigation]\nBlocks = 100\n" +
-            std::string(place) + "\n");
-        for (const fs::path& file :
-             synth::WriteSurvey(description, Root() / std::to_string(files.size())))
-            if (file.extension() == ".PD0") files.push_back(file);
+        const auto line = synth::GenerateLine(
+            synth::ParseSurveyDescription("[Track]\nEnsembles = 3\n[Navigation]\nBlocks = 100\n" +
+                                          std::string(place) + "\n"),
+            0);
+        files.push_back(
+            test::WriteLineFile(Root() / (std::to_string(files.size()) + ".PD0"), line));
     }
-    ASSERT_EQ(files.size(), 2U);
     auto geodesy = Geodesy::Create("auto", 1.0).geodesy;
     database.SetGeodesy(geodesy.get());
     RecordingPrompt prompt;

@@ -46,7 +46,7 @@ TEST_F(ProfileLayoutStep, DividesTheTargetAndStartsEmptyRangesWhereNothingIsDraw
     }
 }
 
-TEST(ProfileLayout, MapsThePlotCornersAndTruncatesTowardZero) {
+TEST(ProfileLayout, MapsThePlotCornersTruncatingTowardZeroAndStepsByTheSpan) {
     ProfileLayout layout;
     layout.plot = {0, 0, 100, 200};
     layout.xMaximum = 50;
@@ -65,9 +65,8 @@ TEST(ProfileLayout, MapsThePlotCornersAndTruncatesTowardZero) {
     EXPECT_EQ(layout.MapX(0), 0);
     EXPECT_GT(layout.MapX(1), 100'000);
     EXPECT_LT(layout.MapX(-1), -100'000);
-}
 
-TEST(ProfileAxisIncrements, FollowTheSpanAndTheTextSize) {
+    // Automatic increments follow the span and the text size.
     struct Case {
         double span;
         bool useTime;

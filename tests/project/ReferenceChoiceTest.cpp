@@ -17,7 +17,7 @@
 #include "services/UserPrompt.h"
 #include "settings/Settings.h"
 #include "synth/SurveyDescription.h"
-#include "synth/SurveyFiles.h"
+#include "synth/SyntheticSurvey.h"
 
 namespace fluvex {
 namespace {
@@ -37,11 +37,9 @@ protected:
         geodesy_ = std::move(Geodesy::Create("auto", 1).geodesy);
         database.SetGeodesy(geodesy_.get());
         for (const auto& [kind, extra] : kKinds) {
-            const std::string name(1, static_cast<char>(kind + 'a' - 'A'));
-            const auto description = synth::ParseSurveyDescription(
-                "[Survey]\nName = " + name + "\n[Track]\nEnsembles = 6\n" + extra);
-            for (const fs::path& file : synth::WriteSurvey(description, Root() / name))
-                if (file.extension() == ".PD0") files_[kind] = file;
+            const auto line = synth::GenerateLine(
+                synth::ParseSurveyDescription("[Track]\nEnsembles = 6\n" + extra), 0);
+            files_[kind] = test::WriteLineFile(Root() / (std::string(1, kind) + ".PD0"), line);
         }
     }
 

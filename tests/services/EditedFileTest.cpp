@@ -126,31 +126,30 @@ TEST_F(EditedFileTest, IndexesOnlyWholeNavigationRecords) {
     EXPECT_EQ(EditedFile().Open(Root() / "missing.kq2"), 0);
 }
 
-TEST_F(EditedFileTest, PlannedLineFromShortRecordConvertsName) {
+TEST_F(EditedFileTest, PlannedLinesOfShortAndLongRecordsAndTheirLimits) {
     Payload line(270);
     line.U16(0, 3).I32(4, 100).I32(8, 103).I32(12, 106).I32(132, 200).I32(136, 204).I32(140, 204);
     line.Text(260, "Rh\xF4ne");  // ISO 8859-1, ended by the payload
-    const PlannedLine planned = ReadEditedPlannedLine(Write(Navigation(1) + Record(0x0E, line)));
+    PlannedLine planned = ReadEditedPlannedLine(Write(Navigation(1) + Record(0x0E, line)));
     ASSERT_EQ(planned.points.size(), 3u);
     EXPECT_EQ(planned.name, "Rh\xC3\xB4ne");
     EXPECT_EQ(planned.points[1].cumulativeDistance, 5);
     EXPECT_EQ(planned.points[2].cumulativeDistance, 8);
     EXPECT_DOUBLE_EQ(planned.points[2].segmentDirection, 90);
     EXPECT_TRUE(planned.sideA.empty());
-}
 
-TEST_F(EditedFileTest, PlannedLineFromLongRecordRoundsAndKeepsNineSides) {
-    Payload line(4744);
-    line.U16(0, 2).U16(4, 12);
-    line.F64(8, 1234.6).F64(16, 1234.4).F64(1032, -7.5).F64(1040, 10).F64(2056, 2.5);
-    line.Text(3080, std::string(64, 'N'));  // no terminator
+    // From a long record: rounded, nine sides kept.
+    Payload longLine(4744);
+    longLine.U16(0, 2).U16(4, 12);
+    longLine.F64(8, 1234.6).F64(16, 1234.4).F64(1032, -7.5).F64(1040, 10).F64(2056, 2.5);
+    longLine.Text(3080, std::string(64, 'N'));  // no terminator
     for (std::size_t i = 0; i < 12; ++i) {
-        line.F64(3144 + 8 * i, static_cast<double>(i));
-        line.F64(3944 + 8 * i, -static_cast<double>(i));
+        longLine.F64(3144 + 8 * i, static_cast<double>(i));
+        longLine.F64(3944 + 8 * i, -static_cast<double>(i));
     }
     // A second planned line after the first is not read.
-    const PlannedLine planned =
-        ReadEditedPlannedLine(Write(Record(0x38, line) + Record(0x0E, Payload(260).U16(0, 1))));
+    planned =
+        ReadEditedPlannedLine(Write(Record(0x38, longLine) + Record(0x0E, Payload(260).U16(0, 1))));
     ASSERT_EQ(planned.points.size(), 2u);
     EXPECT_EQ(planned.points[0].x, 1235);
     EXPECT_EQ(planned.points[1].x, 1234);
@@ -160,14 +159,13 @@ TEST_F(EditedFileTest, PlannedLineFromLongRecordRoundsAndKeepsNineSides) {
     ASSERT_EQ(planned.sideA.size(), 9u);
     EXPECT_EQ(planned.sideA[8], 8);
     EXPECT_EQ(planned.sideB[8], -8);
-}
 
-// A long-line record too short for its layout is passed over like an unknown one; the point
-// count is capped; a short-line record too short to hold its name, or none at all, gives no line.
-TEST_F(EditedFileTest, PlannedLineRefusesShortPayloadsAndCapsPointCounts) {
-    Payload line(300);
+    // A long-line record too short for its layout is passed over like an unknown one; the point
+    // count is capped; a short-line record too short to hold its name, or none at all, gives no
+    // line.
+    line = Payload(300);
     line.U16(0, 40).Text(260, std::string("L1\0junk", 7));
-    const PlannedLine planned =
+    planned =
         ReadEditedPlannedLine(Write(Record(0x38, Payload(4743).U16(0, 1)) + Record(0x0E, line)));
     EXPECT_EQ(planned.points.size(), 32u);
     EXPECT_EQ(planned.name, "L1");

@@ -26,7 +26,7 @@ TEST(RawLineFile, FirstLineMustNameTheFormat) {
         EXPECT_EQ(RawLineFile().Parse(text), accepted) << text;
 }
 
-TEST(RawLineFile, PositionsHoldTheLatestSensorValuesByTime) {
+TEST(RawLineFile, PositionsHoldTheLatestSensorValuesByTimeAndBadLinesArePassedOver) {
     RawLineFile file;
     ASSERT_TRUE(
         file.Parse("RAWLINE 1\n"
@@ -50,10 +50,8 @@ TEST(RawLineFile, PositionsHoldTheLatestSensorValuesByTime) {
     NavigationFix fix;
     EXPECT_FALSE(file.ReadRecord(3, fix));
     EXPECT_EQ(file.SkippedLines(), 0);
-}
 
-TEST(RawLineFile, MalformedAndUnknownLinesAreCountedAndPassedOver) {
-    RawLineFile file;
+    // Malformed and unknown lines are counted and passed over.
     ASSERT_TRUE(
         file.Parse("RAWLINE 1\n"
                    "\n"

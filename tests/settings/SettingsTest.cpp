@@ -151,7 +151,7 @@ TEST_F(SettingsFileTest, BorderFileIsLoadedAndKeptWhenItDoesNotLoad) {
 
 // The project's unit selects the distance unit; one that cannot be a unit fails the load, said
 // once, and so does a missing project file.
-TEST_F(SettingsFileTest, ProjectUnitSelectsTheDistanceUnitOrFailsTheLoad) {
+TEST_F(SettingsFileTest, ProjectSelectsTheDistanceUnitAndTheColourFileOrFailsTheLoad) {
     const std::pair<std::string_view, int> cases[] = {
         {"0.3048006096", 1}, {"0.3048", 2}, {"1.0", 0}, {"0", -1}, {"abc", -1}, {"", -1}};
     for (const auto& [unit, expected] : cases) {
@@ -168,9 +168,8 @@ TEST_F(SettingsFileTest, ProjectUnitSelectsTheDistanceUnitOrFailsTheLoad) {
     }
     std::filesystem::remove(ProjectFile());
     EXPECT_FALSE(AppSettings().Load(prompt));
-}
 
-TEST_F(SettingsFileTest, ProjectNamesTheColourFile) {
+    // The project names the colour file; one that is missing gives way to the default.
     const auto colours = Root() / "surveys" / "river.hcf";
     ASSERT_TRUE(ColourTable::WriteDefaultFile(colours));
     WriteText(ProjectFile(),
