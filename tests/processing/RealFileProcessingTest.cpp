@@ -32,19 +32,10 @@ namespace {
 namespace fs = std::filesystem;
 using nlohmann::json;
 
-fs::path DataFolder() {
-    return fs::path(FLUVEX_TEST_DATA);
-}
+const fs::path kData = FLUVEX_TEST_DATA;
 
 json ReadJson(const fs::path& path) {
     return json::parse(std::ifstream(path));
-}
-
-std::array<std::int16_t, 4> RecordedBeams(const Ensemble& ensemble, int cell) {
-    std::array<std::int16_t, 4> beams{};
-    for (int beam = 0; beam < kBeamCount; ++beam)
-        beams[static_cast<std::size_t>(beam)] = ensemble.cellBlocks.Velocity(cell, beam);
-    return beams;
 }
 
 // The difference of two directions within (-180, 180].
@@ -59,7 +50,7 @@ protected:
     // order, the order of the references.
     void Open(const std::string& name) {
         AppSettings().SetTime_Type(0);
-        ASSERT_EQ(reader_.Open(DataFolder() / "pd0" / name), OpenStatus::Ok);
+        ASSERT_EQ(reader_.Open(kData / "pd0" / name), OpenStatus::Ok);
     }
 
     CRDIReader reader_;
@@ -72,8 +63,7 @@ protected:
 // shorter. (The heading's sense is proven against the GPS track below.)
 TEST_F(RealFileProcessing, BeamToInstrumentMatchesAnIndependentDecoderAndEarthKeepsTheSpeed) {
     Open("RDI_test01.000");  // beam coordinates, 20° convex head, no bottom track
-    const json instrument =
-        ReadJson(DataFolder() / "pd0" / "RDI_test01.beam2inst.json").at("values");
+    const json instrument = ReadJson(kData / "pd0" / "RDI_test01.beam2inst.json").at("values");
     AppSettings().SetVelReference(kReferenceNone);
     ReprocessEnsembles(reader_, CurrentProcessingOptions());
     int compared = 0;
@@ -87,7 +77,9 @@ TEST_F(RealFileProcessing, BeamToInstrumentMatchesAnIndependentDecoderAndEarthKe
             const bool bad = expected.is_null() || expected[0].is_null();
             std::array<double, 3> xyz{};
             const int c = static_cast<int>(cell);
-            ASSERT_EQ(BeamToInstrument(ensembles[k], RecordedBeams(ensembles[k], c), xyz), !bad)
+            ASSERT_EQ(
+                BeamToInstrument(ensembles[k], ensembles[k].cellBlocks.CellVelocities(c), xyz),
+                !bad)
                 << "ensemble " << k << " cell " << cell;
             const CellVelocity& earth = ensembles[k].cells[cell];
             ASSERT_EQ(earth.IsBad(), bad) << "ensemble " << k << " cell " << cell;
@@ -190,7 +182,7 @@ std::vector<double> TrackDirectionErrors(std::span<const Ensemble> ensembles, co
 // A wrong heading rotation (sense, axes or declination) turns every stretch by tens of degrees.
 TEST_F(RealFileProcessing, BottomTrackTurnedToEarthFollowsTheGpsTrack) {
     Open("winriver02_transect.PD0");  // ship axes, bottom track, GGA, magnetic compass
-    const json reference = ReadJson(DataFolder() / "pd0" / "winriver02_transect.PD0.json");
+    const json reference = ReadJson(kData / "pd0" / "winriver02_transect.PD0.json");
     const json& pings = reference.at("ensembles");
     ASSERT_EQ(pings.size(), reader_.Ensembles().size());
     AppSettings().SetVelReference(kReferenceBottomTrack);
@@ -202,7 +194,7 @@ TEST_F(RealFileProcessing, BottomTrackTurnedToEarthFollowsTheGpsTrack) {
     EXPECT_LT(magnetic[magnetic.size() / 2], -15.0);
 
     // The model's declination at the survey's place and date turns it to true north, the GPS's.
-    const auto model = LoadMagneticModel(DataFolder() / "wmm" / "WMM2020.COF");
+    const auto model = LoadMagneticModel(kData / "wmm" / "WMM2020.COF");
     ASSERT_TRUE(model.model) << model.error;
     using namespace std::chrono;
     const std::int64_t surveyed = sys_days{2010y / September / 23}.time_since_epoch() / 1ms;

@@ -46,17 +46,6 @@ void AddBottomTrack(Ensemble& ping, std::array<int16_t, 4> velocity) {
 
 class VelocityProcessingTest : public test::TemporaryHostFolders {};
 
-TEST_F(VelocityProcessingTest, EarthAxesKeepTheirVelocitiesLessTheBottomTrack) {
-    Ensemble ping = MakePing(3, kEarthAxes, {500, -200, 30, kBadVelocity});
-    AddBottomTrack(ping, {-1000, 400, 10, 7});
-    ProcessEnsemble(ping, kIdentity3, CurrentProcessingOptions());
-    ASSERT_EQ(ping.cells.size(), 3u);
-    // A three-beam solution (bad error velocity) is a valid cell.
-    EXPECT_EQ(ping.cells[0], (CellVelocity{1500, -600, 20, 100}));
-    EXPECT_EQ(ping.referenceVelocity, (CellVelocity{-1000, 400, 10, 0}));
-    EXPECT_EQ(ping.bottomTrackVelocity, ping.referenceVelocity);
-}
-
 TEST_F(VelocityProcessingTest, MissingReferenceMakesEveryCellBad) {
     Ensemble ping = MakePing(4, kEarthAxes, {500, -200, 30, 0});
     ProcessEnsemble(ping, kIdentity3,
@@ -88,28 +77,6 @@ TEST_F(VelocityProcessingTest, EditedFileReferenceOpposesTheBoatsTrack) {
     Velocity4 reference{};
     ASSERT_TRUE(ReferenceVelocity(ping, kIdentity3, reference, AppSettings().VelReference()));
     EXPECT_EQ(reference, (Velocity4{-1000, 0, 13, 0}));
-}
-
-TEST_F(VelocityProcessingTest, BeamsBecomeInstrumentAxesAndTurnWithTheHeading) {
-    AppSettings().SetVelReference(kReferenceNone);
-    Ensemble ping = MakePing(1, kBeamAxes, {100, -100, 0, 0});
-    std::array<double, 3> instrument{};
-    ASSERT_TRUE(BeamToInstrument(ping, {100, -100, 0, 0}, instrument));
-    const double a = -1 / (2 * std::sin(20 * std::numbers::pi / 180));
-    EXPECT_DOUBLE_EQ(instrument[0], a * 200);
-    EXPECT_EQ(instrument[1], 0);
-    EXPECT_FALSE(BeamToInstrument(ping, {100, kBadVelocity, 0, 0}, instrument));
-
-    // Heading east: instrument y (forward) is east, instrument x (starboard) is south.
-    ping.variableLeader.SetHeading(9000);
-    ProcessEnsemble(ping, kIdentity3, CurrentProcessingOptions());
-    EXPECT_EQ(ping.cells[0].east, 0);
-    EXPECT_EQ(ping.cells[0].north, RoundVelocity(-instrument[0]));
-    // Beam axes need all four beams.
-    Ensemble threeBeams = MakePing(1, kBeamAxes, {100, -100, 0, kBadVelocity});
-    ProcessEnsemble(threeBeams, kIdentity3, CurrentProcessingOptions());
-    EXPECT_TRUE(threeBeams.cells[0].IsBad());
-    EXPECT_EQ(threeBeams.cells[0].echoIntensity, 100);
 }
 
 // Without a reference the velocities are relative to the instrument; the alignment turns earth
