@@ -48,9 +48,6 @@ Ensemble PingWithBottomTrack(std::uint16_t r0, std::uint16_t r1, std::uint16_t r
 QuantityOptions Options() {
     return CurrentQuantityOptions();
 }
-auto Attitude() {
-    return Options().attitude;
-}
 
 VelocityInfo CellInfo(CellVelocity velocity) {
     Ensemble ping = Ping();
@@ -74,13 +71,13 @@ TEST_F(EnsembleQuantities, PingNotLoadedGivesNeutralValuesButEditedFileValues) {
     ping.loaded = false;
     EXPECT_EQ(Depth(ping, Options()), 0);
     EXPECT_EQ(CellCount(ping), 0);
-    EXPECT_EQ(Heading(ping, Attitude()), 0);
+    EXPECT_EQ(Heading(ping, Options().attitude), 0);
     EXPECT_EQ(VelocityComponent(ping, 0, kEastVelocity), kBadVelocity);
     EXPECT_FALSE(HasBottomTrack(ping));
 
     ping.navigation = {.positionValid = true, .x = 5, .y = 6, .heading = 123};
     AppSettings().SetUseEdtHead(true);
-    EXPECT_EQ(Heading(ping, Attitude()), 123);
+    EXPECT_EQ(Heading(ping, Options().attitude), 123);
     double x = 0, y = 0;
     EXPECT_TRUE(GetPosition(ping, x, y));
     EXPECT_EQ(y, 6);
@@ -117,23 +114,25 @@ TEST_F(EnsembleQuantities, HeadingAndPitchOfCompassTiltSensorAndEditedFile) {
     Ensemble ping = Ping();
     ping.variableLeader.SetHeading(35000);
     AppSettings().SetMagDec(12.5);
-    EXPECT_DOUBLE_EQ(Heading(ping, Attitude()), 362.5);
+    EXPECT_DOUBLE_EQ(Heading(ping, Options().attitude), 362.5);
     AppSettings().SetUseEdtHead(true);
-    EXPECT_DOUBLE_EQ(Heading(ping, Attitude()), 362.5);  // no position: the edited file has nothing
+    EXPECT_DOUBLE_EQ(Heading(ping, Options().attitude),
+                     362.5);  // no position: the edited file has nothing
     ping.navigation.positionValid = true;
     ping.navigation.heading = 10;
-    EXPECT_EQ(Heading(ping, Attitude()), 10);
+    EXPECT_EQ(Heading(ping, Options().attitude), 10);
 
     ping.variableLeader.SetPitch(4500);
     ping.variableLeader.SetRoll(-6000);
-    EXPECT_DOUBLE_EQ(Pitch(ping, Attitude()), 45);
+    EXPECT_DOUBLE_EQ(Pitch(ping, Options().attitude), 45);
     ping.fixedLeader.SetSensorSource(0x08);
-    EXPECT_NEAR(Pitch(ping, Attitude()), 26.56505117707799, 1e-12);  // atan(tan 45 * cos 60)
+    EXPECT_NEAR(Pitch(ping, Options().attitude), 26.56505117707799,
+                1e-12);  // atan(tan 45 * cos 60)
     ping.sonTekFlag2 = 1;
-    EXPECT_DOUBLE_EQ(Pitch(ping, Attitude()), 45);
+    EXPECT_DOUBLE_EQ(Pitch(ping, Options().attitude), 45);
     AppSettings().SetUseEdtPR(true);
     ping.navigation = {.positionValid = true, .pitch = 1.5};
-    EXPECT_EQ(Pitch(ping, Attitude()), 1.5);
+    EXPECT_EQ(Pitch(ping, Options().attitude), 1.5);
 }
 
 // PD0: the shortest vertical range below the transducer.

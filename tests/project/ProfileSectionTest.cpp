@@ -39,10 +39,6 @@ std::uint32_t Argb(ColourRef colour) {
            static_cast<std::uint32_t>(BlueOf(colour));
 }
 
-bool AllWhite(const SectionImage& image) {
-    return std::ranges::all_of(image.pixels, [](std::uint32_t pixel) { return pixel == kWhite; });
-}
-
 double NumberIn(const std::string& text) {
     double value = 0;
     std::from_chars(text.data() + text.find(": ") + 2, text.data() + text.size(), value);
@@ -247,7 +243,8 @@ TEST_F(ProfileSection, SmallPlotsAndEmptyDepthRangesDrawNothing) {
     SetDepthRange(noDepths, 2e30, -2e30);
     const SectionImage image = RenderSection(database, 0, noDepths);
     EXPECT_EQ(image.pixels.size(), static_cast<std::size_t>(image.width * image.height));
-    EXPECT_TRUE(AllWhite(image));
+    EXPECT_TRUE(
+        std::ranges::all_of(image.pixels, [](std::uint32_t pixel) { return pixel == kWhite; }));
 }
 
 TEST_F(ProfileSection, TheLayoutTakesItsTimesAndColoursFromTheLine) {

@@ -60,12 +60,6 @@ protected:
         }
     }
 
-    OpenFilesOutcome OpenLog() {
-        const fs::path log = Root() / truth_[0]["suite"]["log"].get<std::string>();
-        const std::vector<fs::path> files{log};
-        return OpenSurveyFiles(database, files, prompt);
-    }
-
     Database& database = AppDatabase();
     RecordingPrompt prompt;
     std::vector<json> truth_;
@@ -73,7 +67,8 @@ protected:
 
 TEST_P(SuiteSurvey, MergesTheNavigationOfEveryPingAndReadsThePlannedLine) {
     const SuiteCase& c = GetParam();
-    ASSERT_EQ(OpenLog().failedFiles, 0);
+    const std::vector<fs::path> log{Root() / truth_[0]["suite"]["log"].get<std::string>()};
+    ASSERT_EQ(OpenSurveyFiles(database, log, prompt).failedFiles, 0);
     ASSERT_EQ(database.LineCount(), 3);
     EXPECT_TRUE(prompt.Messages().empty());
     EXPECT_FALSE(database.SuiteTimingUnavailable());
