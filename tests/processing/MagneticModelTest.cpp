@@ -162,7 +162,7 @@ protected:
     int visited_ = 0;
 };
 
-TEST_F(DeclinationCalculationTest, ReportsWhatIsMissingInOrder) {
+TEST_F(DeclinationCalculationTest, ReportsWhatIsMissingInOrderAndSkipsWhatDoesNotConvert) {
     using enum DeclinationMessage;
     const auto message = [](const MagneticModel* model, int lines, const EnsembleWalk& walk) {
         return CalculateDeclination(model, lines, walk, ToGeographic).message;
@@ -176,6 +176,13 @@ TEST_F(DeclinationCalculationTest, ReportsWhatIsMissingInOrder) {
               NoPositionFound);
     EXPECT_EQ(message(model_.get(), 1, Walk({{{t, 500, 50, true}}})), NoPositionFound);  // no grid
     EXPECT_EQ(message(model_.get(), 1, Walk({{}})), NoPositionFound);
+
+    // A position that does not convert is skipped; a late date is extrapolated.
+    const std::int64_t late = TimeMs(2032y / January / 1);
+    const auto result = CalculateDeclination(
+        model_.get(), 1, Walk({{{late, 500, 50, true}, {late, 10, 50, true}}}), ToGeographic);
+    ASSERT_EQ(result.message, None);
+    EXPECT_EQ(result.degrees, model_->DeclinationAt(2032.0, 50, 10, 0));
 }
 
 TEST_F(DeclinationCalculationTest, FirstPositionedEnsembleWinsTheTenth) {
@@ -188,14 +195,6 @@ TEST_F(DeclinationCalculationTest, FirstPositionedEnsembleWinsTheTenth) {
     ASSERT_EQ(result.message, DeclinationMessage::None);
     EXPECT_EQ(result.degrees, Declination(model_.get(), first[9].timeMs, 30.5, first[9].x, 0));
     EXPECT_EQ(visited_, 10);
-}
-
-TEST_F(DeclinationCalculationTest, SkipsPositionsThatDoNotConvertAndExtrapolatesLateDates) {
-    const std::int64_t late = TimeMs(2032y / January / 1);
-    const auto walk = Walk({{{late, 500, 50, true}, {late, 10, 50, true}}});
-    const auto result = CalculateDeclination(model_.get(), 1, walk, ToGeographic);
-    ASSERT_EQ(result.message, DeclinationMessage::None);
-    EXPECT_EQ(result.degrees, model_->DeclinationAt(2032.0, 50, 10, 0));
 }
 
 TEST(DeclinationFormat, FiveSignificantDigitsThreeDecimals) {

@@ -46,7 +46,7 @@ void AddBottomTrack(Ensemble& ping, std::array<int16_t, 4> velocity) {
 
 class VelocityProcessingTest : public test::TemporaryHostFolders {};
 
-TEST_F(VelocityProcessingTest, MissingReferenceMakesEveryCellBad) {
+TEST_F(VelocityProcessingTest, MissingReferenceOrUnusableAttitudeMakesEveryCellBad) {
     Ensemble ping = MakePing(4, kEarthAxes, {500, -200, 30, 0});
     ProcessEnsemble(ping, kIdentity3,
                     CurrentProcessingOptions());  // bottom-track reference, no bottom track
@@ -65,6 +65,16 @@ TEST_F(VelocityProcessingTest, MissingReferenceMakesEveryCellBad) {
     ping.loaded = false;
     ProcessEnsemble(ping, kIdentity3, CurrentProcessingOptions());
     EXPECT_TRUE(ping.cells.empty());
+
+    // An unusable attitude makes every cell bad too.
+    AppSettings().SetVelReference(kReferenceNone);
+    AppSettings().SetUseEdtHead(true);
+    Ensemble turned = MakePing(2, 0x08, {500, -200, 30, 0});  // instrument axes
+    turned.navigation.positionValid = true;
+    turned.navigation.heading = std::numeric_limits<double>::quiet_NaN();
+    ProcessEnsemble(turned, kIdentity3, CurrentProcessingOptions());
+    ASSERT_EQ(turned.cells.size(), 2u);
+    EXPECT_TRUE(turned.cells[0].IsBad() && turned.cells[1].IsBad());
 }
 
 TEST_F(VelocityProcessingTest, EditedFileReferenceOpposesTheBoatsTrack) {
@@ -110,18 +120,6 @@ TEST_F(VelocityProcessingTest, LowAmplitudeEndsTheProfile) {
     ProcessEnsemble(ping, kIdentity3, CurrentProcessingOptions());
     EXPECT_FALSE(ping.cells[3].IsBad());
     EXPECT_EQ(ping.cells[3].echoIntensity, 0);
-}
-
-TEST_F(VelocityProcessingTest, UnusableAttitudeMakesEveryCellBad) {
-    AppSettings().SetVelReference(kReferenceNone);
-    AppSettings().SetUseEdtHead(true);
-    Ensemble ping = MakePing(2, 0x08, {500, -200, 30, 0});  // instrument axes
-    ping.navigation.positionValid = true;
-    ping.navigation.heading = std::numeric_limits<double>::quiet_NaN();
-    ProcessEnsemble(ping, kIdentity3, CurrentProcessingOptions());
-    ASSERT_EQ(ping.cells.size(), 2u);
-    EXPECT_TRUE(ping.cells[0].IsBad());
-    EXPECT_TRUE(ping.cells[1].IsBad());
 }
 
 // Pings of odd and even lengths (cells go two at a time), bad beams, values at the ends of the

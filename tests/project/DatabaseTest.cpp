@@ -20,21 +20,9 @@
 namespace fluvex {
 namespace {
 
-TEST(PointInPolygon, EvenOddWithVerticesNudgedUp) {
-    const std::vector<BorderPoint> square{{0, 0}, {10, 0}, {10, 10}, {0, 10}};
-    // Level with the bottom edge is nudged inside, level with the top edge outside.
-    const std::tuple<double, double, int> cases[] = {{5, 5, 1},  {-1, 5, 0}, {11, 5, 0},
-                                                     {5, 11, 0}, {5, 0, 1},  {5, 10, 0}};
-    for (const auto& [x, y, inside] : cases)
-        EXPECT_EQ(PointInPolygon(square, x, y), inside) << x << ", " << y;
-    const std::vector<BorderPoint> notch{{0, 0}, {10, 0}, {10, 10}, {5, 2}, {0, 10}};
-    EXPECT_EQ(PointInPolygon(notch, 5, 6), 0);
-    EXPECT_EQ(PointInPolygon(notch, 2, 3), 1);
-}
-
 class BorderTest : public test::TemporaryHostFolders {};
 
-TEST_F(BorderTest, TheLastPointOfTheFileMarksTheInside) {
+TEST_F(BorderTest, TheLastPointOfTheFileMarksTheInsideEvenOdd) {
     Database& database = AppDatabase();
     const auto file = Root() / "border.txt";
     // Any one separator; junk and out-of-range lines are skipped; the reference lies outside.
@@ -49,6 +37,17 @@ TEST_F(BorderTest, TheLastPointOfTheFileMarksTheInside) {
     EXPECT_TRUE(database.Border().empty());
     EXPECT_TRUE(database.InsideBorder(1e6, 1e6));  // no border: everything counts
     EXPECT_FALSE(database.LoadBorderFile(Root() / "none.txt"));
+
+    // Even-odd, with vertices nudged up: level with the bottom edge is inside, with the top
+    // edge outside.
+    const std::vector<BorderPoint> square{{0, 0}, {10, 0}, {10, 10}, {0, 10}};
+    const std::tuple<double, double, int> cases[] = {{5, 5, 1},  {-1, 5, 0}, {11, 5, 0},
+                                                     {5, 11, 0}, {5, 0, 1},  {5, 10, 0}};
+    for (const auto& [x, y, inside] : cases)
+        EXPECT_EQ(PointInPolygon(square, x, y), inside) << x << ", " << y;
+    const std::vector<BorderPoint> notch{{0, 0}, {10, 0}, {10, 10}, {5, 2}, {0, 10}};
+    EXPECT_EQ(PointInPolygon(notch, 5, 6), 0);
+    EXPECT_EQ(PointInPolygon(notch, 2, 3), 1);
 }
 
 // Two crossings of a synthetic river with GGA positions, loaded as single instrument files.

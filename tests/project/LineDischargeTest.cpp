@@ -190,7 +190,7 @@ TEST_F(SyntheticDischarge, PowerLawMeasuredLayerMatchesTheAnalyticOne) {
 // coefficient × width × mean speed × mean depth of the first and last N pings, the speed that of
 // the water over ground. The edges add to the magnitude of the section's flux whichever way the
 // boat crossed.
-TEST_F(SyntheticDischarge, EdgesAverageTheFirstAndLastPings) {
+TEST_F(SyntheticDischarge, EdgesAverageTheFirstAndLastPingsAndClippedLinesHaveNone) {
     Open(Description(kEarthSurvey, "uniform"));
     Settings& settings = AppSettings();
     std::tie(settings.NShorePings, settings.StartWidth, settings.EndCoeff, settings.EndWidth) =
@@ -217,13 +217,10 @@ TEST_F(SyntheticDischarge, EdgesAverageTheFirstAndLastPings) {
     EXPECT_EQ(database.ComputeLineDischarge(0).startEdge, 0);
     settings.NShorePings = 80;  // needs more pings with good cells than it averages
     EXPECT_EQ(database.ComputeLineDischarge(0).endEdge, 0);
-}
 
-// With a clip border only the pings inside count, with no edges, and the report uses it for
-// every line.
-TEST_F(SyntheticDischarge, ClippedLinesCountThePingsInsideWithoutEdges) {
-    Open(Description(kEarthSurvey, "uniform"));
-    AppSettings().StartWidth = 5;
+    // With a clip border only the pings inside count, with no edges, and the report uses it for
+    // every line.
+    std::tie(settings.NShorePings, settings.StartWidth) = std::tuple(3, 5);
     const auto full = ComputeAllLineDischarges(database);
     ASSERT_GT(full[0].discharge.startEdge, 0);
 

@@ -87,7 +87,7 @@ TEST_F(LineLoadingTest, FindsRawFilesByCuttingAtUnderscoresWhateverTheCase) {
     EXPECT_EQ(RawFolderOfLog(logFolder_ / "job.log"), raw_);
 }
 
-TEST_F(LineLoadingTest, LoadsEveryEntryWithOrWithoutAFinalLineBreak) {
+TEST_F(LineLoadingTest, LoadsEveryEntryWithOrWithoutAFinalLineBreakAndAsksWhenOneIsMissing) {
     for (const char* name : {"A.000", "B.000", "C.000"})
         AddRaw(name);
     for (const std::string_view log : {"A_1.kq2\r\nB_1.RAW\r\n\r\nC_1.kq2\r\n", "A.x\nB.x\nC.x"}) {
@@ -98,18 +98,16 @@ TEST_F(LineLoadingTest, LoadsEveryEntryWithOrWithoutAFinalLineBreak) {
         EXPECT_TRUE(prompt.Messages().empty());  // missing line files: loaded without navigation
     }
     EXPECT_FALSE(database.LoadLog(logFolder_ / "none.log", *std::make_unique<RecordingPrompt>()));
-}
 
-TEST_F(LineLoadingTest, AMissingRawFileAsksWhetherToGoOn) {
-    AddRaw("A.000");
-    AddRaw("C.000");
-    const fs::path log = WriteLog("A.kq2\nB.kq2\nC.kq2\n");
+    // A missing raw file asks whether to go on.
+    database.Clear();
+    const fs::path log = WriteLog("A.kq2\nD.kq2\nC.kq2\n");
     RecordingPrompt yes(true);
     ASSERT_TRUE(database.LoadLog(log, yes));
     EXPECT_EQ(LineNames(), (std::vector<std::string>{"A.000", "C.000"}));
     ASSERT_EQ(yes.Messages().size(), 1U);
     EXPECT_EQ(yes.Messages()[0].text,
-              "Failed to load ADCP file matching :" + (logFolder_ / "B.kq2").string() +
+              "Failed to load ADCP file matching :" + (logFolder_ / "D.kq2").string() +
                   " in RAW folder.\nContinue loading files?");
 
     database.Clear();
@@ -118,7 +116,7 @@ TEST_F(LineLoadingTest, AMissingRawFileAsksWhetherToGoOn) {
     EXPECT_EQ(LineNames(), std::vector<std::string>{"A.000"});
 
     database.Clear();
-    EXPECT_FALSE(database.LoadLog(WriteLog("B.kq2\nA.kq2\n"), no));  // nothing loaded
+    EXPECT_FALSE(database.LoadLog(WriteLog("D.kq2\nA.kq2\n"), no));  // nothing loaded
 }
 
 TEST_F(LineLoadingTest, AnUpperCaseKq2EntryIsAnEditedFile) {

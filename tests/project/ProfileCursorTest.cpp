@@ -40,7 +40,7 @@ protected:
     }
 };
 
-TEST_F(ProfileCursor, FindsTheNearestPingByDistanceOrByTime) {
+TEST_F(ProfileCursor, FindsTheNearestPingAndThePingToDelete) {
     const std::vector pings{Ping(0, 100000), Ping(10, 50000), Ping(20, 200000), Ping(20, 300000)};
     EXPECT_EQ(NearestPing(pings, 14, false), 1);
     EXPECT_EQ(NearestPing(pings, 25, false), 2);  // the earliest of equals
@@ -48,6 +48,16 @@ TEST_F(ProfileCursor, FindsTheNearestPingByDistanceOrByTime) {
     EXPECT_EQ(NearestPing(pings, 75, true), 0);
     EXPECT_EQ(NearestPing(pings, 240, true), 2);
     EXPECT_EQ(NearestPing({}, 1, false), std::nullopt);
+
+    // Deleting takes the nearer of the found ping and the one before. Times of day far from any
+    // distance: compared against a distance they would always pick the earlier ping.
+    std::vector day{Ping(0, 36000000), Ping(10, 36001000), Ping(20, 36002000)};
+    EXPECT_EQ(PingToDelete(day, 2, 12, false), 1);
+    EXPECT_EQ(PingToDelete(day, 2, 15, false), 2);  // a tie keeps the found one
+    EXPECT_EQ(PingToDelete(day, 0, -3, false), 0);
+    EXPECT_EQ(PingToDelete(day, 2, 36001.2, true), 1);
+    day[1].loaded = false;
+    EXPECT_EQ(PingToDelete(day, 2, 12, false), 2);
 }
 
 TEST_F(ProfileCursor, FindsTheCellBetweenTheFirstCellAndTheBed) {
@@ -105,18 +115,6 @@ TEST_F(ProfileCursor, DeletesOnlyCellsTheSectionDraws) {
     AppSettings().bottomClipVal = 1;
     EXPECT_EQ(CellToDelete(shallow, 3.4), 4);
     EXPECT_EQ(CellToDelete(shallow, 3.6), std::nullopt);
-}
-
-TEST_F(ProfileCursor, DeleteEnsembleTakesTheNearerOfThePingAndTheOneBefore) {
-    // Times of day far from any distance: compared against a distance they would always pick
-    // the earlier ping.
-    std::vector pings{Ping(0, 36000000), Ping(10, 36001000), Ping(20, 36002000)};
-    EXPECT_EQ(PingToDelete(pings, 2, 12, false), 1);
-    EXPECT_EQ(PingToDelete(pings, 2, 15, false), 2);  // a tie keeps the found one
-    EXPECT_EQ(PingToDelete(pings, 0, -3, false), 0);
-    EXPECT_EQ(PingToDelete(pings, 2, 36001.2, true), 1);
-    pings[1].loaded = false;
-    EXPECT_EQ(PingToDelete(pings, 2, 12, false), 2);
 }
 
 TEST_F(ProfileCursor, ADeletedCellStaysDeletedWhenTheLineIsProcessedAgain) {

@@ -87,7 +87,7 @@ protected:
     }
 };
 
-TEST_F(EditedFileTest, DecodesEveryNavigationField) {
+TEST_F(EditedFileTest, DecodesEveryNavigationFieldOfWholeRecordsOnly) {
     // kind, status, time, x, y, depths 1 and 2, heading, pitch, roll, fourth value
     const EditedNavRecord stored{
         9, 3, 37800.25, 500001.5, 5270000.5, {1, 2, 3, 4}, {0, 9, 0, 7}, 87.5, 1.25, -0.75, 0.0625};
@@ -99,18 +99,15 @@ TEST_F(EditedFileTest, DecodesEveryNavigationField) {
     EXPECT_FALSE(record.Usable());
     EXPECT_EQ(record.ToFix(),
               (NavigationFix{37800.25, 500001.5, 5270000.5, 2.5, 8, 87.5, 1.25, -0.75, 0.0625}));
-}
 
-TEST_F(EditedFileTest, IndexesOnlyWholeNavigationRecords) {
+    // Only whole navigation records are indexed.
     const std::string bytes = Navigation(1) + Record(0x99, Payload(7)) +
                               Record(0x0E, Payload(260)) + Record(0x70, Payload(127)) +
                               Navigation(2, 1) + Record(0x70, Payload(200).F64(8, 3));
     // The stream ends at a record without its trailer, or at a length past the end of the file.
     const std::string overrun = Payload(4).U16(0, 0xFFFF).U16(2, 0x70).Bytes() + Navigation(5);
     for (const std::string& end : {Navigation(4).substr(0, 133), overrun}) {
-        EditedFile file;
         ASSERT_EQ(file.Open(Write(bytes + end)), 3);
-        EditedNavRecord record;
         ASSERT_TRUE(file.ReadRecord(1, record));
         EXPECT_EQ(record.timeOfDay, 2);
         EXPECT_EQ(record.status, 1u);

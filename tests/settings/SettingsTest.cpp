@@ -37,19 +37,25 @@ protected:
     RecordingPrompt prompt;
 };
 
-// The colour-scaling mode is written as a flag but every run starts unscaled.
+// The colour-scaling mode is written as a flag but every run starts unscaled; windows are
+// brought back onto the screen unless maximised.
 TEST_F(SettingsFileTest, NumbersReadByTheKeysRules) {
+    AppSettings().VirtualScreen = ScreenRect{0, 0, 1920, 1080};
     ASSERT_TRUE(
         LoadFrom("[GraphOptions]\r\nMaxDepth=12.5\r\nMinDepth=3\r\nAutoScaleColors=1\r\n"
                  "[BTOffset]\r\nVelOffset=12.9\r\nHdgOffset=-12.9\r\n"
                  "[Corrections]\r\nUseEdtPR=7\r\nMagDec=nan\r\n"
                  "[TrackOptions]\r\nShowTrackLines=0\r\n"
-                 "[InfoWindow]\r\nWindowState=300\r\n"));
+                 "[InfoWindow]\r\nWindowState=300\r\n"
+                 "[ProfileWindow]\r\nLeft=-5000\r\nTop=900\r\n"
+                 "[OptionsWindow]\r\nLeft=-5000\r\nWindowState=2\r\n"));
     const Settings& s = AppSettings();
     // A fraction where a whole number is kept reads as the default (MaxDepth 10).
     EXPECT_EQ(std::tuple(s.MaxDepth, s.MinDepth, s.AutoScaleColors, s.VelOffset(), s.HdgOffset(),
                          s.UseEdtPR(), s.MagDec(), s.ShowTrackLines, s.InfoWindow.WindowState),
               std::tuple(10.0, 3.0, 0, 12, -12, true, 0.0, false, 0));
+    EXPECT_EQ(std::tuple(s.ProfileWindow.Left, s.ProfileWindow.Top, s.OptionsWindow.Left),
+              std::tuple(0, 1080 - 430, -5000));
 }
 
 // Automatic labels write fractional increments back; the file keeps whole numbers, and a
@@ -122,16 +128,6 @@ TEST_F(SettingsFileTest, SpreadsheetColumnsFollowTheirCount) {
     const IniFile ini = IniFile::Parse(FileText(AppSettings()));
     EXPECT_TRUE(ini.Value("SpreadsheetCols", "ColWidth1"));
     EXPECT_FALSE(ini.Value("SpreadsheetCols", "Column2"));
-}
-
-TEST_F(SettingsFileTest, WindowsAreBroughtBackOntoTheScreen) {
-    AppSettings().VirtualScreen = ScreenRect{0, 0, 1920, 1080};
-    ASSERT_TRUE(
-        LoadFrom("[ProfileWindow]\r\nLeft=-5000\r\nTop=900\r\n"
-                 "[OptionsWindow]\r\nLeft=-5000\r\nWindowState=2\r\n"));
-    EXPECT_EQ(AppSettings().ProfileWindow.Left, 0);
-    EXPECT_EQ(AppSettings().ProfileWindow.Top, 1080 - 430);
-    EXPECT_EQ(AppSettings().OptionsWindow.Left, -5000);  // maximised keeps its numbers
 }
 
 TEST_F(SettingsFileTest, BorderFileIsLoadedAndKeptWhenItDoesNotLoad) {
