@@ -189,11 +189,8 @@ Ensemble FilledEnsemble() {
 }
 
 // Counts what a record takes from it, so that a test sees which storage a copy or move uses.
-class CountingResource : public std::pmr::memory_resource {
-public:
+struct CountingResource : std::pmr::memory_resource {
     int allocations = 0;
-
-private:
     void* do_allocate(std::size_t bytes, std::size_t alignment) override {
         ++allocations;
         return std::pmr::new_delete_resource()->allocate(bytes, alignment);

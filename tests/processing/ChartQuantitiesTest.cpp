@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+#include <string>
 #include <vector>
 
 #include "TestEnvironment.h"
@@ -92,6 +94,12 @@ TEST_F(ChartQuantities, SpeedsInTheDisplayUnitHowValuesAreWrittenAndTabled) {
                              {kChartHeading, 359.96, "360.0°"}})
         EXPECT_EQ(FormatChartValue(w.kind, w.value), w.text) << w.kind;
     EXPECT_EQ(ChartHeading(kChartKindCount), "");
+    // Every kind has a heading of its own: a miss in the text table's search leaves one empty.
+    std::set<std::string> headings;
+    for (int kind = 0; kind < kChartKindCount; ++kind)
+        headings.insert(ChartHeading(kind));
+    EXPECT_EQ(headings.size(), static_cast<std::size_t>(kChartKindCount));
+    EXPECT_FALSE(headings.contains(""));
 
     // The table text has one quoted heading per column and the grid's values.
     std::vector<Ensemble> pings{ping, ping};

@@ -25,7 +25,6 @@ using nlohmann::json;
 struct SuiteCase {
     const char* name;
     const char* lineFiles;
-    const char* plannedRecord;
     // Raw line files hold millimetres and thousandths of a degree.
     double positionTolerance;
 };
@@ -52,7 +51,7 @@ protected:
                         "PitchAmplitude = 2\nPitchPeriod = 8\nRollAmplitude = 2\n"
                         "RollPeriod = 7\n"
                         "[Suite]\nBadRecordEvery = 7\nLineFiles = ") +
-            c.lineFiles + "\nPlannedLine = " + c.plannedRecord + "\n");
+            c.lineFiles + "\nPlannedLine = 0x38\n");
         synth::WriteSurvey(description, Root());
         for (int line = 1; line <= 3; ++line) {
             std::ifstream in(Root() / "job" / ("job_00" + std::to_string(line) + ".truth.json"));
@@ -103,8 +102,8 @@ TEST_P(SuiteSurvey, MergesTheNavigationOfEveryPingAndReadsThePlannedLine) {
 }
 
 INSTANTIATE_TEST_SUITE_P(LineFiles, SuiteSurvey,
-                         ::testing::Values(SuiteCase{"EditedFiles", "kq2", "0x38", 1e-6},
-                                           SuiteCase{"RawLineFiles", "raw", "0x38", 0.001}),
+                         ::testing::Values(SuiteCase{"EditedFiles", "kq2", 1e-6},
+                                           SuiteCase{"RawLineFiles", "raw", 0.001}),
                          [](const auto& row) { return std::string(row.param.name); });
 
 }  // namespace

@@ -18,9 +18,6 @@ public:
 
     Payload& U16(std::size_t at, std::uint16_t value) { return Put(at, value, 2); }
     Payload& U32(std::size_t at, std::uint32_t value) { return Put(at, value, 4); }
-    Payload& I32(std::size_t at, std::int32_t value) {
-        return Put(at, static_cast<std::uint32_t>(value), 4);
-    }
     Payload& F64(std::size_t at, double value) {
         return Put(at, std::bit_cast<std::uint64_t>(value), 8);
     }
@@ -125,7 +122,7 @@ TEST_F(EditedFileTest, DecodesEveryNavigationFieldOfWholeRecordsOnly) {
 
 TEST_F(EditedFileTest, PlannedLinesOfShortAndLongRecordsAndTheirLimits) {
     Payload line(270);
-    line.U16(0, 3).I32(4, 100).I32(8, 103).I32(12, 106).I32(132, 200).I32(136, 204).I32(140, 204);
+    line.U16(0, 3).U32(4, 100).U32(8, 103).U32(12, 106).U32(132, 200).U32(136, 204).U32(140, 204);
     line.Text(260, "Rh\xF4ne");  // ISO 8859-1, ended by the payload
     PlannedLine planned = ReadEditedPlannedLine(Write(Navigation(1) + Record(0x0E, line)));
     ASSERT_EQ(planned.points.size(), 3u);
