@@ -26,7 +26,7 @@ protected:
     std::filesystem::path ColourFile() const { return Root() / "data" / "ADCP.hcf"; }
 };
 
-TEST_F(VelocityColours, MissingFileIsCreatedWithTheDefaultColours) {
+TEST_F(VelocityColours, MissingFileIsCreatedWithTheDefaultColoursMalformedOnesRefused) {
     ASSERT_TRUE(LoadColourTable(ColourFile()));
     ASSERT_TRUE(std::filesystem::exists(ColourFile()));
     ColourLookup* table = CurrentVelocityTable();
@@ -42,9 +42,8 @@ TEST_F(VelocityColours, MissingFileIsCreatedWithTheDefaultColours) {
     WriteText(ColourFile(), "2\n0.0\n0.2\n0.1\n0.0 16711935\n0.1 255\n0\n0\n16711935\n255\n");
     ASSERT_TRUE(LoadColourTable(ColourFile()));
     EXPECT_EQ(CurrentVelocityTable()->Properties().maximum, 0.2);
-}
 
-TEST_F(VelocityColours, MalformedFilesAreRefusedWithTheirName) {
+    // Malformed files are refused with their name.
     for (std::string_view text : {"", "2\n0\n1\n", "2\nx\n1\n0.1\n0 1\n0 1\n0\n0\n1\n2\n",
                                   "2\n0\n1\n0.1\n0 1\n0 1\n0\n0\n1\n-5\n"}) {
         WriteText(ColourFile(), text);

@@ -96,7 +96,18 @@ TEST(EnsembleBottomTrack, RefusesOtherBeams) {
     EXPECT_EQ(track, before);
 }
 
-TEST(EnsembleCellBlocks, ResetZeroFillsAndOutOfRangeIsNeitherReadNorWritten) {
+// A recorded per-cell block of 3 cells: its ID, then for cell c and beam b the value
+// c * 4 + b + `base`, one byte wide or, for velocities, as the i16 (value - 256).
+Bytes RecordedCellBlock(std::uint8_t id, int base, bool velocity) {
+    Bytes block = {0x00, id};
+    for (int value = base; value < base + 3 * kBeamCount; ++value) {
+        block.push_back(static_cast<std::uint8_t>(value));
+        if (velocity) block.push_back(0xFF);
+    }
+    return block;
+}
+
+TEST(EnsembleCellBlocks, ResetZeroFillsAssignsAtTheOffsetsAndOutOfRangeIsNeitherReadNorWritten) {
     CellBlocks blocks;
     EXPECT_EQ(blocks.Velocity(0, 0), kBadVelocity);
     EXPECT_EQ(blocks.EchoIntensity(0, 0), 0);
@@ -127,21 +138,8 @@ TEST(EnsembleCellBlocks, ResetZeroFillsAndOutOfRangeIsNeitherReadNorWritten) {
         EXPECT_FALSE(blocks.Reset(refused));
         EXPECT_EQ(blocks.CellCount(), 0) << refused;
     }
-}
 
-// A recorded per-cell block of 3 cells: its ID, then for cell c and beam b the value
-// c * 4 + b + `base`, one byte wide or, for velocities, as the i16 (value - 256).
-Bytes RecordedCellBlock(std::uint8_t id, int base, bool velocity) {
-    Bytes block = {0x00, id};
-    for (int value = base; value < base + 3 * kBeamCount; ++value) {
-        block.push_back(static_cast<std::uint8_t>(value));
-        if (velocity) block.push_back(0xFF);
-    }
-    return block;
-}
-
-TEST(EnsembleCellBlocks, AssignsRecordedBlocksAtTheirCellAndBeamOffsets) {
-    CellBlocks blocks;
+    // Recorded blocks are assigned at their cell and beam offsets.
     ASSERT_TRUE(blocks.Reset(3));
     ASSERT_TRUE(blocks.AssignRecorded(CellBlock::Velocity, RecordedCellBlock(0x01, 1, true)));
     ASSERT_TRUE(blocks.AssignRecorded(CellBlock::PercentGood, RecordedCellBlock(0x04, 201, false)));
@@ -153,12 +151,12 @@ TEST(EnsembleCellBlocks, AssignsRecordedBlocksAtTheirCellAndBeamOffsets) {
         }
     }
 
-    const CellBlocks before = blocks;
+    const CellBlocks assigned = blocks;
     Bytes shortVelocity = RecordedCellBlock(0x01, 50, true);
     shortVelocity.pop_back();
     EXPECT_FALSE(blocks.AssignRecorded(CellBlock::Velocity, shortVelocity));
     EXPECT_FALSE(blocks.AssignRecorded(CellBlock::PercentGood, Bytes{0x00, 0x04}));
-    EXPECT_EQ(blocks, before);
+    EXPECT_EQ(blocks, assigned);
 }
 
 TEST(EnsembleCellVelocity, FourthSlotDoesNotMakeACellBad) {

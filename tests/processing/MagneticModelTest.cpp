@@ -39,7 +39,7 @@ std::int64_t TimeMs(year_month_day day, milliseconds sinceMidnight = 0ms) {
     return (sys_days{day}.time_since_epoch() + sinceMidnight) / 1ms;
 }
 
-TEST(MagneticModel, MatchesEveryReferenceDeclination) {
+TEST(MagneticModel, MatchesEveryReferenceDeclinationAndContinuesAtThePoles) {
     const auto model = DataModel("WMM2025.COF");
     ASSERT_TRUE(model);
     std::ifstream in(kWmmData / "reference_declinations.json");
@@ -52,6 +52,13 @@ TEST(MagneticModel, MatchesEveryReferenceDeclination) {
                     p.at("declination_deg").get<double>(), kTolerance)
             << "lat " << lat << " lon " << lon << " height " << height << " km, year " << year;
     }
+    // The poles continue their meridians.
+    EXPECT_NEAR(model->DeclinationAt(2026.0, -90, 137, 0),
+                model->DeclinationAt(2026.0, -90 * (1 - 1e-7), 137, 0), 1e-3);
+    EXPECT_TRUE(std::isnan(model->DeclinationAt(2026.0, 90.5, 0, 0)));
+    EXPECT_TRUE(std::isnan(model->DeclinationAt(2026.0, std::nan(""), 0, 0)));
+    EXPECT_TRUE(model->Covers(2025.0));
+    EXPECT_FALSE(model->Covers(2030.0));
 }
 
 TEST(MagneticModel, ReadsTheOlderHeaderLayoutCrLfLinesAndTabs) {
@@ -70,17 +77,6 @@ TEST(MagneticModel, ReadsTheOlderHeaderLayoutCrLfLinesAndTabs) {
     const auto load = MagneticModel::Parse(text, "crlf.COF");
     ASSERT_TRUE(load.model) << load.error;
     EXPECT_NEAR(load.model->DeclinationAt(2025.0, 80, 0, 0), 1.281482, kTolerance);
-}
-
-TEST(MagneticModel, PolesContinueTheirMeridians) {
-    const auto model = DataModel("WMM2025.COF");
-    ASSERT_TRUE(model);
-    EXPECT_NEAR(model->DeclinationAt(2026.0, -90, 137, 0),
-                model->DeclinationAt(2026.0, -90 * (1 - 1e-7), 137, 0), 1e-3);
-    EXPECT_TRUE(std::isnan(model->DeclinationAt(2026.0, 90.5, 0, 0)));
-    EXPECT_TRUE(std::isnan(model->DeclinationAt(2026.0, std::nan(""), 0, 0)));
-    EXPECT_TRUE(model->Covers(2025.0));
-    EXPECT_FALSE(model->Covers(2030.0));
 }
 
 std::string Replaced(std::string text, std::string_view part, std::string_view by) {

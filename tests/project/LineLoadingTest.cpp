@@ -76,7 +76,7 @@ protected:
     fs::path logFolder_;
 };
 
-TEST_F(LineLoadingTest, FindsRawFilesByCuttingAtUnderscoresWhateverTheCase) {
+TEST_F(LineLoadingTest, FindsRawFilesByCuttingAtUnderscoresAndReadsUpperCaseKq2AsEdited) {
     AddRaw("L012.000");
     AddRaw("l013_1403.ADP");
     RawFileFinder finder(raw_);
@@ -85,6 +85,15 @@ TEST_F(LineLoadingTest, FindsRawFilesByCuttingAtUnderscoresWhateverTheCase) {
     EXPECT_FALSE(finder.Find("L014_1403.kq2"));
     EXPECT_FALSE(finder.Find(""));
     EXPECT_EQ(RawFolderOfLog(logFolder_ / "job.log"), raw_);
+
+    // An upper-case kq2 entry is an edited file.
+    AddRaw("A.000");
+    fs::copy_file(fs::path(FLUVEX_TEST_DATA) / "line-files" / "seed.kq2", logFolder_ / "A_1.KQ2");
+    RecordingPrompt prompt;
+    ASSERT_TRUE(database.LoadLog(WriteLog("A_1.KQ2\n"), prompt));
+    EXPECT_TRUE(database.LineFileFlag());  // read as a raw line file it would have no line
+    ASSERT_NE(database.PlannedLine(0), nullptr);
+    EXPECT_EQ(database.PlannedLine(0)->name, "seed 001");
 }
 
 TEST_F(LineLoadingTest, LoadsEveryEntryWithOrWithoutAFinalLineBreakAndAsksWhenOneIsMissing) {
@@ -117,16 +126,6 @@ TEST_F(LineLoadingTest, LoadsEveryEntryWithOrWithoutAFinalLineBreakAndAsksWhenOn
 
     database.Clear();
     EXPECT_FALSE(database.LoadLog(WriteLog("D.kq2\nA.kq2\n"), no));  // nothing loaded
-}
-
-TEST_F(LineLoadingTest, AnUpperCaseKq2EntryIsAnEditedFile) {
-    AddRaw("A.000");
-    fs::copy_file(fs::path(FLUVEX_TEST_DATA) / "line-files" / "seed.kq2", logFolder_ / "A_1.KQ2");
-    RecordingPrompt prompt;
-    ASSERT_TRUE(database.LoadLog(WriteLog("A_1.KQ2\n"), prompt));
-    EXPECT_TRUE(database.LineFileFlag());  // read as a raw line file it would have no line
-    ASSERT_NE(database.PlannedLine(0), nullptr);
-    EXPECT_EQ(database.PlannedLine(0)->name, "seed 001");
 }
 
 TEST_F(LineLoadingTest, OpeningPlainFilesFallsBackToTheInstrumentClock) {

@@ -68,22 +68,21 @@ TEST_F(NavigationMergeTest, InterpolatesBetweenTheFixesAroundEachPing) {
     EXPECT_NEAR(diagonal.course, 53.13, 0.01);
 }
 
-TEST_F(NavigationMergeTest, HeadingsCrossNorthTheShortWayAndLoseTheOffset) {
+TEST_F(NavigationMergeTest, HeadingsCrossNorthTheShortWayAndUncoveredPingsStayCleared) {
     const auto records = Merge({10.5}, {Fix(10, 0, 0, 350), Fix(11, 0, 0, 10)}, 3.0);
     EXPECT_NEAR(records.at(0).heading, 357, 1e-9);
     const auto wrapped = Merge({10.5}, {Fix(10, 0, 0, 1), Fix(11, 0, 0, 3)}, 5.0);
     EXPECT_NEAR(wrapped.at(0).heading, 357, 1e-9);
-}
 
-TEST_F(NavigationMergeTest, PingsTheFixesDoNotCoverStayCleared) {
+    // Pings the fixes do not cover stay cleared.
     const std::vector<NavigationFix> fixes{Fix(100, 0, 0), Fix(101, 1, 1), Fix(200, 9, 9),
                                            Fix(201, 9, 9)};
     // Midnight, before the first fix, more than 60 s after the fix before, after the last fix.
-    const auto records = Merge({0.0, 99.0, 170.0, 202.0, 100.5, 160.0}, fixes);
+    const auto cleared = Merge({0.0, 99.0, 170.0, 202.0, 100.5, 160.0}, fixes);
     for (int k = 0; k < 4; ++k)
-        EXPECT_EQ(records[static_cast<std::size_t>(k)], NavRecord{}) << "ping " << k;
-    EXPECT_TRUE(records[4].positionValid);
-    EXPECT_TRUE(records[5].positionValid);  // 59 s after its fix: still inside the window
+        EXPECT_EQ(cleared[static_cast<std::size_t>(k)], NavRecord{}) << "ping " << k;
+    EXPECT_TRUE(cleared[4].positionValid);
+    EXPECT_TRUE(cleared[5].positionValid);  // 59 s after its fix: still inside the window
 }
 
 }  // namespace

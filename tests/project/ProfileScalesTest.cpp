@@ -16,7 +16,7 @@ namespace {
 class ProfileLayoutStep : public test::TemporaryHostFolders {};
 
 // An 800 x 600 target with "0" 8 wide, "00000" 40 wide and text 14 high; no line loaded.
-TEST_F(ProfileLayoutStep, DividesTheTargetAndStartsEmptyRangesWhereNothingIsDrawn) {
+TEST_F(ProfileLayoutStep, DividesTheTargetStartsEmptyRangesAndStepsTheAxes) {
     struct Case {
         bool printing;
         int autoScaleColors;
@@ -44,6 +44,34 @@ TEST_F(ProfileLayoutStep, DividesTheTargetAndStartsEmptyRangesWhereNothingIsDraw
         EXPECT_EQ(std::tuple(layout.xMinimum, layout.xMaximum, layout.yMinimum, layout.yMaximum),
                   std::tuple(0.0, 1000.0, 2e30, -2e30));
     }
+
+    // Automatic labels write the increments back, and the axes step by them.
+    ProfileLayout layout;
+    layout.plot = {0, 0, 300, 200};
+    layout.xMaximum = 120;
+    layout.xScale = 2.5;
+    layout.yMinimum = 0.3;
+    layout.yMaximum = 4.3;
+    layout.yScale = 50;
+    Settings& settings = AppSettings();
+    settings.UseTime = false;
+    const AxisIncrements automatic = ApplyAxisIncrements(layout, 8);
+    EXPECT_EQ(std::tuple(automatic.dblLabel, automatic.dblTick, automatic.depthLabel,
+                         automatic.depthTick),
+              std::tuple(50.0, 25.0, 1.0, 0.5));
+    EXPECT_EQ(std::tuple(settings.DBLLabelInc, settings.DepthTicInc), std::tuple(50.0, 0.5));
+    settings.AutoLabel = false;
+    settings.DBLLabelInc = 7;
+    EXPECT_EQ(ApplyAxisIncrements(layout, 8).dblLabel, 7);
+
+    // From whole units (0 lies above the range), and by whole hundreds across while on the plot.
+    EXPECT_EQ(DepthLabelValues(layout, 1), (std::vector<double>{1, 2, 3, 4}));
+    EXPECT_EQ(DepthTickValues(layout, 0.5), (std::vector<double>{0.5, 1, 1.5, 2, 2.5, 3, 3.5, 4}));
+    EXPECT_EQ(DblLabelValues(layout, 50), (std::vector<double>{0, 50, 100}));
+    EXPECT_EQ(DblTickValues(layout, 50, 25), (std::vector<double>{25, 50, 75, 100}));
+    // Increments typed as 0 must not stall the drawing.
+    EXPECT_TRUE(DepthLabelValues(layout, 0).empty());
+    EXPECT_EQ(DblTickValues(layout, 50, 0), DblTickValues(layout, 50, 25));
 }
 
 TEST(ProfileLayout, MapsThePlotCornersTruncatingTowardZeroAndStepsByTheSpan) {
@@ -80,35 +108,6 @@ TEST(ProfileLayout, MapsThePlotCornersTruncatingTowardZeroAndStepsByTheSpan) {
     EXPECT_EQ(AutoDepthLabelIncrement(8, 4), 5);  // labels at least 4 units apart
     EXPECT_EQ(AutoDepthLabelIncrement(8, 16), 1);
     EXPECT_EQ(AutoDepthLabelIncrement(8, 0.5), 50);
-}
-
-TEST_F(ProfileLayoutStep, AutoLabelWritesTheIncrementsBackAndTheAxesStepByThem) {
-    ProfileLayout layout;
-    layout.plot = {0, 0, 300, 200};
-    layout.xMaximum = 120;
-    layout.xScale = 2.5;
-    layout.yMinimum = 0.3;
-    layout.yMaximum = 4.3;
-    layout.yScale = 50;
-    Settings& settings = AppSettings();
-    settings.UseTime = false;
-    const AxisIncrements automatic = ApplyAxisIncrements(layout, 8);
-    EXPECT_EQ(std::tuple(automatic.dblLabel, automatic.dblTick, automatic.depthLabel,
-                         automatic.depthTick),
-              std::tuple(50.0, 25.0, 1.0, 0.5));
-    EXPECT_EQ(std::tuple(settings.DBLLabelInc, settings.DepthTicInc), std::tuple(50.0, 0.5));
-    settings.AutoLabel = false;
-    settings.DBLLabelInc = 7;
-    EXPECT_EQ(ApplyAxisIncrements(layout, 8).dblLabel, 7);
-
-    // From whole units (0 lies above the range), and by whole hundreds across while on the plot.
-    EXPECT_EQ(DepthLabelValues(layout, 1), (std::vector<double>{1, 2, 3, 4}));
-    EXPECT_EQ(DepthTickValues(layout, 0.5), (std::vector<double>{0.5, 1, 1.5, 2, 2.5, 3, 3.5, 4}));
-    EXPECT_EQ(DblLabelValues(layout, 50), (std::vector<double>{0, 50, 100}));
-    EXPECT_EQ(DblTickValues(layout, 50, 25), (std::vector<double>{25, 50, 75, 100}));
-    // Increments typed as 0 must not stall the drawing.
-    EXPECT_TRUE(DepthLabelValues(layout, 0).empty());
-    EXPECT_EQ(DblTickValues(layout, 50, 0), DblTickValues(layout, 50, 25));
 }
 
 }  // namespace

@@ -180,29 +180,25 @@ TEST_F(ProfileSection, BedPointsLieOnTheBedInOrderInTheReferenceColour) {
     EXPECT_FALSE(RenderSection(database, 0, layout).bedVisible);
 }
 
-TEST_F(ProfileSection, PingsThatLostTheBottomAddNoBedPoint) {
-    OpenLine([](std::vector<synth::Pd0Ensemble>& pings) { pings[7].bottomTrack->rangeCm.fill(0); });
-    const SectionImage image = RenderSection(database, 0, Layout());
-    ASSERT_EQ(image.bed.size(), kPings - 1);
-    EXPECT_TRUE(std::ranges::none_of(
-        image.bed, [&](const PixelPoint& point) { return point.y == Layout().plot.top; }));
-}
-
-TEST_F(ProfileSection, PingsWithoutPositionAreSkippedByDistanceAndDrawnByTime) {
+// Ping 20 lost the bottom: it adds no bed point.
+TEST_F(ProfileSection, PingsWithoutPositionOrBottomAreSkippedByDistanceAndDrawnByTime) {
     OpenLine([](std::vector<synth::Pd0Ensemble>& pings) {
         for (std::size_t k = 5; k < kBadPing; ++k)
             pings[k].navigation.clear();
+        pings[20].bottomTrack->rangeCm.fill(0);
     });
     ProfileLayout layout = Layout();
     SectionImage image = RenderSection(database, 0, layout);
-    EXPECT_EQ(image.bed.size(), kPings - 5);
+    EXPECT_EQ(image.bed.size(), kPings - 6);
     // The bad ping's cells span the gap back to the last positioned ping.
     EXPECT_EQ(image.PixelAt(Column(layout, 4, kBadPing), Row(layout, kBadCell)), kBlack);
 
     AppSettings().UseTime = true;
     layout = Layout();
     image = RenderSection(database, 0, layout);
-    EXPECT_EQ(image.bed.size(), kPings);
+    EXPECT_EQ(image.bed.size(), kPings - 1);
+    EXPECT_TRUE(std::ranges::none_of(
+        image.bed, [&](const PixelPoint& point) { return point.y == layout.plot.top; }));
     EXPECT_NE(CellPixel(image, layout, 6, kBadCell), kBlack);
     EXPECT_NE(CellPixel(image, layout, 6, kBadCell), kWhite);
 }

@@ -71,7 +71,7 @@ TEST_F(ArchiveTest, ListsNamesAsStoredAndExtractsOverManyChunks) {
     EXPECT_FALSE(std::filesystem::exists(Root() / "none"));
 }
 
-TEST_F(ArchiveTest, DamagedEntryLeavesNoFile) {
+TEST_F(ArchiveTest, DamagedEntryLeavesNoFileAndWhatIsNotAnArchiveIsRefused) {
     const std::string content(1000, 'q');
     const auto path = WriteZip({{"line.ydff", content}});
     std::string bytes = ReadText(path);
@@ -84,6 +84,15 @@ TEST_F(ArchiveTest, DamagedEntryLeavesNoFile) {
     ASSERT_NE(archive, nullptr);
     EXPECT_FALSE(archive->ExtractTo(0, Root() / "copy.ydff"));
     EXPECT_FALSE(std::filesystem::exists(Root() / "copy.ydff"));
+
+    // What is not an archive is refused, saying why.
+    WriteText(Root() / "text.zip", "RAWLINE 1\nNAME not a zip\n");
+    std::string error;
+    EXPECT_EQ(Archive::Open(Root() / "text.zip", &error), nullptr);
+    EXPECT_EQ(error, "not a zip archive");
+    EXPECT_EQ(Archive::Open(Root() / "missing.zip", &error), nullptr);
+    EXPECT_NE(error, "not a zip archive");
+    EXPECT_EQ(Archive::Open(Root() / "missing.zip", nullptr), nullptr);
 }
 
 TEST_F(ArchiveTest, RefusesEntriesThatWouldUnpackFarBeyondTheirSize) {
@@ -100,16 +109,6 @@ TEST_F(ArchiveTest, RefusesEntriesThatWouldUnpackFarBeyondTheirSize) {
     EXPECT_FALSE(std::filesystem::exists(Root() / "bomb.ydff"));
     EXPECT_EQ(archive->Refusal(1), std::nullopt);
     EXPECT_TRUE(archive->ExtractTo(1, Root() / "line.ydff"));
-}
-
-TEST_F(ArchiveTest, RefusesWhatIsNotAnArchiveAndSaysWhy) {
-    WriteText(Root() / "text.zip", "RAWLINE 1\nNAME not a zip\n");
-    std::string error;
-    EXPECT_EQ(Archive::Open(Root() / "text.zip", &error), nullptr);
-    EXPECT_EQ(error, "not a zip archive");
-    EXPECT_EQ(Archive::Open(Root() / "missing.zip", &error), nullptr);
-    EXPECT_NE(error, "not a zip archive");
-    EXPECT_EQ(Archive::Open(Root() / "missing.zip", nullptr), nullptr);
 }
 
 }  // namespace

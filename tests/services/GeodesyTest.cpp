@@ -127,7 +127,7 @@ TEST(GeodesyInput, RefusesNonFiniteAndOutOfRangeValues) {
     EXPECT_FALSE(geodesy->ToGeographic(1e12, 1e12).ok);  // PROJ gives HUGE_VAL
 }
 
-TEST(GeodesyAutoZone, FixedByTheFirstPositionConverted) {
+TEST(GeodesyAutoZone, FixedByTheFirstPositionConvertedAtTheZonesEdges) {
     const auto geodesy = Make("auto");
     const auto zone15South = Make("EPSG:32715");
     ASSERT_TRUE(geodesy && zone15South);
@@ -141,6 +141,21 @@ TEST(GeodesyAutoZone, FixedByTheFirstPositionConverted) {
     EXPECT_NEAR(geodesy->ToGrid(-kLatitude, -86.9).x, zone15South->ToGrid(-kLatitude, -86.9).x,
                 1e-9);
     EXPECT_EQ(geodesy->CrsName(), "WGS 84 / UTM zone 15S");
+
+    // Zones and hemispheres at their edges.
+    const struct {
+        double latitude;
+        double longitude;
+        const char* zone;
+    } cases[] = {{0.0, -177.0, "1N"},  {-0.001, 179.9, "60S"}, {10.0, 180.0, "60N"},
+                 {10.0, -180.0, "1N"}, {52.0, 5.999, "31N"},   {52.0, 6.0, "32N"}};
+    for (const auto& c : cases) {
+        const auto fresh = Make("auto");
+        ASSERT_TRUE(fresh);
+        EXPECT_TRUE(fresh->ToGrid(c.latitude, c.longitude).ok);
+        EXPECT_EQ(fresh->CrsName(), std::string("WGS 84 / UTM zone ") + c.zone)
+            << c.latitude << ", " << c.longitude;
+    }
 }
 
 // A survey in Alaska and one in Maine in one run: the Maine positions on the Alaska zone are told,
@@ -165,22 +180,6 @@ TEST(GeodesyAutoZone, PositionsOutsideTheGridsAreaOfUseAreTold) {
     EXPECT_TRUE(across.Holds(-40.0, -175.0));
     EXPECT_FALSE(across.Holds(-40.0, 150.0));
     EXPECT_FALSE(across.Holds(0.0, 179.0));
-}
-
-TEST(GeodesyAutoZone, ZoneAndHemisphereAtTheirEdges) {
-    const struct {
-        double latitude;
-        double longitude;
-        const char* zone;
-    } cases[] = {{0.0, -177.0, "1N"},  {-0.001, 179.9, "60S"}, {10.0, 180.0, "60N"},
-                 {10.0, -180.0, "1N"}, {52.0, 5.999, "31N"},   {52.0, 6.0, "32N"}};
-    for (const auto& c : cases) {
-        const auto geodesy = Make("auto");
-        ASSERT_TRUE(geodesy);
-        EXPECT_TRUE(geodesy->ToGrid(c.latitude, c.longitude).ok);
-        EXPECT_EQ(geodesy->CrsName(), std::string("WGS 84 / UTM zone ") + c.zone)
-            << c.latitude << ", " << c.longitude;
-    }
 }
 
 class GeodesyProjectFile : public test::TemporaryHostFolders {};

@@ -15,7 +15,7 @@ NavigationFix Fix(const RawLineFile& file, int index) {
     return fix;
 }
 
-TEST(RawLineFile, FirstLineMustNameTheFormat) {
+TEST(RawLineFile, FirstLineMustNameTheFormatAndPlanAndNameKeepTheirLimits) {
     for (const auto& [text, accepted] : {std::pair{"RAWLINE 1", true},
                                          {" RAWLINE\t1 \r\n", true},
                                          {"\xEF\xBB\xBFRAWLINE 1\n", true},
@@ -24,6 +24,22 @@ TEST(RawLineFile, FirstLineMustNameTheFormat) {
                                          {"RAWLINE 1 extra\n", false},
                                          {"# comment\nRAWLINE 1\n", false}})
         EXPECT_EQ(RawLineFile().Parse(text), accepted) << text;
+
+    // Plan and name are kept within their limits.
+    std::string text = "RAWLINE 1\nNAME\tL012 upstream  \n";
+    for (int i = 0; i < 130; ++i)
+        text += "PLAN " + std::to_string(i) + " -" + std::to_string(i) + "\n";
+    RawLineFile file;
+    ASSERT_TRUE(file.Parse(text));
+    EXPECT_EQ(file.LineName(), "L012 upstream");
+    ASSERT_EQ(file.PlannedPoints().size(), 128u);
+    EXPECT_EQ(file.PlannedPoints()[127], (PlannedPoint{.x = 127, .y = -127}));
+    EXPECT_EQ(file.SkippedLines(), 0);
+
+    // 62 ASCII bytes and then a two-byte character that would end at byte 64.
+    ASSERT_TRUE(file.Parse("RAWLINE 1\nNAME " + std::string(62, 'a') + "\xC3\xA9z\n"));
+    EXPECT_EQ(file.LineName(), std::string(62, 'a'));
+    EXPECT_EQ(file.RecordCount(), 0);
 }
 
 TEST(RawLineFile, PositionsHoldTheLatestSensorValuesByTimeAndBadLinesArePassedOver) {
@@ -73,23 +89,6 @@ TEST(RawLineFile, PositionsHoldTheLatestSensorValuesByTimeAndBadLinesArePassedOv
     EXPECT_EQ(file.RecordCount(), 2);
     EXPECT_EQ(file.RecordTime(1), 12);
     EXPECT_EQ(file.SkippedLines(), 10);
-}
-
-TEST(RawLineFile, KeepsPlanAndNameWithinTheirLimits) {
-    std::string text = "RAWLINE 1\nNAME\tL012 upstream  \n";
-    for (int i = 0; i < 130; ++i)
-        text += "PLAN " + std::to_string(i) + " -" + std::to_string(i) + "\n";
-    RawLineFile file;
-    ASSERT_TRUE(file.Parse(text));
-    EXPECT_EQ(file.LineName(), "L012 upstream");
-    ASSERT_EQ(file.PlannedPoints().size(), 128u);
-    EXPECT_EQ(file.PlannedPoints()[127], (PlannedPoint{.x = 127, .y = -127}));
-    EXPECT_EQ(file.SkippedLines(), 0);
-
-    // 62 ASCII bytes and then a two-byte character that would end at byte 64.
-    ASSERT_TRUE(file.Parse("RAWLINE 1\nNAME " + std::string(62, 'a') + "\xC3\xA9z\n"));
-    EXPECT_EQ(file.LineName(), std::string(62, 'a'));
-    EXPECT_EQ(file.RecordCount(), 0);
 }
 
 class RawLineFileOpen : public test::TemporaryHostFolders {};

@@ -106,7 +106,7 @@ TEST_F(SettingsFileTest, SaveThenLoadKeepsEachKindOfValueAndUnknownKeys) {
     EXPECT_EQ(Units().VelocityScale(), 10);
 }
 
-TEST_F(SettingsFileTest, QuickChartSlotsInUseComeFirstAndFreeOnesLoadAsZero) {
+TEST_F(SettingsFileTest, QuickChartSlotsInUseComeFirstAndSpreadsheetColumnsFollowTheirCount) {
     Settings& s = AppSettings();
     s.QuickChartSlot[1] = 5;  // free, remembered settings
     s.QuickChartSlot[3] = kQuickChartInUse | 9;
@@ -118,16 +118,15 @@ TEST_F(SettingsFileTest, QuickChartSlotsInUseComeFirstAndFreeOnesLoadAsZero) {
     ASSERT_TRUE(LoadFrom("[QuickChart]\r\nChart0=5\r\nChart1=1048585\r\n"));
     EXPECT_EQ(AppSettings().QuickChartSlot[0], 0);
     EXPECT_EQ(AppSettings().QuickChartSlot[1], 9);
-}
 
-TEST_F(SettingsFileTest, SpreadsheetColumnsFollowTheirCount) {
+    // Spreadsheet columns follow their count.
     ASSERT_TRUE(LoadFrom("[Spreadsheet]\r\nNColumns=25\r\n[SpreadsheetCols]\r\nColumn19=7\r\n"));
     EXPECT_EQ(AppSettings().NColumns, 20);
     EXPECT_EQ(AppSettings().Column[19], 7);
     ASSERT_TRUE(LoadFrom("[Spreadsheet]\r\nNColumns=2\r\n"));
-    const IniFile ini = IniFile::Parse(FileText(AppSettings()));
-    EXPECT_TRUE(ini.Value("SpreadsheetCols", "ColWidth1"));
-    EXPECT_FALSE(ini.Value("SpreadsheetCols", "Column2"));
+    const IniFile columns = IniFile::Parse(FileText(AppSettings()));
+    EXPECT_TRUE(columns.Value("SpreadsheetCols", "ColWidth1"));
+    EXPECT_FALSE(columns.Value("SpreadsheetCols", "Column2"));
 }
 
 TEST_F(SettingsFileTest, BorderFileIsLoadedAndKeptWhenItDoesNotLoad) {

@@ -39,7 +39,7 @@ SyntheticLine WallToWall(const std::string& profile, double courseDeg) {
         .front();
 }
 
-TEST(SynthDischarge, RectangularChannelIsWidthTimesDepthTimesSpeedWhateverTheProfile) {
+TEST(SynthDischarge, RectangularChannelWhateverTheProfileAndParabolicCrossingMatchTheirArea) {
     const LineTruth uniform = WallToWall("uniform", 90.0).line;
     for (double course : {90.0, 60.0, 125.0}) {
         const LineTruth t = WallToWall("uniform", course).line;
@@ -53,9 +53,8 @@ TEST(SynthDischarge, RectangularChannelIsWidthTimesDepthTimesSpeedWhateverThePro
     EXPECT_NEAR(power.Total(), uniform.Total(), 1e-6);
     EXPECT_GT(power.discharge.top, uniform.discharge.top);
     EXPECT_LT(power.discharge.bottom, uniform.discharge.bottom);
-}
 
-TEST(SynthDischarge, ParabolicCrossingMatchesItsArea) {
+    // A parabolic crossing of 60 m, 3 m deep, from station 5 to 55 and back.
     const auto d = ParseSurveyDescription(
         "[Survey]\nLines = 2\n[Section]\nWidth = 60\nDepth = 3\n[Water]\nSpeed = 0.8\n"
         "[Track]\nEnsembles = 201\nStartStation = 5\nSpeed = 0.25\n");
