@@ -77,21 +77,9 @@ TEST_F(VelocityProcessingTest, MissingReferenceOrUnusableAttitudeMakesEveryCellB
     EXPECT_TRUE(turned.cells[0].IsBad() && turned.cells[1].IsBad());
 }
 
-TEST_F(VelocityProcessingTest, EditedFileReferenceOpposesTheBoatsTrack) {
-    AppSettings().SetVelReference(kReferenceEditedFile);
-    Ensemble ping = MakePing(1, kEarthAxes, {0, 0, 0, 0});
-    ping.navigation.positionValid = true;
-    ping.navigation.course = 90;  // boat heading east at 1 m/s: the ground moves west
-    ping.navigation.speed = 1000;
-    ping.navigation.vertical = 12.9;
-    Velocity4 reference{};
-    ASSERT_TRUE(ReferenceVelocity(ping, kIdentity3, reference, AppSettings().VelReference()));
-    EXPECT_EQ(reference, (Velocity4{-1000, 0, 13, 0}));
-}
-
 // Without a reference the velocities are relative to the instrument; the alignment turns earth
 // axes too.
-TEST_F(VelocityProcessingTest, NoReferenceKeepsTheInstrumentsVelocityAndAlignmentTurnsEarthAxes) {
+TEST_F(VelocityProcessingTest, NoReferenceKeepsTheInstrumentsVelocityEditedFileOpposesTheTrack) {
     AppSettings().SetVelReference(kReferenceNone);
     Ensemble ping = MakePing(1, kEarthAxes, {500, -200, 30, 0});
     ProcessEnsemble(ping, kIdentity3, CurrentProcessingOptions());
@@ -100,6 +88,17 @@ TEST_F(VelocityProcessingTest, NoReferenceKeepsTheInstrumentsVelocityAndAlignmen
     ProcessEnsemble(ping, HeadingPitchRollMatrix(std::numbers::pi / 2, 0, 0),
                     CurrentProcessingOptions());
     EXPECT_EQ(ping.cells[0], (CellVelocity{-200, -500, 30, 100}));
+
+    // The edited file's reference opposes the boat's track.
+    AppSettings().SetVelReference(kReferenceEditedFile);
+    Ensemble still = MakePing(1, kEarthAxes, {0, 0, 0, 0});
+    still.navigation.positionValid = true;
+    still.navigation.course = 90;  // boat heading east at 1 m/s: the ground moves west
+    still.navigation.speed = 1000;
+    still.navigation.vertical = 12.9;
+    Velocity4 reference{};
+    ASSERT_TRUE(ReferenceVelocity(still, kIdentity3, reference, AppSettings().VelReference()));
+    EXPECT_EQ(reference, (Velocity4{-1000, 0, 13, 0}));
 }
 
 TEST_F(VelocityProcessingTest, LowAmplitudeEndsTheProfile) {

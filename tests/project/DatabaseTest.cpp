@@ -107,7 +107,7 @@ TEST_F(DatabaseLines, HoldsTheLinesAndTheirRangesRefusesOtherIndicesKeepsOneLine
     EXPECT_EQ(database.LineCount(), 1);
 }
 
-TEST_F(DatabaseLines, FindsPingsByTimeAndByDistance) {
+TEST_F(DatabaseLines, FindsPingsByTimeAndDistanceWhichReversesWithThePlannedLine) {
     const auto pings = database.Ensembles(0);
     const auto time = [](const Ensemble& ping) {
         return EnsembleTimeOf(ping, AppSettings().Time_Type());
@@ -123,6 +123,20 @@ TEST_F(DatabaseLines, FindsPingsByTimeAndByDistance) {
     ASSERT_TRUE(database.LastPositionedEnsemble(1, found));
     EXPECT_EQ(found.variableLeader.EnsembleNumber(),
               database.Ensembles(1).back().variableLeader.EnsembleNumber());
+
+    // Reversing the planned line reverses distance along line.
+    const PlannedLine* planned = database.PlannedLine(0);
+    ASSERT_NE(planned, nullptr);
+    EXPECT_EQ(planned->points.size(), 30U);  // fewer pings than 128: every one
+    database.ComputeDistanceAlongLine(0);
+    const std::vector<double> forward = Distances(0);
+    const double length = std::hypot(planned->points.back().x - planned->points.front().x,
+                                     planned->points.back().y - planned->points.front().y);
+    database.ReversePlannedLine(0);
+    const std::vector<double> backward = Distances(0);
+    for (std::size_t k = 0; k < forward.size(); ++k)
+        EXPECT_NEAR(forward[k] + backward[k], length, 1e-6) << "ping " << k;
+    EXPECT_NEAR(planned->points.back().cumulativeDistance, length, 0.5);
 }
 
 // Each bound of the extents is that of the line's positions. The way back retraces the way
@@ -194,21 +208,6 @@ TEST_F(DatabaseLines, DepthRangeStartsAtTheBlankingOfPingsWithADepth) {
     ASSERT_TRUE(depths);
     EXPECT_NEAR(depths->minimum, 0.5, 1e-9);
     EXPECT_GT(depths->maximum, 2.0);
-}
-
-TEST_F(DatabaseLines, ReversingThePlannedLineReversesDistanceAlongLine) {
-    const PlannedLine* planned = database.PlannedLine(0);
-    ASSERT_NE(planned, nullptr);
-    EXPECT_EQ(planned->points.size(), 30U);  // fewer pings than 128: every one
-    database.ComputeDistanceAlongLine(0);
-    const std::vector<double> forward = Distances(0);
-    const double length = std::hypot(planned->points.back().x - planned->points.front().x,
-                                     planned->points.back().y - planned->points.front().y);
-    database.ReversePlannedLine(0);
-    const std::vector<double> backward = Distances(0);
-    for (std::size_t k = 0; k < forward.size(); ++k)
-        EXPECT_NEAR(forward[k] + backward[k], length, 1e-6) << "ping " << k;
-    EXPECT_NEAR(planned->points.back().cumulativeDistance, length, 0.5);
 }
 
 // Distance along line is the orthogonal projection on the line from the first to the last

@@ -60,7 +60,7 @@ TEST_F(ProfileCursor, FindsTheNearestPingAndThePingToDelete) {
     EXPECT_EQ(PingToDelete(day, 2, 12, false), 2);
 }
 
-TEST_F(ProfileCursor, FindsTheCellBetweenTheFirstCellAndTheBed) {
+TEST_F(ProfileCursor, FindsTheCellBetweenTheFirstCellAndTheBedAndDeletesOnlyDrawnCells) {
     const Ensemble ping = Ping(0);
     EXPECT_DOUBLE_EQ(FirstCellTop(ping), 1.0);
     struct Case {
@@ -70,6 +70,18 @@ TEST_F(ProfileCursor, FindsTheCellBetweenTheFirstCellAndTheBed) {
     for (const Case c : {Case{0.9, 10, {}}, Case{1.0, 10, {}}, Case{1.2, 10, 0}, Case{1.5, 10, 1},
                          Case{5.7, 10, 9}, Case{6.2, 10, {}}, Case{2.2, 2.0, {}}})
         EXPECT_EQ(CellUnderDepth(ping, c.depth, c.bed), c.cell) << c.depth << " above " << c.bed;
+
+    // Only cells the section draws are deleted.
+    EXPECT_EQ(CellToDelete(ping, 5.9), 9);
+    EXPECT_EQ(CellToDelete(ping, 6.1), std::nullopt);  // one past the last cell
+    EXPECT_EQ(CellToDelete(ping, 0.8), std::nullopt);  // above the first cell
+    // One cell kept clear above a bed at 4 m: cells 0-4 are drawn.
+    Ensemble shallow = Ping(0);
+    shallow.navigation.depth1 = 4;
+    AppSettings().bottomClipping = kCellsClearOfBottom;
+    AppSettings().bottomClipVal = 1;
+    EXPECT_EQ(CellToDelete(shallow, 3.4), 4);
+    EXPECT_EQ(CellToDelete(shallow, 3.6), std::nullopt);
 }
 
 TEST_F(ProfileCursor, StatusTextsForAPingItsCellAndTheBed) {
@@ -101,20 +113,6 @@ TEST_F(ProfileCursor, StatusTextsForAPingItsCellAndTheBed) {
     EXPECT_EQ(reading.panels[1], "Depth: 3.00 m");
     EXPECT_EQ(reading.bedDepth, 3);
     EXPECT_FALSE(reading.panels[2] || reading.panels[3] || reading.panels[4] || reading.ping);
-}
-
-TEST_F(ProfileCursor, DeletesOnlyCellsTheSectionDraws) {
-    const Ensemble ping = Ping(0);
-    EXPECT_EQ(CellToDelete(ping, 5.9), 9);
-    EXPECT_EQ(CellToDelete(ping, 6.1), std::nullopt);  // one past the last cell
-    EXPECT_EQ(CellToDelete(ping, 0.8), std::nullopt);  // above the first cell
-    // One cell kept clear above a bed at 4 m: cells 0-4 are drawn.
-    Ensemble shallow = Ping(0);
-    shallow.navigation.depth1 = 4;
-    AppSettings().bottomClipping = kCellsClearOfBottom;
-    AppSettings().bottomClipVal = 1;
-    EXPECT_EQ(CellToDelete(shallow, 3.4), 4);
-    EXPECT_EQ(CellToDelete(shallow, 3.6), std::nullopt);
 }
 
 TEST_F(ProfileCursor, ADeletedCellStaysDeletedWhenTheLineIsProcessedAgain) {

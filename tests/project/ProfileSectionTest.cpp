@@ -203,7 +203,7 @@ TEST_F(ProfileSection, PingsWithoutPositionOrBottomAreSkippedByDistanceAndDrawnB
     EXPECT_NE(CellPixel(image, layout, 6, kBadCell), kWhite);
 }
 
-TEST_F(ProfileSection, TheClipBorderAndTheRangeDecideWhereCellsAppear) {
+TEST_F(ProfileSection, TheClipBorderAndTheRangeDecideWhereCellsAppearSmallPlotsShowNone) {
     OpenLine();
     const auto drawnSide = [this] {
         const ProfileLayout layout = Layout();
@@ -226,10 +226,8 @@ TEST_F(ProfileSection, TheClipBorderAndTheRangeDecideWhereCellsAppear) {
     settings.StartDBL = end;
     settings.EndDBL = start;
     EXPECT_STREQ(drawnSide(), "right");
-}
 
-TEST_F(ProfileSection, SmallPlotsAndEmptyDepthRangesDrawNothing) {
-    OpenLine();
+    // Small plots and empty depth ranges draw nothing.
     ProfileLayout narrow = Layout();
     narrow.plot.right = narrow.plot.left + 1;
     const SectionImage nothing = RenderSection(database, 0, narrow);

@@ -12,7 +12,7 @@ namespace {
 
 class HostServiceTest : public test::TemporaryHostFolders {};
 
-TEST_F(HostServiceTest, EnvironmentMovesFoldersAndOverridesWin) {
+TEST_F(HostServiceTest, EnvironmentMovesFoldersOverridesWinAndTheProjectFileIsMadeOnFirstUse) {
     HostService host;
     ::setenv("FLUVEX_DATA_DIR", (Root() / "env-data").c_str(), 1);
     ::setenv("XDG_CACHE_HOME", (Root() / "xdg-cache").c_str(), 1);
@@ -24,10 +24,8 @@ TEST_F(HostServiceTest, EnvironmentMovesFoldersAndOverridesWin) {
     EXPECT_EQ(host.Folder(FolderKind::ArchiveOutput), Root() / "override" / "archive");
     ::unsetenv("FLUVEX_DATA_DIR");
     ::unsetenv("XDG_CACHE_HOME");
-}
 
-TEST_F(HostServiceTest, DefaultProjectFileIsCreatedOnFirstUse) {
-    HostService host;
+    // The default project file is created on first use.
     host.OverrideFolder(FolderKind::SettingsFolder, Root() / "config");
     ::unsetenv("FLUVEX_PROJECT");
     const auto project = host.Folder(FolderKind::ProjectFile);

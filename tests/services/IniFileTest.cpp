@@ -8,7 +8,7 @@ namespace fluvex {
 namespace {
 
 // Keys before any section belong to none.
-TEST(IniFile, ReadsLinesWithEitherEndingNamesInAnyCaseAndNumbersStrictly) {
+TEST(IniFile, ReadsLinesNamesInAnyCaseNumbersStrictlyAndRewritesKeepingTheRest) {
     const IniFile ini = IniFile::Parse(
         "Stray=1\n[General]\r\nSurveyName = Reach 2 \r\n[graphoptions]\nMaxDepth=12");
     EXPECT_EQ(ini.ReadText("general", "surveyname", "?"), "Reach 2");
@@ -31,15 +31,14 @@ TEST(IniFile, ReadsLinesWithEitherEndingNamesInAnyCaseAndNumbersStrictly) {
     EXPECT_TRUE(numbers.ReadBool("s", "yes", false));
     EXPECT_TRUE(numbers.ReadBool("s", "word", true));
     EXPECT_TRUE(numbers.ReadBool("s", "number", false));
-}
 
-TEST(IniFile, RewritingKeepsCommentsOrderAndUnknownKeys) {
-    IniFile ini = IniFile::Parse("; comment\n[A]\nOne=1\nTwo=2\n\n[B]\nThree=3\n");
-    ini.Write("a", "two", "22");
-    ini.WriteInt("A", "Four", 4);
-    ini.WriteBool("C", "Five", true);
-    ini.WriteDouble("C", "Six", 0.31);
-    EXPECT_EQ(ini.Text("\n"),
+    // Rewriting keeps comments, order and unknown keys.
+    IniFile rewritten = IniFile::Parse("; comment\n[A]\nOne=1\nTwo=2\n\n[B]\nThree=3\n");
+    rewritten.Write("a", "two", "22");
+    rewritten.WriteInt("A", "Four", 4);
+    rewritten.WriteBool("C", "Five", true);
+    rewritten.WriteDouble("C", "Six", 0.31);
+    EXPECT_EQ(rewritten.Text("\n"),
               "; comment\n[A]\nOne=1\nTwo=22\nFour=4\n\n[B]\nThree=3\n[C]\nFive=1\nSix=0.31\n");
 }
 
