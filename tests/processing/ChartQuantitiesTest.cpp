@@ -77,7 +77,7 @@ TEST_F(ChartQuantities, ValuesAPingCannotGiveAreNoValue) {
         EXPECT_EQ(ChartValueText(unloaded, kind, Options()), "-----") << kind;
 }
 
-TEST_F(ChartQuantities, SpeedsInTheDisplayUnitHowValuesAreWrittenAndTabled) {
+TEST_F(ChartQuantities, SpeedsInTheDisplayUnitHowValuesAreWrittenTabledAndCompared) {
     const Ensemble ping = Ping();
     EXPECT_DOUBLE_EQ(*ChartValue(ping, kChartBoatSpeed, Options()), 1.5);
     EXPECT_DOUBLE_EQ(*ChartValue(ping, kChartBottomTrackSpeed, Options()), 0.5);
@@ -114,22 +114,21 @@ TEST_F(ChartQuantities, SpeedsInTheDisplayUnitHowValuesAreWrittenAndTabled) {
     EXPECT_EQ(SpreadsheetKinds(settings), (std::vector<int>{3, 19}));
     settings.NColumns = 99;  // an edited file's count stops at the layout's size
     EXPECT_EQ(SpreadsheetKinds(settings).size(), 18u);
-}
 
-TEST_F(ChartQuantities, BoatToWaterRatioAndItsBands) {
-    Ensemble ping = Ping();
-    ping.cells = {{300, 400, 0, 0}, {kBadVelocity, 0, 0, 0}, {600, 800, 0, 0}, {0, 0, 0, 0}};
+    // The boat-to-water speed ratio and its bands.
+    Ensemble water = Ping();
+    water.cells = {{300, 400, 0, 0}, {kBadVelocity, 0, 0, 0}, {600, 800, 0, 0}, {0, 0, 0, 0}};
     // Boat 500 mm/s over (500 + 1000 + 0) / 3 mm/s of water; the bad cell is not counted.
-    const auto point = BoatWaterPointOf(ping, 5, Options().quantities);
+    const auto point = BoatWaterPointOf(water, 5, Options().quantities);
     ASSERT_TRUE(point);
     EXPECT_DOUBLE_EQ(point->boatSpeedMms, 500);
     EXPECT_DOUBLE_EQ(point->ratioPercent, 100);
 
-    ping.cells = {{kBadVelocity, 0, 0, 0}, {0, 0, 0, 0}};
-    EXPECT_FALSE(BoatWaterPointOf(ping, 0, Options().quantities)) << "no water speed";
-    ping = Ping();
-    ping.bottomTrackVelocity.north = kBadVelocity;
-    EXPECT_FALSE(BoatWaterPointOf(ping, 0, Options().quantities)) << "no boat speed";
+    water.cells = {{kBadVelocity, 0, 0, 0}, {0, 0, 0, 0}};
+    EXPECT_FALSE(BoatWaterPointOf(water, 0, Options().quantities)) << "no water speed";
+    water = Ping();
+    water.bottomTrackVelocity.north = kBadVelocity;
+    EXPECT_FALSE(BoatWaterPointOf(water, 0, Options().quantities)) << "no boat speed";
 
     for (const auto& [ratio, band] : {std::pair{99.999, SpeedBand::Slower},
                                       {100.0, SpeedBand::Faster},

@@ -128,7 +128,7 @@ TEST_F(LineLoadingTest, LoadsEveryEntryWithOrWithoutAFinalLineBreakAndAsksWhenOn
     EXPECT_FALSE(database.LoadLog(WriteLog("D.kq2\nA.kq2\n"), no));  // nothing loaded
 }
 
-TEST_F(LineLoadingTest, OpeningPlainFilesFallsBackToTheInstrumentClock) {
+TEST_F(LineLoadingTest, OpeningPlainFilesFallsBackToTheInstrumentClockAndLogsStopAtTheLineLimit) {
     AppSettings().SetTime_Type(2);
     AppSettings().UseTime = false;
     RecordingPrompt prompt;
@@ -136,20 +136,20 @@ TEST_F(LineLoadingTest, OpeningPlainFilesFallsBackToTheInstrumentClock) {
     EXPECT_EQ(OpenSurveyFiles(database, files, prompt).failedFiles, 1);
     EXPECT_EQ(AppSettings().Time_Type(), 1);
     EXPECT_TRUE(AppSettings().UseTime);  // no positions
-}
 
-TEST_F(LineLoadingTest, StopsAtTheLineLimit) {
+    // A log stops at the line limit.
     std::string log;
     for (int i = 0; i <= Database::kMaxLines; ++i) {
         const std::string name = "L" + std::to_string(i);
         AddRaw(name + ".000");
         log += name + ".kq2\n";
     }
-    RecordingPrompt prompt;
-    ASSERT_TRUE(database.LoadLog(WriteLog(log), prompt));
+    database.Clear();
+    RecordingPrompt limited;
+    ASSERT_TRUE(database.LoadLog(WriteLog(log), limited));
     EXPECT_EQ(database.LineCount(), Database::kMaxLines);
-    ASSERT_EQ(prompt.Messages().size(), 1U);
-    EXPECT_EQ(prompt.Messages()[0].text,
+    ASSERT_EQ(limited.Messages().size(), 1U);
+    EXPECT_EQ(limited.Messages()[0].text,
               "Line limit of 512 reached; the remaining files are not loaded.");
 }
 

@@ -57,24 +57,6 @@ std::string Navigation(double time, std::uint32_t status = 0) {
     return Navigation({.status = status, .timeOfDay = time});
 }
 
-TEST(EditedNavRecord, KindDecidesHowDepthValuesReduce) {
-    struct Case {
-        std::uint32_t kind;
-        std::array<double, 4> depths;
-        double expected;
-    };
-    const Case cases[] = {
-        {5, {4, 0, 6, 0}, 5}, {5, {0, 0, 0, 0}, 0}, {5, {0, 2, 0, 0}, 2}, {9, {2, 0, 4, 6}, 3},
-        {9, {0, 3, 0, 5}, 4}, {9, {0, 0, 0, 0}, 0}, {1, {7, 9, 9, 9}, 7}, {0, {0, 9, 9, 9}, 0},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << "kind " << c.kind << " first " << c.depths[0]);
-        const EditedNavRecord record{.kind = c.kind, .depth1 = c.depths, .depth2 = c.depths};
-        EXPECT_DOUBLE_EQ(record.Depth1(), c.expected);
-        EXPECT_DOUBLE_EQ(record.Depth2(), c.expected);
-    }
-}
-
 class EditedFileTest : public test::TemporaryHostFolders {
 protected:
     std::filesystem::path Write(const std::string& bytes) {
@@ -84,7 +66,7 @@ protected:
     }
 };
 
-TEST_F(EditedFileTest, DecodesEveryNavigationFieldOfWholeRecordsOnly) {
+TEST_F(EditedFileTest, DecodesEveryNavigationFieldOfWholeRecordsOnlyAndReducesDepthsByKind) {
     // kind, status, time, x, y, depths 1 and 2, heading, pitch, roll, fourth value
     const EditedNavRecord stored{
         9, 3, 37800.25, 500001.5, 5270000.5, {1, 2, 3, 4}, {0, 9, 0, 7}, 87.5, 1.25, -0.75, 0.0625};
@@ -118,6 +100,23 @@ TEST_F(EditedFileTest, DecodesEveryNavigationFieldOfWholeRecordsOnly) {
         EXPECT_FALSE(file.ReadRecord(0, record));
     }
     EXPECT_EQ(EditedFile().Open(Root() / "missing.kq2"), 0);
+
+    // The kind decides how depth values reduce.
+    struct Case {
+        std::uint32_t kind;
+        std::array<double, 4> depths;
+        double expected;
+    };
+    const Case cases[] = {
+        {5, {4, 0, 6, 0}, 5}, {5, {0, 0, 0, 0}, 0}, {5, {0, 2, 0, 0}, 2}, {9, {2, 0, 4, 6}, 3},
+        {9, {0, 3, 0, 5}, 4}, {9, {0, 0, 0, 0}, 0}, {1, {7, 9, 9, 9}, 7}, {0, {0, 9, 9, 9}, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "kind " << c.kind << " first " << c.depths[0]);
+        const EditedNavRecord reduced{.kind = c.kind, .depth1 = c.depths, .depth2 = c.depths};
+        EXPECT_DOUBLE_EQ(reduced.Depth1(), c.expected);
+        EXPECT_DOUBLE_EQ(reduced.Depth2(), c.expected);
+    }
 }
 
 TEST_F(EditedFileTest, PlannedLinesOfShortAndLongRecordsAndTheirLimits) {

@@ -89,7 +89,7 @@ TEST(GeodesyAxes, NorthingFirstCrsStillGivesEastingAsX) {
     EXPECT_NEAR(a.y, b.y, 1e-6);
 }
 
-TEST(GeodesyCreate, RefusesWhatCannotServeAsTheProjectGrid) {
+TEST(Geodesy, RefusesWhatCannotServeAsTheProjectGridAndNonFiniteOrOutOfRangeValues) {
     const struct {
         const char* crs;
         double metresPerUnit;
@@ -109,9 +109,8 @@ TEST(GeodesyCreate, RefusesWhatCannotServeAsTheProjectGrid) {
         EXPECT_NE(created.error.find(c.errorMentions), std::string::npos)
             << c.crs << " gave: " << created.error;
     }
-}
 
-TEST(GeodesyInput, RefusesNonFiniteAndOutOfRangeValues) {
+    // Non-finite and out-of-range values are refused.
     const auto geodesy = Make("EPSG:32615");
     ASSERT_TRUE(geodesy);
     for (const auto& [latitude, longitude] : {std::pair{kNaN, kLongitude},

@@ -129,24 +129,9 @@ TEST_F(SettingsFileTest, QuickChartSlotsInUseComeFirstAndSpreadsheetColumnsFollo
     EXPECT_FALSE(columns.Value("SpreadsheetCols", "Column2"));
 }
 
-TEST_F(SettingsFileTest, BorderFileIsLoadedAndKeptWhenItDoesNotLoad) {
-    std::vector<std::filesystem::path> asked;
-    AppSettings().LoadBorderFile = [&asked](const std::filesystem::path& path) {
-        asked.push_back(path);
-        return path.filename() == "good.txt";
-    };
-    ASSERT_TRUE(LoadFrom("[Discharge]\r\nBorderFile=\r\n"));
-    EXPECT_TRUE(asked.empty());
-    ASSERT_TRUE(LoadFrom("[Discharge]\r\nBorderFile=/surveys/missing.txt\r\n"));
-    EXPECT_EQ(AppSettings().BorderFile, "/surveys/missing.txt");
-    EXPECT_EQ(asked.size(), 1U);
-    ASSERT_TRUE(LoadFrom("[Discharge]\r\nBorderFile=/surveys/good.txt\r\n"));
-    EXPECT_EQ(AppSettings().BorderFile, "/surveys/good.txt");
-}
-
 // The project's unit selects the distance unit; one that cannot be a unit fails the load, said
 // once, and so does a missing project file.
-TEST_F(SettingsFileTest, ProjectSelectsTheDistanceUnitAndTheColourFileOrFailsTheLoad) {
+TEST_F(SettingsFileTest, ProjectAndSettingsSelectUnitColourAndBorderFilesOrFailTheLoad) {
     const std::pair<std::string_view, int> cases[] = {
         {"0.3048006096", 1}, {"0.3048", 2}, {"1.0", 0}, {"0", -1}, {"abc", -1}, {"", -1}};
     for (const auto& [unit, expected] : cases) {
@@ -178,6 +163,20 @@ TEST_F(SettingsFileTest, ProjectSelectsTheDistanceUnitAndTheColourFileOrFailsThe
     ASSERT_TRUE(AppSettings().Save());
     EXPECT_EQ(IniFile::Read(ProjectFile()).ReadText("ADCP", "ColorHCF", ""),
               (Root() / "data" / "ADCP.hcf").string());
+
+    // The border file is loaded, and kept when it does not load.
+    std::vector<std::filesystem::path> asked;
+    AppSettings().LoadBorderFile = [&asked](const std::filesystem::path& path) {
+        asked.push_back(path);
+        return path.filename() == "good.txt";
+    };
+    ASSERT_TRUE(LoadFrom("[Discharge]\r\nBorderFile=\r\n"));
+    EXPECT_TRUE(asked.empty());
+    ASSERT_TRUE(LoadFrom("[Discharge]\r\nBorderFile=/surveys/missing.txt\r\n"));
+    EXPECT_EQ(AppSettings().BorderFile, "/surveys/missing.txt");
+    EXPECT_EQ(asked.size(), 1U);
+    ASSERT_TRUE(LoadFrom("[Discharge]\r\nBorderFile=/surveys/good.txt\r\n"));
+    EXPECT_EQ(AppSettings().BorderFile, "/surveys/good.txt");
 }
 
 TEST_F(SettingsFileTest, ProcessingOptionsMarkLinesOnlyWhenTheyChange) {
