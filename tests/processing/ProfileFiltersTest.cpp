@@ -12,7 +12,7 @@ class ProfileAveraging : public test::TemporaryHostFolders {
 protected:
     // A loaded ping of 25 cm cells whose processed east values are given; the bottom lies far
     // below, so every cell is in use.
-    static Ensemble PingWithEast(const std::vector<int16_t>& east, int cellCm) {
+    static Ensemble PingWithEast(std::initializer_list<int16_t> east, int cellCm = 25) {
         Ensemble ping = test::MakePing(
             {.cells = static_cast<int>(east.size()), .cellCm = cellCm, .bin1Cm = 0, .draftDm = 0});
         ping.cells.clear();
@@ -38,26 +38,27 @@ QuantityOptions MetricOptions() {
     return options;
 }
 
-// By all cells (halves away from zero, bad cells kept), by samples (seeing the unaveraged
-// values) and by a distance whose half width counts whole cells (1 m: 2 cells of 25 cm or 1 of 30).
-TEST_F(ProfileAveraging, EachModeAveragesTheCellsItShould) {
-    const VerticalAveraging oneMetre{.mode = 1, .distance = 1};
-    const struct {
-        std::vector<int16_t> east;
-        int cellCm;
-        VerticalAveraging averaging;
-        std::vector<int16_t> expected;
-    } cases[] = {
-        {{10, -15, kBadVelocity}, 25, {.mode = 0}, {-3, -3, kBadVelocity}},
-        {{10, 20, 30, 40}, 25, {.mode = 2, .samples = 1}, {15, 20, 30, 35}},
-        {{0, 0, 50, 0, 0, 0}, 25, oneMetre, {17, 13, 10, 10, 13, 0}},
-        {{0, 0, 50, 0, 0, 0}, 30, oneMetre, {0, 17, 17, 17, 0, 0}},
-    };
-    for (const auto& c : cases) {
-        Ensemble ping = PingWithEast(c.east, c.cellCm);
-        AverageVertically(ping, c.averaging, MetricOptions());
-        EXPECT_EQ(East(ping), c.expected) << c.averaging.mode << ", " << c.cellCm << " cm";
-    }
+TEST_F(ProfileAveraging, AverageAllRoundsHalvesAwayFromZeroAndKeepsBadCells) {
+    Ensemble ping = PingWithEast({10, -15, kBadVelocity});
+    AverageVertically(ping, {.mode = 0}, MetricOptions());
+    EXPECT_EQ(East(ping), (std::vector<int16_t>{-3, -3, kBadVelocity}));
+}
+
+TEST_F(ProfileAveraging, BySamplesSeesTheUnaveragedValues) {
+    Ensemble ping = PingWithEast({10, 20, 30, 40});
+    AverageVertically(ping, {.mode = 2, .samples = 1}, MetricOptions());
+    EXPECT_EQ(East(ping), (std::vector<int16_t>{15, 20, 30, 35}));
+}
+
+TEST_F(ProfileAveraging, ByDistanceHalfWidthInWholeCells) {
+    const VerticalAveraging oneMetre{.mode = 1, .distance = 1};  // 2 cells of 25 cm each side
+    Ensemble ping = PingWithEast({0, 0, 50, 0, 0, 0});
+    AverageVertically(ping, oneMetre, MetricOptions());
+    EXPECT_EQ(East(ping), (std::vector<int16_t>{17, 13, 10, 10, 13, 0}));
+
+    Ensemble coarse = PingWithEast({0, 0, 50, 0, 0, 0}, 30);  // 1.67 cells: 1 each side
+    AverageVertically(coarse, oneMetre, MetricOptions());
+    EXPECT_EQ(East(coarse), (std::vector<int16_t>{0, 17, 17, 17, 0, 0}));
 }
 
 }  // namespace

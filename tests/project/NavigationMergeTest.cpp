@@ -26,15 +26,8 @@ protected:
     }
 
     static NavigationFix Fix(double time, double x, double y, double heading = 0) {
-        return {.timeOfDay = time,
-                .x = x,
-                .y = y,
-                .depth1 = x / 10,
-                .depth2 = y / 10,
-                .heading = heading,
-                .pitch = 1,
-                .roll = -1,
-                .vertical = 0.5};
+        return {.timeOfDay = time, .x = x, .y = y, .depth1 = x / 10, .depth2 = y / 10,
+                .heading = heading, .pitch = 1, .roll = -1, .vertical = 0.5};
     }
 
     static std::vector<NavRecord> Merge(const std::vector<double>& pingTimes,
