@@ -299,23 +299,13 @@ private slots:
         QCOMPARE(Sheet<QTableView>("grid")->columnWidth(1), 120);
     }
 
-    // The values are the quantity table's; here, that a ping without one shows it and the grid
-    // empties with the lines.
-    void valuesAPingCannotGiveShowDashes() {
-        QVERIFY(OpenSheet());
-        SetColumns({0, 7, 2});
-        sheet_->Refresh();
-        QCOMPARE(Cell(19, 2), "-----");  // bottom track lost
-        AppDatabase().Clear();
-        sheet_->Refresh();
-        QCOMPARE(Table()->rowCount(), 0);
-    }
-
-    // The table text is the quantity table's; the export holds the current line, not the first.
-    void exportIsTheGridOfTheCurrentLine() {
+    // The values are the quantity table's; here, that a ping without one shows dashes, the
+    // export holds the current line, not the first, and the grid empties with the lines.
+    void exportIsTheGridOfTheCurrentLineWithDashesForWhatAPingLacks() {
         QVERIFY(OpenSheet());
         SetColumns({2, 7});
         sheet_->Refresh();
+        QCOMPARE(Cell(19, 2), "-----");  // bottom track lost
         const fs::path file = folders_->Root() / "table.txt";
         QVERIFY(sheet_->ExportTable(file));
         QFile text(QString::fromStdString(file.string()));
@@ -324,6 +314,9 @@ private slots:
         QCOMPARE(rows.size(), 21);
         QVERIFY2(rows[1].startsWith(Cell(0, 1) + ","), qPrintable(rows[1]));
         QVERIFY(Cell(0, 1) != "09:30:00.0");
+        AppDatabase().Clear();
+        sheet_->Refresh();
+        QCOMPARE(Table()->rowCount(), 0);
     }
 };
 

@@ -78,17 +78,13 @@ private:
     // metres, hand-set from 0 to 8 m so that the cells beyond the bed (no value) are drawn too.
     // False when the survey could not be loaded.
     bool OpenSurvey() const {
-        const auto description = synth::ParseSurveyDescription(
-            "[Survey]\nName = paint\nLines = 5\nStart = 2024-05-14T09:30:00.00\n"
-            "[Section]\nProfile = rectangular\nWidth = 60\nDepth = 3.7\n"
-            "[Water]\nProfile = uniform\nSpeed = 0.5\nDirection = 0\n"
-            "[Track]\nEnsembles = 40\nStartStation = 5\nSpeed = 0.9\n"
-            "[Instrument]\nCells = 30\n[Suite]\nLineFiles = kq2\n");
-        synth::WriteSurvey(description, folders_->Root());
-        const std::vector<std::filesystem::path> files{folders_->Root() / "paint" / "edit" /
-                                                       "paint.log"};
-        RecordingPrompt prompt;
-        if (OpenSurveyFiles(AppDatabase(), files, prompt).failedFiles != 0 ||
+        if (!folders_->OpenSurvey(
+                "[Survey]\nName = paint\nLines = 5\nStart = 2024-05-14T09:30:00.00\n"
+                "[Section]\nProfile = rectangular\nWidth = 60\nDepth = 3.7\n"
+                "[Water]\nProfile = uniform\nSpeed = 0.5\nDirection = 0\n"
+                "[Track]\nEnsembles = 40\nStartStation = 5\nSpeed = 0.9\n"
+                "[Instrument]\nCells = 30\n[Suite]\nLineFiles = kq2\n",
+                ".log") ||
             AppDatabase().LineCount() != 5)
             return false;
 

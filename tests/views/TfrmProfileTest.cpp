@@ -65,13 +65,7 @@ private:
         Units().SetDistanceUnit(0);
         AppSettings().SetBottomTrack(kEchoSounderHighDepth);
         AppSettings().SetTime_Type(2);
-        synth::WriteSurvey(synth::ParseSurveyDescription(
-                               "[Survey]\nName = job\nLines = 3\n[Section]\nWidth = 60\nDepth = 4\n"
-                               "[Track]\nEnsembles = 40\nStartStation = 5\nSpeed = 0.9\n"
-                               "[Noise]\nEnabled = 1\nVelocityStd = 5\n[Suite]\nLineFiles = kq2\n"),
-                           folders_->Root());
-        const std::vector files{folders_->Root() / "job" / "edit" / "job.log"};
-        QCOMPARE(OpenSurveyFiles(AppDatabase(), files, *prompt_).failedFiles, 0);
+        QVERIFY(folders_->OpenSuiteSurvey(*prompt_, "[Noise]\nEnabled = 1\nVelocityStd = 5\n"));
         QVERIFY(LoadColourTable(folders_->Root() / "data" / "ADCP.hcf"));
         RescaleVelocityTable(0, 1);
         AppSettings().CurrentLine = 0;
