@@ -47,17 +47,14 @@ double HorizontalLength(const json& from, const json& to) {
                       to[1].get<double>() - from[1].get<double>());
 }
 
-class DxfExports : public test::TemporaryHostFolders {
+class DxfExports : public test::GridSurvey {
 protected:
     void SetUp() override {
-        TemporaryHostFolders::SetUp();
+        GridSurvey::SetUp();
         if (std::system((std::string(test::kPython) + " -c 'import ezdxf' 2>/dev/null").c_str()) !=
             0)
             GTEST_SKIP() << "needs " << test::kPython << " with ezdxf";
-        Units().SetDistanceUnit(0);
         Units().SetVelocityUnit(2);
-        geodesy_ = Geodesy::Create("EPSG:32632", 1.0).geodesy;
-        database.SetGeodesy(geodesy_.get());
         ASSERT_TRUE(LoadColourTable(Root() / "ADCP.hcf"));
         options.arrowLength = kArrowLength;
         options.arrowInterval = 10.0;
@@ -89,10 +86,7 @@ protected:
         return positions;
     }
 
-    Database& database = AppDatabase();
-    RecordingPrompt prompt;
     PlanOptions options;
-    std::unique_ptr<Geodesy> geodesy_;
 };
 
 // Every arrow shaft (the polylines as long as an arrow) starts at a ping's position and points
