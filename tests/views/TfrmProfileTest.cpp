@@ -1,5 +1,6 @@
-// The profile window over a generated survey: the mouse over known cells, the cursor modes and
-// their deletes, the settings panel and the poll that follows settings changed elsewhere.
+// The profile window over a generated survey: the mouse over known cells, the delete modes, the
+// settings panel and the poll that follows settings changed elsewhere. Where each cursor mode
+// stands is ProfileCursorTest's.
 
 #include <QAction>
 #include <QApplication>
@@ -116,15 +117,6 @@ private slots:
         QVERIFY(!window_->CursorPosition());
         QCOMPARE(Panel(0), shown);
         QCOMPARE(PixelAt({at.x() - 5, at.y()}), before);
-    }
-
-    void theModeButtonsSetTheCursorAndTheBedCursorFollowsTheBed() {
-        Control<QToolButton>("btnCursorMode")->click();
-        QCOMPARE(AppSettings().Cursor, 1);
-        const QPoint at = CellPoint(20, 0);
-        Mouse(QEvent::MouseMove, at);
-        QCOMPARE(window_->CursorPosition(),
-                 QPoint(at.x(), window_->Layout().MapY(Depth(Ping(20), CurrentQuantityOptions()))));
     }
 
     void deletingACellAndAPingChangesTheSection() {
