@@ -55,10 +55,6 @@ Row Split(std::string_view text, std::string_view separator) {
     }
 }
 
-double Radians(double degrees) {
-    return degrees * std::numbers::pi / 180;
-}
-
 // The fields [first, last) of a row are all `expected`.
 void ExpectAll(const Row& row, std::size_t first, std::size_t last, const char* expected) {
     for (std::size_t column = first; column < last; ++column)
@@ -220,6 +216,7 @@ TEST_F(TextExports, AFailedExportLeavesNoFileBehind) {
 // 30-degree head). Two decimals add up to 7 mm to a horizontal distance. This is the only check
 // of the PD0 heads' beam directions, convex and concave.
 constexpr int kRollAmplitudeDegrees = 4;
+constexpr double kRadian = std::numbers::pi / 180;  // per degree
 constexpr double kTwoDecimalsHorizontal = 0.0071;
 
 struct HeadCase {
@@ -251,7 +248,7 @@ TEST_P(XyziGeometry, BeamCellsLieAlongTheirBeams) {
     const auto pings = database.Ensembles(0);
     ASSERT_EQ(points.size(), pings.size() * kCells * 4);
     const double rollSplit =
-        std::sin(Radians(kRollAmplitudeDegrees)) * (1 - std::cos(Radians(head.beamAngle)));
+        std::sin(kRollAmplitudeDegrees * kRadian) * (1 - std::cos(head.beamAngle * kRadian));
     for (std::size_t i = 0; i < points.size(); ++i) {
         const std::size_t k = i / (kCells * 4), cell = i / 4 % kCells, beam = i % 4;
         const synth::EnsembleTruth& truth = line.truth[k];
