@@ -105,4 +105,19 @@ std::vector<std::filesystem::path> WriteUniformCrossings(const std::filesystem::
     return files;
 }
 
+synth::SyntheticLine FirstLine(const std::string& description) {
+    return synth::GenerateLine(synth::ParseSurveyDescription(description), 0);
+}
+
+void GridSurvey::SetUp() {
+    TemporaryHostFolders::SetUp();
+    Units().SetDistanceUnit(0);
+    geodesy_ = Geodesy::Create("EPSG:32632", 1.0).geodesy;
+    database.SetGeodesy(geodesy_.get());
+}
+
+void GridSurvey::Load(const synth::SyntheticLine& line, const std::string& name) {
+    ASSERT_TRUE(database.AddLine(WriteLineFile(Root() / name, line), {}, prompt));
+}
+
 }  // namespace fluvex::test

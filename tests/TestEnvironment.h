@@ -3,11 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "model/Ensemble.h"
+#include "project/Database.h"
+#include "services/Geodesy.h"
+#include "services/UserPrompt.h"
 
 namespace fluvex::synth {
 struct SyntheticLine;
@@ -60,5 +64,20 @@ std::filesystem::path WriteLineFile(const std::filesystem::path& file,
 // false leaves the second line without positions.
 std::vector<std::filesystem::path> WriteUniformCrossings(const std::filesystem::path& folder,
                                                          bool secondPositioned = true);
+
+// The first line of the survey `description` describes.
+synth::SyntheticLine FirstLine(const std::string& description);
+
+// A survey in metres on UTM zone 32 north (EPSG:32632): the line collection with that geodesy,
+// a prompt that records, and Load, which writes a generated line as `name` in Root() and adds it.
+class GridSurvey : public TemporaryHostFolders {
+protected:
+    void SetUp() override;
+    void Load(const synth::SyntheticLine& line, const std::string& name);
+
+    Database& database = AppDatabase();
+    RecordingPrompt prompt;
+    std::unique_ptr<Geodesy> geodesy_;
+};
 
 }  // namespace fluvex::test

@@ -27,14 +27,11 @@ namespace {
 namespace fs = std::filesystem;
 
 // Metres and m/s on a UTM grid; a run writes into Root()/out and its status texts are kept.
-class ContourSurvey : public test::TemporaryHostFolders {
+class ContourSurvey : public test::GridSurvey {
 protected:
     void SetUp() override {
-        TemporaryHostFolders::SetUp();
-        Units().SetDistanceUnit(0);
+        GridSurvey::SetUp();
         Units().SetVelocityUnit(2);
-        geodesy_ = Geodesy::Create("EPSG:32632", 1.0).geodesy;
-        database.SetGeodesy(geodesy_.get());
         options.autoScaleDepth = false;
         fs::create_directories(Root() / "out");
     }
@@ -46,12 +43,9 @@ protected:
                            progress, &written);
     }
 
-    Database& database = AppDatabase();
-    RecordingPrompt prompt;
     ContourOptions options;
     std::vector<std::string> said;
     std::vector<fs::path> written;
-    std::unique_ptr<Geodesy> geodesy_;
 };
 
 class ContourRun : public ContourSurvey {
@@ -118,12 +112,8 @@ protected:
             "[Track]\nEnsembles = 217\nSpeed = 0.25\nStartStation = 3\nLineShift = 5\n"
             "[Instrument]\nCells = 20\n"
             "[Navigation]\nBlocks = 104\nLatitude = 47.3\nLongitude = 9\n");
-        for (int line = 0; line < survey_.lines; ++line) {
-            const fs::path file =
-                test::WriteLineFile(Root() / ("reach_" + std::to_string(line) + ".PD0"),
-                                    synth::GenerateLine(survey_, line));
-            ASSERT_TRUE(database.AddLine(file, {}, prompt));
-        }
+        for (int line = 0; line < survey_.lines; ++line)
+            Load(synth::GenerateLine(survey_, line), "reach_" + std::to_string(line) + ".PD0");
     }
 
     // The speed the instrument records at the slice depth over the given station: the mean over

@@ -55,10 +55,6 @@ Row Split(std::string_view text, std::string_view separator) {
     }
 }
 
-double Radians(double degrees) {
-    return degrees * std::numbers::pi / 180;
-}
-
 // The fields [first, last) of a row are all `expected`.
 void ExpectAll(const Row& row, std::size_t first, std::size_t last, const char* expected) {
     for (std::size_t column = first; column < last; ++column)
@@ -72,23 +68,8 @@ void KeepCells(synth::Pd0Ensemble& ping, std::size_t cells) {
     ping.percentGood.resize(cells);
 }
 
-class TextExports : public test::TemporaryHostFolders {
+class TextExports : public test::GridSurvey {
 protected:
-    void SetUp() override {
-        TemporaryHostFolders::SetUp();
-        Units().SetDistanceUnit(0);
-        geodesy_ = Geodesy::Create("EPSG:32632", 1.0).geodesy;
-        database.SetGeodesy(geodesy_.get());
-    }
-
-    static synth::SyntheticLine Generate(const std::string& description) {
-        return synth::GenerateLine(synth::ParseSurveyDescription(description), 0);
-    }
-
-    void Load(const synth::SyntheticLine& line, const std::string& name) {
-        ASSERT_TRUE(database.AddLine(test::WriteLineFile(Root() / name, line), {}, prompt));
-    }
-
     // The lines of a text export, each split at `separator`. Every line ends in CR LF.
     std::vector<Row> Lines(const fs::path& file, std::string_view separator) {
         const std::string text = ReadText(file);
@@ -112,16 +93,12 @@ protected:
         }
         return rows;
     }
-
-    Database& database = AppDatabase();
-    RecordingPrompt prompt;
-    std::unique_ptr<Geodesy> geodesy_;
 };
 
 // Pings of 10, 12 and 8 cells, the last without a position: 12 cell groups, the shorter rows
 // padded with zero groups, and four empty position fields.
 TEST_F(TextExports, CsvPadsEveryRowToTheLongestPing) {
-    synth::SyntheticLine line = Generate(Crossing(3));
+    synth::SyntheticLine line = test::FirstLine(Crossing(3));
     KeepCells(line.ensembles[0], 10);
     KeepCells(line.ensembles[2], 8);
     line.ensembles[2].navigation.clear();
@@ -154,7 +131,7 @@ TEST_F(TextExports, CsvPadsEveryRowToTheLongestPing) {
 }
 
 TEST_F(TextExports, CsvBottomTrackColumnsFollowTheSecondPing) {
-    synth::SyntheticLine firstWithout = Generate(Crossing(3));
+    synth::SyntheticLine firstWithout = test::FirstLine(Crossing(3));
     firstWithout.ensembles[0].bottomTrack.reset();
     Load(firstWithout, "first.PD0");
     const std::vector<Row> rows = Csv();
@@ -162,13 +139,13 @@ TEST_F(TextExports, CsvBottomTrackColumnsFollowTheSecondPing) {
     ExpectAll(rows[1], 10, 14, "0");
 
     database.Clear();
-    synth::SyntheticLine secondWithout = Generate(Crossing(3));
+    synth::SyntheticLine secondWithout = test::FirstLine(Crossing(3));
     secondWithout.ensembles[1].bottomTrack.reset();
     Load(secondWithout, "second.PD0");
     EXPECT_EQ(Csv()[0][10], "Cell0 E(m/s)");
 
     database.Clear();
-    Load(Generate(Crossing(1)), "single.PD0");
+    Load(test::FirstLine(Crossing(1)), "single.PD0");
     const std::vector<Row> one = Csv();
     ASSERT_EQ(one.size(), 2U);
     EXPECT_EQ(one[0][10], "Cell0 E(m/s)");
@@ -178,7 +155,7 @@ TEST_F(TextExports, CsvBottomTrackColumnsFollowTheSecondPing) {
 // Without a geodesy the grid position stays and latitude and longitude are empty; the XYZ file
 // holds the positioned pings with the CSV's values.
 TEST_F(TextExports, XyzHoldsThePositionedPingsAsTheCsvDoes) {
-    synth::SyntheticLine line = Generate(Crossing(3));
+    synth::SyntheticLine line = test::FirstLine(Crossing(3));
     line.ensembles[1].navigation.clear();
     Load(line, "ex_001.PD0");
     database.SetGeodesy(nullptr);
@@ -213,7 +190,7 @@ TEST(ExportFileName, KeepsTheNameUpToItsLastDot) {
 // Nothing is left under the target's name or beside it when an export cannot be made, and a
 // file already there keeps its content.
 TEST_F(TextExports, AFailedExportLeavesNoFileBehind) {
-    Load(Generate(Crossing(3)), "ex_001.PD0");
+    Load(test::FirstLine(Crossing(3)), "ex_001.PD0");
     const fs::path kept = Root() / "kept.csv";
     WriteText(kept, "old");
     EXPECT_FALSE(ExportCsv(database, kept, 4, CurrentQuantityOptions()));  // no such line
@@ -239,6 +216,7 @@ TEST_F(TextExports, AFailedExportLeavesNoFileBehind) {
 // 30-degree head). Two decimals add up to 7 mm to a horizontal distance. This is the only check
 // of the PD0 heads' beam directions, convex and concave.
 constexpr int kRollAmplitudeDegrees = 4;
+constexpr double kRadian = std::numbers::pi / 180;  // per degree
 constexpr double kTwoDecimalsHorizontal = 0.0071;
 
 struct HeadCase {
@@ -251,13 +229,13 @@ class XyziGeometry : public TextExports, public testing::WithParamInterface<Head
 
 TEST_P(XyziGeometry, BeamCellsLieAlongTheirBeams) {
     const HeadCase head = GetParam();
-    const synth::SyntheticLine line =
-        Generate(Crossing(12,
-                          "BeamAngle = " + std::to_string(head.beamAngle) +
-                              "\nConvex = " + (head.convex ? "1" : "0") + "\n",
-                          "Heading = 40\nHeadingAmplitude = 150\nHeadingPeriod = 11\n"
-                          "PitchAmplitude = 4\nPitchPeriod = 5\nRollPeriod = 3\nRollAmplitude = " +
-                              std::to_string(kRollAmplitudeDegrees) + "\n"));
+    const synth::SyntheticLine line = test::FirstLine(
+        Crossing(12,
+                 "BeamAngle = " + std::to_string(head.beamAngle) +
+                     "\nConvex = " + (head.convex ? "1" : "0") + "\n",
+                 "Heading = 40\nHeadingAmplitude = 150\nHeadingPeriod = 11\n"
+                 "PitchAmplitude = 4\nPitchPeriod = 5\nRollPeriod = 3\nRollAmplitude = " +
+                     std::to_string(kRollAmplitudeDegrees) + "\n"));
     Load(line, "ex_001.PD0");
     const fs::path file = Root() / "out.xyz";
     ASSERT_TRUE(ExportXyzi(database, 0, file, CurrentQuantityOptions()));
@@ -270,7 +248,7 @@ TEST_P(XyziGeometry, BeamCellsLieAlongTheirBeams) {
     const auto pings = database.Ensembles(0);
     ASSERT_EQ(points.size(), pings.size() * kCells * 4);
     const double rollSplit =
-        std::sin(Radians(kRollAmplitudeDegrees)) * (1 - std::cos(Radians(head.beamAngle)));
+        std::sin(kRollAmplitudeDegrees * kRadian) * (1 - std::cos(head.beamAngle * kRadian));
     for (std::size_t i = 0; i < points.size(); ++i) {
         const std::size_t k = i / (kCells * 4), cell = i / 4 % kCells, beam = i % 4;
         const synth::EnsembleTruth& truth = line.truth[k];

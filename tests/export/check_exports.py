@@ -3,22 +3,19 @@
 
 Usage: check_exports.py FOLDER
 
-Every .csv must parse with Python's csv module: a header and one row per ping, every line ending
-in a comma and CR LF, so that each row has one field per header name plus an empty last field;
-numbers from 0, times as hh:mm:s.sss, every other field empty or a number.
-
-Every .xlsx must open in openpyxl; each sheet's first row holds the headings of the ensemble table
-(no amplitude columns) as text, the times are text, every other cell is a number whose number
-format ("0", "0.000", ...) shows it as a fixed text, and column 1 counts from 1. A sheet whose CSV is in
-the folder too (the sheet name up to its last '.', then ".csv") must hold the same table: the
-CSV's headings without the amplitude columns, as many rows, the same times, positions empty where
-the CSV's are, the bottom track empty where the CSV's is all zeros, and every number equal within
-the decimals of the two files. When the folder holds workbooks, every CSV must have its sheet.
+Every .csv must parse with Python's csv module: a header, one row per ping, each line ending in a
+comma and CR LF; numbers from 0, times as hh:mm:s.sss, other fields empty or a number. Every .xlsx
+must open in openpyxl: each sheet holds the ensemble table without amplitude columns, headings and
+times as text, every other cell a number with a fixed-decimals format, column 1 counting from 1.
+A sheet whose CSV (the sheet name up to its last '.', then ".csv") is in the folder must hold the
+same table within the decimals of the two files, empty where the CSV's positions are empty or its
+bottom track all zeros; when the folder holds workbooks, every CSV must have its sheet.
 
 Exit status: 0 when every file passed; 1 when a check failed or there was nothing to check; 2 when
 the folder is missing or openpyxl cannot be imported (use Debian's /usr/bin/python3).
 """
 
+import collections
 import csv
 import io
 import pathlib
@@ -38,17 +35,14 @@ MAX_REPORTS = 20
 
 
 class Report:
-    """Collects failures, printing the first few of each file."""
+    """Counts failures per file, printing the first few of each."""
 
     def __init__(self):
-        self.failures = 0
-        self.per_file = {}
+        self.per_file = collections.Counter()
 
     def fail(self, where, message):
-        self.failures += 1
-        count = self.per_file.get(where[0], 0) + 1
-        self.per_file[where[0]] = count
-        if count <= MAX_REPORTS:
+        self.per_file[where[0]] += 1
+        if self.per_file[where[0]] <= MAX_REPORTS:
             print(": ".join(str(part) for part in where) + ": " + message, file=sys.stderr)
 
 
@@ -223,9 +217,10 @@ def main(arguments):
     if workbooks:
         for stem in sorted(set(csv_tables) - sheet_stems):
             report.fail((stem + ".csv",), "no sheet in the workbooks")
-    checked = len(csv_tables) + len(workbooks)
-    print("%d files checked, %d failures" % (checked, report.failures), file=sys.stderr)
-    return 1 if report.failures else 0
+    failures = sum(report.per_file.values())
+    print("%d files checked, %d failures" % (len(csv_tables) + len(workbooks), failures),
+          file=sys.stderr)
+    return 1 if failures else 0
 
 
 if __name__ == "__main__":

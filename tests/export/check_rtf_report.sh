@@ -34,13 +34,11 @@ report=$work/out/${names[0]}.rtf
 
 # Two reports at once, of different velocity components, are each what it is when written alone.
 for component in 0 1; do
-    "$cli" --set GraphOptions.Velocity=$component export rtf --out "$work/alone$component" "${files[@]}" 2>/dev/null
-done
-for component in 0 1; do
     "$cli" --set GraphOptions.Velocity=$component export rtf --out "$work/together$component" "${files[@]}" 2>/dev/null &
 done
 wait
 for component in 0 1; do
+    "$cli" --set GraphOptions.Velocity=$component export rtf --out "$work/alone$component" "${files[@]}" 2>/dev/null
     cmp -s "$work/alone$component/${names[0]}.rtf" "$work/together$component/${names[0]}.rtf" ||
         fail "the report of component $component written beside another differs from it written alone"
 done

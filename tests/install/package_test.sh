@@ -35,8 +35,5 @@ done
 outside=$(grep -v -e '^\./$' -e '^\./usr/' <<<"$contents" || true)
 [ -z "$outside" ] || fail "the package installs outside /usr: $outside"
 
-if [ "$failures" -gt 0 ]; then
-    echo "package_test: $failures failures"
-    exit 1
-fi
+[ "$failures" -eq 0 ] || { echo "package_test: $failures failures"; exit 1; }
 echo "package_test: $deb checked"

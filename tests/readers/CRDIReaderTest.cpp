@@ -434,23 +434,37 @@ TEST_F(CRDIReaderFile, SkipsJunkOversizedHeadersAndWavesRecordsAndStopsAtATrunca
              .length = truncated.size() - 1}}));
 }
 
-TEST_F(CRDIReaderFile, FindsEveryFrameAcrossReadChunks) {
-    // Several megabytes, so that frames straddle the reader's chunks, with junk between them.
+// Several megabytes, so that frames straddle the reader's chunks: frames of any size with junk
+// between them; then, as the list is reserved from the frames seen so far, frames far shorter
+// than the first one (or than a lead of junk) make it grow while decoding. Every frame is found
+// and every ping keeps its cells.
+TEST_F(CRDIReaderFile, FindsEveryFrameAcrossReadChunksAndKeepsItsCells) {
     std::mt19937 random(7);
-    Bytes file;
-    std::vector<std::uint64_t> expected;
-    for (int i = 0; i < 3000; ++i) {
-        const std::size_t junk = random() % 3 == 0 ? random() % 700 : 0;
-        for (std::size_t j = 0; j < junk; ++j)
-            file.push_back(static_cast<std::uint8_t>(random() % 0x7F));
-        expected.push_back(file.size());
-        const Bytes frame = PingFrame(
-            {.cells = static_cast<int>(random() % 200), .number = static_cast<std::uint16_t>(i)});
-        file.insert(file.end(), frame.begin(), frame.end());
+    enum Lead { kJunkBetween, kLongFirstFrame, kJunkFirst };
+    for (const Lead lead : {kJunkBetween, kLongFirstFrame, kJunkFirst}) {
+        Bytes file(lead == kJunkFirst ? 5000 : 0, 0x00);
+        std::vector<std::uint64_t> expected;
+        for (int i = 0; i < 3000; ++i) {
+            const bool junk = lead == kJunkBetween && random() % 3 == 0;
+            for (std::size_t j = junk ? random() % 700 : 0; j > 0; --j)
+                file.push_back(static_cast<std::uint8_t>(random() % 0x7F));
+            expected.push_back(file.size());
+            const int cells = lead == kJunkBetween                ? static_cast<int>(random() % 200)
+                              : lead == kLongFirstFrame && i == 0 ? 200
+                                                                  : 1 + i % 2;
+            const Bytes frame =
+                PingFrame({.cells = cells, .number = static_cast<std::uint16_t>(i)});
+            file.insert(file.end(), frame.begin(), frame.end());
+        }
+        ASSERT_EQ(OpenBytes(file), OpenStatus::Ok);
+        EXPECT_EQ(IndexedOffsets(), expected) << lead;
+        for (const Ensemble& ping : reader.Ensembles()) {
+            const int cells = ping.cellBlocks.CellCount();
+            if (cells > 0) {
+                ASSERT_EQ(ping.cellBlocks.Velocity(cells - 1, 3), 100 * (cells - 1) + 3) << lead;
+            }
+        }
     }
-    ASSERT_EQ(OpenBytes(file), OpenStatus::Ok);
-    EXPECT_EQ(IndexedOffsets(), expected);
-    EXPECT_EQ(reader.Count(), 3000);
 }
 
 // Damaged and foreign bytes, one row per outcome: the pings kept, and what the surveyor is told.
@@ -481,9 +495,7 @@ TEST_F(CRDIReaderFile, DamagedFilesKeepEveryGoodEnsembleAndSayWhatWasPassedOver)
          Joined({big, Repeated(kPlausibleHeader, 8192), corruptBig, big, PingFrame({.number = 6})}),
          {5, 5, 6}, {P::SkippedBytes}},
         // Every position a candidate claiming 32 KB: each must be refused without summing its
-        // claimed length, or a few MB take minutes (see the bench).
-        {"3 MB of 0x7F", Joined({Repeated({0x7F}, 3 << 20), {0}, PingFrame({.number = 7})}),
-         {7}, {P::SkippedBytes}},
+        // claimed length, or a few MB take minutes (the bench times this and a run of 0x7F).
         {"3 MB of headers",
          Joined({Repeated(kPlausibleHeader, 3 << 20), {0}, PingFrame({.number = 7})}),
          {7}, {P::SkippedBytes}},
@@ -497,10 +509,8 @@ TEST_F(CRDIReaderFile, DamagedFilesKeepEveryGoodEnsembleAndSayWhatWasPassedOver)
          {1}, {P::Undecodable}},
         {"day 0", clock({.day = 0}), {1}, {P::InvalidClock}},
         {"month 13", clock({.month = 13}), {1}, {P::InvalidClock}},
-        {"31 April", clock({.month = 4, .day = 31}), {1}, {P::InvalidClock}},
         {"29 February 2021", clock({.year = 21, .month = 2, .day = 29}), {1}, {P::InvalidClock}},
         {"29 February 2020", clock({.year = 20, .month = 2, .day = 29}), {1, 1}, {}},
-        {"hour 25", clock({.hour = 25}), {1}, {P::InvalidClock}},
         {"hundredths 100", clock({.hundredths = 100}), {1}, {P::InvalidClock}},
         {"31 December 23:59:59.99",
          clock({.month = 12, .day = 31, .hour = 23, .minute = 59, .second = 59, .hundredths = 99}),
@@ -574,28 +584,6 @@ TEST_F(CRDIReaderFile, SortIsStableForEqualTimesInEitherClock) {
     reader.SetTimingMode(kTimingInstrumentClock);
     ASSERT_EQ(OpenBytes(file), OpenStatus::Ok);
     EXPECT_EQ(Numbers(), byClock);
-}
-
-// The list is reserved from the frames seen so far: frames far shorter than the first ones (or
-// a file that starts with junk) make it grow while decoding, and every ping keeps its cells.
-TEST_F(CRDIReaderFile, ListGrowsWhenLaterFramesAreShorter) {
-    const Bytes junk(5000, 0x00);
-    for (const Bytes& lead : {PingFrame({.cells = 200, .number = 0}), junk}) {
-        Bytes file = lead;
-        for (int i = 1; i <= 3000; ++i) {
-            const Bytes frame =
-                PingFrame({.cells = 1 + i % 2, .number = static_cast<std::uint16_t>(i)});
-            file.insert(file.end(), frame.begin(), frame.end());
-        }
-        ASSERT_EQ(OpenBytes(file), OpenStatus::Ok);
-        const auto pings = reader.Ensembles();
-        ASSERT_EQ(pings.size(), lead.size() == junk.size() ? 3000U : 3001U);
-        for (std::size_t k = 0; k < pings.size(); ++k) {
-            const int cells = pings[k].cellBlocks.CellCount();
-            ASSERT_EQ(pings[k].cellBlocks.Velocity(cells - 1, 3), 100 * (cells - 1) + 3) << k;
-        }
-        EXPECT_EQ(pings.back().variableLeader.EnsembleNumber(), 3000);
-    }
 }
 
 // The cell blocks of the list live in the reader's arena: sorting, removing and loading again

@@ -27,6 +27,7 @@
 #include "views/ProfilePainter.h"
 #include "views/ProfilePicture.h"
 #include "views/ProfilePrinter.h"
+#include "views/ViewColour.h"
 
 using namespace fluvex;
 
@@ -42,10 +43,6 @@ bool Near(QRgb actual, QRgb expected, int tolerance = 3) {
     return std::abs(qRed(actual) - qRed(expected)) <= tolerance &&
            std::abs(qGreen(actual) - qGreen(expected)) <= tolerance &&
            std::abs(qBlue(actual) - qBlue(expected)) <= tolerance;
-}
-
-QRgb ToQRgb(ColourRef colour) {
-    return qRgb(RedOf(colour), GreenOf(colour), BlueOf(colour));
 }
 
 QByteArray Hex(QRgb colour) {
@@ -78,17 +75,13 @@ private:
     // metres, hand-set from 0 to 8 m so that the cells beyond the bed (no value) are drawn too.
     // False when the survey could not be loaded.
     bool OpenSurvey() const {
-        const auto description = synth::ParseSurveyDescription(
-            "[Survey]\nName = paint\nLines = 5\nStart = 2024-05-14T09:30:00.00\n"
-            "[Section]\nProfile = rectangular\nWidth = 60\nDepth = 3.7\n"
-            "[Water]\nProfile = uniform\nSpeed = 0.5\nDirection = 0\n"
-            "[Track]\nEnsembles = 40\nStartStation = 5\nSpeed = 0.9\n"
-            "[Instrument]\nCells = 30\n[Suite]\nLineFiles = kq2\n");
-        synth::WriteSurvey(description, folders_->Root());
-        const std::vector<std::filesystem::path> files{folders_->Root() / "paint" / "edit" /
-                                                       "paint.log"};
-        RecordingPrompt prompt;
-        if (OpenSurveyFiles(AppDatabase(), files, prompt).failedFiles != 0 ||
+        if (!folders_->OpenSurvey(
+                "[Survey]\nName = paint\nLines = 5\nStart = 2024-05-14T09:30:00.00\n"
+                "[Section]\nProfile = rectangular\nWidth = 60\nDepth = 3.7\n"
+                "[Water]\nProfile = uniform\nSpeed = 0.5\nDirection = 0\n"
+                "[Track]\nEnsembles = 40\nStartStation = 5\nSpeed = 0.9\n"
+                "[Instrument]\nCells = 30\n[Suite]\nLineFiles = kq2\n",
+                ".log") ||
             AppDatabase().LineCount() != 5)
             return false;
 
@@ -146,7 +139,7 @@ private slots:
     // paper (3) too, where the cells are computed coarser and stretched, with the bed's pen.
     void sectionShowsCellsAndBed() {
         QVERIFY(OpenSurvey());
-        const QRgb stream = ToQRgb(VelocityColour(kStreamMms, kNorthVelocity));
+        const QRgb stream = ToQColor(VelocityColour(kStreamMms, kNorthVelocity)).rgb();
         QVERIFY(!Near(stream, kWhite, 40) && !Near(stream, kBlack, 40));
         for (const int sectionPixelSize : {1, 3}) {
             const Painted painted = Paint(sectionPixelSize);
@@ -186,7 +179,8 @@ private slots:
         const ProfileLayout layout = ComputeProfileLayout(AppDatabase(), 0, {0, 0, 650, 400}, false,
                                                           MeasureText(painter.fontMetrics()));
         const QRgb cell = ColourAt(image, CellCentre(layout, 20, 5));
-        QVERIFY2(Near(cell, ToQRgb(VelocityColour(kStreamMms, kNorthVelocity)), 24), Hex(cell));
+        QVERIFY2(Near(cell, ToQColor(VelocityColour(kStreamMms, kNorthVelocity)).rgb(), 24),
+                 Hex(cell));
         QVERIFY(ProfileJpegPictures(AppDatabase(), true).LineJpeg(0, 0, 400).empty());
     }
 
@@ -220,7 +214,7 @@ private slots:
                 const QRgb colour =
                     ColourAt(image, vertical ? QPoint(rect.left + band / 2, rect.top + along)
                                              : QPoint(rect.left + along, rect.top + band / 2));
-                QVERIFY2(Near(colour, ToQRgb(table.Colour(value)), 12), Hex(colour));
+                QVERIFY2(Near(colour, ToQColor(table.Colour(value)).rgb(), 12), Hex(colour));
             }
         }
     }

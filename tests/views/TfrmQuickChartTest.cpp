@@ -82,8 +82,7 @@ private slots:
 
     void seriesFollowTheLineAndAClickNamesItsPing() {
         RecordingPrompt prompt;
-        const std::vector<std::filesystem::path> files{folders_->WriteSuiteSurvey()};
-        QCOMPARE(OpenSurveyFiles(AppDatabase(), files, prompt).failedFiles, 0);
+        QVERIFY(folders_->OpenSuiteSurvey(prompt));
         AppSettings().CurrentLine = 2;
         AppSettings().QuickChartSlot[0] = (1 << 4) | (1 << 6) | (2 << 22);  // depth, boat speed
         TfrmQuickChart* chart = Open();

@@ -80,8 +80,8 @@ private slots:
         folders_.reset();
     }
 
-    // The current line red and 3 pixels wide (the lines run east, so a column crosses it), the
-    // other lines teal, and every other mark in a colour the table gives a cell's speed.
+    // The current line red, the other lines teal, and every other mark in a colour the table
+    // gives a cell's speed.
     void drawsPlannedLinesAndArrowsInTheirColours() {
         OpenSurvey();
         Show();
@@ -102,22 +102,6 @@ private slots:
         QVERIFY(red > 100);
         QVERIFY(teal > 0);
         QVERIFY(arrows > 100);
-        // A column through the middle of the lines: the band is 3 pixels of red (the later
-        // line may run through its middle in teal).
-        const int column = picture.width() / 2;
-        int band = 0;
-        bool anyRed = false;
-        for (int y = 0; y < picture.height(); ++y) {
-            const QRgb pixel = picture.pixel(column, y);
-            if (pixel == kRed.rgb() || pixel == kTeal.rgb()) {
-                ++band;
-                anyRed = anyRed || pixel == kRed.rgb();
-            } else if (band > 0 && !speeds.contains(pixel)) {
-                break;
-            }
-        }
-        QVERIFY(anyRed);
-        QCOMPARE(band, 3);
     }
 
     void wheelZoomsByWholeNotches() {

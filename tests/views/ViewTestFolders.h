@@ -39,13 +39,14 @@ public:
 
     // Three 40-ping crossings recorded on 2024-05-14 from 09:30:00, as the acquisition suite
     // leaves them with edited files, the first ping at grid (500000, 5000000); returns the line
-    // log. The truth of line n is in job/job_00n.truth.json.
-    std::filesystem::path WriteSuiteSurvey() const {
+    // log. The truth of line n is in job/job_00n.truth.json. `extra` adds to the description.
+    std::filesystem::path WriteSuiteSurvey(const std::string& extra = {}) const {
         const auto description = synth::ParseSurveyDescription(
             "[Survey]\nName = job\nLines = 3\nStart = 2024-05-14T09:30:00.00\n"
             "[Section]\nWidth = 60\nDepth = 4\n"
             "[Track]\nEnsembles = 40\nStartStation = 5\nSpeed = 0.9\n"
-            "[Suite]\nLineFiles = kq2\n");
+            "[Suite]\nLineFiles = kq2\n" +
+            extra);
         synth::WriteSurvey(description, Root());
         for (const auto& entry : std::filesystem::recursive_directory_iterator(Root() / "job"))
             if (entry.path().extension() == ".log") return entry.path();
@@ -53,8 +54,8 @@ public:
     }
 
     // Writes that survey and opens its line log in the line collection; false when a file failed.
-    bool OpenSuiteSurvey(UserPrompt& prompt) const {
-        const std::vector<std::filesystem::path> files{WriteSuiteSurvey()};
+    bool OpenSuiteSurvey(UserPrompt& prompt, const std::string& extra = {}) const {
+        const std::vector<std::filesystem::path> files{WriteSuiteSurvey(extra)};
         return OpenSurveyFiles(AppDatabase(), files, prompt).failedFiles == 0;
     }
 

@@ -12,9 +12,7 @@ export FLUVEX_DATA_DIR=$work/data FLUVEX_CONFIG_DIR=$work/config FLUVEX_CACHE_DI
 unset FLUVEX_PROJECT
 failures=0
 
-fail() {
-    echo "FAIL $1"; cat "$work/err"; failures=$((failures + 1))
-}
+fail() { echo "FAIL $1"; cat "$work/err"; failures=$((failures + 1)); }
 
 run() {  # run NAME EXPECTED_STATUS ARGS...
     local name=$1 expected=$2
@@ -25,20 +23,11 @@ run() {  # run NAME EXPECTED_STATUS ARGS...
     echo "ok   $name"
 }
 
-# The PNG's width and height from its header.
-png_size() {
-    python3 -c 'import struct, sys
-data = open(sys.argv[1], "rb").read(24)
-assert data[:8] == b"\x89PNG\r\n\x1a\n", "not a PNG"
-print("%dx%d" % struct.unpack(">II", data[16:24]))' "$1"
-}
-
 "$synth" "$demo_ini" "$work/survey" >/dev/null || { echo "FAIL the survey was not generated"; exit 1; }
 log=$work/survey/demo/edit/demo.log
 
 if run survey 0 --screenshot "$work/survey.png" --size 1024x700 --panel Discharge "$log"; then
-    size=$(png_size "$work/survey.png")
-    [ "$size" = "1024x700" ] || fail "survey picture is $size, expected 1024x700"
+    file "$work/survey.png" | grep -q "PNG image data, 1024 x 700," || fail "survey picture is not 1024x700"
     grep -q "Screenshot written to $work/survey.png" "$work/out" || fail "where the picture went is not said"
 fi
 run no-files 0 --screenshot "$work/empty.png"
@@ -46,7 +35,6 @@ run no-files 0 --screenshot "$work/empty.png"
 run missing-file 1 --screenshot "$work/missing.png" "$work/survey/none.000"
 run unknown-panel 2 --screenshot "$work/x.png" --panel Nowhere "$log"
 grep -q '"Boat vs Water Speed"' "$work/err" || fail "unknown-panel does not list the panels"
-run bad-size 2 --screenshot "$work/x.png" --size 1024 "$log"
 run unwritable 1 --screenshot "$work/no/such/folder/x.png"
 
 exit $((failures > 0))
