@@ -278,17 +278,19 @@ private:
 // Each ensemble is decoded as the scan finds it, from the scan's own window: the file is copied
 // into memory once. Refusals of framed ensembles are reported after the scan's own findings, as
 // a Load reports them.
-bool CRDIReader::Scan(std::vector<double>& times) {
+bool CRDIReader::Scan(std::vector<SortKey>& keys) {
     index_.clear();
     ClearEnsembles();
-    times.clear();
+    keys.clear();
     const std::size_t firstRefusal = warnings_.size();
-    const auto decode = [this, &times](std::span<const std::uint8_t> bytes) {
+    const auto decode = [this, &keys](std::span<const std::uint8_t> bytes) {
         ReserveForScan(bytes.size());
+        // Reserved with the list, so that the keys never take twice their memory while growing.
+        if (keys.capacity() < ensembles_.capacity()) keys.reserve(ensembles_.capacity());
         // The sort key is taken while the record is in the cache; the sort would otherwise
         // read every record again.
         if (LoadEntry(bytes, index_.size() - 1))
-            times.push_back(EnsembleTimeOf(ensembles_.back(), timingMode_));
+            keys.push_back({EnsembleTimeOf(ensembles_.back(), timingMode_), keys.size()});
     };
     IndexBuilder builder(*file_, index_, warnings_, decode);
     constexpr std::size_t stepsBetweenReports = 4096;
@@ -453,16 +455,16 @@ OpenStatus CRDIReader::Open(const std::filesystem::path& path) {
     warnings_.clear();
     file_ = BinaryFile::Open(path);
     if (!file_) return OpenStatus::CannotOpen;
-    std::vector<double> times;
-    if (!Scan(times)) {
+    std::vector<SortKey> keys;
+    if (!Scan(keys)) {
         Close();
         FreeEnsembles();
         return OpenStatus::Canceled;
     }
     // The clock of every loaded ping is possible (LoadEntry), so taking its time changes nothing
     // in it: the keys of the scan are those SortByTime would take.
-    if (times.size() == ensembles_.size())
-        SortByTimes(times);
+    if (keys.size() == ensembles_.size())
+        SortByKeys(keys);
     else
         SortByTime();
     ReportProgress(1.0);
@@ -492,49 +494,39 @@ void CRDIReader::RemoveEnsemble(int index) {
 }
 
 void CRDIReader::SortByTime() {
-    std::vector<double> times;
-    times.reserve(ensembles_.size());
-    for (Ensemble& ensemble : ensembles_)
-        times.push_back(EnsembleTime(ensemble, timingMode_));
-    SortByTimes(times);
-}
-
-void CRDIReader::SortByTimes(std::span<const double> times) {
-    struct Key {
-        double time;
-        std::size_t position;
-    };
-    std::vector<Key> keys;
+    std::vector<SortKey> keys;
     keys.reserve(ensembles_.size());
     for (std::size_t i = 0; i < ensembles_.size(); ++i)
-        keys.push_back({times[i], i});
+        keys.push_back({EnsembleTime(ensembles_[i], timingMode_), i});
+    SortByKeys(keys);
+}
+
+void CRDIReader::SortByKeys(std::vector<SortKey>& keys) {
     // Ties go by file position: the order is that of a stable sort.
-    const auto earlier = [](const Key& a, const Key& b) {
+    const auto earlier = [](const SortKey& a, const SortKey& b) {
         return a.time < b.time || (a.time == b.time && a.position < b.position);
     };
     if (std::ranges::is_sorted(keys, earlier)) return;
     std::ranges::sort(keys, earlier);
-    std::vector<std::size_t> sortedEntries;
-    sortedEntries.reserve(keys.size());
-    for (const Key& key : keys)
-        sortedEntries.push_back(sourceEntries_[key.position]);
-    sourceEntries_ = std::move(sortedEntries);
 
-    // Moves every ensemble to its place along the cycles of the permutation: no second list of
-    // ensembles, which would double the memory of a large line. keys[i].position is the source of
-    // place i, and is set to i once the place is filled.
+    // Moves every ensemble, and its source entry, to its place along the cycles of the
+    // permutation: no second list, which would double the memory of a large line.
+    // keys[i].position is the source of place i, and is set to i once the place is filled.
     for (std::size_t start = 0; start < keys.size(); ++start) {
         if (keys[start].position == start) continue;
         Ensemble held = std::move(ensembles_[start]);
+        const std::size_t heldEntry = sourceEntries_[start];
         std::size_t place = start;
         while (keys[place].position != start) {
             const std::size_t source = keys[place].position;
             PrefetchRecord(ensembles_[keys[source].position]);
             ensembles_[place] = std::move(ensembles_[source]);
+            sourceEntries_[place] = sourceEntries_[source];
             keys[place].position = place;
             place = source;
         }
         ensembles_[place] = std::move(held);
+        sourceEntries_[place] = heldEntry;
         keys[place].position = place;
     }
 }

@@ -154,15 +154,21 @@ protected:
     int TimingModeInUse() const { return timingMode_; }
 
 private:
-    // `times`: the time of each ensemble loaded, for the sort.
-    bool Scan(std::vector<double>& times);
+    // An ensemble's time and its place in the list.
+    struct SortKey {
+        double time;
+        std::size_t position;
+    };
+
+    // `keys`: the sort key of each ensemble loaded, taken while its record is in the cache.
+    bool Scan(std::vector<SortKey>& keys);
     void ReserveForScan(std::size_t frameLength);
     void LoadChunk(std::span<const std::uint8_t> chunk, std::uint64_t chunkOffset,
                    std::size_t firstEntry, std::size_t endEntry);
     // False when the ensemble was refused.
     bool LoadEntry(std::span<const std::uint8_t> bytes, std::size_t entry);
-    // SortByTime with the time of each ensemble given, in the list's order.
-    void SortByTimes(std::span<const double> times);
+    // SortByTime with the key of each ensemble given, in the list's order; uses up `keys`.
+    void SortByKeys(std::vector<SortKey>& keys);
     void RefuseEntry(std::size_t entry, ReadProblem problem,
                      DecodeStatus status = DecodeStatus::Ok);
     void MeasureEmbeddedDistances();
