@@ -3,7 +3,6 @@
 // refreshed and drawn (budget 200 ms), each into a 1400 x 800 picture.
 
 #include <benchmark/benchmark.h>
-#include <unistd.h>
 
 #include <QImage>
 #include <QLineSeries>
@@ -17,13 +16,12 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
-#include <system_error>
 #include <vector>
 
+#include "BenchFolder.h"
 #include "OffscreenApplication.h"
 #include "project/Database.h"
 #include "project/LineLoading.h"
-#include "services/HostService.h"
 #include "services/UserPrompt.h"
 #include "settings/Settings.h"
 #include "synth/SurveyDescription.h"
@@ -43,25 +41,16 @@ const QSize kPanel(1400, 800);
 // removed at exit.
 class LongLine {
 public:
-    LongLine()
-        : folder_(std::filesystem::temp_directory_path() /
-                  ("fluvex-analysis-bench-" + std::to_string(::getpid()))) {
-        std::filesystem::create_directories(folder_);
-        for (const auto kind :
-             {FolderKind::ProgramData, FolderKind::Scratch, FolderKind::SettingsFolder})
-            Host().OverrideFolder(kind, folder_ / "host");
+    LongLine() : folder_("analysis-bench", bench::BenchFolder::HostFolders::Inside) {
         const auto description = synth::ParseSurveyDescription(
             "[Survey]\nName = long\nLines = 5\nStart = 2024-05-14T06:00:00.00\n"
             "[Section]\nWidth = 1000\nDepth = 8\n[Water]\nSpeed = 0.8\n"
             "[Track]\nEnsembles = 10000\nInterval = 0.5\nStartStation = 10\nSpeed = 0.19\n"
             "[Instrument]\nCells = 40\n[Noise]\nEnabled = 1\n");
         std::ofstream whole(File(), std::ios::binary);
-        for (const std::filesystem::path& file : synth::WriteSurvey(description, folder_ / "lines"))
+        for (const std::filesystem::path& file :
+             synth::WriteSurvey(description, folder_.Path() / "lines"))
             if (file.extension() == ".PD0") whole << std::ifstream(file, std::ios::binary).rdbuf();
-    }
-    ~LongLine() {
-        std::error_code ignored;
-        std::filesystem::remove_all(folder_, ignored);
     }
     LongLine(const LongLine&) = delete;
     LongLine& operator=(const LongLine&) = delete;
@@ -80,9 +69,9 @@ public:
     }
 
 private:
-    std::filesystem::path File() const { return folder_ / "long.PD0"; }
+    std::filesystem::path File() const { return folder_.Path() / "long.PD0"; }
 
-    std::filesystem::path folder_;
+    bench::BenchFolder folder_;
 };
 
 void LoadLine() {

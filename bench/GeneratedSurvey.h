@@ -5,17 +5,15 @@
 // generated once per run by fluvex-synth in a temporary folder and removed at exit.
 
 #include <benchmark/benchmark.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <stdexcept>
 #include <string>
-#include <system_error>
 #include <vector>
 
+#include "BenchFolder.h"
 #include "project/Database.h"
 #include "project/LineLoading.h"
-#include "services/HostService.h"
 #include "services/UserPrompt.h"
 #include "settings/Settings.h"
 #include "synth/SurveyDescription.h"
@@ -28,14 +26,7 @@ inline constexpr int kSurveyEnsemblesPerLine = 2000;
 
 class GeneratedSurvey {
 public:
-    GeneratedSurvey()
-        : folder_(std::filesystem::temp_directory_path() /
-                  ("fluvex-survey-bench-" + std::to_string(::getpid()))) {
-        std::filesystem::create_directories(folder_);
-        // Host folders of the run itself, so that the bench never reads the user's settings.
-        for (const auto kind :
-             {FolderKind::ProgramData, FolderKind::Scratch, FolderKind::SettingsFolder})
-            Host().OverrideFolder(kind, folder_ / "host");
+    GeneratedSurvey() : folder_("survey-bench", BenchFolder::HostFolders::Inside) {
         const auto description = synth::ParseSurveyDescription(
             "[Survey]\nName = bench\nLines = " + std::to_string(kSurveyLines) +
             "\nStart = 2024-05-14T06:00:00.00\nLineGap = 20\n"
@@ -44,12 +35,8 @@ public:
             std::to_string(kSurveyEnsemblesPerLine) +
             "\nInterval = 0.5\nStartStation = 10\nSpeed = 0.18\n"
             "[Instrument]\nCells = 30\n[Suite]\nLineFiles = kq2\n");
-        synth::WriteSurvey(description, folder_);
-        log_ = folder_ / "bench" / "edit" / "bench.log";
-    }
-    ~GeneratedSurvey() {
-        std::error_code ignored;
-        std::filesystem::remove_all(folder_, ignored);
+        synth::WriteSurvey(description, folder_.Path());
+        log_ = folder_.Path() / "bench" / "edit" / "bench.log";
     }
     GeneratedSurvey(const GeneratedSurvey&) = delete;
     GeneratedSurvey& operator=(const GeneratedSurvey&) = delete;
@@ -57,7 +44,7 @@ public:
     const std::filesystem::path& Log() const { return log_; }
 
 private:
-    std::filesystem::path folder_;
+    BenchFolder folder_;
     std::filesystem::path log_;
 };
 

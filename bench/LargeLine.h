@@ -15,8 +15,9 @@
 #include <fstream>
 #include <iterator>
 #include <string>
-#include <system_error>
 #include <vector>
+
+#include "BenchFolder.h"
 
 namespace fluvex::bench {
 
@@ -30,10 +31,7 @@ class LargeLine {
 public:
     static constexpr std::uintmax_t kMinimumFileSize = 200'000'000;
 
-    LargeLine()
-        : folder_(std::filesystem::temp_directory_path() /
-                  ("fluvex-bench-" + std::to_string(::getpid()))) {
-        std::filesystem::create_directories(folder_);
+    LargeLine() : folder_("bench", BenchFolder::HostFolders::Kept) {
         // In name order, so that every run times the same file.
         std::vector<std::filesystem::path> names;
         for (const auto& entry : std::filesystem::directory_iterator(RealFilesFolder())) {
@@ -60,22 +58,18 @@ public:
         ::fdatasync(descriptor);
         ::close(descriptor);
     }
-    ~LargeLine() {
-        std::error_code ignored;
-        std::filesystem::remove_all(folder_, ignored);
-    }
     LargeLine(const LargeLine&) = delete;
     LargeLine& operator=(const LargeLine&) = delete;
 
     // Also the place for files a benchmark writes; removed with it.
-    const std::filesystem::path& Folder() const { return folder_; }
-    std::filesystem::path Path() const { return folder_ / "large.pd0"; }
+    const std::filesystem::path& Folder() const { return folder_.Path(); }
+    std::filesystem::path Path() const { return folder_.Path() / "large.pd0"; }
     double Bytes() const { return static_cast<double>(std::filesystem::file_size(Path())); }
 
     // `copies` of the real transect winriver02_transect.PD0 (1.4 MB) in one file, made on first
     // use in the folder.
     std::filesystem::path TransectCopies(int copies) const {
-        const auto path = folder_ / ("transect-x" + std::to_string(copies) + ".pd0");
+        const auto path = folder_.Path() / ("transect-x" + std::to_string(copies) + ".pd0");
         if (std::filesystem::exists(path)) return path;
         const std::vector<char> transect = ReadWhole(RealFilesFolder() / "winriver02_transect.PD0");
         std::ofstream out(path, std::ios::binary);
@@ -90,7 +84,7 @@ private:
         return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     }
 
-    std::filesystem::path folder_;
+    BenchFolder folder_;
 };
 
 // The one large line of the run, made on first use.

@@ -2,7 +2,6 @@
 // cells filled row by row and the bed points, without the painting that follows.
 
 #include <benchmark/benchmark.h>
-#include <unistd.h>
 
 #include <cstdint>
 #include <filesystem>
@@ -10,16 +9,15 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
-#include <system_error>
 #include <vector>
 
+#include "BenchFolder.h"
 #include "project/Database.h"
 #include "project/ProfileScales.h"
 #include "project/ProfileSection.h"
 #include "services/ColourTable.h"
 #include "services/CurrentColourTable.h"
 #include "services/Geodesy.h"
-#include "services/HostService.h"
 #include "services/UserPrompt.h"
 #include "settings/Settings.h"
 #include "synth/SurveyDescription.h"
@@ -36,14 +34,9 @@ constexpr int kCells = 100;
 // own, so that the other benchmarks' surveys neither replace it nor share its memory.
 class LongLine {
 public:
-    LongLine()
-        : folder_(std::filesystem::temp_directory_path() /
-                  ("fluvex-profile-bench-" + std::to_string(::getpid()))) {
-        std::filesystem::create_directories(folder_);
-        for (const auto kind :
-             {FolderKind::ProgramData, FolderKind::Scratch, FolderKind::SettingsFolder})
-            Host().OverrideFolder(kind, folder_ / "host");
-        if (!LoadColourTable(folder_ / "ADCP.hcf")) throw std::runtime_error("no colour table");
+    LongLine() : folder_("profile-bench", bench::BenchFolder::HostFolders::Inside) {
+        if (!LoadColourTable(folder_.Path() / "ADCP.hcf"))
+            throw std::runtime_error("no colour table");
         RescaleVelocityTable(0, 1.5);
         geodesy_ = Geodesy::Create("EPSG:32632", 1.0).geodesy;
         database_.SetGeodesy(geodesy_.get());
@@ -51,18 +44,14 @@ public:
         RecordingPrompt prompt;
         if (!database_.AddLine(File(), {}, prompt)) throw std::runtime_error("line not loaded");
     }
-    ~LongLine() {
-        database_.Clear();
-        std::error_code ignored;
-        std::filesystem::remove_all(folder_, ignored);
-    }
+    ~LongLine() { database_.Clear(); }
     LongLine(const LongLine&) = delete;
     LongLine& operator=(const LongLine&) = delete;
 
     Database& Lines() { return database_; }
 
 private:
-    std::filesystem::path File() const { return folder_ / "long.PD0"; }
+    std::filesystem::path File() const { return folder_.Path() / "long.PD0"; }
 
     void WriteLine() const {
         const synth::SyntheticLine line =
@@ -83,7 +72,7 @@ private:
                    static_cast<std::streamsize>(bytes.size()));
     }
 
-    std::filesystem::path folder_;
+    bench::BenchFolder folder_;
     std::unique_ptr<Geodesy> geodesy_;  // outlives the collection's lines
     Database database_;
 };

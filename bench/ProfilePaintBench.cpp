@@ -3,7 +3,6 @@
 // image, by distance along line and by time. The frame budget is 30 ms.
 
 #include <benchmark/benchmark.h>
-#include <unistd.h>
 
 #include <QGuiApplication>
 #include <QImage>
@@ -12,15 +11,14 @@
 #include <filesystem>
 #include <stdexcept>
 #include <string>
-#include <system_error>
 #include <vector>
 
+#include "BenchFolder.h"
 #include "OffscreenApplication.h"
 #include "project/Database.h"
 #include "project/LineLoading.h"
 #include "services/ColourTable.h"
 #include "services/CurrentColourTable.h"
-#include "services/HostService.h"
 #include "services/UserPrompt.h"
 #include "settings/Settings.h"
 #include "synth/SurveyDescription.h"
@@ -41,13 +39,7 @@ constexpr int kFrameHeight = 1000;
 // folder and removed at exit.
 class PaintedLine {
 public:
-    PaintedLine()
-        : folder_(std::filesystem::temp_directory_path() /
-                  ("fluvex-paint-bench-" + std::to_string(::getpid()))) {
-        std::filesystem::create_directories(folder_);
-        for (const auto kind :
-             {FolderKind::ProgramData, FolderKind::Scratch, FolderKind::SettingsFolder})
-            Host().OverrideFolder(kind, folder_ / "host");
+    PaintedLine() : folder_("paint-bench", bench::BenchFolder::HostFolders::Inside) {
         const auto description = synth::ParseSurveyDescription(
             "[Survey]\nName = paint\nStart = 2024-05-14T06:00:00.00\n"
             "[Section]\nWidth = 2000\nDepth = 30\n"
@@ -57,26 +49,23 @@ public:
             "\nInterval = 1\nStartStation = 100\nSpeed = 0.18\n"
             "[Instrument]\nCells = " +
             std::to_string(kCells) + "\n[Noise]\nEnabled = 1\n[Suite]\nLineFiles = kq2\n");
-        synth::WriteSurvey(description, folder_);
-        const std::vector<std::filesystem::path> files{folder_ / "paint" / "edit" / "paint.log"};
+        synth::WriteSurvey(description, folder_.Path());
+        const std::vector<std::filesystem::path> files{folder_.Path() / "paint" / "edit" /
+                                                       "paint.log"};
         RecordingPrompt prompt;
         OpenSurveyFiles(AppDatabase(), files, prompt);
         if (AppDatabase().EnsembleCount(0) != kPings) throw std::runtime_error("line not loaded");
         AppSettings().CurrentLine = 0;
-        if (!LoadColourTable(folder_ / "host" / "ADCP.hcf"))
+        if (!LoadColourTable(folder_.Path() / "host" / "ADCP.hcf"))
             throw std::runtime_error("no colour table");
         if (const auto range = AppDatabase().VelocityRange(0))
             RescaleVelocityTable(range->minimum, range->maximum);
-    }
-    ~PaintedLine() {
-        std::error_code ignored;
-        std::filesystem::remove_all(folder_, ignored);
     }
     PaintedLine(const PaintedLine&) = delete;
     PaintedLine& operator=(const PaintedLine&) = delete;
 
 private:
-    std::filesystem::path folder_;
+    bench::BenchFolder folder_;
 };
 
 void LoadLineOnce() {
