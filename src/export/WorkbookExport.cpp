@@ -126,15 +126,13 @@ public:
     void Text(std::string_view text) { workbook_.Text(text); }
     void Fixed(double value, int decimals) {
         decimals = std::clamp(decimals, 0, kMaxDecimals);
-        Number(numbers_.Fixed(value, decimals), decimals);
+        // The value of the text, not `value` itself: the cell then shows exactly the text.
+        workbook_.DecimalNumber(numbers_.Fixed(value, decimals), decimals);
     }
-    void Integer(long long value) { Number(numbers_.Integer(value), 0); }
+    void Integer(long long value) { workbook_.DecimalNumber(numbers_.Integer(value), 0); }
     void Skip(int columns) { workbook_.Skip(columns); }
 
 private:
-    // The value of the text, not `value` itself: the cell then shows exactly the text.
-    void Number(std::string_view text, int decimals) { workbook_.DecimalNumber(text, decimals); }
-
     XlsxWriter& workbook_;
     NumberFormatter numbers_;
 };

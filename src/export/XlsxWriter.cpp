@@ -78,6 +78,33 @@ bool IsSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r';
 }
 
+// Appends `text` as XML character data or attribute value: & < > " escaped, carriage returns
+// as references, and what XML 1.0 cannot carry (control characters, broken UTF-8, U+FFFE and
+// U+FFFF) left out.
+void AppendXmlText(std::string& out, std::string_view text) {
+    while (!text.empty()) {
+        const char c = text.front();
+        if (c >= 0x20 || c == '\t' || c == '\n' || c == '\r') {  // plain ASCII
+            const std::string_view reference = Reference(c);
+            if (reference.empty()) {
+                out += c;
+            } else {
+                out += reference;
+            }
+            text.remove_prefix(1);
+            continue;
+        }
+        if (c >= 0) {  // another control character
+            text.remove_prefix(1);
+            continue;
+        }
+        const std::string_view before = text;
+        const std::optional<char32_t> code = TakeUtf8CodePoint(text);
+        if (code && IsXmlCharacter(*code))
+            out.append(before.substr(0, before.size() - text.size()));
+    }
+}
+
 std::string Escaped(std::string_view text) {
     std::string out;
     AppendXmlText(out, text);
@@ -211,30 +238,6 @@ std::string Styles(const std::vector<std::string>& formats) {
 }
 
 }  // namespace
-
-void AppendXmlText(std::string& out, std::string_view text) {
-    while (!text.empty()) {
-        const char c = text.front();
-        if (c >= 0x20 || c == '\t' || c == '\n' || c == '\r') {  // plain ASCII
-            const std::string_view reference = Reference(c);
-            if (reference.empty()) {
-                out += c;
-            } else {
-                out += reference;
-            }
-            text.remove_prefix(1);
-            continue;
-        }
-        if (c >= 0) {  // another control character
-            text.remove_prefix(1);
-            continue;
-        }
-        const std::string_view before = text;
-        const std::optional<char32_t> code = TakeUtf8CodePoint(text);
-        if (code && IsXmlCharacter(*code))
-            out.append(before.substr(0, before.size() - text.size()));
-    }
-}
 
 XlsxWriter::XlsxWriter(int descriptor, std::vector<std::string> numberFormats,
                        std::uint64_t zipLarge)

@@ -73,9 +73,4 @@ private:
     std::string error_;
 };
 
-// Appends `text` as XML character data or attribute value: & < > " escaped, carriage returns
-// as references, and what XML 1.0 cannot carry (control characters, broken UTF-8, U+FFFE and
-// U+FFFF) left out.
-void AppendXmlText(std::string& out, std::string_view text);
-
 }  // namespace fluvex
