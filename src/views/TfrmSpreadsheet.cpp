@@ -23,6 +23,7 @@
 #include "services/HostService.h"
 #include "services/IniFile.h"
 #include "settings/Settings.h"
+#include "views/ViewText.h"
 
 namespace fluvex {
 
@@ -53,10 +54,6 @@ void DropUnknownKinds(Settings& settings) {
     settings.NColumns = kept;
 }
 
-QString TextOf(const std::string& text) {
-    return QString::fromStdString(text);
-}
-
 }  // namespace
 
 // The grid's rows, written from the line's pings when the view asks for them.
@@ -73,7 +70,7 @@ public:
         rows_ = line < 0 ? 0 : AppDatabase().EnsembleCount(line);
         headings_.clear();
         for (const int kind : kinds_)
-            headings_ << TextOf(ChartHeadingWithUnit(kind, Units()));
+            headings_ << ToQString(ChartHeadingWithUnit(kind, Units()));
         endResetModel();
     }
     int Line() const { return line_; }
@@ -97,8 +94,9 @@ public:
         const Ensemble& ensemble = ensembles[row];
         if (index.column() == 0) return ensemble.variableLeader.EnsembleNumber();
         const auto column = static_cast<std::size_t>(index.column() - 1);
-        return column < kinds_.size() ? TextOf(ChartValueText(ensemble, kinds_[column], options_))
-                                      : QVariant();
+        return column < kinds_.size()
+                   ? ToQString(ChartValueText(ensemble, kinds_[column], options_))
+                   : QVariant();
     }
 
 private:
@@ -199,14 +197,14 @@ void TfrmSpreadsheet::RebuildLists() {
         const int kind = settings.Column[static_cast<std::size_t>(column)];
         if (!IsChartKind(kind)) continue;  // an edited settings file's stray kind
         taken[static_cast<std::size_t>(kind)] = true;
-        auto* item = new QListWidgetItem(TextOf(ChartHeading(kind)), chosen_);
+        auto* item = new QListWidgetItem(ToQString(ChartHeading(kind)), chosen_);
         item->setData(kKindRole, kind);
         item->setData(kWidthRole, settings.ColWidth[static_cast<std::size_t>(column)]);
     }
     available_->clear();
     for (int kind = 0; kind < kChartKindCount; ++kind) {
         if (taken[static_cast<std::size_t>(kind)]) continue;
-        auto* item = new QListWidgetItem(TextOf(ChartHeading(kind)), available_);
+        auto* item = new QListWidgetItem(ToQString(ChartHeading(kind)), available_);
         item->setData(kKindRole, kind);
     }
 }
@@ -339,7 +337,7 @@ void TfrmSpreadsheet::AskSaveLayout() {
     // The dialog asks before it replaces a file.
     const QString file =
         QFileDialog::getSaveFileName(this, tr("Save Spreadsheet Layout"),
-                                     TextOf(Host().Folder(FolderKind::ProgramData).string()),
+                                     ToQString(Host().Folder(FolderKind::ProgramData).string()),
                                      tr("Configuration settings (*.ini)"));
     if (file.isEmpty()) return;
     std::filesystem::path path = file.toStdString();
@@ -351,7 +349,7 @@ void TfrmSpreadsheet::AskSaveLayout() {
 void TfrmSpreadsheet::AskLoadLayout() {
     const QString file =
         QFileDialog::getOpenFileName(this, tr("Load Spreadsheet Layout"),
-                                     TextOf(Host().Folder(FolderKind::ProgramData).string()),
+                                     ToQString(Host().Folder(FolderKind::ProgramData).string()),
                                      tr("Configuration settings (*.ini)"));
     if (file.isEmpty()) return;
     std::string error;
@@ -361,7 +359,7 @@ void TfrmSpreadsheet::AskLoadLayout() {
 void TfrmSpreadsheet::AskExport() {
     QString filter = tr("Text File (*.txt)");
     const QString file = QFileDialog::getSaveFileName(
-        this, tr("Export"), TextOf(Host().Folder(FolderKind::ProgramData).string()),
+        this, tr("Export"), ToQString(Host().Folder(FolderKind::ProgramData).string()),
         filter + ";;" + tr("Comma Separated Value File (*.csv)"), &filter);
     if (file.isEmpty()) return;
     std::filesystem::path path = file.toStdString();
