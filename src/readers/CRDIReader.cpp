@@ -371,6 +371,7 @@ void CRDIReader::LoadChunk(std::span<const std::uint8_t> chunk, std::uint64_t ch
 // cell blocks cut from the arena. A refused ensemble is taken off again (its few hundred bytes of
 // arena stay used until the next Load).
 bool CRDIReader::LoadEntry(std::span<const std::uint8_t> bytes, std::size_t entry) {
+    PopulateListAhead();
     Ensemble& ensemble = ensembles_.emplace_back(&cellArena_);
     const DecodeStatus status = DecodeEnsemble(ensemble, bytes, geodesy_);
     if (status != DecodeStatus::Ok) {
@@ -392,6 +393,16 @@ bool CRDIReader::LoadEntry(std::span<const std::uint8_t> bytes, std::size_t entr
     }
     sourceEntries_.push_back(entry);
     return true;
+}
+
+// The records' pages are zeroed on another core while the decoder fills the ones before them.
+void CRDIReader::PopulateListAhead() {
+    const auto reserved =
+        std::as_writable_bytes(std::span(ensembles_.data(), ensembles_.capacity()));
+    // A smaller list is on the ordinary heap, whose pages may be in use already.
+    if (reserved.size() < LargeBlockAllocator<std::byte>::kHugePage) return;
+    listLead_.Follow(pagePopulator_, reserved,
+                     reserved.data() + ensembles_.size() * sizeof(Ensemble));
 }
 
 void CRDIReader::RefuseEntry(std::size_t entry, ReadProblem problem, DecodeStatus status) {
@@ -423,6 +434,7 @@ void CRDIReader::ClearEnsembles() {
     ensembles_.clear();
     sourceEntries_.clear();
     cellArena_.Rewind();
+    listLead_.Reset();
 }
 
 // As ClearEnsembles, returning the memory: for another file, or none.
@@ -430,6 +442,7 @@ void CRDIReader::FreeEnsembles() {
     ensembles_ = {};
     sourceEntries_ = {};
     cellArena_.Release();
+    listLead_.Reset();
 }
 
 void CRDIReader::ResetEnsembles() {

@@ -27,6 +27,7 @@
 #include "model/QuantityOptions.h"
 #include "readers/HugePageArena.h"
 #include "readers/LargeBlockAllocator.h"
+#include "readers/PagePopulator.h"
 #include "readers/Pd0Decoder.h"
 
 namespace fluvex {
@@ -167,6 +168,7 @@ private:
                    std::size_t firstEntry, std::size_t endEntry);
     // False when the ensemble was refused.
     bool LoadEntry(std::span<const std::uint8_t> bytes, std::size_t entry);
+    void PopulateListAhead();
     // SortByTime with the key of each ensemble given, in the list's order; uses up `keys`.
     void SortByKeys(std::vector<SortKey>& keys);
     void RefuseEntry(std::size_t entry, ReadProblem problem,
@@ -186,8 +188,12 @@ private:
     std::vector<IndexEntry> index_;
     std::vector<NavRecord> navigationRecords_;
     // Declared before the list, so that it is destroyed after the records that use it.
-    HugePageArena cellArena_;
+    HugePageArena cellArena_{&pagePopulator_};
     EnsembleList ensembles_;
+    // Faults the list's and the arena's fresh memory in ahead of the decoder, on another core.
+    // Declared after both, so that it stops before their memory goes.
+    PagePopulator pagePopulator_;
+    PopulatedLead listLead_;
     // The index entry each ensemble was decoded from, in the list's order.
     std::vector<std::size_t> sourceEntries_;
     std::vector<ReadWarning> warnings_;

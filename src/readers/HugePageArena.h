@@ -4,8 +4,9 @@
 // few hundred bytes each that all live exactly as long as the reader's list. Taken from the
 // ordinary heap they cost one page fault per 4 KiB of a large line, most of the time of opening
 // it; here they are cut from blocks of up to 8 MiB advised for huge pages (LargeBlockAllocator),
-// one fault per 2 MiB. Nothing is freed one by one: the storage is reused after Rewind and returned
-// to the system by Release or the destructor.
+// one fault per 2 MiB, taken on a PagePopulator's thread a little ahead of the reader when one is
+// given. Nothing is freed one by one: the storage is reused after Rewind and returned to the system
+// by Release or the destructor.
 //
 // Not thread-safe: one reader, one thread. Whatever was allocated from the arena must be gone
 // before Rewind, Release or the arena's destruction.
@@ -20,6 +21,7 @@
 #include <vector>
 
 #include "readers/LargeBlockAllocator.h"
+#include "readers/PagePopulator.h"
 
 namespace fluvex {
 
@@ -32,6 +34,8 @@ public:
     static constexpr std::size_t kBlockSize = std::size_t{8} << 20;
 
     HugePageArena() = default;
+    // `populator` must outlive the arena's use; null faults blocks in as they are written.
+    explicit HugePageArena(PagePopulator* populator) : populator_(populator) {}
     HugePageArena(const HugePageArena&) = delete;
     HugePageArena& operator=(const HugePageArena&) = delete;
     ~HugePageArena() override = default;
@@ -69,10 +73,23 @@ private:
     void* do_allocate(std::size_t bytes, std::size_t alignment) override {
         // A zero-byte request still gets an address of its own.
         bytes = std::max<std::size_t>(bytes, 1);
-        if (void* taken = TakeFromCurrentBlock(bytes, alignment)) return taken;
-        if (bytes > std::numeric_limits<std::size_t>::max() - alignment) throw std::bad_alloc();
-        OpenNextBlock(bytes + alignment);
-        return TakeFromCurrentBlock(bytes, alignment);
+        void* taken = TakeFromCurrentBlock(bytes, alignment);
+        if (taken == nullptr) {
+            if (bytes > std::numeric_limits<std::size_t>::max() - alignment) throw std::bad_alloc();
+            OpenNextBlock(bytes + alignment);
+            taken = TakeFromCurrentBlock(bytes, alignment);
+        }
+        PopulateAhead();
+        return taken;
+    }
+
+    // Blocks on the ordinary heap are left alone: their pages may be in use already.
+    void PopulateAhead() {
+        if (populator_ == nullptr || nextBlock_ == 0) return;
+        const Block& block = blocks_[nextBlock_ - 1];
+        const std::size_t size = block.get_deleter().size;
+        if (size >= LargeBlockAllocator<std::byte>::kHugePage)
+            lead_.Follow(*populator_, std::span(block.get(), size), free_.data());
     }
 
     // Storage comes back only all at once.
@@ -99,6 +116,7 @@ private:
         const Block& block = blocks_[nextBlock_];
         free_ = std::span(block.get(), block.get_deleter().size);
         ++nextBlock_;
+        lead_.Reset();
     }
 
     std::size_t GrowingBlockSize() const {
@@ -112,6 +130,8 @@ private:
         return Block(LargeBlockAllocator<std::byte>{}.allocate(size), BlockDeleter{size});
     }
 
+    PagePopulator* populator_ = nullptr;
+    PopulatedLead lead_;
     std::vector<Block> blocks_;
     std::size_t nextBlock_ = 0;  // blocks before it are in use since the last Rewind
     std::span<std::byte> free_;  // the unused end of the current block

@@ -18,6 +18,8 @@ template <typename T>
 class LargeBlockAllocator {
 public:
     using value_type = T;
+    // Blocks of this many bytes and more are taken in huge pages; smaller ones from the heap.
+    static constexpr std::size_t kHugePage = std::size_t{2} << 20;
 
     LargeBlockAllocator() = default;
     template <typename U>
@@ -46,9 +48,6 @@ public:
     bool operator==(const LargeBlockAllocator<U>&) const {
         return true;
     }
-
-private:
-    static constexpr std::size_t kHugePage = std::size_t{2} << 20;
 };
 
 }  // namespace fluvex

@@ -376,6 +376,21 @@ TEST(HugePageArena, AllocationsAreAlignedDisjointAndReusedAfterRewind) {
     EXPECT_EQ(arena.ReservedBytes(), reserved);
 }
 
+// The populator faults pages in on its own thread while they are being written: it must never
+// change a byte, whether it gets there before the writer or after.
+TEST(HugePageArena, PopulatedBlocksKeepWhatIsWritten) {
+    PagePopulator populator;
+    HugePageArena arena(&populator);
+    std::vector<std::span<std::uint8_t>> pieces;
+    for (int i = 0; i < 64; ++i) {
+        constexpr std::size_t size = std::size_t{300} << 10;
+        pieces.emplace_back(static_cast<std::uint8_t*>(arena.allocate(size, 8)), size);
+        std::ranges::fill(pieces.back(), static_cast<std::uint8_t>(i + 1));
+    }
+    for (std::size_t i = 0; i < pieces.size(); ++i)
+        ASSERT_TRUE(std::ranges::all_of(pieces[i], [i](auto b) { return b == i + 1; })) << i;
+}
+
 class CRDIReaderFile : public test::TemporaryHostFolders {
 protected:
     std::filesystem::path WriteBytes(const Bytes& bytes, const char* name = "line.pd0") {
