@@ -15,6 +15,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <memory_resource>
 #include <optional>
 #include <span>
@@ -443,6 +444,34 @@ struct NavRecord {
     bool operator==(const NavRecord&) const = default;
 };
 
+// The beam geometry of a ping of the other instrument family, radians per beam. A PD0 ping carries
+// none: its fixed leader gives it.
+struct BeamAngles {
+    std::array<double, kBeamCount> elevation{};
+    std::array<double, kBeamCount> azimuth{};
+
+    bool operator==(const BeamAngles&) const = default;
+};
+
+// One set of beam angles shared by every ping of a file that has it, rather than 64 bytes in
+// every record of every line: immutable, all zero until set, and compared by value.
+class SharedBeamAngles {
+public:
+    SharedBeamAngles() = default;
+    explicit SharedBeamAngles(const BeamAngles& angles)
+        : angles_(std::make_shared<const BeamAngles>(angles)) {}
+
+    const BeamAngles& Get() const {
+        static const BeamAngles none;
+        return angles_ ? *angles_ : none;
+    }
+
+    bool operator==(const SharedBeamAngles& other) const { return Get() == other.Get(); }
+
+private:
+    std::shared_ptr<const BeamAngles> angles_;
+};
+
 // Which part of a discharge measurement a ping belongs to. Transects of the other instrument
 // family mark the pings taken while the boat is held near a bank before and after crossing.
 enum class MeasurementPart : std::uint8_t { Transect = 0, StartEdge = 1, EndEdge = 2 };
@@ -456,9 +485,8 @@ struct Ensemble {
         : cells(cellStorage), cellBlocks(cellStorage) {}
 
     FixedLeader fixedLeader;
-    // Per beam, radians; only pings of SonTek instruments carry them, PD0 pings leave them 0.
-    std::array<double, kBeamCount> beamElevation{};
-    std::array<double, kBeamCount> beamAzimuth{};
+    // Only pings of SonTek instruments carry them; PD0 pings leave them 0.
+    SharedBeamAngles beamAngles;
     NavRecord navigation;
     // Fixed leader, variable leader and velocity all arrived; nothing else is read otherwise.
     bool loaded = false;

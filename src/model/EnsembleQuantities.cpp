@@ -305,7 +305,10 @@ struct BeamGeometry {
 
 BeamGeometry GeometryOfBeam(const Ensemble& ensemble, int beam) {
     const auto index = static_cast<size_t>(beam);
-    if (ensemble.IsSonTek()) return {ensemble.beamElevation[index], ensemble.beamAzimuth[index]};
+    if (ensemble.IsSonTek()) {
+        const BeamAngles& angles = ensemble.beamAngles.Get();
+        return {angles.elevation[index], angles.azimuth[index]};
+    }
     constexpr std::array<double, kBeamCount> kConvexAzimuths{270, 90, 0, 180};
     const double turn = ensemble.fixedLeader.ConvexBeamPattern() ? 0 : 180;
     return {DegreesToRadians(ensemble.fixedLeader.BeamAngleDegrees()),

@@ -97,7 +97,7 @@ void WriteProfile(const SonTekSample& sample, int cells, Ensemble& ensemble) {
         }
 }
 
-void WriteBottomTrack(const SonTekSample& sample, const SonTekBeamSet& beams, Ensemble& ensemble) {
+void WriteBottomTrack(const SonTekSample& sample, const BeamAngles& beams, Ensemble& ensemble) {
     for (int beam = 0; beam < kBeamCount; ++beam) {
         const auto b = static_cast<std::size_t>(beam);
         // Depths become slant ranges along the beam, as the depth rule of the family expects.
@@ -137,8 +137,8 @@ bool HasBoatVelocity(const SonTekSample& sample) {
 
 }  // namespace
 
-void ConvertSonTekSample(const SonTekSample& sample, const SonTekBeamSet& beams, Geodesy* geodesy,
-                         Ensemble& ensemble) {
+void ConvertSonTekSample(const SonTekSample& sample, const SharedBeamAngles& beams,
+                         Geodesy* geodesy, Ensemble& ensemble) {
     ensemble.Clear();
     ensemble.sonTekFlag1 = 1;
     ensemble.part = sample.part;
@@ -150,11 +150,10 @@ void ConvertSonTekSample(const SonTekSample& sample, const SonTekBeamSet& beams,
     WriteProfile(sample, cells, ensemble);
     ensemble.MarkPresent(PresentBit::Velocity);
     ensemble.MarkPresent(PresentBit::EchoIntensity);
-    WriteBottomTrack(sample, beams, ensemble);
+    WriteBottomTrack(sample, beams.Get(), ensemble);
     ensemble.MarkPresent(PresentBit::BottomTrack);
     WriteNavigation(sample, geodesy, ensemble);
-    ensemble.beamElevation = beams.elevation;
-    ensemble.beamAzimuth = beams.azimuth;
+    ensemble.beamAngles = beams;
     ensemble.loaded = cells > 0;
 }
 
@@ -209,7 +208,9 @@ OpenStatus YDFFReader::Open(const std::filesystem::path& path) {
 bool YDFFReader::Load() {
     ResetEnsembles();
     if (!source_) return true;
-    const auto& sets = source_->BeamSets();
+    std::vector<SharedBeamAngles> sets;
+    for (const SonTekBeamSet& set : source_->BeamSets())
+        sets.emplace_back(BeamAngles{set.elevation, set.azimuth});
     const std::vector<NavRecord>& navigation = NavigationRecords();
     Ensemble work;
     std::vector<bool> boatVelocityGiven;

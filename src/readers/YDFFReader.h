@@ -42,7 +42,7 @@ private:
 
 // Writes one sample into `ensemble` (cleared first) with the family's fixed values; the
 // position is converted through `geodesy` when it has one. Exposed for tests.
-void ConvertSonTekSample(const SonTekSample& sample, const SonTekBeamSet& beams, Geodesy* geodesy,
-                         Ensemble& ensemble);
+void ConvertSonTekSample(const SonTekSample& sample, const SharedBeamAngles& beams,
+                         Geodesy* geodesy, Ensemble& ensemble);
 
 }  // namespace fluvex

@@ -297,8 +297,10 @@ TEST_F(EnsembleQuantities, BeamCellPositionByHandOrRefusedWithoutWriting) {
         Ensemble ping = Ping();
         ping.navigation = {.positionValid = true, .x = 1000, .y = 2000};
         ping.sonTekFlag1 = 1;
-        ping.beamElevation[1] = Radians(25);
-        ping.beamAzimuth[1] = Radians(beam.azimuthDegrees);
+        BeamAngles angles;
+        angles.elevation[1] = Radians(25);
+        angles.azimuth[1] = Radians(beam.azimuthDegrees);
+        ping.beamAngles = SharedBeamAngles(angles);
         ping.variableLeader.SetHeading(beam.heading);
         ping.variableLeader.SetPitch(beam.pitch);
         ping.variableLeader.SetRoll(beam.roll);
@@ -321,7 +323,9 @@ TEST_F(EnsembleQuantities, BeamCellPositionByHandOrRefusedWithoutWriting) {
     EXPECT_FALSE(BeamCellPosition(ping, 0, 2, Options(), x, y, z));
     ping.variableLeader.SetPitch(0);
     ping.sonTekFlag1 = 1;
-    ping.beamAzimuth[0] = std::nan("");
+    BeamAngles unknown;
+    unknown.azimuth[0] = std::nan("");
+    ping.beamAngles = SharedBeamAngles(unknown);
     EXPECT_FALSE(BeamCellPosition(ping, 0, 2, Options(), x, y, z));
     EXPECT_EQ(x, -1);
     EXPECT_EQ(z, -1);

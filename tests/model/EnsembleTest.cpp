@@ -168,8 +168,7 @@ TEST(EnsembleCellVelocity, FourthSlotDoesNotMakeACellBad) {
 Ensemble FilledEnsemble() {
     Ensemble ensemble;
     ensemble.fixedLeader.AssignRecorded(RecordedFixedLeader);
-    ensemble.beamElevation = {0.1, 0.2, 0.3, 0.4};
-    ensemble.beamAzimuth = {0.5, 0.6, 0.7, 0.8};
+    ensemble.beamAngles = SharedBeamAngles({{0.1, 0.2, 0.3, 0.4}, {0.5, 0.6, 0.7, 0.8}});
     ensemble.navigation.positionValid = true;
     ensemble.navigation.x = 512345.5;
     ensemble.loaded = true;
@@ -244,8 +243,7 @@ TEST(EnsembleRecord, ClearKeepsBeamGeometryAndProcessedVelocities) {
     ensemble.Clear();
     const Ensemble filled = FilledEnsemble();
     Ensemble expected;
-    expected.beamElevation = filled.beamElevation;
-    expected.beamAzimuth = filled.beamAzimuth;
+    expected.beamAngles = filled.beamAngles;
     expected.referenceVelocity = filled.referenceVelocity;
     expected.bottomTrackVelocity = filled.bottomTrackVelocity;
     EXPECT_EQ(ensemble, expected);

@@ -35,13 +35,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     if (source.BeamSets().empty()) __builtin_trap();
+    const fluvex::SonTekBeamSet& set = source.BeamSets().front();
+    const fluvex::SharedBeamAngles beams({set.elevation, set.azimuth});
     fluvex::Ensemble ensemble;
     for (int i = 0; i < source.SampleCount(); ++i) {
         const auto sample = source.Sample(i);
         if (!sample) continue;
         if (sample->velocityMmS.size() > static_cast<std::size_t>(fluvex::kMaxCells))
             __builtin_trap();
-        fluvex::ConvertSonTekSample(*sample, source.BeamSets().front(), nullptr, ensemble);
+        fluvex::ConvertSonTekSample(*sample, beams, nullptr, ensemble);
     }
     if (source.Sample(source.SampleCount())) __builtin_trap();
     return 0;
