@@ -206,10 +206,18 @@ void BM_ReprocessAll(benchmark::State& state) {
 }
 BENCHMARK(BM_ReprocessAll)->Unit(benchmark::kMillisecond)->Iterations(5);
 
-// `fluvex-cli discharge --json` of the large line as a user runs it (process start, open, sort,
-// processing, the report), beside `dd` of the same file in the same run: wall time (mean and best
-// run) and processor time against those of dd. The program is the one built beside this bench.
-void BM_CliDischarge(benchmark::State& state) {
+// Peak resident memory of the largest child process waited for so far, in bytes.
+double ChildPeakResidentBytes() {
+    rusage usage{};
+    ::getrusage(RUSAGE_CHILDREN, &usage);
+    return static_cast<double>(usage.ru_maxrss) * 1024.0;
+}
+
+// `fluvex-cli COMMAND --json` of the large line as a user runs it, a fresh process each time
+// (process start, open, sort, and for `discharge` the processing and the report), beside `dd` of
+// the same file in the same run: wall time (mean and best run) and processor time against those
+// of dd, and the command's peak resident memory. The program is the one built beside this bench.
+void BM_Cli(benchmark::State& state, const std::string& subcommand) {
     const fs::path cli =
         fs::read_symlink("/proc/self/exe").parent_path().parent_path() / "src" / "fluvex-cli";
     if (!fs::exists(cli)) {
@@ -218,17 +226,17 @@ void BM_CliDischarge(benchmark::State& state) {
     }
     // Settings and caches of the run's own folder, never the user's.
     const std::string folder = Line().Folder().string();
-    const std::string command = "FLUVEX_CONFIG_DIR='" + folder + "/cfg' FLUVEX_DATA_DIR='" + folder +
-                                "/data' FLUVEX_CACHE_DIR='" + folder + "/cache' '" + cli.string() +
-                                "' discharge --json '" + Line().Path().string() +
-                                "' >/dev/null 2>&1";
+    const std::string command = "FLUVEX_CONFIG_DIR='" + folder + "/cfg' FLUVEX_DATA_DIR='" +
+                                folder + "/data' FLUVEX_CACHE_DIR='" + folder + "/cache' '" +
+                                cli.string() + "' " + subcommand + " --json '" +
+                                Line().Path().string() + "' >/dev/null 2>&1";
     const CommandTimes dd = DdTimes(Line().Path());
     CommandTimes total;
     CommandTimes best{1e9, 1e9};
     for (auto _ : state) {
         const auto times = RunCommand(command);
         if (!times) {
-            state.SkipWithError("fluvex-cli discharge failed");
+            state.SkipWithError("fluvex-cli failed");
             return;
         }
         state.SetIterationTime(times->wall);
@@ -244,8 +252,16 @@ void BM_CliDischarge(benchmark::State& state) {
         state.counters["best_vs_dd"] = best.wall / dd.wall;
     }
     if (dd.processor > 0) state.counters["processor_vs_dd"] = best.processor / dd.processor;
+    state.counters["peak_rss_vs_file"] = ChildPeakResidentBytes() / Line().Bytes();
 }
-BENCHMARK(BM_CliDischarge)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK_CAPTURE(BM_Cli, info, std::string("info"))
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(5);
+BENCHMARK_CAPTURE(BM_Cli, discharge, std::string("discharge"))
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(5);
 
 // Scanning 100 MB of hostile bytes that hold no ensemble: a run of 0x7F (a header at every byte
 // claiming 32 KB), and a repeated 8-byte header that passes every test short of its checksum
