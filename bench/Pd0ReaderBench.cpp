@@ -206,17 +206,10 @@ void BM_ReprocessAll(benchmark::State& state) {
 }
 BENCHMARK(BM_ReprocessAll)->Unit(benchmark::kMillisecond)->Iterations(5);
 
-// Peak resident memory of the largest child process waited for so far, in bytes.
-double ChildPeakResidentBytes() {
-    rusage usage{};
-    ::getrusage(RUSAGE_CHILDREN, &usage);
-    return static_cast<double>(usage.ru_maxrss) * 1024.0;
-}
-
 // `fluvex-cli COMMAND --json` of the large line as a user runs it, a fresh process each time
 // (process start, open, sort, and for `discharge` the processing and the report), beside `dd` of
 // the same file in the same run: wall time (mean and best run) and processor time against those
-// of dd, and the command's peak resident memory. The program is the one built beside this bench.
+// of dd. The program is the one built beside this bench.
 void BM_Cli(benchmark::State& state, const std::string& subcommand) {
     const fs::path cli =
         fs::read_symlink("/proc/self/exe").parent_path().parent_path() / "src" / "fluvex-cli";
@@ -252,7 +245,6 @@ void BM_Cli(benchmark::State& state, const std::string& subcommand) {
         state.counters["best_vs_dd"] = best.wall / dd.wall;
     }
     if (dd.processor > 0) state.counters["processor_vs_dd"] = best.processor / dd.processor;
-    state.counters["peak_rss_vs_file"] = ChildPeakResidentBytes() / Line().Bytes();
 }
 BENCHMARK_CAPTURE(BM_Cli, info, std::string("info"))
     ->UseManualTime()
