@@ -5,11 +5,15 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cmath>
+#include <condition_variable>
 #include <cstring>
 #include <functional>
+#include <mutex>
 #include <optional>
+#include <thread>
 #include <type_traits>
 
 #include "model/EnsembleQuantities.h"
@@ -100,16 +104,88 @@ std::uint16_t SumModulo65536(std::span<const std::uint8_t> bytes) {
     return static_cast<std::uint16_t>(sum);
 }
 
+// Reads one block of the file at a time on a thread of its own, while the caller works on the
+// block before: the copy out of the page cache, as long as a plain read of the whole file, leaves
+// the decoding thread.
+class ReadAhead {
+public:
+    explicit ReadAhead(const BinaryFile& file) : file_(file), thread_([this] { Run(); }) {}
+
+    ~ReadAhead() {
+        {
+            const std::scoped_lock lock(mutex_);
+            stopping_ = true;
+        }
+        changed_.notify_all();
+        thread_.join();
+    }
+
+    ReadAhead(const ReadAhead&) = delete;
+    ReadAhead& operator=(const ReadAhead&) = delete;
+
+    // Starts filling `buffer` from `offset`; one read at a time, each finished before the next.
+    void Start(std::uint64_t offset, std::span<std::uint8_t> buffer) {
+        {
+            const std::scoped_lock lock(mutex_);
+            wanted_ = Request{offset, buffer};
+            result_.reset();
+        }
+        changed_.notify_all();
+    }
+
+    // Waits for the read started last: the bytes read (fewer only where the file ends), nothing
+    // on a read error.
+    std::optional<std::size_t> Finish() {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [this] { return result_.has_value(); });
+        return *result_;
+    }
+
+private:
+    struct Request {
+        std::uint64_t offset = 0;
+        std::span<std::uint8_t> buffer;
+    };
+
+    void Run() {
+        std::unique_lock lock(mutex_);
+        for (;;) {
+            changed_.wait(lock, [this] { return stopping_ || wanted_.has_value(); });
+            if (stopping_) return;
+            const Request request = *wanted_;
+            wanted_.reset();
+            lock.unlock();
+            const auto got = file_.ReadAt(request.offset, request.buffer);
+            lock.lock();
+            result_ = got;
+            changed_.notify_all();
+        }
+    }
+
+    const BinaryFile& file_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::optional<Request> wanted_;
+    std::optional<std::optional<std::size_t>> result_;  // set once the read is over
+    bool stopping_ = false;
+    std::thread thread_;  // last, so that it starts once the rest is ready
+};
+
 // A window onto the file that slides forward, so that the frame being examined is always whole in
-// memory while the file is read in large chunks.
+// memory while the file is read in large chunks. Two buffers take turns: the next chunk is read
+// into one while the scan works in the other, after a head room where the unfinished frame at the
+// end of the current chunk is copied when the window moves on.
 class SlidingWindow {
 public:
-    explicit SlidingWindow(const BinaryFile& file) : file_(file), buffer_(kChunkSize) {}
+    explicit SlidingWindow(const BinaryFile& file) : readAhead_(file) {
+        for (auto& buffer : buffers_)
+            buffer.resize(kHeadRoom + kChunkSize);
+        ReadNextChunk();
+    }
 
     // The bytes from file position `position` (inside the window) to its end.
     std::span<const std::uint8_t> From(std::uint64_t position) const {
-        const auto skip = static_cast<std::size_t>(position - base_);
-        return std::span(buffer_).first(filled_).subspan(skip);
+        return window_.subspan(static_cast<std::size_t>(position - base_));
     }
 
     bool AtEndOfFile() const { return endOfFile_; }
@@ -117,7 +193,7 @@ public:
     // Whether the frame of `length` bytes at `position` (whole in the window) matches its
     // checksum. A real file's frames are summed directly, each once. Garbage full of headers
     // would have every candidate summed over its claimed length: once this window has summed
-    // twice its size, the sums of every prefix of the window are taken, so that each further
+    // twice the chunk size, the sums of every prefix of the window are taken, so that each further
     // candidate costs the same whatever its byte count and such garbage scans about as fast as a
     // real file.
     bool ChecksumMatches(std::uint64_t position, std::size_t length) {
@@ -125,46 +201,59 @@ public:
         const auto start = static_cast<std::size_t>(position - base_);
         const std::size_t byteCount = length - checksumSize;
         std::uint16_t sum = 0;
-        if (prefixSums_.empty() && directlySummed_ + byteCount <= 2 * buffer_.size()) {
+        if (prefixSums_.empty() && directlySummed_ + byteCount <= 2 * kChunkSize) {
             directlySummed_ += byteCount;
-            sum = SumModulo65536(std::span(buffer_).subspan(start, byteCount));
+            sum = SumModulo65536(window_.subspan(start, byteCount));
         } else {
             if (prefixSums_.empty()) {
-                prefixSums_.resize(filled_ + 1);
-                for (std::size_t i = 0; i < filled_; ++i)
-                    prefixSums_[i + 1] = static_cast<std::uint16_t>(prefixSums_[i] + buffer_[i]);
+                prefixSums_.resize(window_.size() + 1);
+                for (std::size_t i = 0; i < window_.size(); ++i)
+                    prefixSums_[i + 1] = static_cast<std::uint16_t>(prefixSums_[i] + window_[i]);
             }
             sum = static_cast<std::uint16_t>(prefixSums_[start + byteCount] - prefixSums_[start]);
         }
-        const auto stored = static_cast<std::uint16_t>(buffer_[start + byteCount] |
-                                                       (buffer_[start + byteCount + 1] << 8U));
+        const auto stored = static_cast<std::uint16_t>(window_[start + byteCount] |
+                                                       (window_[start + byteCount + 1] << 8U));
         return sum == stored;
     }
 
-    // Keeps the bytes from `position` on and reads more after them. False on a read error.
+    // Keeps the bytes from `position` on and moves on to the chunk read meanwhile. The scan asks
+    // for more only with less than a frame left. False on a read error.
     bool Advance(std::uint64_t position) {
         prefixSums_.clear();
         directlySummed_ = 0;
         const auto kept = From(position);
-        std::memmove(buffer_.data(), kept.data(), kept.size());
+        const auto got = readAhead_.Finish();
+        if (!got || kept.size() > kHeadRoom) return false;
+        std::vector<std::uint8_t>& next = buffers_[reading_];
+        const std::size_t start = kHeadRoom - kept.size();
+        std::memcpy(next.data() + start, kept.data(), kept.size());
+        window_ = std::span(next).subspan(start, kept.size() + *got);
         base_ = position;
-        filled_ = kept.size();
-        const auto room = std::span(buffer_).subspan(filled_);
-        const auto got = file_.ReadAt(base_ + filled_, room);
-        if (!got) return false;
-        filled_ += *got;
-        endOfFile_ = *got < room.size();
+        endOfFile_ = *got < kChunkSize;
+        if (!endOfFile_) ReadNextChunk();
         return true;
     }
 
 private:
-    const BinaryFile& file_;
-    std::vector<std::uint8_t> buffer_;
-    std::uint64_t base_ = 0;  // file position of buffer_[0]
-    std::size_t filled_ = 0;
+    // Room for the unfinished frame carried over from one chunk to the next.
+    static constexpr std::size_t kHeadRoom = kMaxFrameLength;
+
+    void ReadNextChunk() {
+        reading_ = 1 - reading_;
+        readAhead_.Start(nextRead_, std::span(buffers_[reading_]).subspan(kHeadRoom));
+        nextRead_ += kChunkSize;
+    }
+
+    std::array<std::vector<std::uint8_t>, 2> buffers_;
+    std::size_t reading_ = 1;  // the buffer the next chunk goes into
+    std::uint64_t nextRead_ = 0;
+    std::span<const std::uint8_t> window_;
+    std::uint64_t base_ = 0;  // file position of window_[0]
     bool endOfFile_ = false;
-    std::vector<std::uint16_t> prefixSums_;  // [i]: sum of buffer_[0, i) modulo 65536
+    std::vector<std::uint16_t> prefixSums_;  // [i]: sum of window_[0, i) modulo 65536
     std::size_t directlySummed_ = 0;         // bytes of candidates summed one by one
+    ReadAhead readAhead_;                    // last, so that its reads stop first
 };
 
 // Asks for a record's cache lines before it is needed: the sort's moves go all over a list of
@@ -332,21 +421,32 @@ bool CRDIReader::Load() {
     ensembles_.reserve(index_.size());
     sourceEntries_.reserve(index_.size());
     if (!file_) return true;
-    std::vector<std::uint8_t> chunk(kChunkSize);
-    for (std::size_t first = 0; first < index_.size();) {
+    // Each run of entries is read while the one before is decoded.
+    std::array<std::vector<std::uint8_t>, 2> chunks{std::vector<std::uint8_t>(kChunkSize),
+                                                    std::vector<std::uint8_t>(kChunkSize)};
+    ReadAhead readAhead(*file_);
+    const auto startReading = [&](std::size_t first, std::vector<std::uint8_t>& chunk) {
+        const std::size_t end = EndOfChunk(index_, first);
+        const IndexEntry& last = index_[end - 1];
+        const std::uint64_t offset = index_[first].fileOffset;
+        readAhead.Start(offset, std::span(chunk).first(static_cast<std::size_t>(
+                                    last.fileOffset + last.length - offset)));
+        return end;
+    };
+    std::size_t first = 0;
+    std::size_t end = index_.empty() ? 0 : startReading(0, chunks[0]);
+    for (std::size_t turn = 0; first < index_.size(); ++turn) {
+        const auto got = readAhead.Finish();
         if (Canceled()) {
             ClearEnsembles();
             return false;
         }
-        const std::size_t end = EndOfChunk(index_, first);
-        const IndexEntry& last = index_[end - 1];
-        const std::uint64_t chunkOffset = index_[first].fileOffset;
-        const auto wanted = std::span(chunk).first(
-            static_cast<std::size_t>(last.fileOffset + last.length - chunkOffset));
-        const auto got = file_->ReadAt(chunkOffset, wanted);
-        LoadChunk(wanted.first(got.value_or(0)), chunkOffset, first, end);
-        ReportProgress(static_cast<double>(end) / static_cast<double>(index_.size()));
-        first = end;
+        const std::size_t next = end;
+        if (next < index_.size()) end = startReading(next, chunks[(turn + 1) % 2]);
+        LoadChunk(std::span(chunks[turn % 2]).first(got.value_or(0)), index_[first].fileOffset,
+                  first, next);
+        ReportProgress(static_cast<double>(next) / static_cast<double>(index_.size()));
+        first = next;
     }
     MeasureEmbeddedDistances();
     return true;

@@ -659,6 +659,28 @@ TEST_F(CRDIReaderFile, MergedNavigationStaysWithItsPingAcrossLoad) {
     }
 }
 
+// A Load reads several chunks ahead of its decoding: a file cut short after the scan keeps the
+// pings before the cut, in file order, and reports every one after it as unreadable.
+TEST_F(CRDIReaderFile, LoadOfAFileCutAfterTheScanKeepsThePingsBeforeTheCut) {
+    Bytes file;
+    for (int i = 0; i < 3000; ++i) {
+        const Bytes frame = PingFrame({.cells = 100, .number = static_cast<std::uint16_t>(i)});
+        file.insert(file.end(), frame.begin(), frame.end());
+    }
+    const std::filesystem::path path = WriteBytes(file);
+    ASSERT_EQ(reader.Open(path), OpenStatus::Ok);
+    const std::uint64_t cut = reader.Index()[2000].fileOffset + 10;
+    std::filesystem::resize_file(path, cut);
+
+    ASSERT_TRUE(reader.Load());
+    ASSERT_EQ(reader.Count(), 2000);
+    EXPECT_EQ(reader.Ensembles()[1999].variableLeader.EnsembleNumber(), 1999);
+    const auto unreadable = std::ranges::count_if(reader.Warnings(), [](const ReadWarning& w) {
+        return w.problem == ReadProblem::ReadFailed;
+    });
+    EXPECT_EQ(unreadable, 1000);
+}
+
 TEST_F(CRDIReaderFile, FeedbackSeesProgressAndCanCancel) {
     ReadFeedback feedback;
     reader.SetFeedback(&feedback);
