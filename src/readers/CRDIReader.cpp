@@ -227,7 +227,7 @@ public:
         if (!got || kept.size() > kHeadRoom) return false;
         std::vector<std::uint8_t>& next = buffers_[reading_];
         const std::size_t start = kHeadRoom - kept.size();
-        std::memcpy(next.data() + start, kept.data(), kept.size());
+        std::ranges::copy(kept, next.begin() + static_cast<std::ptrdiff_t>(start));
         window_ = std::span(next).subspan(start, kept.size() + *got);
         base_ = position;
         endOfFile_ = *got < kChunkSize;
