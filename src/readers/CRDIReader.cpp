@@ -13,6 +13,7 @@
 #include <functional>
 #include <mutex>
 #include <optional>
+#include <system_error>
 #include <thread>
 #include <type_traits>
 
@@ -109,7 +110,13 @@ std::uint16_t SumModulo65536(std::span<const std::uint8_t> bytes) {
 // the decoding thread.
 class ReadAhead {
 public:
-    explicit ReadAhead(const BinaryFile& file) : file_(file), thread_([this] { Run(); }) {}
+    // Without a thread (the system refused one), each read is made when it is started.
+    explicit ReadAhead(const BinaryFile& file) : file_(file) {
+        try {
+            thread_ = std::thread([this] { Run(); });
+        } catch (const std::system_error&) {
+        }
+    }
 
     ~ReadAhead() {
         {
@@ -117,7 +124,7 @@ public:
             stopping_ = true;
         }
         changed_.notify_all();
-        thread_.join();
+        if (thread_.joinable()) thread_.join();
     }
 
     ReadAhead(const ReadAhead&) = delete;
@@ -125,6 +132,10 @@ public:
 
     // Starts filling `buffer` from `offset`; one read at a time, each finished before the next.
     void Start(std::uint64_t offset, std::span<std::uint8_t> buffer) {
+        if (!thread_.joinable()) {
+            result_ = file_.ReadAt(offset, buffer);
+            return;
+        }
         {
             const std::scoped_lock lock(mutex_);
             wanted_ = Request{offset, buffer};
@@ -168,7 +179,7 @@ private:
     std::optional<Request> wanted_;
     std::optional<std::optional<std::size_t>> result_;  // set once the read is over
     bool stopping_ = false;
-    std::thread thread_;  // last, so that it starts once the rest is ready
+    std::thread thread_;
 };
 
 // A window onto the file that slides forward, so that the frame being examined is always whole in

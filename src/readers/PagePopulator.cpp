@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <system_error>
 
 namespace fluvex {
 
@@ -55,8 +56,13 @@ void PagePopulator::Populate(std::span<std::byte> range) {
     }
     // The last thread has let go of the lock for good: it only returns after clearing running_.
     if (thread_.joinable()) thread_.join();
-    running_ = true;
-    thread_ = std::thread(&PagePopulator::Run, this);
+    try {
+        thread_ = std::thread(&PagePopulator::Run, this);
+        running_ = true;
+    } catch (const std::system_error&) {
+        // Only advice: without a thread the writer faults its pages in itself.
+        waiting_.clear();
+    }
 }
 
 void PagePopulator::Run() {
@@ -84,7 +90,7 @@ void PopulatedLead::Follow(PagePopulator& populator, std::span<std::byte> reserv
     std::byte* const end = reserved.data() + reserved.size();
     const std::less<const std::byte*> before;
     if (before(populatedTo_, written) || before(end, populatedTo_)) populatedTo_ = written;
-    // Asked again once half the lead is used: one request per two megabytes written.
+    // Asked again once half the lead is used: one request per megabyte written.
     if (static_cast<std::size_t>(populatedTo_ - written) > kLead / 2) return;
     std::byte* const ahead = written + std::min(kLead, static_cast<std::size_t>(end - written));
     populator.Populate(std::span(populatedTo_, ahead));

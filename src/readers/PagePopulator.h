@@ -41,7 +41,7 @@ private:
     std::thread thread_;
 };
 
-// Keeps a populator a few megabytes ahead of a writer that fills a reserved range from its start:
+// Keeps a populator two megabytes ahead of a writer that fills a reserved range from its start:
 // its fresh pages are zeroed on the populator's core, and no more of the reservation is faulted in
 // than the writer is about to fill.
 class PopulatedLead {
