@@ -83,7 +83,8 @@ TEST(SynthDescription, RefusesBadInputNamingTheLineAndKey) {
         {"[Track]\nCourse = 0\n", "never crosses"},
     };
     for (const auto& [ini, expected] : cases) {
-        const std::string message = Message([&] { GenerateSurvey(ParseSurveyDescription(ini)); });
+        const std::string message =
+            Message([&text = ini] { GenerateSurvey(ParseSurveyDescription(text)); });
         EXPECT_NE(message.find(expected), std::string::npos) << ini << " gave: " << message;
     }
 }
